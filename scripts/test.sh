@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs every test: native unit tests (ASan + UBSan), the 32- and 64-bit exe builds,
+# the end-to-end tests of the real exe under Wine on a private Xvfb display, and a
+# short smoke run of each fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+jobs=$(nproc)
+
+echo "== unit tests (native, sanitizers)"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs"
+ctest --preset native -j "$jobs"
+
+echo "== Quiverdart.exe (32-bit and 64-bit)"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$jobs"
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j "$jobs"
+
+echo "== end-to-end tests under Wine"
+cmake --preset e2e >/dev/null
+cmake --build --preset e2e -j "$jobs"
+ctest --preset e2e
+
+echo "== fuzz smoke runs"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+for target in build/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  corpus="tests/fuzz/corpus/$(basename "$target")"
+  mkdir -p "build/fuzz/work/$(basename "$target")"
+  "$target" -max_total_time=15 -print_final_stats=1 "build/fuzz/work/$(basename "$target")" \
+    $( [ -d "$corpus" ] && echo "$corpus" ) 2>&1 | tail -n 3
+done
+echo "All tests passed."

@@ -1,0 +1,80 @@
+// Plain value types shared by every layer.
+#pragma once
+
+#include <cstdint>
+
+namespace qd {
+
+// 0x00BBGGRR, red in the low byte: the window system's colour format.
+using TColor = std::uint32_t;
+inline constexpr TColor clBlack = 0x000000;
+inline constexpr TColor clWhite = 0xFFFFFF;
+
+struct TPoint {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  friend bool operator==(const TPoint&, const TPoint&) = default;
+};
+
+struct TRect {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+  friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+enum class TMouseButton : std::uint8_t { mbLeft, mbRight, mbMiddle };
+
+enum TShiftStateElement : std::uint8_t {
+  ssShift = 1U << 0U,
+  ssAlt = 1U << 1U,
+  ssCtrl = 1U << 2U,
+  ssLeft = 1U << 3U,
+  ssRight = 1U << 4U,
+  ssMiddle = 1U << 5U,
+  ssDouble = 1U << 6U,
+};
+
+// The set of modifier keys and mouse buttons that comes with an input event.
+class TShiftState {
+ public:
+  constexpr TShiftState() = default;
+  constexpr TShiftState(TShiftStateElement element) : bits_(element) {}  // NOLINT: a set of one
+  constexpr bool Contains(TShiftStateElement element) const { return (bits_ & element) != 0; }
+  constexpr bool Empty() const { return bits_ == 0; }
+  constexpr std::uint8_t Bits() const { return bits_; }
+  constexpr TShiftState operator+(TShiftState other) const { return FromBits(bits_ | other.bits_); }
+  constexpr TShiftState operator-(TShiftState other) const {
+    return FromBits(static_cast<std::uint8_t>(bits_ & ~other.bits_));
+  }
+  friend constexpr bool operator==(TShiftState, TShiftState) = default;
+
+  static constexpr TShiftState FromBits(unsigned bits) {
+    TShiftState s;
+    s.bits_ = static_cast<std::uint8_t>(bits & 0x7FU);
+    return s;
+  }
+
+ private:
+  std::uint8_t bits_ = 0;
+};
+
+constexpr TShiftState operator+(TShiftStateElement a, TShiftStateElement b) {
+  return TShiftState(a) + TShiftState(b);
+}
+
+// Virtual-key codes the program looks at.
+inline constexpr std::uint16_t VK_Shift = 16;
+inline constexpr std::uint16_t VK_Control = 17;
+inline constexpr std::uint16_t VK_Escape = 27;
+inline constexpr std::uint16_t VK_Left = 37;
+inline constexpr std::uint16_t VK_Up = 38;
+inline constexpr std::uint16_t VK_Right = 39;
+inline constexpr std::uint16_t VK_Down = 40;
+inline constexpr std::uint16_t VK_F1 = 112;
+inline constexpr std::uint16_t VK_F2 = 113;
+inline constexpr std::uint16_t VK_F3 = 114;
+inline constexpr std::uint16_t VK_F4 = 115;
+
+}  // namespace qd
