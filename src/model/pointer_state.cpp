@@ -1,0 +1,7 @@
+#include "model/pointer_state.h"
+
+namespace qd {
+
+PointerState Pointer;
+
+}  // namespace qd
