@@ -1,0 +1,69 @@
+#include "settings/location.h"
+
+#include "framework/strings.h"
+
+namespace qd {
+
+namespace {
+
+// Start of the file name: after the last folder or drive delimiter.
+std::size_t FileNameStart(const std::string& path) {
+  const auto delimiter = path.find_last_of("\\/:");
+  return delimiter == std::string::npos ? 0 : delimiter + 1;
+}
+
+// Position of the file name's extension dot, or the path's length when it has none.
+std::size_t ExtensionStart(const std::string& path) {
+  const auto dot = path.rfind('.');
+  return dot == std::string::npos || dot < FileNameStart(path) ? path.size() : dot;
+}
+
+}  // namespace
+
+std::string ExeBaseNameOf(const std::string& exePath) {
+  const std::size_t start = FileNameStart(exePath);
+  return exePath.substr(start, ExtensionStart(exePath) - start);
+}
+
+std::string BesideProgramPathOf(const std::string& exePath) {
+  return exePath.substr(0, ExtensionStart(exePath)) + ".ini";
+}
+
+std::string ResolveSettingsFilePath(WindowSystem& ws, const std::string& makerFolder,
+                                    const std::string& exePath, bool copyFlag) {
+  const std::string baseName = ExeBaseNameOf(exePath);
+  const std::string besidePath = BesideProgramPathOf(exePath);
+
+  // A value of another type counts as not found, so that the environment is asked next.
+  const RegistryRead registry = ws.ReadUserRegistryText(kShellFoldersKey, "AppData");
+  std::string baseFolder = registry.status == RegistryStatus::Text ? registry.text : "";
+  if (baseFolder.empty()) {
+    const std::string environment = ws.GetEnvironmentVariable("APPDATA").value_or("");
+    if (!TrimBlanks(environment).empty()) {
+      baseFolder = environment;  // as read, blanks and all
+    }
+  }
+
+  std::string result = besidePath;
+  bool perUser = false;
+  if (!baseFolder.empty()) {
+    const std::string folder = baseFolder + "\\" + makerFolder + "\\" + baseName;
+    if (!ws.DirectoryExists(folder)) {
+      ws.ForceDirectories(folder);
+    }
+    if (ws.DirectoryExists(folder)) {
+      result = folder + "\\" + baseName + ".ini";
+      perUser = true;
+    }
+  }
+
+  // Settings kept beside the program by an earlier installation carry over, but never
+  // over a per-user file.
+  if (copyFlag && !ws.SameText(result, besidePath) && perUser && !ws.FileExists(result) &&
+      ws.FileExists(besidePath)) {
+    ws.CopyFileFailIfExists(besidePath, result);
+  }
+  return result;
+}
+
+}  // namespace qd
