@@ -1,0 +1,60 @@
+#include "framework/application.h"
+
+#include "framework/forms.h"
+
+namespace qd {
+
+TApplication* Application = nullptr;
+
+void TApplication::SetTitle(const std::string& title) {
+  title_ = title;
+  ws_.SetApplicationTitle(title);
+}
+
+void TApplication::Run() {
+  if (mainForm_ == nullptr) {
+    return;
+  }
+  if (!terminated_) {
+    ws_.RunMessageLoop(mainForm_->Handle());
+  }
+  mainForm_->Destroy();
+}
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  ws_.PostQuit();
+}
+
+void TApplication::RegisterCursor(TCursor id, NativeCursor cursor) {
+  if (cursor != 0) {
+    cursors_[id] = cursor;
+  }
+}
+
+NativeCursor TApplication::CursorHandle(TCursor id) const {
+  // crDefault and identifiers that were never registered show the standard arrow.
+  const auto it = cursors_.find(id);
+  return it == cursors_.end() ? 0 : it->second;
+}
+
+void TApplication::SetCursor(TCursor cursor) {
+  if (cursor == cursor_) {
+    return;
+  }
+  cursor_ = cursor;
+  if (mainForm_ != nullptr) {
+    mainForm_->UpdateCursor();
+  }
+}
+
+void TApplication::ShowException(const std::exception& error) {
+  ws_.ShowMessageBox(mainForm_ != nullptr ? mainForm_->Handle() : 0, error.what(), title_,
+                     MessageKind::Error);
+}
+
+void TApplication::ShowPlainMessage(const std::string& text) {
+  ws_.ShowMessageBox(0, text, title_, MessageKind::Plain);
+}
+
+}  // namespace qd

@@ -1,0 +1,76 @@
+// The application object: title, restore event, termination, the registered cursors and
+// the application-wide cursor, and the standard error box.
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "framework/window_system.h"
+
+namespace qd {
+
+class TForm;
+class TObject;
+
+// Cursor identifiers.
+using TCursor = int;
+inline constexpr TCursor crDefault = 0;
+
+class TApplication {
+ public:
+  explicit TApplication(WindowSystem& windowSystem) : ws_(windowSystem) {}
+  TApplication(const TApplication&) = delete;
+  TApplication& operator=(const TApplication&) = delete;
+
+  WindowSystem& Ws() { return ws_; }
+
+  const std::string& Title() const { return title_; }
+  void SetTitle(const std::string& title);
+
+  std::function<void(TObject* sender)> OnRestore;
+
+  // Creates the main form's window; the form's creation handler runs inside.
+  void SetMainForm(TForm* form) { mainForm_ = form; }
+  TForm* MainForm() const { return mainForm_; }
+  // Shows the main form and runs the message loop until termination is asked for.
+  void Run();
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+  void ProcessMessages() { ws_.ProcessMessages(); }
+
+  // Cursor registry and the application-wide cursor, which overrides the window's own
+  // cursor while it is not crDefault.
+  void RegisterCursor(TCursor id, NativeCursor cursor);
+  NativeCursor CursorHandle(TCursor id) const;
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor cursor);
+
+  // The standard error box, captioned with the application title.
+  void ShowException(const std::exception& error);
+  // The plain message dialog: no icon, one OK button, centred on the screen.
+  void ShowPlainMessage(const std::string& text);
+
+  // Runs a handler, showing any framework failure that escapes it.
+  template <typename F>
+  void Dispatch(F&& handler) {
+    try {
+      handler();
+    } catch (const std::exception& error) {
+      ShowException(error);
+    }
+  }
+
+ private:
+  WindowSystem& ws_;
+  std::string title_;
+  TForm* mainForm_ = nullptr;
+  bool terminated_ = false;
+  TCursor cursor_ = crDefault;
+  std::map<TCursor, NativeCursor> cursors_;
+};
+
+extern TApplication* Application;
+
+}  // namespace qd

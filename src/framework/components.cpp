@@ -1,0 +1,137 @@
+#include "framework/components.h"
+
+#include <array>
+#include <cctype>
+
+#include "framework/errors.h"
+#include "framework/forms.h"
+#include "framework/strings.h"
+
+namespace qd {
+
+TTimer::TTimer(TForm& owner, std::string name, unsigned id)
+    : TComponent(owner, std::move(name)), id_(id) {
+  owner.AddTimer(this);
+}
+
+void TTimer::SetEnabled(bool enabled) {
+  if (enabled == enabled_) {
+    return;
+  }
+  TForm& form = Owner();
+  if (!enabled) {
+    enabled_ = false;
+    form.Ws().StopTimer(form.Handle(), id_);
+    return;
+  }
+  if (!form.Ws().StartTimer(form.Handle(), id_, interval_)) {
+    throw EOutOfResources("Nicht gen\xFCgend Timer verf\xFCgbar");
+  }
+  enabled_ = true;
+}
+
+void TTimer::Tick() {
+  if (enabled_ && OnTimer) {
+    OnTimer(this);
+  }
+}
+
+std::string ShortCutToText(TShortCut shortcut) {
+  const unsigned key = shortcut & 0xFFU;
+  std::string name;
+  if (key >= 112 && key <= 123) {
+    name = "F" + std::to_string(key - 111);
+  } else if (key == 27) {
+    name = "Esc";
+  } else if (std::isalnum(static_cast<int>(key)) != 0) {
+    name = std::string(1, static_cast<char>(key));
+  } else {
+    return {};
+  }
+  std::string text;
+  if ((shortcut & scShift) != 0) {
+    text += "Shift+";
+  }
+  if ((shortcut & scCtrl) != 0) {
+    text += "Ctrl+";
+  }
+  if ((shortcut & scAlt) != 0) {
+    text += "Alt+";
+  }
+  return text + name;
+}
+
+void TMenuItem::Click() {
+  if (AutoCheck) {
+    Checked = !Checked;
+  }
+  if (OnClick) {
+    OnClick(this);
+  }
+}
+
+void TPopupMenu::Popup(int x, int y) {
+  if (OnPopup) {
+    OnPopup(this);
+  }
+  std::vector<MenuItemView> views;
+  views.reserve(Items.size());
+  for (const TMenuItem* item : Items) {
+    views.push_back({item->Caption, ShortCutToText(item->ShortCut), item->Checked,
+                     item->Enabled, item->Glyph});
+  }
+  TForm& form = Owner();
+  const int choice = form.Ws().TrackPopupMenu(form.Handle(), views, {x, y});
+  if (choice > 0 && static_cast<std::size_t>(choice) <= Items.size()) {
+    form.App().Dispatch([&] { Items[static_cast<std::size_t>(choice) - 1]->Click(); });
+  }
+}
+
+}  // namespace qd
+
+namespace qd {
+
+namespace {
+
+// The value of a "name=value" line of the list, or empty text.
+std::string ValueOf(const std::vector<std::string>& lines, const std::string& name) {
+  for (const std::string& line : lines) {
+    const auto equals = line.find('=');
+    if (equals != std::string::npos && SameTextAnsi(line.substr(0, equals), name)) {
+      return line.substr(equals + 1);
+    }
+  }
+  return {};
+}
+
+std::string CustomColorName(std::size_t slot) {
+  return std::string("Color") + static_cast<char>('A' + slot);
+}
+
+}  // namespace
+
+bool TColorDialog::Execute() {
+  constexpr TColor kEmptySlot = 0xFFFFFFFF;
+  std::array<TColor, 16> custom{};
+  for (std::size_t slot = 0; slot < custom.size(); ++slot) {
+    // A value that is not hexadecimal leaves its slot empty rather than stopping the
+    // dialog from opening.
+    const std::string value = ValueOf(CustomColors, CustomColorName(slot));
+    custom[slot] = value.empty() ? kEmptySlot
+                                 : static_cast<TColor>(StrToIntDef("$" + value, -1));
+  }
+  TColor chosen = Color;
+  TForm& form = Owner();
+  if (!form.Ws().ChooseColor(form.Handle(), chosen, custom, (Options & cdFullOpen) != 0,
+                             (Options & cdSolidColor) != 0)) {
+    return false;
+  }
+  Color = chosen;
+  CustomColors.clear();
+  for (std::size_t slot = 0; slot < custom.size(); ++slot) {
+    CustomColors.push_back(CustomColorName(slot) + "=" + IntToHex(custom[slot], 6));
+  }
+  return true;
+}
+
+}  // namespace qd

@@ -1,0 +1,110 @@
+// Components a form owns: timers, the popup menu with its items, the colour dialog.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/types.h"
+#include "framework/window_system.h"
+
+namespace qd {
+
+class TForm;
+
+class TObject {
+ public:
+  TObject() = default;
+  TObject(const TObject&) = delete;
+  TObject& operator=(const TObject&) = delete;
+  virtual ~TObject() = default;
+};
+
+using TNotifyEvent = std::function<void(TObject* sender)>;
+
+class TComponent : public TObject {
+ public:
+  TComponent(TForm& owner, std::string name) : owner_(owner), name_(std::move(name)) {}
+  const std::string& Name() const { return name_; }
+  TForm& Owner() const { return owner_; }
+
+ private:
+  TForm& owner_;
+  std::string name_;
+};
+
+// A per-window timer ticking through the message loop.
+class TTimer : public TComponent {
+ public:
+  TTimer(TForm& owner, std::string name, unsigned id);
+  ~TTimer() override = default;
+  TTimer(const TTimer&) = delete;
+  TTimer& operator=(const TTimer&) = delete;
+
+  bool Enabled() const { return enabled_; }
+  // Enabling a stopped timer starts a fresh interval; a refused timer raises
+  // EOutOfResources and leaves it stopped.
+  void SetEnabled(bool enabled);
+  unsigned Interval() const { return interval_; }
+  void SetInterval(unsigned ms) { interval_ = ms; }
+  unsigned Id() const { return id_; }
+  void Tick();
+
+  TNotifyEvent OnTimer;
+
+ private:
+  unsigned id_;
+  unsigned interval_ = 1000;
+  bool enabled_ = false;
+};
+
+// Shortcut codes: the virtual key in the low byte, modifiers above.
+using TShortCut = std::uint16_t;
+inline constexpr TShortCut scShift = 0x2000;
+inline constexpr TShortCut scCtrl = 0x4000;
+inline constexpr TShortCut scAlt = 0x8000;
+std::string ShortCutToText(TShortCut shortcut);
+
+class TMenuItem : public TComponent {
+ public:
+  using TComponent::TComponent;
+  std::string Caption;
+  TShortCut ShortCut = 0;
+  bool AutoCheck = false;
+  bool Checked = false;
+  bool Enabled = true;
+  int GroupIndex = 0;
+  std::string Glyph;  // bitmap resource name, empty for none
+  TNotifyEvent OnClick;
+  // Choosing the item: an auto-check item flips its mark before its handler runs.
+  void Click();
+};
+
+enum class TPopupAlignment : std::uint8_t { paLeft, paRight, paCenter };
+
+class TPopupMenu : public TComponent {
+ public:
+  using TComponent::TComponent;
+  TPopupAlignment Alignment = TPopupAlignment::paLeft;
+  std::vector<TMenuItem*> Items;
+  TNotifyEvent OnPopup;
+  // Opens the menu at a screen point; runs OnPopup first, then the chosen item.
+  void Popup(int x, int y);
+};
+
+enum TColorDialogOption : std::uint8_t { cdFullOpen = 1, cdSolidColor = 2 };
+
+class TColorDialog : public TComponent {
+ public:
+  using TComponent::TComponent;
+  TColor Color = clBlack;
+  unsigned Options = 0;
+  // Lines "ColorA=<hex>" .. "ColorP=<hex>".
+  std::vector<std::string> CustomColors;
+  // Runs the system colour dialog; true when the user confirmed it.
+  bool Execute();
+};
+
+}  // namespace qd

@@ -1,0 +1,256 @@
+#include "framework/forms.h"
+
+#include <algorithm>
+
+namespace qd {
+
+TForm::TForm(TApplication& application) : app_(application) {}
+
+TForm::~TForm() { Destroy(); }
+
+void TForm::CreateWnd() {
+  WindowParams params;
+  params.bounds = {left_, top_, left_ + width_, top_ + height_};
+  params.minWidth = MinWidth;
+  params.minHeight = MinHeight;
+  params.topMost = FormStyle == TFormStyle::fsStayOnTop;
+  params.layered = alphaBlend_ && Ws().HasLayeredAttributes();
+  params.caption = Caption;
+  handle_ = Ws().CreateAppWindow(params, sink_);
+  if (params.layered) {
+    Ws().SetLayeredAlpha(handle_, alphaBlendValue_);
+  }
+  if (OnCreate) {
+    app_.Dispatch([this] { OnCreate(this); });
+  }
+}
+
+void TForm::Destroy() {
+  if (destroyed_ || handle_ == 0) {
+    return;
+  }
+  destroyed_ = true;
+  if (OnDestroy) {
+    app_.Dispatch([this] { OnDestroy(this); });
+  }
+  for (TTimer* timer : timers_) {
+    if (timer->Enabled()) {
+      Ws().StopTimer(handle_, timer->Id());
+    }
+  }
+  Ws().DestroyAppWindow(handle_);
+  handle_ = 0;
+}
+
+void TForm::ApplyBounds() {
+  if (handle_ != 0) {
+    Ws().SetWindowBounds(handle_, left_, top_, width_, height_);
+  }
+}
+
+void TForm::SetInitialBounds(int left, int top, int width, int height) {
+  left_ = left;
+  top_ = top;
+  width_ = std::max(width, MinWidth);
+  height_ = std::max(height, MinHeight);
+}
+
+void TForm::SetLeft(int value) {
+  if (value != left_) {
+    left_ = value;
+    ApplyBounds();
+  }
+}
+
+void TForm::SetTop(int value) {
+  if (value != top_) {
+    top_ = value;
+    ApplyBounds();
+  }
+}
+
+void TForm::SetWidth(int value) {
+  value = std::max(value, MinWidth);
+  if (value != width_) {
+    width_ = value;
+    ApplyBounds();
+  }
+}
+
+void TForm::SetHeight(int value) {
+  value = std::max(value, MinHeight);
+  if (value != height_) {
+    height_ = value;
+    ApplyBounds();
+  }
+}
+
+void TForm::SetColor(TColor color) {
+  if (color == color_) {
+    return;
+  }
+  color_ = color;
+  if (handle_ != 0) {
+    Ws().Invalidate(handle_);
+  }
+}
+
+void TForm::SetAlphaBlend(bool on) {
+  if (on == alphaBlend_) {
+    return;
+  }
+  alphaBlend_ = on;
+  // Without SetLayeredWindowAttributes the settings are only recorded.
+  if (handle_ == 0 || !Ws().HasLayeredAttributes()) {
+    return;
+  }
+  Ws().SetLayered(handle_, on);
+  if (on) {
+    Ws().SetLayeredAlpha(handle_, alphaBlendValue_);
+  }
+}
+
+void TForm::SetAlphaBlendValue(std::uint8_t value) {
+  if (value == alphaBlendValue_) {
+    return;
+  }
+  alphaBlendValue_ = value;
+  if (handle_ != 0 && alphaBlend_ && Ws().HasLayeredAttributes()) {
+    Ws().SetLayeredAlpha(handle_, value);
+  }
+}
+
+void TForm::SetCursor(TCursor cursor) {
+  if (cursor == cursor_) {
+    return;
+  }
+  cursor_ = cursor;
+  UpdateCursor();
+}
+
+void TForm::UpdateCursor() {
+  if (handle_ != 0) {
+    Ws().ApplyCursor(handle_, sink_.OnSetCursor());
+  }
+}
+
+void TForm::Show() {
+  if (handle_ != 0) {
+    Ws().ShowAppWindow(handle_, true);
+  }
+}
+
+void TForm::Hide() {
+  if (handle_ != 0) {
+    Ws().ShowAppWindow(handle_, false);
+  }
+}
+
+std::unique_ptr<Canvas> TForm::GetCanvas() { return Ws().GetCanvas(handle_); }
+
+TTimer* TForm::FindTimer(unsigned id) const {
+  const auto it = std::find_if(timers_.begin(), timers_.end(),
+                               [id](const TTimer* timer) { return timer->Id() == id; });
+  return it == timers_.end() ? nullptr : *it;
+}
+
+// --- messages from the backend ---
+
+void TForm::Sink::OnPaint(Canvas& canvas) {
+  form_.app_.Dispatch([&] {
+    canvas.FillRect({0, 0, form_.width_, form_.height_}, form_.color_);
+    if (form_.OnRepaint) {
+      form_.OnRepaint(canvas);
+    }
+  });
+}
+
+void TForm::Sink::OnMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  // The form keeps the mouse from a left press to its release.
+  if (button == TMouseButton::mbLeft) {
+    form_.Ws().SetCapture(form_.handle_);
+  }
+  if (form_.OnMouseDown) {
+    form_.app_.Dispatch([&] { form_.OnMouseDown(&form_, button, shift, x, y); });
+  }
+}
+
+void TForm::Sink::OnMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == TMouseButton::mbLeft) {
+    form_.Ws().ReleaseCapture();
+  }
+  if (form_.OnMouseUp) {
+    form_.app_.Dispatch([&] { form_.OnMouseUp(&form_, button, shift, x, y); });
+  }
+}
+
+void TForm::Sink::OnMouseMove(TShiftState shift, int x, int y) {
+  if (form_.OnMouseMove) {
+    form_.app_.Dispatch([&] { form_.OnMouseMove(&form_, shift, x, y); });
+  }
+}
+
+void TForm::Sink::OnDblClick() {
+  if (form_.OnDblClick) {
+    form_.app_.Dispatch([&] { form_.OnDblClick(&form_); });
+  }
+}
+
+void TForm::Sink::OnMouseWheel(TShiftState shift, int delta, TPoint screenPos) {
+  if (form_.OnMouseWheel) {
+    bool handled = false;
+    form_.app_.Dispatch([&] { form_.OnMouseWheel(&form_, shift, delta, screenPos, handled); });
+  }
+}
+
+void TForm::Sink::OnKeyDown(std::uint16_t key, TShiftState shift) {
+  if (form_.OnKeyDown) {
+    form_.app_.Dispatch([&] { form_.OnKeyDown(&form_, key, shift); });
+  }
+}
+
+void TForm::Sink::OnKeyUp(std::uint16_t key, TShiftState shift) {
+  if (form_.OnKeyUp) {
+    form_.app_.Dispatch([&] { form_.OnKeyUp(&form_, key, shift); });
+  }
+}
+
+void TForm::Sink::OnKeyPress(char ch) {
+  if (form_.OnKeyPress) {
+    form_.app_.Dispatch([&] { form_.OnKeyPress(&form_, ch); });
+  }
+}
+
+void TForm::Sink::OnContextPopup(TPoint screenPos) {
+  if (form_.OnContextPopup) {
+    bool handled = false;
+    form_.app_.Dispatch([&] { form_.OnContextPopup(&form_, screenPos, handled); });
+  }
+}
+
+void TForm::Sink::OnTimer(unsigned timerId) {
+  if (TTimer* timer = form_.FindTimer(timerId)) {
+    form_.app_.Dispatch([&] { timer->Tick(); });
+  }
+}
+
+NativeCursor TForm::Sink::OnSetCursor() {
+  const TCursor app = form_.app_.Cursor();
+  return form_.app_.CursorHandle(app != crDefault ? app : form_.cursor_);
+}
+
+void TForm::Sink::OnCloseRequest() { form_.app_.Terminate(); }
+
+void TForm::Sink::OnEndSession() {
+  // Windows may end the process as soon as this returns: end the orderly way now.
+  form_.app_.Terminate();
+  form_.Destroy();
+}
+
+void TForm::Sink::OnRestore() {
+  if (form_.app_.OnRestore) {
+    form_.app_.Dispatch([&] { form_.app_.OnRestore(&form_); });
+  }
+}
+
+}  // namespace qd
