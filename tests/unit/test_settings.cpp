@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fake_window_system.h"
+#include "model/pointer_state.h"
+#include "settings/settings.h"
+
+namespace qd {
+namespace {
+
+constexpr char kFolder[] = "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart";
+constexpr char kPath[] = "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart\\Quiverdart.ini";
+constexpr char kTemporary[] =
+    "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart\\Quiverdart.ini.tmp";
+
+// The state start-up has set up before it loads the settings.
+void StartUp(int workAreaWidth, int workAreaHeight) {
+  Pointer = PointerState{};
+  Pointer.WorkAreaWidth = workAreaWidth;
+  Pointer.WorkAreaHeight = workAreaHeight;
+  Pointer.DefaultTipPosX = workAreaWidth / 2;
+  Pointer.DefaultTipPosY = workAreaHeight / 2;
+  Pointer.SettingsFilePath = kPath;
+  Pointer.DefaultCustomColor = "1FFFFFFF";
+}
+
+struct Loaded {
+  bool locked = false;
+  bool esc = true;
+  int x = 960;
+  int y = 540;
+  int size = 4;
+  int orientation = 0;
+  TColor color = 255;
+  int colorIndex = 0;
+  int alpha = 18;
+  friend bool operator==(const Loaded&, const Loaded&) = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Loaded& l) {
+  return os << "locked " << l.locked << " esc " << l.esc << " tip " << l.x << "," << l.y
+            << " size " << l.size << " orientation " << l.orientation << " color " << l.color
+            << " index " << l.colorIndex << " alpha " << l.alpha;
+}
+
+Loaded LoadedState(TColor color) {
+  return {Pointer.SettingsLocked, Pointer.EscTerminates, Pointer.TipPosX,
+          Pointer.TipPosY,        Pointer.Size,          Pointer.Orientation,
+          color,                  Pointer.ColorIndex,    Pointer.CurrentAlphaIndex};
+}
+
+struct LoadCase {
+  const char* what;
+  std::optional<std::string> file;  // nullopt: no file
+  Loaded expected;
+};
+
+TEST(LoadSettings, FileContentToLoadedValues) {
+  const LoadCase cases[] = {
+      {"no file: defaults", std::nullopt, {}},
+      {"empty file: defaults", "", {}},
+      {"every key",
+       "[Pointer]\r\nSettingsLocked=1\r\nEscTerminates=0\r\nTipPosX=100\r\nTipPosY=200\r\n"
+       "Size=7\r\nOrientation=6\r\nColor=65280\r\nColorIndex=4\r\nAlphaBlendIndex=10\r\n",
+       {.locked = true, .esc = false, .x = 100, .y = 200, .size = 7, .orientation = 6,
+        .color = 0xFF00, .colorIndex = 4, .alpha = 10}},
+      {"names in another case", "[pointer]\nSIZE=7\nalphablendindex=9\n",
+       {.size = 7, .alpha = 9}},
+      {"keys outside their section", "Size=7\n[Colors]\nSize=8\n", {}},
+      {"tip left of the margin", "[Pointer]\nTipPosX=5\nTipPosY=-100\n", {.x = 32, .y = 32}},
+      {"tip beyond the work area", "[Pointer]\nTipPosX=5000\nTipPosY=99999\n",
+       {.x = 1888, .y = 1048}},
+      {"tip on the bounds", "[Pointer]\nTipPosX=32\nTipPosY=1048\n", {.x = 32, .y = 1048}},
+      {"size below", "[Pointer]\nSize=0\n", {.size = 1}},
+      {"size above", "[Pointer]\nSize=99\n", {.size = 24}},
+      {"orientation below", "[Pointer]\nOrientation=-1\n", {.orientation = 0}},
+      {"orientation above", "[Pointer]\nOrientation=24\n", {.orientation = 23}},
+      {"colour index below", "[Pointer]\nColorIndex=-5\n", {.colorIndex = -1}},
+      {"colour index above", "[Pointer]\nColorIndex=12\n", {.colorIndex = 11}},
+      {"colour index -1 stays", "[Pointer]\nColorIndex=-1\n", {.colorIndex = -1}},
+      {"nearly transparent comes back visible", "[Pointer]\nAlphaBlendIndex=0\n", {.alpha = 8}},
+      {"opacity index above", "[Pointer]\nAlphaBlendIndex=23\n", {.alpha = 22}},
+      {"opacity index on the top", "[Pointer]\nAlphaBlendIndex=22\n", {.alpha = 22}},
+      {"colour with $", "[Pointer]\nColor=$00FF00\n", {.color = 0xFF00}},
+      {"colour with 0x", "[Pointer]\nColor=0x00FF00\n", {.color = 0xFF00}},
+      {"colour with 0X", "[Pointer]\nColor=0X00ff00\n", {.color = 0xFF00}},
+      {"colour 0x alone", "[Pointer]\nColor=0x\n", {}},
+      {"colour as a word", "[Pointer]\nColor=green\n", {}},
+      {"colour with the top bit", "[Pointer]\nColor=-1\n", {.color = 0xFFFFFFFF}},
+      {"colour beyond 32 bits", "[Pointer]\nColor=4294967295\n", {}},
+      {"index and colour both loaded", "[Pointer]\nColorIndex=3\nColor=0\n",
+       {.color = 0, .colorIndex = 3}},
+      {"boolean 2 is true", "[Pointer]\nSettingsLocked=2\n", {.locked = true}},
+      {"boolean -1 is true", "[Pointer]\nSettingsLocked=-1\n", {.locked = true}},
+      {"boolean words are not numbers", "[Pointer]\nSettingsLocked=yes\nEscTerminates=false\n",
+       {}},
+      {"empty values", "[Pointer]\nSize=\nEscTerminates=\nTipPosX=\n", {}},
+      {"hexadecimal size", "[Pointer]\nSize=$10\n", {.size = 16}},
+      {"numbers with blanks around", "[Pointer]\n  Size  =  9  \n", {.size = 9}},
+      {"decimal point", "[Pointer]\nSize=5.5\n", {}},
+      {"first duplicate wins", "[Pointer]\nSize=5\nSize=6\n[Pointer]\nSize=7\n", {.size = 5}},
+      {"huge value", "[Pointer]\nTipPosX=99999999999999999999\n", {}},
+      {"binary junk", std::string("\0\xFF\xFE[\x01\r\r\n=\0", 11), {}},
+  };
+  for (const auto& c : cases) {
+    StartUp(1920, 1080);
+    test::FakeWindowSystem ws;
+    if (c.file) {
+      ws.files[kPath] = *c.file;
+    }
+    TColor color = 0x123456;
+    std::vector<std::string> custom;
+    const SettingsLoadResult result = LoadSettings(ws, color, custom);
+    EXPECT_FALSE(result.readFailed) << c.what;
+    EXPECT_EQ(LoadedState(color), c.expected) << c.what;
+    EXPECT_EQ(custom.size(), 16U) << c.what;
+  }
+}
+
+TEST(LoadSettings, UpperBoundWinsOnATinyWorkArea) {
+  StartUp(50, 40);
+  test::FakeWindowSystem ws;
+  TColor color = 0;
+  std::vector<std::string> custom;
+  LoadSettings(ws, color, custom);  // defaults 25, 20
+  EXPECT_EQ(Pointer.TipPosX, 18);
+  EXPECT_EQ(Pointer.TipPosY, 8);
+  ws.files[kPath] = "[Pointer]\nTipPosX=5\nTipPosY=500\n";
+  LoadSettings(ws, color, custom);
+  EXPECT_EQ(Pointer.TipPosX, 18);
+  EXPECT_EQ(Pointer.TipPosY, 8);
+}
+
+TEST(LoadSettings, CustomColoursAsTextWithTheDefaultForMissingKeys) {
+  StartUp(1920, 1080);
+  test::FakeWindowSystem ws;
+  ws.files[kPath] =
+      "[Colors]\ncolorb=00FF00\nColorC=\nColorD=xyz\nColorE=123456789\nColorQ=1\n"
+      "[Pointer]\nColorF=ABCDEF\n";
+  TColor color = 0;
+  std::vector<std::string> custom{"old"};
+  LoadSettings(ws, color, custom);
+  const std::vector<std::string> expected = {
+      "ColorA=1FFFFFFF", "ColorB=00FF00",    "ColorC=",         "ColorD=xyz",
+      "ColorE=123456789", "ColorF=1FFFFFFF", "ColorG=1FFFFFFF", "ColorH=1FFFFFFF",
+      "ColorI=1FFFFFFF", "ColorJ=1FFFFFFF",  "ColorK=1FFFFFFF", "ColorL=1FFFFFFF",
+      "ColorM=1FFFFFFF", "ColorN=1FFFFFFF",  "ColorO=1FFFFFFF", "ColorP=1FFFFFFF",
+  };
+  EXPECT_EQ(custom, expected);
+}
+
+TEST(LoadSettings, UnreadableFileGivesDefaultsAndTheSystemMessage) {
+  StartUp(1920, 1080);
+  test::FakeWindowSystem ws;
+  ws.files[kPath] = "[Pointer]\nSize=9\n";
+  ws.unreadableFiles.insert(kPath);
+  TColor color = 0;
+  std::vector<std::string> custom;
+  const SettingsLoadResult result = LoadSettings(ws, color, custom);
+  EXPECT_TRUE(result.readFailed);
+  EXPECT_EQ(result.error, "Access denied");
+  EXPECT_EQ(LoadedState(color), Loaded{});
+  EXPECT_EQ(custom.size(), 16U);
+  EXPECT_EQ(custom[15], "ColorP=1FFFFFFF");
+}
+
+std::vector<std::string> DefaultCustomColors() {
+  std::vector<std::string> lines;
+  for (char slot = 'A'; slot <= 'P'; ++slot) {
+    lines.push_back(std::string("Color") + slot + "=1FFFFFFF");
+  }
+  return lines;
+}
+
+// Loads as start-up does, including AlphaBlendIndex taking the loaded opacity index.
+TColor LoadLikeStartUp(test::FakeWindowSystem& ws, std::vector<std::string>& custom) {
+  TColor color = 0;
+  LoadSettings(ws, color, custom);
+  Pointer.AlphaBlendIndex = Pointer.CurrentAlphaIndex;
+  return color;
+}
+
+constexpr char kDefaultFile[] =
+    "[Pointer]\r\nSettingsLocked=0\r\nEscTerminates=1\r\nTipPosX=960\r\nTipPosY=540\r\n"
+    "Size=4\r\nOrientation=0\r\nColor=255\r\nColorIndex=0\r\nAlphaBlendIndex=18\r\n\r\n"
+    "[Colors]\r\nColorA=1FFFFFFF\r\nColorB=1FFFFFFF\r\nColorC=1FFFFFFF\r\nColorD=1FFFFFFF\r\n"
+    "ColorE=1FFFFFFF\r\nColorF=1FFFFFFF\r\nColorG=1FFFFFFF\r\nColorH=1FFFFFFF\r\n"
+    "ColorI=1FFFFFFF\r\nColorJ=1FFFFFFF\r\nColorK=1FFFFFFF\r\nColorL=1FFFFFFF\r\n"
+    "ColorM=1FFFFFFF\r\nColorN=1FFFFFFF\r\nColorO=1FFFFFFF\r\nColorP=1FFFFFFF\r\n\r\n";
+
+TEST(SaveSettings, FileWrittenFromDefaultsByteForByte) {
+  StartUp(1920, 1080);
+  test::FakeWindowSystem ws;
+  ws.directories.insert(kFolder);
+  std::vector<std::string> custom;
+  const TColor color = LoadLikeStartUp(ws, custom);
+  EXPECT_EQ(SaveSettings(ws, color, custom), std::nullopt);
+  EXPECT_EQ(ws.files[kPath], kDefaultFile);
+  EXPECT_FALSE(ws.files.contains(kTemporary));
+}
+
+TEST(SaveSettings, KeepsUnknownSectionsAndKeysAndDropsComments) {
+  StartUp(1920, 1080);
+  test::FakeWindowSystem ws;
+  ws.directories.insert(kFolder);
+  ws.files[kPath] =
+      "; written by hand\n[Extra]\nOwner = Ann\n\n[POINTER]\nsize=30\nMood=calm\n"
+      "SettingsLocked=2\n;old colour\nColor=0x0000FF\n[Colors]\nColorB=00FF00\n";
+  std::vector<std::string> custom;
+  const TColor color = LoadLikeStartUp(ws, custom);
+  Pointer.Orientation = 5;
+  EXPECT_EQ(SaveSettings(ws, color, custom), std::nullopt);
+  EXPECT_EQ(ws.files[kPath],
+            "[Extra]\r\nOwner=Ann\r\n\r\n"
+            "[POINTER]\r\nSize=24\r\nMood=calm\r\nSettingsLocked=1\r\nColor=255\r\n"
+            "EscTerminates=1\r\nTipPosX=960\r\nTipPosY=540\r\nOrientation=5\r\nColorIndex=0\r\n"
+            "AlphaBlendIndex=18\r\n\r\n"
+            "[Colors]\r\nColorB=00FF00\r\nColorA=1FFFFFFF\r\nColorC=1FFFFFFF\r\n"
+            "ColorD=1FFFFFFF\r\nColorE=1FFFFFFF\r\nColorF=1FFFFFFF\r\nColorG=1FFFFFFF\r\n"
+            "ColorH=1FFFFFFF\r\nColorI=1FFFFFFF\r\nColorJ=1FFFFFFF\r\nColorK=1FFFFFFF\r\n"
+            "ColorL=1FFFFFFF\r\nColorM=1FFFFFFF\r\nColorN=1FFFFFFF\r\nColorO=1FFFFFFF\r\n"
+            "ColorP=1FFFFFFF\r\n\r\n");
+}
+
+TEST(SaveSettings, CustomColourValueIsCutToEightAndKeyedByPosition) {
+  StartUp(1920, 1080);
+  test::FakeWindowSystem ws;
+  ws.directories.insert(kFolder);
+  std::vector<std::string> custom = DefaultCustomColors();
+  custom[0] = "ColorA=123456789";
+  custom[1] = "ColorZ=00FF00";  // the position names the key
+  custom[2] = "ColorC";         // no value at all
+  custom[3] = "ColorD=xyz";     // not hexadecimal: kept as it is
+  EXPECT_EQ(SaveSettings(ws, 255, custom), std::nullopt);
+  const std::string& file = ws.files[kPath];
+  EXPECT_NE(file.find("\r\nColorA=12345678\r\nColorB=00FF00\r\nColorC=\r\nColorD=xyz\r\n"),
+            std::string::npos)
+      << file;
+  EXPECT_EQ(file.find("ColorZ"), std::string::npos);
+}
+
+TEST(SaveSettings, WhatIsSavedLoadsBackTheSame) {
+  StartUp(1920, 1080);
+  test::FakeWindowSystem ws;
+  ws.directories.insert(kFolder);
+  Pointer.SettingsLocked = true;
+  Pointer.EscTerminates = false;
+  Pointer.TipPosX = 33;
+  Pointer.TipPosY = 1047;
+  Pointer.Size = 24;
+  Pointer.Orientation = 23;
+  Pointer.ColorIndex = -1;
+  Pointer.AlphaBlendIndex = 9;
+  Pointer.CurrentAlphaIndex = 0;  // faded out: not what is stored
+  const TColor color = 0xFFFFFFFF;  // written as -1, so that it reads back
+  std::vector<std::string> custom = DefaultCustomColors();
+  custom[7] = "ColorH=00ABCDEF";
+  EXPECT_EQ(SaveSettings(ws, color, custom), std::nullopt);
+
+  StartUp(1920, 1080);
+  TColor loadedColor = 0;
+  std::vector<std::string> loadedCustom;
+  LoadSettings(ws, loadedColor, loadedCustom);
+  EXPECT_EQ(LoadedState(loadedColor), (Loaded{.locked = true, .esc = false, .x = 33, .y = 1047,
+                                              .size = 24, .orientation = 23,
+                                              .color = 0xFFFFFFFF, .colorIndex = -1,
+                                              .alpha = 9}));
+  EXPECT_EQ(loadedCustom, custom);
+}
+
+TEST(SaveSettings, UnreadableFileIsNotOverwritten) {
+  StartUp(1920, 1080);
+  test::FakeWindowSystem ws;
+  ws.directories.insert(kFolder);
+  ws.files[kPath] = "[Pointer]\nSize=9\n[Mine]\nkeep=1\n";
+  ws.unreadableFiles.insert(kPath);
+  EXPECT_EQ(SaveSettings(ws, 255, DefaultCustomColors()), "Access denied");
+  EXPECT_EQ(ws.files[kPath], "[Pointer]\nSize=9\n[Mine]\nkeep=1\n");
+  EXPECT_TRUE(ws.Calls("CreateFileForWrite").empty());
+}
+
+TEST(SaveSettings, ReplacesThroughATemporaryFileBesideTheTarget) {
+  StartUp(1920, 1080);
+  test::FakeWindowSystem ws;
+  ws.directories.insert(kFolder);
+  ws.files[kPath] = "[Pointer]\nSize=9\n";
+  ws.ClearLog();
+  EXPECT_EQ(SaveSettings(ws, 255, DefaultCustomColors()), std::nullopt);
+  const std::vector<std::string> expected = {
+      std::string("ReadWholeFile ") + kPath,
+      std::string("CreateFileForWrite ") + kTemporary,
+      "WriteFileBytes " + std::to_string(ws.files[kPath].size()),
+      "FlushFile",
+      "CloseFile",
+      std::string("ReplaceFile ") + kTemporary + " " + kPath,
+  };
+  EXPECT_EQ(ws.log, expected);
+}
+
+TEST(SaveSettings, FailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
+  const char* const oldFile = "[Pointer]\r\nSize=9\r\n\r\n";
+  for (const char* step : {"create", "write", "flush", "close", "replace"}) {
+    StartUp(1920, 1080);
+    test::FakeWindowSystem ws;
+    ws.directories.insert(kFolder);
+    ws.files[kPath] = oldFile;
+    ws.failFileStepAt[step] = 1;
+    EXPECT_EQ(SaveSettings(ws, 255, DefaultCustomColors()),
+              std::string("Injected failure at ") + step);
+    EXPECT_EQ(ws.files[kPath], oldFile) << step;
+    EXPECT_FALSE(ws.files.contains(kTemporary)) << step;
+    for (const auto& [file, state] : ws.openFiles) {
+      EXPECT_FALSE(state.open) << step << ": file left open";
+    }
+  }
+}
+
+TEST(SaveSettings, UnwritableFolderReportsAndWritesNothing) {
+  StartUp(1920, 1080);
+  test::FakeWindowSystem ws;
+  ws.directories.insert(kFolder);
+  ws.unwritableFolders.insert(kFolder);
+  const std::optional<std::string> error = SaveSettings(ws, 255, DefaultCustomColors());
+  ASSERT_TRUE(error.has_value());
+  EXPECT_FALSE(error->empty());
+  EXPECT_FALSE(ws.files.contains(kPath));
+  EXPECT_FALSE(ws.files.contains(kTemporary));
+}
+
+}  // namespace
+}  // namespace qd
