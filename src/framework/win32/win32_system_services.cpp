@@ -1,0 +1,243 @@
+// The process, registry, environment, file and waitable-timer parts of the backend.
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "framework/win32/text.h"
+#include "framework/win32/win32_window_system.h"
+
+namespace qd::win32 {
+
+namespace {
+
+HANDLE ToHandle(std::uintptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// FormatMessage text of an error code, without the trailing line break and full stop.
+std::string SystemErrorMessage(DWORD error) {
+  char* buffer = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text = length != 0 && buffer != nullptr ? std::string(buffer, length) : std::string();
+  if (buffer != nullptr) ::LocalFree(buffer);
+  while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) {
+    text.pop_back();
+  }
+  if (text.empty()) text = "System error " + std::to_string(error);
+  return text;
+}
+
+bool IsDirectory(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void ForceDirectoriesWide(std::wstring path) {
+  while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  if (path.empty() || IsDirectory(path)) return;
+  const size_t separator = path.find_last_of(L"\\/");
+  if (separator != std::wstring::npos && separator > 0) ForceDirectoriesWide(path.substr(0, separator));
+  ::CreateDirectoryW(path.c_str(), nullptr);
+}
+
+}  // namespace
+
+std::string Win32WindowSystem::ModuleFileName() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  while (true) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return WideToUtf8(buffer);
+    }
+    buffer.resize(buffer.size() * 2);  // truncated: the path is longer than the buffer
+  }
+}
+
+std::vector<std::string> Win32WindowSystem::CommandLineParams() {
+  std::vector<std::wstring> args = SplitCommandLine(::GetCommandLineW());
+  std::vector<std::string> params;
+  for (size_t i = 1; i < args.size(); ++i) params.push_back(WideToUtf8(args[i]));
+  return params;
+}
+
+std::string Win32WindowSystem::LocaleLanguageText() {
+  char buffer[9] = {};
+  if (::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_ILANGUAGE, buffer, sizeof buffer) == 0) {
+    return {};
+  }
+  return buffer;
+}
+
+NativeHandle Win32WindowSystem::CreateWaitableTimer() {
+  HANDLE timer = ::CreateWaitableTimerA(nullptr, FALSE, nullptr);
+  if (timer != nullptr) ++LiveObjects().kernel;
+  return reinterpret_cast<NativeHandle>(timer);
+}
+
+bool Win32WindowSystem::SetWaitableTimer(NativeHandle timer, std::int64_t dueTime100ns) {
+  LARGE_INTEGER due{};
+  due.QuadPart = -dueTime100ns;  // negative: relative to now
+  return ::SetWaitableTimer(ToHandle(timer), &due, 0, nullptr, nullptr, FALSE) != 0;
+}
+
+bool Win32WindowSystem::WaitForTimer(NativeHandle timer, std::uint32_t timeoutMs) {
+  return ::WaitForSingleObject(ToHandle(timer), timeoutMs) == WAIT_OBJECT_0;
+}
+
+bool Win32WindowSystem::CancelWaitableTimer(NativeHandle timer) {
+  return ::CancelWaitableTimer(ToHandle(timer)) != 0;
+}
+
+void Win32WindowSystem::CloseHandle(NativeHandle handle) {
+  if (handle != 0 && ::CloseHandle(ToHandle(handle)) != 0) --LiveObjects().kernel;
+}
+
+RegistryRead Win32WindowSystem::ReadUserRegistryText(const std::string& key,
+                                                      const std::string& value) {
+  std::wstring keyPath = Utf8ToWide(key);
+  if (!keyPath.empty() && keyPath.front() == L'\\') keyPath.erase(0, 1);  // from the root key
+  HKEY opened = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_QUERY_VALUE, &opened) !=
+      ERROR_SUCCESS) {
+    return {RegistryStatus::NoKey, {}};
+  }
+  const RegKey handle(opened);
+  const std::wstring valueName = Utf8ToWide(value);
+  DWORD type = 0;
+  DWORD size = 0;
+  std::vector<BYTE> data;
+  LONG result = ERROR_MORE_DATA;
+  // The value may grow between the size query and the read; ask again until it fits.
+  while (result == ERROR_MORE_DATA) {
+    data.resize(size + sizeof(wchar_t));
+    size = static_cast<DWORD>(data.size());
+    result = ::RegQueryValueExW(handle.Get(), valueName.c_str(), nullptr, &type, data.data(), &size);
+  }
+  if (result != ERROR_SUCCESS) return {RegistryStatus::NoValue, {}};
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return {RegistryStatus::NotText, {}};
+  std::wstring text(size / sizeof(wchar_t), L'\0');
+  std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+  // Stored strings usually, but not always, end in a null.
+  while (!text.empty() && text.back() == L'\0') text.pop_back();
+  return {RegistryStatus::Text, WideToUtf8(text)};
+}
+
+std::optional<std::string> Win32WindowSystem::GetEnvironmentVariable(const std::string& name) {
+  const std::wstring wideName = Utf8ToWide(name);
+  std::wstring buffer(64, L'\0');
+  while (true) {
+    ::SetLastError(ERROR_SUCCESS);
+    const DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), buffer.data(),
+                                                   static_cast<DWORD>(buffer.size()));
+    if (length == 0) {
+      if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+      return std::string();
+    }
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return WideToUtf8(buffer);
+    }
+    buffer.resize(length);  // too small: length is the size needed
+  }
+}
+
+bool Win32WindowSystem::DirectoryExists(const std::string& path) {
+  return IsDirectory(Utf8ToWide(path));
+}
+
+bool Win32WindowSystem::FileExists(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+void Win32WindowSystem::ForceDirectories(const std::string& path) {
+  ForceDirectoriesWide(Utf8ToWide(path));
+}
+
+bool Win32WindowSystem::CopyFileFailIfExists(const std::string& from, const std::string& to) {
+  return ::CopyFileW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(), TRUE) != 0;
+}
+
+bool Win32WindowSystem::SameText(const std::string& a, const std::string& b) {
+  const std::wstring wa = Utf8ToWide(a);
+  const std::wstring wb = Utf8ToWide(b);
+  if (wa.size() > INT_MAX || wb.size() > INT_MAX) return false;
+  return ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.data(),
+                          static_cast<int>(wa.size()), wb.data(),
+                          static_cast<int>(wb.size())) == CSTR_EQUAL;
+}
+
+FileRead Win32WindowSystem::ReadWholeFile(const std::string& path) {
+  const FileHandle file(::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return {FileStatus::NotFound, {}, {}};
+    }
+    return {FileStatus::Error, {}, SystemErrorMessage(error)};
+  }
+  std::string bytes;
+  char chunk[16384];
+  while (true) {
+    DWORD read = 0;
+    if (::ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) == 0) {
+      return {FileStatus::Error, {}, SystemErrorMessage(::GetLastError())};
+    }
+    if (read == 0) break;
+    bytes.append(chunk, read);
+  }
+  return {FileStatus::Ok, std::move(bytes), {}};
+}
+
+NativeFile Win32WindowSystem::CreateFileForWrite(const std::string& path) {
+  HANDLE file = ::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  ++LiveObjects().kernel;
+  return reinterpret_cast<NativeFile>(file);
+}
+
+bool Win32WindowSystem::WriteFileBytes(NativeFile file, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD part = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1U << 20U));
+    DWORD written = 0;
+    if (::WriteFile(ToHandle(file), bytes.data() + done, part, &written, nullptr) == 0) {
+      return false;
+    }
+    if (written == 0) {
+      ::SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    done += written;
+  }
+  return true;
+}
+
+bool Win32WindowSystem::FlushFile(NativeFile file) {
+  return ::FlushFileBuffers(ToHandle(file)) != 0;
+}
+
+bool Win32WindowSystem::CloseFile(NativeFile file) {
+  if (::CloseHandle(ToHandle(file)) == 0) return false;
+  --LiveObjects().kernel;
+  return true;
+}
+
+bool Win32WindowSystem::ReplaceFile(const std::string& from, const std::string& to) {
+  return ::MoveFileExW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void Win32WindowSystem::DeleteFile(const std::string& path) {
+  ::DeleteFileW(Utf8ToWide(path).c_str());
+}
+
+std::string Win32WindowSystem::LastErrorMessage() { return SystemErrorMessage(::GetLastError()); }
+
+}  // namespace qd::win32

@@ -1,0 +1,632 @@
+#include "framework/win32/win32_window_system.h"
+
+#include <climits>
+#include <cstring>
+#include <exception>
+#include <optional>
+
+namespace qd::win32 {
+
+LiveObjectCounts& LiveObjects() noexcept {
+  static LiveObjectCounts counts;
+  return counts;
+}
+
+namespace {
+
+constexpr char kAppClassName[] = "TApplication";
+constexpr char kFormClassName[] = "TFormMain";
+constexpr char kIconName[] = "MAINICON";
+// A probe in another process asks for the live-object counts with this message; wParam
+// 0, 1, 2 selects GDI, USER or kernel objects.
+constexpr char kLiveObjectsMessageName[] = "Quiverdart.LiveObjects";
+
+HWND ToHwnd(NativeWindow window) { return reinterpret_cast<HWND>(window); }
+
+TShiftState KeyShiftState() {
+  unsigned bits = 0;
+  if (::GetKeyState(VK_SHIFT) < 0) bits |= ssShift;
+  if (::GetKeyState(VK_CONTROL) < 0) bits |= ssCtrl;
+  if (::GetKeyState(VK_MENU) < 0) bits |= ssAlt;
+  return TShiftState::FromBits(bits);
+}
+
+// The mouse messages carry Shift, Ctrl and the buttons; Alt is read from the keyboard.
+TShiftState MouseShiftState(WPARAM keys) {
+  unsigned bits = 0;
+  if ((keys & MK_SHIFT) != 0) bits |= ssShift;
+  if ((keys & MK_CONTROL) != 0) bits |= ssCtrl;
+  if ((keys & MK_LBUTTON) != 0) bits |= ssLeft;
+  if ((keys & MK_RBUTTON) != 0) bits |= ssRight;
+  if ((keys & MK_MBUTTON) != 0) bits |= ssMiddle;
+  if (::GetKeyState(VK_MENU) < 0) bits |= ssAlt;
+  return TShiftState::FromBits(bits);
+}
+
+class DcCanvas final : public Canvas {
+ public:
+  explicit DcCanvas(HDC dc) : dc_(dc) {}
+  explicit DcCanvas(HWND window) : dc_(windowDc_.emplace(window).Get()) {}
+
+  void FillRect(const TRect& rect, TColor color) override {
+    const RECT r{rect.left, rect.top, rect.right, rect.bottom};
+    const GdiObject brush(::CreateSolidBrush(color));
+    ::FillRect(dc_, &r, static_cast<HBRUSH>(brush.Get()));
+  }
+
+  void Polyline(const std::vector<TPoint>& points, int penWidth, TColor penColor) override {
+    if (points.size() < 2 || points.size() > INT_MAX) return;
+    // A wide cosmetic pen has round ends and joins, which the outline relies on.
+    const LOGPEN style{PS_SOLID, POINT{penWidth, 0}, penColor};
+    const GdiObject pen(::CreatePenIndirect(&style));
+    const Selection penSelection(dc_, pen.Get());
+    const Selection brushSelection(dc_, ::GetStockObject(HOLLOW_BRUSH));
+    std::vector<POINT> vertices;
+    vertices.reserve(points.size());
+    for (const TPoint& p : points) vertices.push_back(POINT{p.x, p.y});
+    ::Polyline(dc_, vertices.data(), static_cast<int>(vertices.size()));
+  }
+
+ private:
+  std::optional<WindowDc> windowDc_;
+  HDC dc_;
+};
+
+class PaintScope {
+ public:
+  explicit PaintScope(HWND window) : window_(window), dc_(::BeginPaint(window, &paint_)) {}
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  ~PaintScope() { ::EndPaint(window_, &paint_); }
+  [[nodiscard]] HDC Dc() const { return dc_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
+// A copy of the named bitmap resource with the colour of its lower-left pixel replaced by
+// the menu background, since a menu item bitmap has no transparent colour of its own.
+GdiObject MakeMenuGlyph(HINSTANCE instance, const std::string& name) {
+  const GdiObject source(
+      ::LoadImageA(instance, name.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  BITMAP info{};
+  if (!source.Valid() || ::GetObjectA(source.Get(), sizeof info, &info) == 0) return {};
+  const int width = info.bmWidth;
+  const int height = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
+  if (width <= 0 || height <= 0) return {};
+
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = width;
+  format.bmiHeader.biHeight = -height;  // top-down rows
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+  const WindowDc screen(nullptr);
+  if (::GetDIBits(screen.Get(), static_cast<HBITMAP>(source.Get()), 0,
+                  static_cast<UINT>(height), pixels.data(), &format, DIB_RGB_COLORS) == 0) {
+    return {};
+  }
+
+  const std::uint32_t key = pixels[static_cast<size_t>(height - 1) * width] & 0xFFFFFFU;
+  const COLORREF menu = ::GetSysColor(COLOR_MENU);
+  // DIB pixels are 0xRRGGBB, COLORREF is 0xBBGGRR.
+  const std::uint32_t background = (GetRValue(menu) << 16U) | (GetGValue(menu) << 8U) |
+                                   static_cast<std::uint32_t>(GetBValue(menu));
+  for (std::uint32_t& p : pixels) {
+    p = ((p & 0xFFFFFFU) == key ? background : (p & 0xFFFFFFU)) | 0xFF000000U;
+  }
+
+  void* bits = nullptr;
+  GdiObject glyph(::CreateDIBSection(screen.Get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!glyph.Valid() || bits == nullptr) return {};
+  std::memcpy(bits, pixels.data(), pixels.size() * sizeof pixels[0]);
+  return glyph;
+}
+
+}  // namespace
+
+struct Win32WindowSystem::WindowData {
+  Win32WindowSystem* system;
+  HWND hwnd;
+  WindowEvents* events;
+  int minWidth;
+  int minHeight;
+};
+
+Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
+  if (HMODULE user32 = ::GetModuleHandleA("User32.dll"); user32 != nullptr) {
+    setLayeredWindowAttributes_ = reinterpret_cast<SetLayeredWindowAttributesFn>(
+        reinterpret_cast<void*>(::GetProcAddress(user32, "SetLayeredWindowAttributes")));
+  }
+  liveObjectsMessage_ = ::RegisterWindowMessageA(kLiveObjectsMessageName);
+  const HICON icon = ::LoadIconA(instance_, kIconName);
+
+  WNDCLASSEXA appClass{};
+  appClass.cbSize = sizeof appClass;
+  appClass.lpfnWndProc = &AppWindowProc;
+  appClass.hInstance = instance_;
+  appClass.hIcon = icon;
+  appClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+  appClass.lpszClassName = kAppClassName;
+  ::RegisterClassExA(&appClass);
+
+  WNDCLASSEXA formClass{};
+  formClass.cbSize = sizeof formClass;
+  formClass.style = CS_DBLCLKS;
+  formClass.lpfnWndProc = &FormWindowProc;
+  formClass.hInstance = instance_;
+  formClass.hIcon = icon;
+  formClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+  formClass.lpszClassName = kFormClassName;
+  ::RegisterClassExA(&formClass);
+
+  // Zero size at the screen centre: never seen, but it owns the task-bar entry, and
+  // dialogs centred on it are centred on the screen.
+  appWindow_ = ::CreateWindowExA(
+      0, kAppClassName, "", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+      ::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
+      nullptr, instance_, this);
+}
+
+Win32WindowSystem::~Win32WindowSystem() {
+  if (appWindow_ != nullptr) ::DestroyWindow(appWindow_);
+}
+
+void Win32WindowSystem::SetApplicationTitle(const std::string& title) {
+  ::SetWindowTextA(appWindow_, title.c_str());
+}
+
+NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, WindowEvents& events) {
+  auto data = std::make_unique<WindowData>(
+      WindowData{this, nullptr, &events, params.minWidth, params.minHeight});
+  const bool layered = params.layered && HasLayeredAttributes();
+  DWORD exStyle = 0;
+  if (params.topMost) exStyle |= WS_EX_TOPMOST;
+  if (layered) exStyle |= WS_EX_LAYERED;
+  const TRect& b = params.bounds;
+  HWND hwnd = ::CreateWindowExA(exStyle, kFormClassName, params.caption.c_str(), WS_POPUP,
+                                b.left, b.top, b.right - b.left, b.bottom - b.top, appWindow_,
+                                nullptr, instance_, data.get());
+  if (hwnd == nullptr) return 0;
+  static_cast<void>(data.release());  // owned by the window until WM_NCDESTROY
+  // A layered window stays invisible until it has attributes; start it opaque.
+  if (layered) setLayeredWindowAttributes_(hwnd, 0, 255, LWA_ALPHA);
+  if (mainWindow_ == nullptr) mainWindow_ = hwnd;
+  return reinterpret_cast<NativeWindow>(hwnd);
+}
+
+void Win32WindowSystem::DestroyAppWindow(NativeWindow window) {
+  if (ToHwnd(window) == mainWindow_) mainWindow_ = nullptr;
+  ::DestroyWindow(ToHwnd(window));
+}
+
+void Win32WindowSystem::SetWindowBounds(NativeWindow window, int left, int top, int width,
+                                        int height) {
+  ::SetWindowPos(ToHwnd(window), nullptr, left, top, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32WindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
+  ::ShowWindow(ToHwnd(window), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+NativeRegion Win32WindowSystem::CreatePolygonRegion(const std::vector<TPoint>& points) {
+  if (points.size() > INT_MAX) return 0;
+  std::vector<POINT> vertices;
+  vertices.reserve(points.size());
+  for (const TPoint& p : points) vertices.push_back(POINT{p.x, p.y});
+  const HRGN region =
+      ::CreatePolygonRgn(vertices.data(), static_cast<int>(vertices.size()), ALTERNATE);
+  if (region != nullptr) ++LiveObjects().gdi;
+  return reinterpret_cast<NativeRegion>(region);
+}
+
+void Win32WindowSystem::SetWindowRegion(NativeWindow window, NativeRegion region, bool redraw) {
+  const auto handle = reinterpret_cast<HRGN>(region);
+  if (handle == nullptr) {
+    ::SetWindowRgn(ToHwnd(window), nullptr, redraw ? TRUE : FALSE);
+    return;
+  }
+  // On success the region belongs to the system; on failure it is still ours to free.
+  if (::SetWindowRgn(ToHwnd(window), handle, redraw ? TRUE : FALSE) == 0) ::DeleteObject(handle);
+  --LiveObjects().gdi;
+}
+
+void Win32WindowSystem::SetLayered(NativeWindow window, bool layered) {
+  // Without SetLayeredWindowAttributes a layered window could never be made visible.
+  if (!HasLayeredAttributes()) return;
+  HWND hwnd = ToHwnd(window);
+  const LONG exStyle = ::GetWindowLongA(hwnd, GWL_EXSTYLE);
+  const LONG wanted = layered ? (exStyle | WS_EX_LAYERED) : (exStyle & ~WS_EX_LAYERED);
+  if (wanted == exStyle) return;
+  ::SetWindowLongA(hwnd, GWL_EXSTYLE, wanted);
+  if (!layered) {
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  }
+}
+
+bool Win32WindowSystem::HasLayeredAttributes() { return setLayeredWindowAttributes_ != nullptr; }
+
+void Win32WindowSystem::SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) {
+  if (HasLayeredAttributes()) setLayeredWindowAttributes_(ToHwnd(window), 0, alpha, LWA_ALPHA);
+}
+
+void Win32WindowSystem::Invalidate(NativeWindow window) {
+  ::InvalidateRect(ToHwnd(window), nullptr, TRUE);
+}
+
+std::unique_ptr<Canvas> Win32WindowSystem::GetCanvas(NativeWindow window) {
+  return std::make_unique<DcCanvas>(ToHwnd(window));
+}
+
+bool Win32WindowSystem::StartTimer(NativeWindow window, unsigned timerId, unsigned intervalMs) {
+  return ::SetTimer(ToHwnd(window), timerId, intervalMs, nullptr) != 0;
+}
+
+void Win32WindowSystem::StopTimer(NativeWindow window, unsigned timerId) {
+  ::KillTimer(ToHwnd(window), timerId);
+}
+
+void Win32WindowSystem::RunMessageLoop(NativeWindow mainWindow) {
+  HWND hwnd = ToHwnd(mainWindow);
+  ::ShowWindow(hwnd, SW_SHOW);
+  ::UpdateWindow(hwnd);
+  ::ShowWindow(appWindow_, SW_SHOWNA);
+  MSG msg;
+  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+}
+
+void Win32WindowSystem::ProcessMessages() {
+  MSG msg;
+  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // Leave the quit request for the main loop.
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+}
+
+void Win32WindowSystem::PostQuit() { ::PostQuitMessage(0); }
+
+TPoint Win32WindowSystem::GetCursorPos() {
+  POINT p{};
+  ::GetCursorPos(&p);
+  return TPoint{p.x, p.y};
+}
+
+void Win32WindowSystem::SetCapture(NativeWindow window) { ::SetCapture(ToHwnd(window)); }
+
+void Win32WindowSystem::ReleaseCapture() { ::ReleaseCapture(); }
+
+NativeCursor Win32WindowSystem::LoadCursorResource(const std::string& name) {
+  return reinterpret_cast<NativeCursor>(::LoadCursorA(instance_, name.c_str()));
+}
+
+void Win32WindowSystem::ApplyCursor(NativeWindow window, NativeCursor cursor) {
+  HWND hwnd = ToHwnd(window);
+  POINT p{};
+  if (::GetCapture() == hwnd || (::GetCursorPos(&p) && ::WindowFromPoint(p) == hwnd)) {
+    ::SetCursor(cursor != 0 ? reinterpret_cast<HCURSOR>(cursor)
+                            : ::LoadCursorA(nullptr, IDC_ARROW));
+  }
+}
+
+TRect Win32WindowSystem::GetWorkArea() {
+  RECT r{};
+  ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
+  return TRect{r.left, r.top, r.right, r.bottom};
+}
+
+TColor Win32WindowSystem::GetScreenPixel(TPoint screenPos) {
+  const WindowDc screen(nullptr);
+  return ::GetPixel(screen.Get(), screenPos.x, screenPos.y);
+}
+
+int Win32WindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
+                                      TPoint screenPos) {
+  // The glyphs outlive the menu that shows them: DestroyMenu leaves item bitmaps alone.
+  std::vector<GdiObject> glyphs;
+  glyphs.reserve(items.size());
+  const Menu menu(::CreatePopupMenu());
+  if (!menu.Valid()) return 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const MenuItemView& item = items[i];
+    std::string text = item.caption;
+    if (!item.shortcutText.empty()) text += "\t" + item.shortcutText;
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID | MIIM_STRING | MIIM_STATE;
+    info.wID = static_cast<UINT>(i + 1);
+    info.fState = (item.checked ? MFS_CHECKED : 0U) | (item.enabled ? 0U : MFS_GRAYED);
+    info.dwTypeData = text.data();
+    if (!item.glyphResource.empty()) {
+      GdiObject& glyph = glyphs.emplace_back(MakeMenuGlyph(instance_, item.glyphResource));
+      if (glyph.Valid()) {
+        info.fMask |= MIIM_BITMAP;
+        info.hbmpItem = static_cast<HBITMAP>(glyph.Get());
+      }
+    }
+    ::InsertMenuItemA(menu.Get(), static_cast<UINT>(i), TRUE, &info);
+  }
+  HWND hwnd = ToHwnd(owner);
+  // Without the foreground the menu would not close when the user clicks elsewhere.
+  ::SetForegroundWindow(hwnd);
+  const BOOL chosen = ::TrackPopupMenu(menu.Get(), TPM_CENTERALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD,
+                                       screenPos.x, screenPos.y, 0, hwnd, nullptr);
+  ::PostMessageA(hwnd, WM_NULL, 0, 0);
+  return chosen > 0 && static_cast<size_t>(chosen) <= items.size() ? chosen : 0;
+}
+
+void Win32WindowSystem::ShowMessageBox(NativeWindow /*owner*/, const std::string& text,
+                                       const std::string& caption, MessageKind kind) {
+  // Task-modal without an owner: every window of the program is disabled while it is open,
+  // and the box is centred on the screen. Top-most, or the top-most arrow, which starts at
+  // the screen centre, would cover it.
+  UINT flags = MB_OK | MB_TASKMODAL | MB_TOPMOST;
+  if (kind == MessageKind::Error) flags |= MB_ICONERROR;
+  ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags);
+}
+
+bool Win32WindowSystem::ChooseColor(NativeWindow owner, TColor& color,
+                                    std::array<TColor, 16>& custom, bool fullOpen,
+                                    bool solidOnly) {
+  std::array<COLORREF, 16> customColors{};
+  for (size_t i = 0; i < custom.size(); ++i) customColors[i] = custom[i];
+  CHOOSECOLORA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = ToHwnd(owner);
+  dialog.rgbResult = color;
+  dialog.lpCustColors = customColors.data();
+  dialog.Flags = CC_RGBINIT;
+  if (fullOpen) dialog.Flags |= CC_FULLOPEN;
+  if (solidOnly) dialog.Flags |= CC_SOLIDCOLOR;
+  if (::ChooseColorA(&dialog) == 0) return false;
+  color = dialog.rgbResult;
+  for (size_t i = 0; i < custom.size(); ++i) custom[i] = customColors[i];
+  return true;
+}
+
+void Win32WindowSystem::Minimize() {
+  if (::IsIconic(appWindow_)) return;
+  mainWasVisible_ = mainWindow_ != nullptr && ::IsWindowVisible(mainWindow_);
+  if (mainWasVisible_) ::ShowWindow(mainWindow_, SW_HIDE);
+  ::ShowWindow(appWindow_, SW_MINIMIZE);
+}
+
+void Win32WindowSystem::Restore() {
+  if (!::IsIconic(appWindow_)) return;
+  ::ShowWindow(appWindow_, SW_RESTORE);
+  if (mainWindow_ == nullptr) return;
+  if (mainWasVisible_) ::ShowWindow(mainWindow_, SW_SHOW);
+  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrA(mainWindow_, GWLP_USERDATA));
+  if (data != nullptr) data->events->OnRestore();
+}
+
+void Win32WindowSystem::ShowHandlerError(const char* text) {
+  char title[256] = {};
+  ::GetWindowTextA(appWindow_, title, sizeof title);
+  ::MessageBoxA(nullptr, text, title, MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
+}
+
+LRESULT CALLBACK Win32WindowSystem::AppWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
+                                                  LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    ++LiveObjects().user;
+  } else if (msg == WM_NCDESTROY) {
+    --LiveObjects().user;
+  }
+  auto* system = reinterpret_cast<Win32WindowSystem*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (system == nullptr || msg == WM_NCCREATE || msg == WM_NCDESTROY) {
+    return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  }
+  // No exception may unwind through the system's frames.
+  try {
+    return system->HandleAppMessage(hwnd, msg, wParam, lParam);
+  } catch (const std::exception& e) {
+    system->ShowHandlerError(e.what());
+  } catch (...) {
+    system->ShowHandlerError("Unknown error");
+  }
+  return 0;
+}
+
+LRESULT Win32WindowSystem::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0U) {
+        case SC_MINIMIZE:
+          Minimize();
+          return 0;
+        case SC_RESTORE:
+          if (::IsIconic(hwnd)) {
+            Restore();
+            return 0;
+          }
+          break;
+        default:
+          break;
+      }
+      break;
+    case WM_CLOSE:
+      // Closing the task-bar entry closes the main window.
+      if (mainWindow_ != nullptr) ::SendMessageA(mainWindow_, WM_CLOSE, 0, 0);
+      return 0;
+    case WM_SETFOCUS:
+      // Keys go to the main window, never to the invisible owner.
+      if (mainWindow_ != nullptr && ::IsWindowVisible(mainWindow_) &&
+          ::IsWindowEnabled(mainWindow_)) {
+        ::SetFocus(mainWindow_);
+      }
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    default:
+      break;
+  }
+  return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
+                                                   LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    static_cast<WindowData*>(create->lpCreateParams)->hwnd = hwnd;
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    ++LiveObjects().user;
+  }
+  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCDESTROY) {
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    delete data;
+    --LiveObjects().user;
+    return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  }
+  if (data == nullptr) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  try {
+    return data->system->HandleFormMessage(*data, msg, wParam, lParam);
+  } catch (const std::exception& e) {
+    data->system->ShowHandlerError(e.what());
+  } catch (...) {
+    data->system->ShowHandlerError("Unknown error");
+  }
+  return 0;
+}
+
+LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM wParam,
+                                             LPARAM lParam) {
+  WindowEvents& events = *data.events;
+  HWND hwnd = data.hwnd;
+  if (msg == liveObjectsMessage_ && liveObjectsMessage_ != 0) {
+    const LiveObjectCounts& counts = LiveObjects();
+    return wParam == 0 ? counts.gdi : wParam == 1 ? counts.user : counts.kernel;
+  }
+  switch (msg) {
+    case WM_PAINT: {
+      const PaintScope paint(hwnd);
+      DcCanvas canvas(paint.Dc());
+      events.OnPaint(canvas);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;  // the paint fills the whole window
+    case WM_LBUTTONDOWN:
+      events.OnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam), GET_X_LPARAM(lParam),
+                         GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_RBUTTONDOWN:
+      events.OnMouseDown(TMouseButton::mbRight, MouseShiftState(wParam), GET_X_LPARAM(lParam),
+                         GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_MBUTTONDOWN:
+      events.OnMouseDown(TMouseButton::mbMiddle, MouseShiftState(wParam), GET_X_LPARAM(lParam),
+                         GET_Y_LPARAM(lParam));
+      return 0;
+    // The second press of a double-click is still a press, marked as double.
+    case WM_LBUTTONDBLCLK:
+      events.OnDblClick();
+      events.OnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam) + ssDouble,
+                         GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_RBUTTONDBLCLK:
+      events.OnMouseDown(TMouseButton::mbRight, MouseShiftState(wParam) + ssDouble,
+                         GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_MBUTTONDBLCLK:
+      events.OnMouseDown(TMouseButton::mbMiddle, MouseShiftState(wParam) + ssDouble,
+                         GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_LBUTTONUP:
+      events.OnMouseUp(TMouseButton::mbLeft, MouseShiftState(wParam), GET_X_LPARAM(lParam),
+                       GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_RBUTTONUP:
+      events.OnMouseUp(TMouseButton::mbRight, MouseShiftState(wParam), GET_X_LPARAM(lParam),
+                       GET_Y_LPARAM(lParam));
+      // DefWindowProc turns the release into WM_CONTEXTMENU.
+      break;
+    case WM_MBUTTONUP:
+      events.OnMouseUp(TMouseButton::mbMiddle, MouseShiftState(wParam), GET_X_LPARAM(lParam),
+                       GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_MOUSEMOVE:
+      events.OnMouseMove(MouseShiftState(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_MOUSEWHEEL:
+      events.OnMouseWheel(MouseShiftState(GET_KEYSTATE_WPARAM(wParam)),
+                          GET_WHEEL_DELTA_WPARAM(wParam),
+                          TPoint{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_KEYDOWN:
+      events.OnKeyDown(static_cast<std::uint16_t>(wParam), KeyShiftState());
+      return 0;
+    case WM_KEYUP:
+      events.OnKeyUp(static_cast<std::uint16_t>(wParam), KeyShiftState());
+      return 0;
+    // Alt combinations: the handlers see them, and DefWindowProc still turns Alt+F4 into
+    // the close command.
+    case WM_SYSKEYDOWN:
+      events.OnKeyDown(static_cast<std::uint16_t>(wParam), KeyShiftState());
+      break;
+    case WM_SYSKEYUP:
+      events.OnKeyUp(static_cast<std::uint16_t>(wParam), KeyShiftState());
+      break;
+    case WM_CHAR:
+      events.OnKeyPress(static_cast<char>(wParam));
+      return 0;
+    case WM_SYSCOMMAND:
+      // There is no menu bar; menu mode after a lone Alt would swallow the next keys.
+      if ((wParam & 0xFFF0U) == SC_KEYMENU) return 0;
+      break;
+    case WM_CONTEXTMENU: {
+      // From the keyboard's menu key the position is -1, -1.
+      const TPoint at = lParam == -1 ? GetCursorPos()
+                                     : TPoint{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      events.OnContextPopup(at);
+      return 0;
+    }
+    case WM_TIMER:
+      events.OnTimer(static_cast<unsigned>(wParam));
+      return 0;
+    case WM_SETCURSOR:
+      if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == hwnd) {
+        const NativeCursor cursor = events.OnSetCursor();
+        ::SetCursor(cursor != 0 ? reinterpret_cast<HCURSOR>(cursor)
+                                : ::LoadCursorA(nullptr, IDC_ARROW));
+        return TRUE;
+      }
+      break;
+    case WM_WINDOWPOSCHANGING: {
+      auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+      if ((pos->flags & SWP_NOSIZE) == 0) {
+        if (pos->cx < data.minWidth) pos->cx = data.minWidth;
+        if (pos->cy < data.minHeight) pos->cy = data.minHeight;
+      }
+      return 0;
+    }
+    case WM_CLOSE:
+      events.OnCloseRequest();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam != 0) events.OnEndSession();
+      return 0;
+    default:
+      break;
+  }
+  return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace qd::win32

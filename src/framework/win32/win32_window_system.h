@@ -1,0 +1,104 @@
+// The Windows implementation of the window system.
+//
+// Application model: a zero-size application window carries the title and owns the one
+// task-bar entry; the program's windows are borderless pop-ups owned by it, so they have
+// no task-bar button of their own. Minimising through the task bar hides them and
+// restoring shows them again before the restore event runs.
+#pragma once
+
+#include "framework/win32/win32.h"
+
+#include "framework/window_system.h"
+#include "framework/win32/handles.h"
+
+namespace qd::win32 {
+
+class Win32WindowSystem final : public WindowSystem {
+ public:
+  explicit Win32WindowSystem(HINSTANCE instance);
+  ~Win32WindowSystem() override;
+
+  void SetApplicationTitle(const std::string& title) override;
+  std::string ModuleFileName() override;
+  std::vector<std::string> CommandLineParams() override;
+  std::string LocaleLanguageText() override;
+
+  NativeWindow CreateAppWindow(const WindowParams& params, WindowEvents& events) override;
+  void DestroyAppWindow(NativeWindow window) override;
+  void SetWindowBounds(NativeWindow window, int left, int top, int width, int height) override;
+  void ShowAppWindow(NativeWindow window, bool visible) override;
+  NativeRegion CreatePolygonRegion(const std::vector<TPoint>& points) override;
+  void SetWindowRegion(NativeWindow window, NativeRegion region, bool redraw) override;
+  void SetLayered(NativeWindow window, bool layered) override;
+  bool HasLayeredAttributes() override;
+  void SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) override;
+  void Invalidate(NativeWindow window) override;
+  std::unique_ptr<Canvas> GetCanvas(NativeWindow window) override;
+
+  bool StartTimer(NativeWindow window, unsigned timerId, unsigned intervalMs) override;
+  void StopTimer(NativeWindow window, unsigned timerId) override;
+
+  void RunMessageLoop(NativeWindow mainWindow) override;
+  void ProcessMessages() override;
+  void PostQuit() override;
+
+  TPoint GetCursorPos() override;
+  void SetCapture(NativeWindow window) override;
+  void ReleaseCapture() override;
+  NativeCursor LoadCursorResource(const std::string& name) override;
+  void ApplyCursor(NativeWindow window, NativeCursor cursor) override;
+
+  TRect GetWorkArea() override;
+  TColor GetScreenPixel(TPoint screenPos) override;
+
+  int TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
+                     TPoint screenPos) override;
+  void ShowMessageBox(NativeWindow owner, const std::string& text, const std::string& caption,
+                      MessageKind kind) override;
+  bool ChooseColor(NativeWindow owner, TColor& color, std::array<TColor, 16>& custom,
+                   bool fullOpen, bool solidOnly) override;
+
+  NativeHandle CreateWaitableTimer() override;
+  bool SetWaitableTimer(NativeHandle timer, std::int64_t dueTime100ns) override;
+  bool WaitForTimer(NativeHandle timer, std::uint32_t timeoutMs) override;
+  bool CancelWaitableTimer(NativeHandle timer) override;
+  void CloseHandle(NativeHandle handle) override;
+
+  RegistryRead ReadUserRegistryText(const std::string& key, const std::string& value) override;
+  std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
+
+  bool DirectoryExists(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  void ForceDirectories(const std::string& path) override;
+  bool CopyFileFailIfExists(const std::string& from, const std::string& to) override;
+  bool SameText(const std::string& a, const std::string& b) override;
+  FileRead ReadWholeFile(const std::string& path) override;
+  NativeFile CreateFileForWrite(const std::string& path) override;
+  bool WriteFileBytes(NativeFile file, const std::string& bytes) override;
+  bool FlushFile(NativeFile file) override;
+  bool CloseFile(NativeFile file) override;
+  bool ReplaceFile(const std::string& from, const std::string& to) override;
+  void DeleteFile(const std::string& path) override;
+  std::string LastErrorMessage() override;
+
+ private:
+  struct WindowData;
+  static LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleFormMessage(WindowData& data, UINT msg, WPARAM wParam, LPARAM lParam);
+  void Minimize();
+  void Restore();
+  void ShowHandlerError(const char* text);
+
+  using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
+
+  HINSTANCE instance_;
+  SetLayeredWindowAttributesFn setLayeredWindowAttributes_ = nullptr;
+  HWND appWindow_ = nullptr;
+  HWND mainWindow_ = nullptr;
+  bool mainWasVisible_ = false;  // at the last minimise, so restore brings back only that
+  UINT liveObjectsMessage_ = 0;
+};
+
+}  // namespace qd::win32
