@@ -14,6 +14,14 @@ TTimer::TTimer(TForm& owner, std::string name, unsigned id)
   owner.AddTimer(this);
 }
 
+TTimer::~TTimer() {
+  TForm& form = Owner();
+  if (enabled_ && form.HandleAllocated()) {
+    form.Ws().StopTimer(form.Handle(), id_);
+  }
+  form.RemoveTimer(this);
+}
+
 void TTimer::SetEnabled(bool enabled) {
   if (enabled == enabled_) {
     return;

@@ -39,7 +39,7 @@ class TComponent : public TObject {
 class TTimer : public TComponent {
  public:
   TTimer(TForm& owner, std::string name, unsigned id);
-  ~TTimer() override = default;
+  ~TTimer() override;
   TTimer(const TTimer&) = delete;
   TTimer& operator=(const TTimer&) = delete;
 

@@ -83,6 +83,7 @@ class TForm : public TObject {
   std::unique_ptr<Canvas> GetCanvas();
   TTimer* FindTimer(unsigned id) const;
   void AddTimer(TTimer* timer) { timers_.push_back(timer); }
+  void RemoveTimer(const TTimer* timer) { std::erase(timers_, timer); }
 
   // Events.
   TNotifyEvent OnCreate;

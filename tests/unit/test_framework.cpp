@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/components.h"
+#include "framework/errors.h"
+#include "framework/forms.h"
+#include "program_fixture.h"
+
+namespace qd::test {
+namespace {
+
+class Framework : public ::testing::Test {
+ protected:
+  Framework() {
+    form.MinWidth = 8;
+    form.MinHeight = 8;
+    form.SetInitialBounds(10, 20, 100, 50);
+    form.CreateWnd();
+    app.SetMainForm(&form);
+    ws.ClearLog();
+  }
+  FakeWindowSystem ws;
+  TApplication app{ws};
+  TForm form{app};
+};
+
+TEST_F(Framework, BoundsChangeOneAtATimeNeverBelowTheMinimumAndOnlyWhenNew) {
+  struct Step {
+    char property;
+    int value;
+    std::vector<std::string> calls;
+  };
+  const std::vector<Step> steps = {
+      {'L', 11, {"SetWindowBounds 11 20 100 50"}}, {'L', 11, {}},
+      {'T', -5, {"SetWindowBounds 11 -5 100 50"}}, {'W', 3, {"SetWindowBounds 11 -5 8 50"}},
+      {'W', 8, {}},                                {'H', 7, {"SetWindowBounds 11 -5 8 8"}},
+      {'H', 9, {"SetWindowBounds 11 -5 8 9"}},
+  };
+  for (const Step& step : steps) {
+    ws.ClearLog();
+    switch (step.property) {
+      case 'L': form.SetLeft(step.value); break;
+      case 'T': form.SetTop(step.value); break;
+      case 'W': form.SetWidth(step.value); break;
+      default: form.SetHeight(step.value); break;
+    }
+    EXPECT_EQ(ws.log, step.calls) << step.property << step.value;
+  }
+}
+
+TEST_F(Framework, TranslucencyUsesTheLayeredStyleAndSkipsUnchangedValues) {
+  form.SetAlphaBlendValue(100);
+  EXPECT_TRUE(ws.log.empty()) << "recorded only while translucency is off";
+  form.SetAlphaBlend(true);
+  form.SetAlphaBlend(true);
+  form.SetAlphaBlendValue(100);
+  form.SetAlphaBlendValue(50);
+  form.SetAlphaBlend(false);
+  EXPECT_EQ(ws.log, (std::vector<std::string>{"SetLayered on", "SetLayeredAlpha 100",
+                                              "SetLayeredAlpha 50", "SetLayered off"}));
+}
+
+TEST_F(Framework, TheApplicationWideCursorOverridesTheWindowsOwn) {
+  app.RegisterCursor(1, 0xA1);
+  app.RegisterCursor(2, 0xA2);
+  app.RegisterCursor(3, 0);  // could not be loaded: the standard arrow shows
+  form.SetCursor(1);
+  app.SetCursor(2);
+  EXPECT_EQ(ws.events->OnSetCursor(), 0xA2U);
+  form.SetCursor(3);
+  EXPECT_EQ(ws.events->OnSetCursor(), 0xA2U);
+  app.SetCursor(crDefault);
+  EXPECT_EQ(ws.events->OnSetCursor(), 0U);
+  form.SetCursor(1);
+  form.SetCursor(1);
+  EXPECT_EQ(ws.Calls("ApplyCursor"),
+            (std::vector<std::string>{"ApplyCursor 161", "ApplyCursor 162", "ApplyCursor 162",
+                                      "ApplyCursor 0", "ApplyCursor 161"}));
+}
+
+TEST_F(Framework, TimersStartFreshOnlyWhenStoppedAndReportARefusal) {
+  TTimer timer(form, "Timer", 7);
+  timer.SetInterval(10);
+  int ticks = 0;
+  timer.OnTimer = [&](TObject*) { ++ticks; };
+  timer.SetEnabled(true);
+  timer.SetEnabled(true);
+  ws.Tick(7);
+  timer.SetEnabled(false);
+  ws.Tick(7);
+  EXPECT_EQ(ticks, 1);
+  EXPECT_EQ(ws.log, (std::vector<std::string>{"StartTimer 7 10", "StopTimer 7"}));
+  ws.refuseTimers = true;
+  EXPECT_THROW(timer.SetEnabled(true), EOutOfResources);
+  EXPECT_FALSE(timer.Enabled());
+}
+
+TEST_F(Framework, HandlerFailuresShowTheErrorBoxAndTheProgramGoesOn) {
+  app.SetTitle("Arrow");
+  form.OnDblClick = [](TObject*) { throw EConvertError("'x' is not a valid integer value"); };
+  ws.events->OnDblClick();
+  ws.events->OnDblClick();
+  EXPECT_EQ(ws.messageBoxes, (std::vector<std::string>{"Arrow|'x' is not a valid integer value",
+                                                       "Arrow|'x' is not a valid integer value"}));
+}
+
+TEST_F(Framework, TheLeftButtonCapturesTheMouseUntilItsRelease) {
+  ws.events->OnMouseDown(TMouseButton::mbRight, {}, 1, 1);
+  ws.events->OnMouseDown(TMouseButton::mbLeft, TShiftState(ssLeft), 1, 1);
+  ws.events->OnMouseUp(TMouseButton::mbLeft, {}, 1, 1);
+  EXPECT_EQ(ws.log, (std::vector<std::string>{"SetCapture", "ReleaseCapture"}));
+}
+
+TEST_F(Framework, CloseAndSessionEndEndTheProgramTheOrderlyWay) {
+  int destroyed = 0;
+  form.OnDestroy = [&](TObject*) { ++destroyed; };
+  ws.events->OnCloseRequest();
+  EXPECT_EQ(ws.log, std::vector<std::string>{"PostQuit"});
+  EXPECT_EQ(destroyed, 0) << "the message loop ends first";
+  ws.ClearLog();
+  FakeWindowSystem& fake = ws;
+  fake.events->OnEndSession();
+  EXPECT_EQ(destroyed, 1) << "settings are stored before Windows ends the process";
+  app.Run();
+  EXPECT_EQ(destroyed, 1);
+}
+
+TEST(ShortCutText, NamesTheKeyWithItsModifiers) {
+  struct Case {
+    TShortCut shortcut;
+    std::string text;
+  };
+  for (const Case& c : {Case{112, "F1"}, Case{114, "F3"}, Case{27, "Esc"},
+                        Case{static_cast<TShortCut>(scAlt | 115), "Alt+F4"},
+                        Case{static_cast<TShortCut>(scCtrl | scShift | 'A'), "Shift+Ctrl+A"},
+                        Case{0, ""}}) {
+    EXPECT_EQ(ShortCutToText(c.shortcut), c.text);
+  }
+}
+
+}  // namespace
+}  // namespace qd::test

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "program_fixture.h"
+
+namespace qd::test {
+namespace {
+
+constexpr char kIniPath[] = "C:\\Tools\\Quiverdart.ini";  // beside the program: no AppData
+
+std::size_t IndexOf(const std::vector<std::string>& log, const std::string& prefix) {
+  const auto it = std::find_if(log.begin(), log.end(), [&](const std::string& line) {
+    return line.starts_with(prefix);
+  });
+  return static_cast<std::size_t>(it - log.begin());
+}
+
+TEST(MainSequence, ShapesThePointerBeforeShowingItAndSavesAtTheEnd) {
+  FakeWindowSystem ws;
+  ws.directories.insert("C:\\Tools");
+  EXPECT_EQ(RunProgram(ws), 0);
+  const std::vector<std::string>& log = ws.log;
+  EXPECT_EQ(log.front(), "SetApplicationTitle Quiverdart");
+  EXPECT_LT(IndexOf(log, "CreateAppWindow 692 732 1196 961 topmost layered"),
+            IndexOf(log, "SetWindowBounds"));
+  EXPECT_LT(IndexOf(log, "SetWindowRegion"), IndexOf(log, "RunMessageLoop"));
+  EXPECT_EQ(IndexOf(log, "ShowAppWindow"), log.size()) << "only the message loop shows it";
+  EXPECT_LT(IndexOf(log, "RunMessageLoop"), IndexOf(log, "CreateFileForWrite"));
+  EXPECT_LT(IndexOf(log, "ReplaceFile"), IndexOf(log, "DestroyAppWindow"));
+  // The bounds the arrow has when it is first shown.
+  const auto bounds = ws.Calls("SetWindowBounds");
+  ASSERT_FALSE(bounds.empty());
+  EXPECT_EQ(bounds.back(), "SetWindowBounds 899 525 62 31");
+  EXPECT_TRUE(ws.files.contains(kIniPath));
+  EXPECT_EQ(Application, nullptr);
+}
+
+class StartUp : public ProgramTest {};
+
+TEST_F(StartUp, PlacesTheDefaultArrowAtTheCentreOfAnyWorkArea) {
+  struct Case {
+    TRect workArea;
+    int baseUnit, tipX, tipY;
+    std::string bounds;
+  };
+  const std::vector<Case> cases = {
+      {{0, 0, 1920, 1080}, 3, 960, 540, "899 525 62 31"},
+      {{0, 0, 1920, 1040}, 3, 960, 520, "899 505 62 31"},
+      {{0, 0, 1365, 768}, 2, 682, 384, "642 374 41 21"},
+      {{0, 0, 500, 400}, 1, 250, 200, "230 195 21 11"},
+      {{0, 40, 3840, 2120}, 7, 1920, 1040, "1779 1005 142 71"},
+      // Below 64 pixels the upper bound of the tip range wins over the lower one.
+      {{0, 0, 1, 1}, 1, -31, -31, "-51 -36 21 11"},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    SetUp();
+    ws.workArea = c.workArea;
+    Start();
+    EXPECT_EQ(Pointer.BaseUnit, c.baseUnit);
+    EXPECT_EQ(Pointer.DefaultTipPosX, (c.workArea.right - c.workArea.left) / 2);
+    EXPECT_EQ(Pointer.TipPosX, c.tipX);
+    EXPECT_EQ(Pointer.TipPosY, c.tipY);
+    EXPECT_EQ(std::to_string(form->Left()) + " " + std::to_string(form->Top()) + " " +
+                  std::to_string(form->Width()) + " " + std::to_string(form->Height()),
+              c.bounds);
+    EXPECT_TRUE(Pointer.ShapeReady);
+  }
+}
+
+TEST_F(StartUp, TakesTheTitleFromTheProgramFile) {
+  ws.moduleFileName = "D:\\Talks\\Arrow.exe";
+  Start();
+  EXPECT_EQ(app->Title(), "Arrow");
+  EXPECT_EQ(Pointer.ExeBaseName, "Arrow");
+  EXPECT_EQ(Pointer.SettingsFilePath, "D:\\Talks\\Arrow.ini");
+}
+
+TEST_F(StartUp, AppliesTheStoredOpacityAndPaletteIndex) {
+  struct Case {
+    std::string file;
+    bool blend;
+    int value;
+    TColor color;
+  };
+  const std::vector<Case> cases = {
+      {"", true, 192, 0x0000FF},
+      {"[Pointer]\r\nAlphaBlendIndex=22\r\n", false, 255, 0x0000FF},
+      {"[Pointer]\r\nAlphaBlendIndex=8\r\nColorIndex=5\r\nColor=123\r\n", true, 32, 0x0080FF00},
+      {"[Pointer]\r\nColorIndex=-1\r\nColor=123\r\n", true, 192, 123},
+      {"[Pointer]\r\nColorIndex=3\r\nColor=0\r\n", true, 192, 0x0000FF80},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    SetUp();
+    if (!c.file.empty()) {
+      ws.files[kIniPath] = c.file;
+    }
+    Start();
+    EXPECT_EQ(form->AlphaBlend(), c.blend) << c.file;
+    EXPECT_EQ(form->AlphaBlendValue(), c.value) << c.file;
+    EXPECT_EQ(form->Color(), c.color) << c.file;
+    EXPECT_EQ(Pointer.AlphaBlendIndex, Pointer.CurrentAlphaIndex);
+    EXPECT_EQ(Pointer.PreviousSize, Pointer.Size);
+  }
+}
+
+TEST_F(StartUp, RegistersTheHandCursorsAndFallsBackToTheArrowForMissingOnes) {
+  Start();
+  EXPECT_EQ(app->CursorHandle(HandFlat), 0xF1U);
+  EXPECT_EQ(app->CursorHandle(HandGrab), 0xF2U);
+  EXPECT_EQ(app->CursorHandle(7), 0U);
+  EXPECT_EQ(app->CursorHandle(crDefault), 0U);
+}
+
+TEST_F(StartUp, AnUnreadableSettingsFileIsReportedOnceAndNeverOverwritten) {
+  ws.directories.insert("C:\\Tools");
+  ws.files[kIniPath] = "[Pointer]\r\nSize=9\r\n";
+  ws.unreadableFiles.insert(kIniPath);
+  Start();
+  ASSERT_EQ(ws.messageBoxes.size(), 1U);
+  EXPECT_TRUE(ws.messageBoxes[0].starts_with(
+      "Quiverdart|Cannot open file \"C:\\Tools\\Quiverdart.ini\""));
+  EXPECT_EQ(Pointer.Size, 4);
+  EXPECT_TRUE(Pointer.ShapeReady);
+  form.reset();
+  EXPECT_EQ(ws.files[kIniPath], "[Pointer]\r\nSize=9\r\n");
+  EXPECT_TRUE(ws.Calls("CreateFileForWrite").empty());
+}
+
+TEST_F(StartUp, ShutdownStoresThePaletteIndexOfTheColourShown) {
+  struct Case {
+    TColor color;
+    std::string line;
+  };
+  for (const Case& c : {Case{0x00FFFF00, "ColorIndex=6"}, Case{0x00123456, "ColorIndex=-1"},
+                        Case{0x0000FF, "ColorIndex=0"}}) {
+    TearDown();
+    SetUp();
+    ws.directories.insert("C:\\Tools");
+    Start();
+    form->SetColor(c.color);
+    form.reset();
+    EXPECT_NE(ws.files[kIniPath].find(c.line + "\r\n"), std::string::npos) << c.line;
+  }
+}
+
+}  // namespace
+}  // namespace qd::test
