@@ -15,7 +15,9 @@ constexpr std::array<std::uint16_t, 5> kGermanIds = {1031, 2055, 3079, 4103, 512
 
 std::uint16_t GetUserLanguageId(WindowSystem& ws) {
   // The platform gives four hexadecimal digits, such as 0407.
-  const std::int32_t id = StrToIntDef("$" + ws.LocaleLanguageText(), 0);
+  std::string text = "$";
+  text += ws.LocaleLanguageText();
+  const std::int32_t id = StrToIntDef(text, 0);
   return id >= 0 && id <= 0xFFFF ? static_cast<std::uint16_t>(id) : 0;
 }
 

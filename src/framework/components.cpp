@@ -48,7 +48,8 @@ std::string ShortCutToText(TShortCut shortcut) {
   const unsigned key = shortcut & 0xFFU;
   std::string name;
   if (key >= 112 && key <= 123) {
-    name = "F" + std::to_string(key - 111);
+    name = 'F';
+    name += std::to_string(key - 111);
   } else if (key == 27) {
     name = "Esc";
   } else if (std::isalnum(static_cast<int>(key)) != 0) {
@@ -66,7 +67,8 @@ std::string ShortCutToText(TShortCut shortcut) {
   if ((shortcut & scAlt) != 0) {
     text += "Alt+";
   }
-  return text + name;
+  text += name;
+  return text;
 }
 
 void TMenuItem::Click() {
@@ -124,9 +126,9 @@ bool TColorDialog::Execute() {
   for (std::size_t slot = 0; slot < custom.size(); ++slot) {
     // A value that is not hexadecimal leaves its slot empty rather than stopping the
     // dialog from opening.
-    const std::string value = ValueOf(CustomColors, CustomColorName(slot));
-    custom[slot] = value.empty() ? kEmptySlot
-                                 : static_cast<TColor>(StrToIntDef("$" + value, -1));
+    std::string hex = "$";
+    hex += ValueOf(CustomColors, CustomColorName(slot));
+    custom[slot] = hex.size() == 1 ? kEmptySlot : static_cast<TColor>(StrToIntDef(hex, -1));
   }
   TColor chosen = Color;
   TForm& form = Owner();
