@@ -23,10 +23,11 @@ export DISPLAY="$display"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 wine "$exe" "$@" &
 shot="$PWD/build/quiverdart-screenshot.png"
-for _ in $(seq 100); do
-  xwininfo -root -children 2>/dev/null | grep -q '[0-9]x[0-9].*+[0-9]' && break
+# The arrow's window carries the program's class; wait until it is mapped and painted.
+for _ in $(seq 300); do
+  xwininfo -root -children 2>/dev/null | grep -q '"FormMain": ("quiverdart.exe"' && break
   sleep 0.1
 done
-sleep 2
+sleep 1
 import -window root "$shot"
 echo "No display: the arrow ran on virtual display $display; screenshot saved to $shot"
