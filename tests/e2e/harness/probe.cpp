@@ -1,0 +1,124 @@
+#include "probe.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace qd::e2e {
+
+namespace {
+
+std::string Unescaped(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x') {
+      out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+      i += 3;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::map<std::string, std::string> Fields(const std::string& line) {
+  std::map<std::string, std::string> fields;
+  std::istringstream in(line);
+  std::string field;
+  bool first = true;
+  while (std::getline(in, field, '\t')) {
+    if (first) {
+      fields[""] = field;
+      first = false;
+      continue;
+    }
+    const auto eq = field.find('=');
+    if (eq != std::string::npos) fields[field.substr(0, eq)] = field.substr(eq + 1);
+  }
+  return fields;
+}
+
+std::uintptr_t Handle(const std::string& text) {
+  return static_cast<std::uintptr_t>(std::stoull(text, nullptr, 16));
+}
+
+WinRect Rectangle(const std::string& text) {
+  WinRect r;
+  if (std::sscanf(text.c_str(), "%ld,%ld,%ld,%ld", &r.left, &r.top, &r.right, &r.bottom) != 4) {
+    throw std::invalid_argument("bad rectangle " + text);
+  }
+  return r;
+}
+
+}  // namespace
+
+std::string HelperPath(const std::string& fileName) {
+  return std::string(QD_E2E_HELPER_DIR) + "/" + fileName;
+}
+
+std::string ProgramPath() { return QD_E2E_PROGRAM; }
+
+Probe::Probe(const WinePrefix& prefix, std::string display)
+    : prefix_(prefix), display_(std::move(display)) {}
+
+std::optional<std::vector<ProbeWindow>> Probe::Parse(const std::string& output) {
+  std::vector<ProbeWindow> windows;
+  std::istringstream in(output);
+  std::string line;
+  bool complete = false;
+  try {
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      auto f = Fields(line);
+      const std::string& kind = f[""];
+      if (kind == "end") {
+        complete = true;
+      } else if (kind == "window") {
+        ProbeWindow w;
+        w.hwnd = Handle(f["hwnd"]);
+        w.pid = std::stoul(f["pid"]);
+        w.className = Unescaped(f["class"]);
+        w.title = Unescaped(f["title"]);
+        w.visible = f["visible"] == "1";
+        w.minimized = f["minimized"] == "1";
+        w.rect = Rectangle(f["rect"]);
+        w.style = static_cast<std::uint32_t>(std::stoul(f["style"], nullptr, 16));
+        w.exStyle = static_cast<std::uint32_t>(std::stoul(f["exstyle"], nullptr, 16));
+        w.owner = Handle(f["owner"]);
+        w.layered = f["layered"] == "1";
+        if (f.contains("alpha")) w.alpha = std::stoul(f["alpha"]);
+        if (f.contains("lwaflags")) w.lwaFlags = std::stoul(f["lwaflags"]);
+        w.region = f["region"];
+        if (f.contains("regionbox")) w.regionBox = Rectangle(f["regionbox"]);
+        windows.push_back(w);
+      } else if (kind == "inregion" && !windows.empty()) {
+        windows.back().inRegion[{std::stoi(f["x"]), std::stoi(f["y"])}] = f["in"] == "1";
+      } else if (kind == "child" && !windows.empty()) {
+        windows.back().children.push_back(
+            {Handle(f["hwnd"]), Unescaped(f["class"]), Unescaped(f["text"])});
+      }
+    }
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  if (!complete) return std::nullopt;
+  return windows;
+}
+
+std::vector<ProbeWindow> Probe::Windows(const std::string& imageName,
+                                        const std::vector<std::pair<int, int>>& points) const {
+  std::vector<std::string> args = {HelperPath("probe.exe"), "windows", imageName};
+  for (const auto& [x, y] : points) args.push_back(std::to_string(x) + "," + std::to_string(y));
+  const RunResult result = prefix_.Run(display_, args, 30s);
+  auto windows = Parse(result.output);
+  return windows ? *windows : std::vector<ProbeWindow>{};
+}
+
+bool Probe::Post(std::uintptr_t hwnd, const std::string& command) const {
+  std::ostringstream handle;
+  handle << std::hex << hwnd;
+  const RunResult result =
+      prefix_.Run(display_, {HelperPath("probe.exe"), "post", handle.str(), command}, 30s);
+  return result.status && result.status->exited && result.status->code == 0;
+}
+
+}  // namespace qd::e2e

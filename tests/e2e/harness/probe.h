@@ -1,0 +1,89 @@
+// The Win32 probe (tests/e2e/win32/probe.cpp), run with Wine in the test's prefix, and its
+// answers parsed.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "wine_prefix.h"
+
+namespace qd::e2e {
+
+struct WinRect {  // left, top, right, bottom as Windows gives them
+  long left = 0;
+  long top = 0;
+  long right = 0;
+  long bottom = 0;
+  bool operator==(const WinRect&) const = default;
+  long Width() const { return right - left; }
+  long Height() const { return bottom - top; }
+};
+
+struct ProbeChild {
+  std::uintptr_t hwnd = 0;
+  std::string className;
+  std::string text;  // Windows-1252 bytes
+};
+
+struct ProbeWindow {
+  std::uintptr_t hwnd = 0;
+  unsigned long pid = 0;
+  std::string className;
+  std::string title;  // Windows-1252 bytes
+  bool visible = false;
+  bool minimized = false;
+  WinRect rect;
+  std::uint32_t style = 0;
+  std::uint32_t exStyle = 0;
+  std::uintptr_t owner = 0;
+  bool layered = false;
+  std::optional<unsigned> alpha;     // GetLayeredWindowAttributes, when layered
+  std::optional<unsigned> lwaFlags;
+  std::string region;  // none, null, simple or complex
+  std::optional<WinRect> regionBox;
+  std::map<std::pair<int, int>, bool> inRegion;  // window-relative point -> PtInRegion
+  std::vector<ProbeChild> children;              // of dialogs only
+};
+
+// Window styles the tests look at.
+inline constexpr std::uint32_t kWsPopup = 0x80000000;
+inline constexpr std::uint32_t kWsVisible = 0x10000000;
+inline constexpr std::uint32_t kWsCaption = 0x00C00000;
+inline constexpr std::uint32_t kWsSysMenu = 0x00080000;
+inline constexpr std::uint32_t kWsThickFrame = 0x00040000;
+inline constexpr std::uint32_t kWsExTopmost = 0x00000008;
+inline constexpr std::uint32_t kWsExToolWindow = 0x00000080;
+inline constexpr std::uint32_t kWsExAppWindow = 0x00040000;
+inline constexpr std::uint32_t kWsExLayered = 0x00080000;
+
+class Probe {
+ public:
+  Probe(const WinePrefix& prefix, std::string display);
+
+  // All top-level windows of the processes with this image name; for shaped ones, whether
+  // each window-relative point lies in the region. Empty if the probe fails.
+  std::vector<ProbeWindow> Windows(const std::string& imageName,
+                                   const std::vector<std::pair<int, int>>& points = {}) const;
+  bool PostClose(std::uintptr_t hwnd) const { return Post(hwnd, "close"); }
+  bool PostMinimize(std::uintptr_t hwnd) const { return Post(hwnd, "minimize"); }
+  bool PostRestore(std::uintptr_t hwnd) const { return Post(hwnd, "restore"); }
+
+  // Parses the probe's output; exposed for the rig's own tests.
+  static std::optional<std::vector<ProbeWindow>> Parse(const std::string& output);
+
+ private:
+  bool Post(std::uintptr_t hwnd, const std::string& command) const;
+
+  const WinePrefix& prefix_;
+  std::string display_;
+};
+
+// The helpers and the program under test (from the win32 build).
+std::string HelperPath(const std::string& fileName);
+std::string ProgramPath();
+
+}  // namespace qd::e2e

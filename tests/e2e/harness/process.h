@@ -1,0 +1,78 @@
+// Child processes with a deadline: start, wait, kill. Every child dies with the test
+// process (parent-death signal), so a test killed by its time-out leaves nothing behind.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qd::e2e {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+struct ExitStatus {
+  bool exited = false;  // false: ended by a signal
+  int code = 0;         // exit code, or the signal number
+};
+
+struct ProcessOptions {
+  std::vector<std::string> argv;
+  std::vector<std::pair<std::string, std::string>> setEnv;
+  std::vector<std::string> unsetEnv;
+  std::string outputFile;   // stdout and stderr are appended here; empty: /dev/null
+  int inheritFd = -1;       // one extra descriptor the child keeps open
+  bool captureStdout = false;
+};
+
+class Process {
+ public:
+  explicit Process(const ProcessOptions& options);
+  Process(Process&& other) noexcept;
+  Process& operator=(Process&&) = delete;
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  ~Process();
+
+  pid_t Pid() const { return pid_; }
+  // Reaps the child if it ended within the timeout.
+  std::optional<ExitStatus> WaitFor(Clock::duration timeout);
+  bool Running();
+  void Kill();
+  // With captureStdout: everything the child wrote until it closed stdout or the timeout.
+  std::string ReadStdout(Clock::duration timeout);
+
+ private:
+  pid_t pid_ = -1;
+  int stdoutFd_ = -1;
+  std::optional<ExitStatus> status_;
+};
+
+struct RunResult {
+  std::optional<ExitStatus> status;  // empty: killed at the deadline
+  std::string output;
+};
+
+// Runs to completion or to the deadline, capturing stdout.
+RunResult Run(const ProcessOptions& options, Clock::duration timeout);
+
+// Only for the polling interval of WaitUntil and the like, never to wait for an outcome.
+void PauseFor(Clock::duration interval);
+
+// Polls the condition until it holds or the timeout passes; true if it held.
+template <class Condition>
+bool WaitUntil(Clock::duration timeout, Condition condition,
+               Clock::duration interval = std::chrono::milliseconds(20)) {
+  const auto deadline = Clock::now() + timeout;
+  for (;;) {
+    if (condition()) return true;
+    if (Clock::now() >= deadline) return false;
+    PauseFor(interval);
+  }
+}
+
+}  // namespace qd::e2e

@@ -1,0 +1,164 @@
+#include "wine_prefix.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace qd::e2e {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path TemplateDir() { return WorkDir() / "wine-template"; }
+fs::path TemplateReadyMark() { return WorkDir() / "wine-template.ready"; }
+
+// A template made by another Wine version would be upgraded at every start; remake it.
+std::string WineVersion() {
+  ProcessOptions options;
+  options.argv = {"wine", "--version"};
+  return Run(options, 30s).output;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::string text;
+  if (std::FILE* file = std::fopen(path.c_str(), "r")) {
+    char buffer[256];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    std::fclose(file);
+  }
+  return text;
+}
+
+// No Mono or Gecko install prompts, and no menu entries written into the user's home.
+constexpr const char* kDllOverrides = "mscoree,mshtml,winemenubuilder.exe=";
+
+void RunOrThrow(const std::vector<std::string>& argv, Clock::duration timeout,
+                const std::vector<std::pair<std::string, std::string>>& env = {}) {
+  ProcessOptions options;
+  options.argv = argv;
+  options.setEnv = env;
+  const RunResult result = Run(options, timeout);
+  if (!result.status || !result.status->exited || result.status->code != 0) {
+    throw std::runtime_error("command failed: " + argv.front() + " " +
+                             (argv.size() > 1 ? argv[1] : std::string()));
+  }
+}
+
+}  // namespace
+
+fs::path WorkDir() { return QD_E2E_WORK_DIR; }
+
+void WinePrefix::EnsureTemplate() {
+  fs::create_directories(WorkDir());
+  const std::string lockPath = (WorkDir() / "wine-template.lock").string();
+  const int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (lock < 0 || flock(lock, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + lockPath);
+  try {
+    const std::string version = WineVersion();
+    if (version.empty()) throw std::runtime_error("wine is not installed");
+    if (ReadFile(TemplateReadyMark()) != version) {
+      fs::remove(TemplateReadyMark());
+      fs::remove_all(TemplateDir());
+      const std::vector<std::pair<std::string, std::string>> env = {
+          {"WINEPREFIX", TemplateDir().string()},
+          {"WINEDEBUG", "-all"},
+          {"WINEDLLOVERRIDES", kDllOverrides},
+          {"DISPLAY", ""}};
+      RunOrThrow({"wineboot", "-i"}, 180s, env);
+      // Until the server has exited, the registry may not be on disk yet.
+      RunOrThrow({"wineserver", "-w"}, 60s, env);
+      std::FILE* mark = std::fopen(TemplateReadyMark().c_str(), "w");
+      if (mark == nullptr) throw std::runtime_error("cannot write the template mark");
+      std::fwrite(version.data(), 1, version.size(), mark);
+      std::fclose(mark);
+    }
+  } catch (...) {
+    close(lock);
+    throw;
+  }
+  close(lock);
+}
+
+WinePrefix::WinePrefix() {
+  EnsureTemplate();
+  static std::atomic<int> counter{0};
+  root_ = WorkDir() / ("prefix-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+  fs::remove_all(root_);
+  fs::create_directories(root_ / "drive_c");
+  // The system folder (about a gigabyte of DLLs that Wine never writes) is hard-linked;
+  // everything the program or Wine may write (registry, users, program folders) is copied.
+  std::vector<std::string> copied = {"cp", "-a"};
+  for (const auto& entry : fs::directory_iterator(TemplateDir())) {
+    if (entry.path().filename() != "drive_c") copied.push_back(entry.path().string());
+  }
+  copied.push_back(root_.string());
+  RunOrThrow(copied, 60s);
+  std::vector<std::string> copiedC = {"cp", "-a"};
+  for (const auto& entry : fs::directory_iterator(TemplateDir() / "drive_c")) {
+    if (entry.path().filename() != "windows") copiedC.push_back(entry.path().string());
+  }
+  copiedC.push_back((root_ / "drive_c").string());
+  RunOrThrow(copiedC, 60s);
+  RunOrThrow({"cp", "-al", (TemplateDir() / "drive_c" / "windows").string(),
+              (root_ / "drive_c").string()},
+             60s);
+}
+
+WinePrefix::~WinePrefix() {
+  KillServer();
+  // Kept when asked for, to look at a failed run.
+  if (std::getenv("QD_E2E_KEEP_PREFIXES") == nullptr) {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+}
+
+std::vector<std::pair<std::string, std::string>> WinePrefix::Environment(
+    const std::string& display, const std::string& locale) const {
+  return {{"WINEPREFIX", root_.string()},
+          {"WINEDEBUG", "-all"},
+          {"WINEDLLOVERRIDES", kDllOverrides},
+          {"DISPLAY", display},
+          {"LC_ALL", locale.empty() ? "en_US.UTF-8" : locale}};
+}
+
+Process WinePrefix::Start(const std::string& display, const std::vector<std::string>& wineArgs,
+                          const std::string& locale) const {
+  ProcessOptions options;
+  options.argv = {"wine"};
+  options.argv.insert(options.argv.end(), wineArgs.begin(), wineArgs.end());
+  options.setEnv = Environment(display, locale);
+  options.unsetEnv = {"WAYLAND_DISPLAY", "WINEARCH", "WINESERVER", "WINELOADER"};
+  options.outputFile = LogFile().string();
+  return Process(options);
+}
+
+RunResult WinePrefix::Run(const std::string& display, const std::vector<std::string>& wineArgs,
+                          Clock::duration timeout) const {
+  ProcessOptions options;
+  options.argv = {"wine"};
+  options.argv.insert(options.argv.end(), wineArgs.begin(), wineArgs.end());
+  options.setEnv = Environment(display, {});
+  options.unsetEnv = {"WAYLAND_DISPLAY", "WINEARCH", "WINESERVER", "WINELOADER"};
+  options.outputFile = LogFile().string();
+  return e2e::Run(options, timeout);
+}
+
+void WinePrefix::KillServer() const {
+  ProcessOptions options;
+  options.setEnv = {{"WINEPREFIX", root_.string()}};
+  options.argv = {"wineserver", "-k"};
+  e2e::Run(options, 30s);
+  // -k only asks; the server may still be saving the registry into the prefix.
+  options.argv = {"wineserver", "-w"};
+  e2e::Run(options, 30s);
+}
+
+}  // namespace qd::e2e

@@ -1,0 +1,47 @@
+// A private Wine prefix per test, copied from one template prefix that is initialised once
+// under the build folder. Never the user's ~/.wine.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "process.h"
+
+namespace qd::e2e {
+
+// Where the template, the per-test prefixes and the logs live (build/e2e/...).
+std::filesystem::path WorkDir();
+
+class WinePrefix {
+ public:
+  // Initialises the template once (wineboot -i, about 15 s); safe across processes.
+  static void EnsureTemplate();
+
+  WinePrefix();  // a fresh copy of the template
+  ~WinePrefix();
+  WinePrefix(const WinePrefix&) = delete;
+  WinePrefix& operator=(const WinePrefix&) = delete;
+
+  const std::filesystem::path& Root() const { return root_; }
+  std::filesystem::path DriveC() const { return root_ / "drive_c"; }
+  std::filesystem::path LogFile() const { return root_ / "wine.log"; }
+
+  // Environment of every Wine process of the test. An empty locale keeps en_US.UTF-8, so
+  // that results do not depend on the developer's own locale.
+  std::vector<std::pair<std::string, std::string>> Environment(const std::string& display,
+                                                               const std::string& locale) const;
+  Process Start(const std::string& display, const std::vector<std::string>& wineArgs,
+                const std::string& locale = {}) const;
+  RunResult Run(const std::string& display, const std::vector<std::string>& wineArgs,
+                Clock::duration timeout) const;
+  // Ends this prefix's wineserver and every process in it.
+  void KillServer() const;
+
+ private:
+  std::filesystem::path root_;
+};
+
+}  // namespace qd::e2e

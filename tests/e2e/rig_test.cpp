@@ -1,0 +1,301 @@
+// The rig checked against the baseline program, whose window is known exactly, and against
+// a plain X window of its own. If these fail, the program's end-to-end results mean nothing.
+// GoogleTest before Xlib, whose macros (None, Bool) break its templates.
+#include <gtest/gtest.h>
+
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "baseline_shape.h"
+#include "session.h"
+
+namespace qd::e2e {
+namespace {
+
+namespace bl = qd::baseline;
+
+struct ScreenSize {
+  int width;
+  int height;
+};
+
+Rect BaselineBounds(const ScreenSize& screen) {
+  return {screen.width / 2 - bl::kTip.x, screen.height / 2 - bl::kTip.y, bl::kWidth,
+          bl::kHeight};
+}
+
+// Window-relative points well inside the outline (away from its edges) and just outside it.
+const std::vector<std::pair<int, int>> kInside = {{45, 15}, {33, 6}, {33, 24}, {10, 15}};
+const std::vector<std::pair<int, int>> kOutside = {{1, 1}, {58, 2}, {1, 29}, {58, 28},
+                                                   {15, 6}, {15, 24}};
+
+class BaselineSession {
+ public:
+  explicit BaselineSession(ScreenSize screen, const std::string& args = {})
+      : screen_(screen), session_(screen.width, screen.height) {
+    const std::string path = session_.Install(HelperPath("baseline.exe"), "baseline.exe");
+    process_.emplace(session_.Launch(path, args.empty() ? std::vector<std::string>{}
+                                                        : std::vector<std::string>{args}));
+    first_ = session_.X().WaitForFirstMap(kStartTimeout);
+  }
+  Session& S() { return session_; }
+  Process& Program() { return *process_; }
+  const std::optional<Shown>& First() const { return first_; }
+  Rect Bounds() const { return BaselineBounds(screen_); }
+
+  std::optional<ProbeWindow> ProbeBaseline(const std::vector<std::pair<int, int>>& points) {
+    for (const auto& w : session_.WinProbe().Windows("baseline.exe", points)) {
+      if (w.className == "QuiverdartBaseline") return w;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  ScreenSize screen_;
+  Session session_;
+  std::optional<Process> process_;
+  std::optional<Shown> first_;
+};
+
+class RigBaselineScreen : public testing::TestWithParam<ScreenSize> {};
+
+TEST_P(RigBaselineScreen, SeesTheShapedTopMostWindowWhereItIsPut) {
+  BaselineSession b(GetParam());
+  ASSERT_TRUE(b.First()) << "no window mapped";
+  EXPECT_EQ(b.First()->geometry, b.Bounds());
+  for (const Shown& shown : b.S().X().History()) {
+    EXPECT_EQ(shown.geometry, b.Bounds()) << "window " << shown.window << " showed elsewhere";
+  }
+  const auto geometry = b.S().X().Geometry(b.First()->window);
+  ASSERT_TRUE(geometry);
+  EXPECT_EQ(*geometry, b.Bounds());
+
+  const auto state = b.S().X().NetWmState(b.First()->window);
+  EXPECT_NE(std::find(state.begin(), state.end(), "_NET_WM_STATE_ABOVE"), state.end());
+
+  const Rgb fill = Rgb::FromColorRef(bl::kColor);
+  const Rect r = b.Bounds();
+  const bool painted = WaitUntil(10s, [&] {
+    return std::all_of(kInside.begin(), kInside.end(), [&](auto p) {
+      return b.S().X().Pixel(r.x + p.first, r.y + p.second) == fill;
+    });
+  });
+  for (auto [x, y] : kInside) {
+    EXPECT_EQ(b.S().X().Pixel(r.x + x, r.y + y), fill) << "inside at " << x << "," << y;
+  }
+  ASSERT_TRUE(painted);
+  for (auto [x, y] : kOutside) {
+    EXPECT_EQ(b.S().X().Pixel(r.x + x, r.y + y), XScreen::Background())
+        << "outside at " << x << "," << y;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, RigBaselineScreen,
+                         testing::Values(ScreenSize{1920, 1080}, ScreenSize{1365, 768}),
+                         [](const auto& info) {
+                           return std::to_string(info.param.width) + "x" +
+                                  std::to_string(info.param.height);
+                         });
+
+TEST(RigBaseline, ProbeReadsRectStylesAndRegion) {
+  BaselineSession b({1920, 1080});
+  ASSERT_TRUE(b.First());
+  std::vector<std::pair<int, int>> points = kInside;
+  points.insert(points.end(), kOutside.begin(), kOutside.end());
+  const auto w = b.ProbeBaseline(points);
+  ASSERT_TRUE(w) << "probe did not find the baseline window";
+  const Rect r = b.Bounds();
+  EXPECT_EQ(w->rect, (WinRect{r.x, r.y, r.x + r.width, r.y + r.height}));
+  EXPECT_TRUE(w->visible);
+  EXPECT_EQ(w->style & kWsPopup, kWsPopup);
+  EXPECT_EQ(w->exStyle & kWsExTopmost, kWsExTopmost);
+  EXPECT_FALSE(w->layered);
+  EXPECT_FALSE(w->alpha);
+  EXPECT_EQ(w->title, "Baseline");
+  EXPECT_EQ(w->region, "complex");
+  for (auto p : kInside) EXPECT_TRUE(w->inRegion.at(p)) << p.first << "," << p.second;
+  for (auto p : kOutside) EXPECT_FALSE(w->inRegion.at(p)) << p.first << "," << p.second;
+}
+
+TEST(RigBaseline, LayeredAlphaReachesProbeAndX) {
+  BaselineSession b({1920, 1080}, "192");
+  ASSERT_TRUE(b.First());
+  const auto w = b.ProbeBaseline({});
+  ASSERT_TRUE(w);
+  EXPECT_TRUE(w->layered);
+  ASSERT_TRUE(w->alpha);
+  EXPECT_EQ(*w->alpha, 192u);
+  EXPECT_EQ(w->lwaFlags.value_or(0), 2u);  // LWA_ALPHA
+  std::optional<std::uint32_t> opacity;
+  EXPECT_TRUE(WaitUntil(10s, [&] { return (opacity = b.S().X().Opacity(b.First()->window)); }));
+  EXPECT_EQ(opacity.value_or(0), 192u * 0x01010101u);
+}
+
+// Without a window manager Wine leaves a minimised window mapped on X (its Win32 rectangle
+// moves to -32000), so the minimised state is read through the probe.
+TEST(RigBaseline, MinimiseAndRestoreThroughProbe) {
+  BaselineSession b({1920, 1080});
+  ASSERT_TRUE(b.First());
+  const auto w = b.ProbeBaseline({});
+  ASSERT_TRUE(w);
+  ASSERT_FALSE(w->minimized);
+  const WinRect shown = w->rect;
+  ASSERT_TRUE(b.S().WinProbe().PostMinimize(w->hwnd));
+  EXPECT_TRUE(WaitUntil(10s, [&] {
+    const auto now = b.ProbeBaseline({});
+    return now && now->minimized;
+  }));
+  ASSERT_TRUE(b.S().WinProbe().PostRestore(w->hwnd));
+  std::optional<ProbeWindow> restored;
+  EXPECT_TRUE(WaitUntil(10s, [&] {
+    restored = b.ProbeBaseline({});
+    return restored && !restored->minimized;
+  }));
+  ASSERT_TRUE(restored);
+  EXPECT_EQ(restored->rect, shown);
+  EXPECT_EQ(b.S().X().Geometry(b.First()->window), b.Bounds());
+}
+
+TEST(RigBaseline, CursorImageFollowsThePointer) {
+  BaselineSession b({1920, 1080});
+  ASSERT_TRUE(b.First());
+  b.S().Input().MoveTo(5, 5);
+  const auto overRoot = b.S().X().Cursor();
+  ASSERT_TRUE(overRoot);
+  EXPECT_GT(overRoot->width, 0);
+  const Rect r = b.Bounds();
+  b.S().Input().MoveTo(r.x + 45, r.y + 15);
+  // Wine sets the window's cursor once the pointer is over it.
+  std::optional<CursorImage> overWindow;
+  EXPECT_TRUE(WaitUntil(10s, [&] {
+    overWindow = b.S().X().Cursor();
+    return overWindow && overWindow->argb != overRoot->argb;
+  }));
+  ASSERT_TRUE(overWindow);
+  EXPECT_GT(overWindow->width, 0);
+  EXPECT_LT(overWindow->xHot, overWindow->width);
+  EXPECT_LT(overWindow->yHot, overWindow->height);
+}
+
+struct CloseWay {
+  const char* name;
+  std::function<void(BaselineSession&)> ask;
+};
+
+class RigBaselineClose : public testing::TestWithParam<CloseWay> {};
+
+TEST_P(RigBaselineClose, EndsWithExitCodeZero) {
+  BaselineSession b({1920, 1080});
+  ASSERT_TRUE(b.First());
+  GetParam().ask(b);
+  const auto status = b.Program().WaitFor(kExitTimeout);
+  ASSERT_TRUE(status) << "still running";
+  EXPECT_TRUE(status->exited);
+  EXPECT_EQ(status->code, 0);
+  EXPECT_TRUE(b.S().X().WaitForUnmap(b.First()->window, 5s));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, RigBaselineClose,
+    testing::Values(CloseWay{"WmCloseFromProbe",
+                             [](BaselineSession& b) {
+                               const auto w = b.ProbeBaseline({});
+                               ASSERT_TRUE(w);
+                               ASSERT_TRUE(b.S().WinProbe().PostClose(w->hwnd));
+                             }},
+                    CloseWay{"AltF4",
+                             [](BaselineSession& b) {
+                               const Rect r = b.Bounds();
+                               b.S().Input().MoveTo(r.x + 45, r.y + 15);
+                               b.S().Input().Key(XK_F4, kAlt);
+                             }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// XTest input against a plain X window: what the rig sends is what a window receives.
+struct InputCase {
+  const char* name;
+  std::function<void(XInput&, int x, int y)> send;
+  int type;            // X event type expected
+  unsigned detail;     // button number or keysym
+  unsigned stateMask;  // modifier bits that must be set in the event's state
+  int count;           // how many such events
+};
+
+class RigInput : public testing::TestWithParam<InputCase> {};
+
+TEST_P(RigInput, ReachesTheWindowUnderThePointer) {
+  VirtualScreen screen(640, 480);
+  XScreen x(screen.Display());
+  ::Display* d = x.Connection();
+  const Window window = XCreateSimpleWindow(d, DefaultRootWindow(d), 100, 100, 200, 100, 0, 0, 0);
+  XSelectInput(d, window,
+               ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
+                   StructureNotifyMask);
+  XMapWindow(d, window);
+  XSync(d, False);
+  XEvent event;
+  ASSERT_TRUE(WaitUntil(5s, [&] {
+    return XCheckTypedWindowEvent(d, window, MapNotify, &event) == True;
+  }));
+  XInput input(d);
+  input.MoveTo(150, 120);  // focus follows the pointer without a window manager
+  XSync(d, True);          // only the events of the case itself count
+  GetParam().send(input, 150, 130);
+  int seen = 0;
+  WaitUntil(2s, [&] {
+    while (XCheckWindowEvent(d, window, ButtonPressMask | PointerMotionMask | KeyPressMask,
+                             &event)) {
+      if (event.type != GetParam().type) continue;
+      unsigned detail = 0;
+      unsigned state = 0;
+      if (event.type == ButtonPress) {
+        detail = event.xbutton.button;
+        state = event.xbutton.state;
+      } else if (event.type == KeyPress) {
+        detail = static_cast<unsigned>(XLookupKeysym(&event.xkey, 0));
+        state = event.xkey.state;
+      } else {
+        EXPECT_EQ(event.xmotion.x, 50);
+        EXPECT_EQ(event.xmotion.y, 30);
+        state = event.xmotion.state;
+      }
+      if (detail == GetParam().detail && (state & GetParam().stateMask) == GetParam().stateMask) {
+        ++seen;
+      }
+    }
+    return seen >= GetParam().count;
+  });
+  EXPECT_EQ(seen, GetParam().count);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RigInput,
+    testing::Values(
+        InputCase{"Motion", [](XInput& in, int x, int y) { in.MoveTo(x, y); }, MotionNotify, 0, 0,
+                  1},
+        InputCase{"LeftClick", [](XInput& in, int, int) { in.Click(1); }, ButtonPress, 1, 0, 1},
+        InputCase{"MiddleClick", [](XInput& in, int, int) { in.Click(2); }, ButtonPress, 2, 0, 1},
+        InputCase{"RightClick", [](XInput& in, int, int) { in.Click(3); }, ButtonPress, 3, 0, 1},
+        InputCase{"ShiftWheelUp", [](XInput& in, int, int) { in.Wheel(1, kShift); }, ButtonPress,
+                  4, ShiftMask, 1},
+        InputCase{"CtrlWheelDownTwice", [](XInput& in, int, int) { in.Wheel(-2, kCtrl); },
+                  ButtonPress, 5, ControlMask, 2},
+        InputCase{"AltWheelUp", [](XInput& in, int, int) { in.Wheel(1, kAlt); }, ButtonPress, 4,
+                  Mod1Mask, 1},
+        InputCase{"DoubleClick", [](XInput& in, int, int) { in.DoubleClick(1); }, ButtonPress, 1,
+                  0, 2},
+        InputCase{"AltF4", [](XInput& in, int, int) { in.Key(XK_F4, kAlt); }, KeyPress, XK_F4,
+                  Mod1Mask, 1},
+        InputCase{"CtrlShiftLeft", [](XInput& in, int, int) { in.Key(XK_Left, kCtrl | kShift); },
+                  KeyPress, XK_Left, ControlMask | ShiftMask, 1},
+        InputCase{"Space", [](XInput& in, int, int) { in.Key(XK_space); }, KeyPress, XK_space, 0,
+                  1},
+        InputCase{"Escape", [](XInput& in, int, int) { in.Key(XK_Escape); }, KeyPress, XK_Escape,
+                  0, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace qd::e2e
