@@ -17,6 +17,7 @@ namespace {
 constexpr char kAppClassName[] = "TApplication";
 constexpr char kFormClassName[] = "TFormMain";
 constexpr char kIconName[] = "MAINICON";
+constexpr int kParkedPosition = -32000;
 // A probe in another process asks for the live-object counts with this message; wParam
 // 0, 1, 2 selects GDI, USER or kernel objects.
 constexpr char kLiveObjectsMessageName[] = "Quiverdart.LiveObjects";
@@ -164,12 +165,12 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
   formClass.lpszClassName = kFormClassName;
   ::RegisterClassExA(&formClass);
 
-  // Zero size at the screen centre: never seen, but it owns the task-bar entry, and
-  // dialogs centred on it are centred on the screen.
+  // Visible, so that it owns the task-bar entry, but of zero size and parked where
+  // minimised windows go, far off every screen: at the screen centre Wine would map it
+  // as a one-pixel X window over the arrow's default place.
   appWindow_ = ::CreateWindowExA(
       0, kAppClassName, "", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
-      ::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
-      nullptr, instance_, this);
+      kParkedPosition, kParkedPosition, 0, 0, nullptr, nullptr, instance_, this);
 }
 
 Win32WindowSystem::~Win32WindowSystem() {
