@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "fake_window_system.h"
 #include "framework/ini_file.h"
 
 namespace qd {
@@ -29,7 +28,7 @@ TEST(TMemIniFile, ReadsByTheFileRules) {
       {"no newline at the end", "[S]\nk=last", "S", "k", "last"},
       {"blanks around the line", " \t [S] \t\n \t k=1 \t \n", "S", "k", "1"},
       {"control characters around", "\x01[S]\x1F\n\x02k=1\x1F\n", "S", "k", "1"},
-      {"DEL is not a control character here", "[S]\nk=1\x7F\n", "S", "k", "1\x7F"},
+      {"DEL and high bytes are text", "[S]\nk=\xA0" "1\x7F\n", "S", "k", "\xA0" "1\x7F"},
       {"blanks around the first '='", "[S]\nk \t=\t 1 = 2\n", "S", "k", "1 = 2"},
       {"blanks inside the name kept", "[S]\nmy key = v\n", "S", "my key", "v"},
       {"section name trimmed", "[  S \t]\nk=1\n", "S", "k", "1"},
@@ -66,34 +65,13 @@ TEST(TMemIniFile, ReadsByTheFileRules) {
   }
 }
 
-TEST(TMemIniFile, IntegersAndBooleansReadThroughTheConversion) {
-  const TMemIniFile ini(
-      "[S]\nhex=$0000FF\nzx=0x0000FF\nword=yes\nempty=\nbig=2147483648\nneg=-5\n"
-      "b0=0\nb2=2\nbneg=-1\nbword=true\n");
-  EXPECT_EQ(ini.ReadInteger("S", "hex", 1), 255);
-  EXPECT_EQ(ini.ReadInteger("S", "zx", 1), 255);
-  EXPECT_EQ(ini.ReadInteger("S", "word", 1), 1);
-  EXPECT_EQ(ini.ReadInteger("S", "empty", 1), 1);
-  EXPECT_EQ(ini.ReadInteger("S", "big", 1), 1);
-  EXPECT_EQ(ini.ReadInteger("S", "neg", 1), -5);
-  EXPECT_EQ(ini.ReadInteger("S", "missing", 1), 1);
-  EXPECT_FALSE(ini.ReadBool("S", "b0", true));
-  EXPECT_TRUE(ini.ReadBool("S", "b2", false));
-  EXPECT_TRUE(ini.ReadBool("S", "bneg", false));
-  EXPECT_FALSE(ini.ReadBool("S", "bword", false));
-  EXPECT_TRUE(ini.ReadBool("S", "bword", true));
-  EXPECT_TRUE(ini.ReadBool("S", "missing", true));
-}
-
-struct WriteCase {
-  const char* what;
-  std::string file;
-  std::string expected;
-};
-
 TEST(TMemIniFile, WritesInPlaceOrAppendsAndSerialisesWithCrLf) {
   // Each case writes S.k=new to the file.
-  const WriteCase cases[] = {
+  const struct {
+    const char* what;
+    std::string file;
+    std::string expected;
+  } cases[] = {
       {"empty object: new section", "", "[S]\r\nk=new\r\n\r\n"},
       {"replaced in place, spelled as written", "[S]\na=1\nK = old\nb=2\n",
        "[S]\r\na=1\r\nk=new\r\nb=2\r\n\r\n"},
@@ -117,40 +95,11 @@ TEST(TMemIniFile, WritesInPlaceOrAppendsAndSerialisesWithCrLf) {
   }
 }
 
-TEST(TMemIniFile, WritesIntegersAndBooleansAsTheyAreRead) {
-  TMemIniFile ini;
-  ini.WriteInteger("S", "i", -2147483647 - 1);
-  ini.WriteBool("S", "t", true);
-  ini.WriteBool("S", "f", false);
-  EXPECT_EQ(ini.GetText(), "[S]\r\ni=-2147483648\r\nt=1\r\nf=0\r\n\r\n");
-  const TMemIniFile again(ini.GetText());
-  EXPECT_EQ(again.ReadInteger("S", "i", 0), -2147483647 - 1);
-  EXPECT_TRUE(again.ReadBool("S", "t", false));
-  EXPECT_FALSE(again.ReadBool("S", "f", true));
-}
-
 TEST(TMemIniFile, ListsSectionsAndKeys) {
   const TMemIniFile ini("[A]\nx=1\nfree\ny=2\n[b]\n[a]\nz=3\n");
   EXPECT_EQ(ini.ReadSections(), (Strings{"A", "b", "a"}));
   EXPECT_EQ(ini.ReadSection("a"), (Strings{"x", "y"}));
   EXPECT_EQ(ini.ReadSection("none"), Strings{});
-}
-
-TEST(IniFileOnDisk, MissingGivesEmptyUnreadableGivesTheSystemMessage) {
-  test::FakeWindowSystem ws;
-  ws.files["C:\\a.ini"] = "[S]\nk=1\n";
-  ws.unreadableFiles.insert("C:\\locked.ini");
-
-  TMemIniFile ini("[Old]\nk=1\n");
-  EXPECT_EQ(ReadIniFile(ws, "C:\\a.ini", ini), std::nullopt);
-  EXPECT_EQ(ini.ReadString("S", "k", ""), "1");
-
-  EXPECT_EQ(ReadIniFile(ws, "C:\\none.ini", ini), std::nullopt);
-  EXPECT_EQ(ini.GetText(), "");
-
-  ini = TMemIniFile("[Old]\nk=1\n");
-  EXPECT_EQ(ReadIniFile(ws, "C:\\locked.ini", ini), "Access denied");
-  EXPECT_EQ(ini.GetText(), "");
 }
 
 }  // namespace

@@ -70,20 +70,18 @@ TEST(LoadSettings, FileContentToLoadedValues) {
       {"names in another case", "[pointer]\nSIZE=7\nalphablendindex=9\n",
        {.size = 7, .alpha = 9}},
       {"keys outside their section", "Size=7\n[Colors]\nSize=8\n", {}},
-      {"tip left of the margin", "[Pointer]\nTipPosX=5\nTipPosY=-100\n", {.x = 32, .y = 32}},
-      {"tip beyond the work area", "[Pointer]\nTipPosX=5000\nTipPosY=99999\n",
-       {.x = 1888, .y = 1048}},
-      {"tip on the bounds", "[Pointer]\nTipPosX=32\nTipPosY=1048\n", {.x = 32, .y = 1048}},
-      {"size below", "[Pointer]\nSize=0\n", {.size = 1}},
-      {"size above", "[Pointer]\nSize=99\n", {.size = 24}},
-      {"orientation below", "[Pointer]\nOrientation=-1\n", {.orientation = 0}},
-      {"orientation above", "[Pointer]\nOrientation=24\n", {.orientation = 23}},
-      {"colour index below", "[Pointer]\nColorIndex=-5\n", {.colorIndex = -1}},
-      {"colour index above", "[Pointer]\nColorIndex=12\n", {.colorIndex = 11}},
-      {"colour index -1 stays", "[Pointer]\nColorIndex=-1\n", {.colorIndex = -1}},
-      {"nearly transparent comes back visible", "[Pointer]\nAlphaBlendIndex=0\n", {.alpha = 8}},
-      {"opacity index above", "[Pointer]\nAlphaBlendIndex=23\n", {.alpha = 22}},
-      {"opacity index on the top", "[Pointer]\nAlphaBlendIndex=22\n", {.alpha = 22}},
+      {"below the ranges",
+       "[Pointer]\nTipPosX=5\nTipPosY=-100\nSize=0\nOrientation=-1\nColorIndex=-5\n"
+       "AlphaBlendIndex=0\n",
+       {.x = 32, .y = 32, .size = 1, .orientation = 0, .colorIndex = -1, .alpha = 8}},
+      {"above the ranges",
+       "[Pointer]\nTipPosX=5000\nTipPosY=99999\nSize=99\nOrientation=24\nColorIndex=12\n"
+       "AlphaBlendIndex=23\n",
+       {.x = 1888, .y = 1048, .size = 24, .orientation = 23, .colorIndex = 11, .alpha = 22}},
+      {"on the bounds",
+       "[Pointer]\nTipPosX=32\nTipPosY=1048\nSize=1\nOrientation=23\nColorIndex=-1\n"
+       "AlphaBlendIndex=22\n",
+       {.x = 32, .y = 1048, .size = 1, .orientation = 23, .colorIndex = -1, .alpha = 22}},
       {"colour with $", "[Pointer]\nColor=$00FF00\n", {.color = 0xFF00}},
       {"colour with 0x", "[Pointer]\nColor=0x00FF00\n", {.color = 0xFF00}},
       {"colour with 0X", "[Pointer]\nColor=0X00ff00\n", {.color = 0xFF00}},
@@ -316,18 +314,6 @@ TEST(SaveSettings, FailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
       EXPECT_FALSE(state.open) << step << ": file left open";
     }
   }
-}
-
-TEST(SaveSettings, UnwritableFolderReportsAndWritesNothing) {
-  StartUp(1920, 1080);
-  test::FakeWindowSystem ws;
-  ws.directories.insert(kFolder);
-  ws.unwritableFolders.insert(kFolder);
-  const std::optional<std::string> error = SaveSettings(ws, 255, DefaultCustomColors());
-  ASSERT_TRUE(error.has_value());
-  EXPECT_FALSE(error->empty());
-  EXPECT_FALSE(ws.files.contains(kPath));
-  EXPECT_FALSE(ws.files.contains(kTemporary));
 }
 
 }  // namespace
