@@ -1,0 +1,361 @@
+// Tests of the Windows backend, run under Wine (or on Windows) in a scratch folder:
+// message decoding, the window's minimum size, files with non-ANSI names, the registry
+// and environment readers, the command-line splitter and the release of every object.
+// Prints one line per failure and exits non-zero if there was any.
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/win32/text.h"
+#include "framework/win32/win32_window_system.h"
+
+namespace {
+
+int failures = 0;
+
+// Appends pieces one by one: GCC 12 warns falsely (-Wrestrict) on "literal" + string&&.
+std::string Cat(std::initializer_list<std::string_view> pieces) {
+  std::string text;
+  for (std::string_view piece : pieces) text += piece;
+  return text;
+}
+
+void Check(bool ok, const std::string& what) {
+  if (!ok) {
+    ++failures;
+    std::printf("FAIL: %s\n", what.c_str());
+  }
+}
+
+class RecordingEvents final : public qd::WindowEvents {
+ public:
+  std::vector<std::string> log;
+
+  void OnPaint(qd::Canvas& canvas) override {
+    canvas.FillRect({0, 0, 10, 10}, 0x0000FF);
+    canvas.Polyline({{0, 0}, {5, 5}, {9, 0}}, 3, 0xFFFFFF);
+    log.push_back("paint");
+  }
+  void OnMouseDown(qd::TMouseButton b, qd::TShiftState s, int x, int y) override {
+    Add("down", static_cast<int>(b), s.Bits(), x, y);
+  }
+  void OnMouseUp(qd::TMouseButton b, qd::TShiftState s, int x, int y) override {
+    Add("up", static_cast<int>(b), s.Bits(), x, y);
+  }
+  void OnMouseMove(qd::TShiftState s, int x, int y) override { Add("move", s.Bits(), x, y); }
+  void OnDblClick() override { log.push_back("dblclick"); }
+  void OnMouseWheel(qd::TShiftState s, int delta, qd::TPoint p) override {
+    Add("wheel", s.Bits(), delta, p.x, p.y);
+  }
+  void OnKeyDown(std::uint16_t key, qd::TShiftState) override { Add("keydown", key); }
+  void OnKeyUp(std::uint16_t key, qd::TShiftState) override { Add("keyup", key); }
+  void OnKeyPress(char ch) override { Add("press", ch); }
+  void OnContextPopup(qd::TPoint p) override { Add("context", p.x, p.y); }
+  void OnTimer(unsigned id) override { Add("timer", static_cast<int>(id)); }
+  qd::NativeCursor OnSetCursor() override { return 0; }
+  void OnCloseRequest() override { log.push_back("close"); }
+  void OnEndSession() override { log.push_back("endsession"); }
+  void OnRestore() override { log.push_back("restore"); }
+
+ private:
+  template <typename... Ints>
+  void Add(const char* name, Ints... values) {
+    std::string entry = name;
+    ((entry += ' ', entry += std::to_string(values)), ...);
+    log.push_back(entry);
+  }
+};
+
+std::string Joined(const std::vector<std::string>& entries) {
+  std::string text;
+  for (const std::string& e : entries) {
+    if (!text.empty()) text += " | ";
+    text += e;
+  }
+  return text;
+}
+
+void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
+  RecordingEvents events;
+  qd::WindowParams params;
+  params.bounds = {10, 10, 110, 60};
+  params.minWidth = 8;
+  params.minHeight = 8;
+  params.topMost = true;
+  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  Check(window != 0, "the window is created");
+  HWND hwnd = reinterpret_cast<HWND>(window);
+  const POINT cursor = [] {
+    POINT p{};
+    ::GetCursorPos(&p);
+    return p;
+  }();
+  const std::string cursorText = Cat({std::to_string(cursor.x), " ", std::to_string(cursor.y)});
+
+  struct Case {
+    const char* name;
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+    std::string expected;
+  };
+  const LPARAM negative = MAKELPARAM(static_cast<WORD>(-5), static_cast<WORD>(-7));
+  const Case cases[] = {
+      {"left press with Shift", WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(3, 4),
+       "down 0 9 3 4"},
+      {"coordinates are signed", WM_MOUSEMOVE, MK_LBUTTON, negative, "move 8 -5 -7"},
+      {"double-click is the event and then a marked press", WM_LBUTTONDBLCLK, MK_LBUTTON,
+       MAKELPARAM(1, 2), "dblclick | down 0 72 1 2"},
+      {"middle double-click is a press", WM_MBUTTONDBLCLK, MK_MBUTTON, MAKELPARAM(1, 2),
+       "down 2 96 1 2"},
+      {"right release, then the context menu at its screen position", WM_RBUTTONUP, MK_CONTROL,
+       MAKELPARAM(6, 6), "up 1 4 6 6 | context 16 16"},
+      {"wheel down keeps its sign and screen position", WM_MOUSEWHEEL,
+       MAKEWPARAM(MK_CONTROL, static_cast<WORD>(-120)), MAKELPARAM(300, 200),
+       "wheel 4 -120 300 200"},
+      {"system key reaches the key handler", WM_SYSKEYDOWN, VK_LEFT, 0x20000000, "keydown 37"},
+      {"system key release", WM_SYSKEYUP, VK_LEFT, static_cast<LPARAM>(0xE0000000U), "keyup 37"},
+      {"escape character", WM_CHAR, 27, 0, "press 27"},
+      {"context menu from the keyboard uses the cursor", WM_CONTEXTMENU, 0, -1,
+       Cat({"context ", cursorText})},
+      {"context menu from the mouse", WM_CONTEXTMENU, 0, MAKELPARAM(40, 50), "context 40 50"},
+      {"menu mode after Alt is swallowed", WM_SYSCOMMAND, SC_KEYMENU, 0, ""},
+      {"close request", WM_CLOSE, 0, 0, "close"},
+      {"close command from the system", WM_SYSCOMMAND, SC_CLOSE, 0, "close"},
+      {"session end", WM_ENDSESSION, TRUE, 0, "endsession"},
+      {"cancelled session end", WM_ENDSESSION, FALSE, 0, ""},
+      {"timer", WM_TIMER, 7, 0, "timer 7"},
+  };
+  for (const Case& c : cases) {
+    events.log.clear();
+    ::SendMessageA(hwnd, c.msg, c.wParam, c.lParam);
+    const std::string got = Joined(events.log);
+    Check(got == c.expected, Cat({c.name, ": got \"", got, "\", want \"", c.expected, "\""}));
+  }
+  Check(::SendMessageA(hwnd, WM_QUERYENDSESSION, 0, 0) == TRUE, "session end is allowed");
+  Check(::SendMessageA(hwnd, WM_ERASEBKGND, 0, 0) == 1, "the paint fills the background");
+
+  struct Bounds {
+    int width;
+    int height;
+    int wantWidth;
+    int wantHeight;
+  };
+  for (const Bounds& b : {Bounds{2, 3, 8, 8}, Bounds{8, 100, 8, 100}, Bounds{120, 7, 120, 8}}) {
+    ws.SetWindowBounds(window, -20, 30, b.width, b.height);
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    Check(r.left == -20 && r.top == 30 && r.right - r.left == b.wantWidth &&
+              r.bottom - r.top == b.wantHeight,
+          Cat({"bounds ", std::to_string(b.width), "x", std::to_string(b.height), " give ",
+               std::to_string(r.right - r.left), "x", std::to_string(r.bottom - r.top)}));
+  }
+
+  ws.SetWindowBounds(window, 10, 10, 100, 50);
+  ws.SetWindowRegion(window, ws.CreatePolygonRegion({{0, 0}, {99, 25}, {0, 49}}), false);
+  HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+  Check(::GetWindowRgn(hwnd, region) != ERROR, "the region reaches the window");
+  Check(::PtInRegion(region, 10, 25) && !::PtInRegion(region, 90, 5), "the region is the polygon");
+  ::DeleteObject(region);
+  Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, "the window is top-most");
+  Check(::GetWindow(hwnd, GW_OWNER) != nullptr, "the window has an owner");
+
+  if (ws.HasLayeredAttributes()) {
+    ws.SetLayered(window, true);
+    ws.SetLayeredAlpha(window, 77);
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    Check(::GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) && alpha == 77 &&
+              flags == LWA_ALPHA,
+          "constant alpha reaches the window");
+    ws.SetLayered(window, false);
+    Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) == 0, "layering is removed");
+  }
+
+  {
+    const auto canvas = ws.GetCanvas(window);
+    canvas->FillRect({0, 0, 5, 5}, 0x00FF00);
+    canvas->Polyline({{0, 0}, {20, 20}, {40, 0}}, 5, 0x000000);
+  }
+  ::InvalidateRect(hwnd, nullptr, FALSE);
+  ::UpdateWindow(hwnd);
+  ws.ProcessMessages();
+  ws.DestroyAppWindow(window);
+}
+
+void TestObjectsReleased(qd::win32::Win32WindowSystem& ws) {
+  const qd::win32::LiveObjectCounts before = qd::win32::LiveObjects();
+  RecordingEvents events;
+  qd::WindowParams params;
+  params.bounds = {0, 0, 50, 50};
+  params.layered = true;
+  for (int i = 0; i < 20; ++i) {
+    const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+    ws.SetWindowRegion(window, ws.CreatePolygonRegion({{0, 0}, {40, 20}, {0, 40}}), true);
+    ws.GetCanvas(window)->Polyline({{0, 0}, {9, 9}}, 3, 0);
+    ::UpdateWindow(reinterpret_cast<HWND>(window));
+    ws.DestroyAppWindow(window);
+    const qd::NativeHandle timer = ws.CreateWaitableTimer();
+    ws.CloseHandle(timer);
+  }
+  const qd::win32::LiveObjectCounts after = qd::win32::LiveObjects();
+  Check(after.gdi == before.gdi && after.user == before.user && after.kernel == before.kernel,
+        Cat({"every object created is released: gdi ", std::to_string(after.gdi - before.gdi),
+             ", user ", std::to_string(after.user - before.user), ", kernel ",
+             std::to_string(after.kernel - before.kernel)}));
+}
+
+void TestFiles(qd::win32::Win32WindowSystem& ws, const std::string& root) {
+  // "Ærø-Ωmega" in UTF-8: outside Windows-1252 in part, so only the wide calls can reach it.
+  const std::string folder = Cat({root, "\\\xC3\x86r\xC3\xB8-\xCE\xA9mega\\sub\\deeper"});
+  ws.ForceDirectories(Cat({folder, "\\"}));
+  Check(ws.DirectoryExists(folder), "ForceDirectories makes every level");
+  Check(!ws.FileExists(folder), "a folder is not a file");
+
+  const std::string target = Cat({folder, "\\settings.ini"});
+  const std::string temp = Cat({target, ".tmp"});
+  const std::string content("[Pointer]\r\nSize=12\r\n\xE4\0end", 25);
+  for (int round = 0; round < 2; ++round) {
+    const qd::NativeFile file = ws.CreateFileForWrite(temp);
+    Check(file != 0, "create for writing");
+    Check(ws.WriteFileBytes(file, content) && ws.FlushFile(file) && ws.CloseFile(file),
+          "write, flush, close");
+    Check(ws.ReplaceFile(temp, target), Cat({"replace round ", std::to_string(round)}));
+  }
+  const qd::FileRead read = ws.ReadWholeFile(target);
+  Check(read.status == qd::FileStatus::Ok && read.bytes == content, "bytes survive unchanged");
+  Check(!ws.FileExists(temp), "the temporary file is gone after the replace");
+
+  Check(!ws.CopyFileFailIfExists(target, target), "copy never overwrites");
+  const std::string copy = Cat({folder, "\\copy.ini"});
+  Check(ws.CopyFileFailIfExists(target, copy) && ws.FileExists(copy), "copy to a new name");
+  ws.DeleteFile(copy);
+  Check(!ws.FileExists(copy), "delete");
+
+  struct Missing {
+    std::string path;
+    qd::FileStatus want;
+  };
+  for (const Missing& m : {Missing{Cat({folder, "\\none.ini"}), qd::FileStatus::NotFound},
+                           Missing{Cat({root, "\\no\\such\\dir\\x.ini"}), qd::FileStatus::NotFound}}) {
+    Check(ws.ReadWholeFile(m.path).status == m.want, Cat({"missing file ", m.path}));
+  }
+  const qd::FileRead folderRead = ws.ReadWholeFile(folder);
+  Check(folderRead.status == qd::FileStatus::Error && !folderRead.error.empty(),
+        "reading a folder is an error with a message");
+  Check(ws.CreateFileForWrite(folder) == 0 && !ws.LastErrorMessage().empty(),
+        "a failed create explains itself");
+
+  struct Same {
+    const char* a;
+    const char* b;
+    bool want;
+  };
+  for (const Same& s : {Same{"C:\\Tools\\Quiverdart.INI", "c:\\tools\\quiverdart.ini", true},
+                        Same{"\xC3\x84rger", "\xC3\xA4RGER", true},
+                        Same{"a.ini", "a.ini ", false}}) {
+    Check(ws.SameText(s.a, s.b) == s.want, Cat({"SameText ", s.a, " / ", s.b}));
+  }
+}
+
+void TestRegistryAndEnvironment(qd::win32::Win32WindowSystem& ws) {
+  const wchar_t* keyPath = L"Software\\QuiverdartBackendTest";
+  HKEY key = nullptr;
+  ::RegCreateKeyExW(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+  const std::wstring text = L"C:\\Users\\\x00C5sa\\AppData";
+  ::RegSetValueExW(key, L"AppData", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  const DWORD number = 5;
+  ::RegSetValueExW(key, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                   sizeof number);
+  ::RegSetValueExW(key, L"Empty", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), 0);
+  ::RegCloseKey(key);
+
+  struct Case {
+    const char* key;
+    const char* value;
+    qd::RegistryStatus status;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"\\Software\\QuiverdartBackendTest\\", "AppData", qd::RegistryStatus::Text,
+       "C:\\Users\\\xC3\x85sa\\AppData"},
+      {"\\Software\\QuiverdartBackendTest\\", "Number", qd::RegistryStatus::NotText, ""},
+      {"\\Software\\QuiverdartBackendTest\\", "Empty", qd::RegistryStatus::Text, ""},
+      {"\\Software\\QuiverdartBackendTest\\", "Missing", qd::RegistryStatus::NoValue, ""},
+      {"\\Software\\QuiverdartBackendTest\\Nothing\\", "AppData", qd::RegistryStatus::NoKey, ""},
+  };
+  for (const Case& c : cases) {
+    const qd::RegistryRead read = ws.ReadUserRegistryText(c.key, c.value);
+    Check(read.status == c.status && read.text == c.text,
+          Cat({"registry ", c.key, c.value, " gave \"", read.text, "\""}));
+  }
+  ::RegDeleteKeyW(HKEY_CURRENT_USER, keyPath);
+
+  ::SetEnvironmentVariableW(L"QD_TEST_SET", L" \x00D8 ");
+  ::SetEnvironmentVariableW(L"QD_TEST_LONG", std::wstring(300, L'x').c_str());
+  ::SetEnvironmentVariableW(L"QD_TEST_UNSET", nullptr);
+  Check(ws.GetEnvironmentVariable("QD_TEST_SET") == std::optional<std::string>(" \xC3\x98 "),
+        "an environment value comes back whole, in UTF-8");
+  Check(ws.GetEnvironmentVariable("QD_TEST_LONG") == std::optional<std::string>(std::string(300, 'x')),
+        "a long environment value is not cut");
+  Check(!ws.GetEnvironmentVariable("QD_TEST_UNSET").has_value(), "an absent variable is none");
+}
+
+void TestCommandLineSplitting() {
+  struct Case {
+    const wchar_t* line;
+    std::vector<std::wstring> want;
+  };
+  const Case cases[] = {
+      {L"prog.exe", {L"prog.exe"}},
+      {L"\"C:\\Program Files\\q.exe\" -? /x", {L"C:\\Program Files\\q.exe", L"-?", L"/x"}},
+      {L"q  \"a b\"\tc", {L"q", L"a b", L"c"}},
+      {L"q a\\\\\\\"b", {L"q", L"a\\\"b"}},
+      {L"q \"a\\\\\" b", {L"q", L"a\\", L"b"}},
+      {L"q a\\b\\\\c", {L"q", L"a\\b\\\\c"}},
+      {L"q \"say \"\"hi\"\"\"", {L"q", L"say \"hi\""}},
+      {L"q \"\"", {L"q", L""}},
+      {L"q x/?y   ", {L"q", L"x/?y"}},
+  };
+  for (const Case& c : cases) {
+    Check(qd::win32::SplitCommandLine(c.line) == c.want,
+          Cat({"command line ", qd::win32::WideToUtf8(c.line)}));
+  }
+}
+
+void TestWaitableTimer(qd::win32::Win32WindowSystem& ws) {
+  const qd::NativeHandle timer = ws.CreateWaitableTimer();
+  Check(timer != 0, "a waitable timer is created");
+  const DWORD start = ::GetTickCount();
+  Check(ws.SetWaitableTimer(timer, 200000) && ws.WaitForTimer(timer, 2000),
+        "a relative due time of 20 ms fires");
+  const DWORD elapsed = ::GetTickCount() - start;
+  Check(elapsed >= 10 && elapsed < 1000,
+        Cat({"the due time is relative to now: ", std::to_string(elapsed), " ms"}));
+  Check(ws.SetWaitableTimer(timer, 50000000) && ws.CancelWaitableTimer(timer) &&
+            !ws.WaitForTimer(timer, 50),
+        "a cancelled timer does not fire");
+  ws.CloseHandle(timer);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::printf("usage: %s SCRATCH_FOLDER\n", argv[0]);
+    return 2;
+  }
+  qd::win32::Win32WindowSystem ws(::GetModuleHandleA(nullptr));
+  TestCommandLineSplitting();
+  TestMessageDecoding(ws);
+  TestObjectsReleased(ws);
+  TestFiles(ws, argv[1]);
+  TestRegistryAndEnvironment(ws);
+  TestWaitableTimer(ws);
+  std::printf("%s: %d failure(s)\n", argv[0], failures);
+  return failures == 0 ? 0 : 1;
+}
