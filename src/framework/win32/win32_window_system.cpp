@@ -614,7 +614,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
         if (pos->cx < data.minWidth) pos->cx = data.minWidth;
         if (pos->cy < data.minHeight) pos->cy = data.minHeight;
       }
-      return 0;
+      break;
     }
     case WM_CLOSE:
       events.OnCloseRequest();
