@@ -47,8 +47,7 @@ TMemIniFile::TMemIniFile(std::string_view text) {
       sections_.back().lines.push_back({std::string(line), {}, false});
     } else {
       sections_.back().lines.push_back({std::string(TrimBlanks(line.substr(0, equals))),
-                                        std::string(TrimBlanks(line.substr(equals + 1))),
-                                        true});
+                                        std::string(TrimBlanks(line.substr(equals + 1))), true});
     }
   }
 }

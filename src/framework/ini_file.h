@@ -24,13 +24,13 @@ class TMemIniFile {
   explicit TMemIniFile(std::string_view text);
 
   // Missing key: `def`. A present key with an empty value reads as empty text.
-  std::string ReadString(std::string_view section, std::string_view ident,
-                         const std::string& def) const;
+  [[nodiscard]] std::string ReadString(std::string_view section, std::string_view ident,
+                                       const std::string& def) const;
   // Missing, empty or not a number: `def`.
-  std::int32_t ReadInteger(std::string_view section, std::string_view ident,
-                           std::int32_t def) const;
+  [[nodiscard]] std::int32_t ReadInteger(std::string_view section, std::string_view ident,
+                                         std::int32_t def) const;
   // Read as an integer; any value but 0 is true.
-  bool ReadBool(std::string_view section, std::string_view ident, bool def) const;
+  [[nodiscard]] bool ReadBool(std::string_view section, std::string_view ident, bool def) const;
 
   // Replaces the first line of the key in place, spelled `ident`, or appends the key at
   // the end of its section; a missing section is appended after the others.
@@ -39,11 +39,11 @@ class TMemIniFile {
   void WriteBool(std::string_view section, std::string_view ident, bool value);
 
   // Section names in file order, and the key names of the first section of that name.
-  std::vector<std::string> ReadSections() const;
-  std::vector<std::string> ReadSection(std::string_view section) const;
+  [[nodiscard]] std::vector<std::string> ReadSections() const;
+  [[nodiscard]] std::vector<std::string> ReadSection(std::string_view section) const;
 
   // The file's text: per section "[name]", its lines, an empty line; CR LF line ends.
-  std::string GetText() const;
+  [[nodiscard]] std::string GetText() const;
 
  private:
   struct Line {
@@ -58,17 +58,16 @@ class TMemIniFile {
 
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   // Index of the first section or key line of that name, or kNone.
-  std::size_t FindSection(std::string_view name) const;
+  [[nodiscard]] std::size_t FindSection(std::string_view name) const;
   static std::size_t FindKey(const Section& section, std::string_view ident);
-  const Line* FindLine(std::string_view section, std::string_view ident) const;
+  [[nodiscard]] const Line* FindLine(std::string_view section, std::string_view ident) const;
 
   std::vector<Section> sections_;
 };
 
 // Opens an INI object on a file. A missing file gives an empty object; a file that
 // exists but cannot be read leaves `ini` empty and returns the system's message.
-std::optional<std::string> ReadIniFile(WindowSystem& ws, const std::string& path,
-                                       TMemIniFile& ini);
+std::optional<std::string> ReadIniFile(WindowSystem& ws, const std::string& path, TMemIniFile& ini);
 
 // Writes the object over the file, atomically; returns the system's message on failure.
 std::optional<std::string> UpdateIniFile(WindowSystem& ws, const std::string& path,

@@ -77,7 +77,7 @@ std::int32_t StrToIntDef(std::string_view text, std::int32_t def) {
 std::string IntToStr(std::int32_t value) { return std::to_string(value); }
 
 std::string IntToHex(std::uint32_t value, int minDigits) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
+  constexpr std::string_view kDigits = "0123456789ABCDEF";
   std::string text;
   do {
     text.insert(text.begin(), kDigits[value & 0xFU]);

@@ -35,7 +35,7 @@ std::string ResolveSettingsFilePath(WindowSystem& ws, const std::string& makerFo
   const std::string besidePath = BesideProgramPathOf(exePath);
 
   // A value of another type counts as not found, so that the environment is asked next.
-  const RegistryRead registry = ws.ReadUserRegistryText(kShellFoldersKey, "AppData");
+  const RegistryRead registry = ws.ReadUserRegistryText(std::string(kShellFoldersKey), "AppData");
   std::string baseFolder = registry.status == RegistryStatus::Text ? registry.text : "";
   if (baseFolder.empty()) {
     const std::string environment = ws.GetEnvironmentVariable("APPDATA").value_or("");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "framework/window_system.h"
 
@@ -10,8 +11,8 @@ namespace qd {
 
 // The per-user base folder is the value "AppData" of this key of the current user; the
 // leading '\' means from the root key.
-inline constexpr char kShellFoldersKey[] =
-    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\";
+inline constexpr std::string_view kShellFoldersKey =
+    R"(\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders\)";
 
 // The program file's name without folder and extension: C:\Tools\tool.old.exe gives
 // tool.old.

@@ -40,22 +40,22 @@ SettingsLoadResult LoadSettings(WindowSystem& ws, TColor& windowColor,
     result.error = std::move(*error);
   }
 
-  const char* const s = kPointerSection;
+  const std::string_view s = kPointerSection;
   Pointer.SettingsLocked = ini.ReadBool(s, "SettingsLocked", false);
   Pointer.EscTerminates = ini.ReadBool(s, "EscTerminates", true);
-  Pointer.TipPosX = ClampLowFirst(ini.ReadInteger(s, "TipPosX", Pointer.DefaultTipPosX),
-                                  kTipMargin, Pointer.WorkAreaWidth - kTipMargin);
-  Pointer.TipPosY = ClampLowFirst(ini.ReadInteger(s, "TipPosY", Pointer.DefaultTipPosY),
-                                  kTipMargin, Pointer.WorkAreaHeight - kTipMargin);
+  Pointer.TipPosX = ClampLowFirst(ini.ReadInteger(s, "TipPosX", Pointer.DefaultTipPosX), kTipMargin,
+                                  Pointer.WorkAreaWidth - kTipMargin);
+  Pointer.TipPosY = ClampLowFirst(ini.ReadInteger(s, "TipPosY", Pointer.DefaultTipPosY), kTipMargin,
+                                  Pointer.WorkAreaHeight - kTipMargin);
   Pointer.Size = ClampLowFirst(ini.ReadInteger(s, "Size", kDefaultSize), kMinSize, kMaxSize);
   Pointer.Orientation =
       ClampLowFirst(ini.ReadInteger(s, "Orientation", 0), 0, kOrientationSteps - 1);
-  windowColor = static_cast<TColor>(
-      ini.ReadInteger(s, "Color", static_cast<std::int32_t>(kDefaultColor)));
+  windowColor =
+      static_cast<TColor>(ini.ReadInteger(s, "Color", static_cast<std::int32_t>(kDefaultColor)));
   Pointer.ColorIndex = ClampLowFirst(ini.ReadInteger(s, "ColorIndex", 0), -1, kPaletteCount - 1);
   Pointer.CurrentAlphaIndex =
-      ClampLowFirst(ini.ReadInteger(s, "AlphaBlendIndex", kDefaultAlphaIndex),
-                    kMinLoadedAlphaIndex, kTopAlphaIndex);
+      ClampLowFirst(ini.ReadInteger(s, "AlphaBlendIndex", kDefaultAlphaIndex), kMinLoadedAlphaIndex,
+                    kTopAlphaIndex);
 
   customColors.clear();
   for (std::size_t slot = 0; slot < kCustomColorCount; ++slot) {
@@ -75,7 +75,7 @@ std::optional<std::string> SaveSettings(WindowSystem& ws, TColor windowColor,
     return error;
   }
 
-  const char* const s = kPointerSection;
+  const std::string_view s = kPointerSection;
   ini.WriteBool(s, "SettingsLocked", Pointer.SettingsLocked);
   ini.WriteBool(s, "EscTerminates", Pointer.EscTerminates);
   ini.WriteInteger(s, "TipPosX", Pointer.TipPosX);

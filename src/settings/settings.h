@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/types.h"
@@ -11,8 +12,8 @@
 
 namespace qd {
 
-inline constexpr char kPointerSection[] = "Pointer";
-inline constexpr char kColorsSection[] = "Colors";
+inline constexpr std::string_view kPointerSection = "Pointer";
+inline constexpr std::string_view kColorsSection = "Colors";
 inline constexpr int kCustomColorCount = 16;
 
 struct SettingsLoadResult {

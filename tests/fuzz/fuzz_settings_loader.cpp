@@ -86,10 +86,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(!qd::LoadSettings(ws, colorAgain, customAgain).readFailed);
   const qd::PointerState& again = qd::Pointer;
   Check(colorAgain == color);
-  Check(again.SettingsLocked == first.SettingsLocked && again.EscTerminates == first.EscTerminates &&
-        again.TipPosX == first.TipPosX && again.TipPosY == first.TipPosY &&
-        again.Size == first.Size && again.Orientation == first.Orientation &&
-        again.ColorIndex == first.ColorIndex && again.CurrentAlphaIndex == first.CurrentAlphaIndex);
+  Check(again.SettingsLocked == first.SettingsLocked &&
+        again.EscTerminates == first.EscTerminates && again.TipPosX == first.TipPosX &&
+        again.TipPosY == first.TipPosY && again.Size == first.Size &&
+        again.Orientation == first.Orientation && again.ColorIndex == first.ColorIndex &&
+        again.CurrentAlphaIndex == first.CurrentAlphaIndex);
   // Saved custom colours are cut to eight characters; trailing blanks of the cut go on
   // reading.
   for (std::size_t slot = 0; slot < custom.size(); ++slot) {

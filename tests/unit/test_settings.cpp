@@ -41,15 +41,21 @@ struct Loaded {
 };
 
 std::ostream& operator<<(std::ostream& os, const Loaded& l) {
-  return os << "locked " << l.locked << " esc " << l.esc << " tip " << l.x << "," << l.y
-            << " size " << l.size << " orientation " << l.orientation << " color " << l.color
-            << " index " << l.colorIndex << " alpha " << l.alpha;
+  return os << "locked " << l.locked << " esc " << l.esc << " tip " << l.x << "," << l.y << " size "
+            << l.size << " orientation " << l.orientation << " color " << l.color << " index "
+            << l.colorIndex << " alpha " << l.alpha;
 }
 
 Loaded LoadedState(TColor color) {
-  return {Pointer.SettingsLocked, Pointer.EscTerminates, Pointer.TipPosX,
-          Pointer.TipPosY,        Pointer.Size,          Pointer.Orientation,
-          color,                  Pointer.ColorIndex,    Pointer.CurrentAlphaIndex};
+  return {Pointer.SettingsLocked,
+          Pointer.EscTerminates,
+          Pointer.TipPosX,
+          Pointer.TipPosY,
+          Pointer.Size,
+          Pointer.Orientation,
+          color,
+          Pointer.ColorIndex,
+          Pointer.CurrentAlphaIndex};
 }
 
 struct LoadCase {
@@ -65,10 +71,16 @@ TEST(LoadSettings, FileContentToLoadedValues) {
       {"every key",
        "[Pointer]\r\nSettingsLocked=1\r\nEscTerminates=0\r\nTipPosX=100\r\nTipPosY=200\r\n"
        "Size=7\r\nOrientation=6\r\nColor=65280\r\nColorIndex=4\r\nAlphaBlendIndex=10\r\n",
-       {.locked = true, .esc = false, .x = 100, .y = 200, .size = 7, .orientation = 6,
-        .color = 0xFF00, .colorIndex = 4, .alpha = 10}},
-      {"names in another case", "[pointer]\nSIZE=7\nalphablendindex=9\n",
-       {.size = 7, .alpha = 9}},
+       {.locked = true,
+        .esc = false,
+        .x = 100,
+        .y = 200,
+        .size = 7,
+        .orientation = 6,
+        .color = 0xFF00,
+        .colorIndex = 4,
+        .alpha = 10}},
+      {"names in another case", "[pointer]\nSIZE=7\nalphablendindex=9\n", {.size = 7, .alpha = 9}},
       {"keys outside their section", "Size=7\n[Colors]\nSize=8\n", {}},
       {"below the ranges",
        "[Pointer]\nTipPosX=5\nTipPosY=-100\nSize=0\nOrientation=-1\nColorIndex=-5\n"
@@ -89,12 +101,12 @@ TEST(LoadSettings, FileContentToLoadedValues) {
       {"colour as a word", "[Pointer]\nColor=green\n", {}},
       {"colour with the top bit", "[Pointer]\nColor=-1\n", {.color = 0xFFFFFFFF}},
       {"colour beyond 32 bits", "[Pointer]\nColor=4294967295\n", {}},
-      {"index and colour both loaded", "[Pointer]\nColorIndex=3\nColor=0\n",
+      {"index and colour both loaded",
+       "[Pointer]\nColorIndex=3\nColor=0\n",
        {.color = 0, .colorIndex = 3}},
       {"boolean 2 is true", "[Pointer]\nSettingsLocked=2\n", {.locked = true}},
       {"boolean -1 is true", "[Pointer]\nSettingsLocked=-1\n", {.locked = true}},
-      {"boolean words are not numbers", "[Pointer]\nSettingsLocked=yes\nEscTerminates=false\n",
-       {}},
+      {"boolean words are not numbers", "[Pointer]\nSettingsLocked=yes\nEscTerminates=false\n", {}},
       {"empty values", "[Pointer]\nSize=\nEscTerminates=\nTipPosX=\n", {}},
       {"hexadecimal size", "[Pointer]\nSize=$10\n", {.size = 16}},
       {"numbers with blanks around", "[Pointer]\n  Size  =  9  \n", {.size = 9}},
@@ -142,10 +154,10 @@ TEST(LoadSettings, CustomColoursAsTextWithTheDefaultForMissingKeys) {
   std::vector<std::string> custom{"old"};
   LoadSettings(ws, color, custom);
   const std::vector<std::string> expected = {
-      "ColorA=1FFFFFFF", "ColorB=00FF00",    "ColorC=",         "ColorD=xyz",
+      "ColorA=1FFFFFFF",  "ColorB=00FF00",   "ColorC=",         "ColorD=xyz",
       "ColorE=123456789", "ColorF=1FFFFFFF", "ColorG=1FFFFFFF", "ColorH=1FFFFFFF",
-      "ColorI=1FFFFFFF", "ColorJ=1FFFFFFF",  "ColorK=1FFFFFFF", "ColorL=1FFFFFFF",
-      "ColorM=1FFFFFFF", "ColorN=1FFFFFFF",  "ColorO=1FFFFFFF", "ColorP=1FFFFFFF",
+      "ColorI=1FFFFFFF",  "ColorJ=1FFFFFFF", "ColorK=1FFFFFFF", "ColorL=1FFFFFFF",
+      "ColorM=1FFFFFFF",  "ColorN=1FFFFFFF", "ColorO=1FFFFFFF", "ColorP=1FFFFFFF",
   };
   EXPECT_EQ(custom, expected);
 }
@@ -252,7 +264,7 @@ TEST(SaveSettings, WhatIsSavedLoadsBackTheSame) {
   Pointer.Orientation = 23;
   Pointer.ColorIndex = -1;
   Pointer.AlphaBlendIndex = 9;
-  Pointer.CurrentAlphaIndex = 0;  // faded out: not what is stored
+  Pointer.CurrentAlphaIndex = 0;    // faded out: not what is stored
   const TColor color = 0xFFFFFFFF;  // written as -1, so that it reads back
   std::vector<std::string> custom = DefaultCustomColors();
   custom[7] = "ColorH=00ABCDEF";
@@ -262,9 +274,14 @@ TEST(SaveSettings, WhatIsSavedLoadsBackTheSame) {
   TColor loadedColor = 0;
   std::vector<std::string> loadedCustom;
   LoadSettings(ws, loadedColor, loadedCustom);
-  EXPECT_EQ(LoadedState(loadedColor), (Loaded{.locked = true, .esc = false, .x = 33, .y = 1047,
-                                              .size = 24, .orientation = 23,
-                                              .color = 0xFFFFFFFF, .colorIndex = -1,
+  EXPECT_EQ(LoadedState(loadedColor), (Loaded{.locked = true,
+                                              .esc = false,
+                                              .x = 33,
+                                              .y = 1047,
+                                              .size = 24,
+                                              .orientation = 23,
+                                              .color = 0xFFFFFFFF,
+                                              .colorIndex = -1,
                                               .alpha = 9}));
   EXPECT_EQ(loadedCustom, custom);
 }
