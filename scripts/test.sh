@@ -17,6 +17,15 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$jobs"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$jobs"
+bash scripts/check-imports.sh build/win32/Quiverdart.exe
+bash scripts/check-imports.sh build/win64/Quiverdart.exe
+
+echo "== Windows backend tests under Wine"
+backend_prefix="$PWD/build/wineprefix-backend"
+mkdir -p "$backend_prefix"
+WINEDEBUG=-all WINEPREFIX="$backend_prefix" xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+  wine build/win32/quiverdart_backend_tests.exe 'C:\qd-backend-test'
+WINEPREFIX="$backend_prefix" wineserver -k 2>/dev/null || true
 
 echo "== end-to-end tests under Wine"
 cmake --preset e2e >/dev/null

@@ -65,16 +65,16 @@ constexpr TShiftState operator+(TShiftStateElement a, TShiftStateElement b) {
 }
 
 // Virtual-key codes the program looks at.
-inline constexpr std::uint16_t VK_Shift = 16;
-inline constexpr std::uint16_t VK_Control = 17;
-inline constexpr std::uint16_t VK_Escape = 27;
-inline constexpr std::uint16_t VK_Left = 37;
-inline constexpr std::uint16_t VK_Up = 38;
-inline constexpr std::uint16_t VK_Right = 39;
-inline constexpr std::uint16_t VK_Down = 40;
-inline constexpr std::uint16_t VK_F1 = 112;
-inline constexpr std::uint16_t VK_F2 = 113;
-inline constexpr std::uint16_t VK_F3 = 114;
-inline constexpr std::uint16_t VK_F4 = 115;
+inline constexpr std::uint16_t kKeyShift = 16;
+inline constexpr std::uint16_t kKeyControl = 17;
+inline constexpr std::uint16_t kKeyEscape = 27;
+inline constexpr std::uint16_t kKeyLeft = 37;
+inline constexpr std::uint16_t kKeyUp = 38;
+inline constexpr std::uint16_t kKeyRight = 39;
+inline constexpr std::uint16_t kKeyDown = 40;
+inline constexpr std::uint16_t kKeyF1 = 112;
+inline constexpr std::uint16_t kKeyF2 = 113;
+inline constexpr std::uint16_t kKeyF3 = 114;
+inline constexpr std::uint16_t kKeyF4 = 115;
 
 }  // namespace qd

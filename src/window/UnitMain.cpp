@@ -20,20 +20,20 @@ TFormMain::TFormMain(TApplication& application) : TForm(application) {
   PopupMenu.Items = {&PopupMenuHelp, &PopupMenuColor, &PopupMenuLockSettings,
                      &PopupMenuEscTerminates, &PopupMenuTerminate};
   PopupMenuHelp.Caption = "Help";
-  PopupMenuHelp.ShortCut = VK_F1;
+  PopupMenuHelp.ShortCut = kKeyF1;
   PopupMenuHelp.Glyph = "GlyphHelp";
   PopupMenuColor.Caption = "Color";
-  PopupMenuColor.ShortCut = VK_F2;
+  PopupMenuColor.ShortCut = kKeyF2;
   PopupMenuColor.Glyph = "ColorsEnabled";
   PopupMenuLockSettings.Caption = "Lock";
-  PopupMenuLockSettings.ShortCut = VK_F3;
+  PopupMenuLockSettings.ShortCut = kKeyF3;
   PopupMenuLockSettings.AutoCheck = true;
   PopupMenuLockSettings.Glyph = "GlyphLock";
   PopupMenuEscTerminates.Caption = "  Esc = Exit";
   PopupMenuEscTerminates.AutoCheck = true;
   PopupMenuEscTerminates.GroupIndex = 1;
   PopupMenuTerminate.Caption = "Exit";
-  PopupMenuTerminate.ShortCut = VK_Escape;
+  PopupMenuTerminate.ShortCut = kKeyEscape;
   PopupMenuTerminate.GroupIndex = 1;
   PopupMenuTerminate.Glyph = "GlyphExit";
 

@@ -15,11 +15,11 @@ constexpr std::uint16_t kPickPauseMs = 100;
 // Cursor keys as wheel steps: Left and Down backward, Up and Right forward.
 int KeyStep(std::uint16_t key) {
   switch (key) {
-    case VK_Left:
-    case VK_Down:
+    case kKeyLeft:
+    case kKeyDown:
       return -1;
-    case VK_Up:
-    case VK_Right:
+    case kKeyUp:
+    case kKeyRight:
       return 1;
     default:
       return 0;
@@ -80,11 +80,11 @@ void TFormMain::FormMainOnMouseWheel(TObject* /*Sender*/, TShiftState Shift, int
 
 void TFormMain::FormMainOnKeyDown(TObject* Sender, std::uint16_t& Key, TShiftState Shift) {
   if (Shift.Empty()) {
-    if (Key == VK_F1) {
+    if (Key == kKeyF1) {
       ShowHelpText();
-    } else if (Key == VK_F2) {
+    } else if (Key == kKeyF2) {
       PopupMenuColorOnClick(Sender);
-    } else if (Key == VK_F3) {
+    } else if (Key == kKeyF3) {
       Pointer.SettingsLocked = !Pointer.SettingsLocked;
     }
   }

@@ -36,7 +36,7 @@ void SetMenuCaptions(TUiLanguage language) {
 
 void SetExitShortcut(bool escTerminates) {
   FormMain->PopupMenuTerminate.ShortCut =
-      escTerminates ? VK_Escape : static_cast<TShortCut>(scAlt | VK_F4);
+      escTerminates ? kKeyEscape : static_cast<TShortCut>(scAlt | kKeyF4);
 }
 
 void SetMenuItemState(TMenuItem& item, bool enabled, const std::string& disabledGlyph,

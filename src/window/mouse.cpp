@@ -92,7 +92,7 @@ void TFormMain::FormMainOnMouseUp(TObject* /*Sender*/, TMouseButton /*Button*/,
 }
 
 void TFormMain::FormMainOnKeyUp(TObject* Sender, std::uint16_t& Key, TShiftState Shift) {
-  if (Key == VK_Shift || Key == VK_Control) {
+  if (Key == kKeyShift || Key == kKeyControl) {
     const TPoint cursor = Ws().GetCursorPos();
     FormMainOnMouseMove(Sender, Shift, cursor.x - Left(), cursor.y - Top());
   }

@@ -204,19 +204,19 @@ class KeysTest : public test::ProgramTest {
       case Input::WheelZero:
         return Wheel(shift, 0);
       case Input::Left:
-        return KeyDown(VK_Left, shift);
+        return KeyDown(kKeyLeft, shift);
       case Input::Up:
-        return KeyDown(VK_Up, shift);
+        return KeyDown(kKeyUp, shift);
       case Input::Right:
-        return KeyDown(VK_Right, shift);
+        return KeyDown(kKeyRight, shift);
       case Input::Down:
-        return KeyDown(VK_Down, shift);
+        return KeyDown(kKeyDown, shift);
       case Input::F1:
-        return KeyDown(VK_F1, shift);
+        return KeyDown(kKeyF1, shift);
       case Input::F2:
-        return KeyDown(VK_F2, shift);
+        return KeyDown(kKeyF2, shift);
       case Input::F3:
-        return KeyDown(VK_F3, shift);
+        return KeyDown(kKeyF3, shift);
       case Input::EscChar:
         return KeyPress('\x1B');
       case Input::SpaceChar:
@@ -457,16 +457,16 @@ TEST_F(KeysTest, OrientationWrapsAndSizeStopsStillRebuilding) {
   const RangeCase cases[] = {
       {"orientation 23 forward", kNone, 23, {0}, 0},
       {"orientation 0 backward", kNone, 0, {1}, 23},
-      {"orientation 23, Left", kNone, 23, {VK_Left}, 0},
-      {"orientation 23, Down", kNone, 23, {VK_Down}, 0},
-      {"orientation 0, Up", kNone, 0, {VK_Up}, 23},
-      {"orientation 0, Right", kNone, 0, {VK_Right}, 23},
-      {"a whole turn", kNone, 7, std::vector<std::uint16_t>(24, VK_Left), 7},
+      {"orientation 23, Left", kNone, 23, {kKeyLeft}, 0},
+      {"orientation 23, Down", kNone, 23, {kKeyDown}, 0},
+      {"orientation 0, Up", kNone, 0, {kKeyUp}, 23},
+      {"orientation 0, Right", kNone, 0, {kKeyRight}, 23},
+      {"a whole turn", kNone, 7, std::vector<std::uint16_t>(24, kKeyLeft), 7},
       {"size 24 forward", ssShift, 24, {0}, 24},
-      {"size 24, Up", ssShift, 24, {VK_Up}, 24},
+      {"size 24, Up", ssShift, 24, {kKeyUp}, 24},
       {"size 1 backward", ssShift, 1, {1}, 1},
-      {"size 1, Left", ssShift, 1, {VK_Left}, 1},
-      {"size 23, twice up", ssShift, 23, {VK_Right, VK_Up}, 24},
+      {"size 1, Left", ssShift, 1, {kKeyLeft}, 1},
+      {"size 23, twice up", ssShift, 23, {kKeyRight, kKeyUp}, 24},
   };
   for (const RangeCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -510,7 +510,7 @@ TEST_F(KeysTest, EscEndsTheProgramOnlyWhileAllowed) {
 
 TEST_F(KeysTest, FunctionKeysActOnlyWithoutModifiers) {
   StartMidRange(false);
-  for (const std::uint16_t key : {VK_F1, VK_F2, VK_F3}) {
+  for (const std::uint16_t key : {kKeyF1, kKeyF2, kKeyF3}) {
     for (const TShiftState shift : {TShiftState(ssShift), TShiftState(ssCtrl),
                                     TShiftState(ssAlt), ssShift + ssCtrl}) {
       KeyDown(key, shift);
@@ -522,19 +522,19 @@ TEST_F(KeysTest, FunctionKeysActOnlyWithoutModifiers) {
 
   // F1 is the help action and F2 the colour action, also while the lock is on.
   Pointer.SettingsLocked = true;
-  KeyDown(VK_F1);
+  KeyDown(kKeyF1);
   ASSERT_EQ(ws.messageBoxes.size(), 1U);
   EXPECT_EQ(ws.messageBoxes[0], "Quiverdart|" + HelpText(TUiLanguage::English));
   ws.chooseColor = [](TColor& color, std::array<TColor, 16>&) {
     color = ColorPalette[8];
     return true;
   };
-  KeyDown(VK_F2);
+  KeyDown(kKeyF2);
   EXPECT_EQ(form->Color(), ColorPalette[8]);
   EXPECT_EQ(Pointer.ColorIndex, 8);
-  KeyDown(VK_F3);
+  KeyDown(kKeyF3);
   EXPECT_FALSE(Pointer.SettingsLocked);
-  KeyDown(VK_F3);
+  KeyDown(kKeyF3);
   EXPECT_TRUE(Pointer.SettingsLocked);
 }
 

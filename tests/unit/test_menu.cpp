@@ -249,7 +249,7 @@ TEST_F(MenuTest, LockItemTogglesTheLockAndTwiceLeavesItAsItWas) {
     EXPECT_EQ(Pointer.SettingsLocked, locked);
 
     // A change by F3 shows the next time the menu opens.
-    ws.events->OnKeyDown(VK_F3, {});
+    ws.events->OnKeyDown(kKeyF3, {});
     const ShownMenu after = OpenMenu();
     EXPECT_EQ(after.items[kLock - 1].checked, !locked);
     EXPECT_EQ(after.items[kColor - 1].glyph, locked ? "ColorsEnabled" : "ColorsDisabled");

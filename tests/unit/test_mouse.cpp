@@ -453,7 +453,7 @@ TEST_F(MouseTest, KeyReleaseMeasuresTheCursorFromTheWindowsEdges) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy);
     ws.cursorPos = {form->Left() + c.dx, form->Top() + c.dy};
-    KeyUp(VK_Shift);
+    KeyUp(kKeyShift);
     ws.Tick(kHoldOffTimer);
     EXPECT_EQ(Pointer.CursorZone, c.zone);
   }
@@ -465,20 +465,20 @@ TEST_F(MouseTest, KeyReleaseNeverDragsAndObeysTheGates) {
   Press(TMouseButton::mbLeft, ssLeft);
   ws.cursorPos = {form->Left() + Inner().x, form->Top() + Inner().y};
   ws.ClearLog();
-  KeyUp(VK_Shift);
+  KeyUp(kKeyShift);
   EXPECT_EQ(ws.Calls("StartTimer").size(), 1U);
   EXPECT_EQ(ws.Calls("SetWindowBounds").size(), 0U);
 
   // Within the hold-off period the re-run is dropped like a move.
   ws.cursorPos = {form->Left() - 50, form->Top() - 50};
-  KeyUp(VK_Control);
+  KeyUp(kKeyControl);
   EXPECT_EQ(Pointer.CursorZone, 13);
   ws.Tick(kHoldOffTimer);
   Pointer.ShapeReady = false;
-  KeyUp(VK_Control);
+  KeyUp(kKeyControl);
   EXPECT_EQ(Pointer.CursorZone, 13);
   Pointer.ShapeReady = true;
-  KeyUp(VK_Control);
+  KeyUp(kKeyControl);
   EXPECT_EQ(Pointer.CursorZone, 5);
 }
 

@@ -15,8 +15,3 @@
 #undef DeleteFile
 #undef GetEnvironmentVariable
 #undef ReplaceFile
-// The program's own key-code constants (framework/types.h) share these names.
-#undef VK_F1
-#undef VK_F2
-#undef VK_F3
-#undef VK_F4
