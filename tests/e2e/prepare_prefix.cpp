@@ -1,4 +1,5 @@
-// Makes the template Wine prefix that every end-to-end test copies, once per build folder.
+// Makes the template Wine prefix that every end-to-end test copies, once per build folder,
+// and clears away the prefixes that earlier runs left behind.
 #include <exception>
 #include <iostream>
 
@@ -6,6 +7,7 @@
 
 int main() {
   try {
+    qd::e2e::WinePrefix::RemoveStale();
     qd::e2e::WinePrefix::EnsureTemplate();
   } catch (const std::exception& error) {
     std::cerr << error.what() << "\n";

@@ -6,6 +6,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 
 #include "session.h"
@@ -166,6 +167,75 @@ INSTANTIATE_TEST_SUITE_P(ExeNames, ProgramTaskBar,
                          testing::Values(TitleCase{"Quiverdart.exe", "Quiverdart"},
                                          TitleCase{"Arrow.exe", "Arrow"}),
                          [](const auto& info) { return std::string(info.param.title); });
+
+// Any parameter containing "/?" or "-?" shows the help once, in a message dialog captioned
+// with the application title and centred on the screen, before the arrow is shown.
+struct HelpCase {
+  const char* name;
+  std::vector<std::string> args;
+  bool shown;
+};
+
+class ProgramHelpSwitch : public testing::TestWithParam<HelpCase> {};
+
+std::vector<ProbeWindow> Dialogs(const std::vector<ProbeWindow>& windows) {
+  std::vector<ProbeWindow> dialogs;
+  for (const auto& w : windows) {
+    if (w.className == "#32770" && w.visible) dialogs.push_back(w);
+  }
+  return dialogs;
+}
+
+TEST_P(ProgramHelpSwitch, ShowsTheHelpOnceBeforeTheArrow) {
+  const HelpCase& c = GetParam();
+  const Rect arrowBounds = kArrowCases[0].window;
+  Session s(1920, 1080);
+  Process program = s.Launch(s.Install(ProgramPath(), "Quiverdart.exe"), c.args);
+  auto arrowShown = [&] {
+    const auto& history = s.X().History();
+    return std::any_of(history.begin(), history.end(),
+                       [&](const Shown& shown) { return shown.geometry == arrowBounds; });
+  };
+  if (c.shown) {
+    std::vector<ProbeWindow> dialogs;
+    ASSERT_TRUE(WaitUntil(kStartTimeout, [&] {
+      dialogs = Dialogs(s.WinProbe().Windows("Quiverdart.exe"));
+      return !dialogs.empty();
+    })) << "no help dialog";
+    ASSERT_EQ(dialogs.size(), 1u);
+    const ProbeWindow& help = dialogs[0];
+    EXPECT_EQ(help.title, "Quiverdart");
+    int buttons = 0;
+    bool text = false;
+    WinRect ok;
+    for (const auto& child : help.children) {
+      if (child.className == "Button") {
+        ++buttons;
+        ok = child.rect;
+        EXPECT_EQ(child.text, "OK");
+      }
+      text |= child.className == "Static" && !child.text.empty();
+    }
+    EXPECT_EQ(buttons, 1);
+    EXPECT_TRUE(text) << "no help text";
+    EXPECT_LE(std::abs(help.rect.left + help.rect.right - 1920), 1) << "not centred";
+    EXPECT_LE(std::abs(help.rect.top + help.rect.bottom - 1080), 1) << "not centred";
+    EXPECT_FALSE(arrowShown()) << "the arrow showed before the help was closed";
+    s.Input().MoveTo((ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2);
+    s.Input().Click(1);
+  }
+  ASSERT_TRUE(WaitUntil(kStartTimeout, arrowShown)) << "the arrow did not show";
+  EXPECT_TRUE(Dialogs(s.WinProbe().Windows("Quiverdart.exe")).empty())
+      << "a help dialog with the arrow";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, ProgramHelpSwitch,
+    testing::Values(HelpCase{"Dash", {"-?"}, true}, HelpCase{"DashAndSlash", {"-?", "/?"}, true},
+                    HelpCase{"InsideAWord", {"abc/?"}, true},
+                    HelpCase{"QuestionMarkAlone", {"?"}, false},
+                    HelpCase{"SlashHelp", {"/help"}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct CloseWay {
   const char* name;

@@ -76,6 +76,16 @@ TEST_P(RigBaselineScreen, SeesTheShapedTopMostWindowWhereItIsPut) {
   const auto state = b.S().X().NetWmState(b.First()->window);
   EXPECT_NE(std::find(state.begin(), state.end(), "_NET_WM_STATE_ABOVE"), state.end());
 
+  int visible = 0;
+  for (const MappedWindow& w : b.S().X().MappedWindows()) {
+    if (w.geometry.width <= 1 && w.geometry.height <= 1) continue;
+    ++visible;
+    EXPECT_EQ(w.window, b.First()->window);
+    EXPECT_EQ(w.geometry, b.Bounds());
+    EXPECT_EQ(w.name, "Baseline");
+  }
+  EXPECT_EQ(visible, 1);
+
   const Rgb fill = Rgb::FromColorRef(bl::kColor);
   const Rect r = b.Bounds();
   const bool painted = WaitUntil(10s, [&] {
@@ -291,6 +301,20 @@ INSTANTIATE_TEST_SUITE_P(
                   Mod1Mask, 1},
         InputCase{"CtrlShiftLeft", [](XInput& in, int, int) { in.Key(XK_Left, kCtrl | kShift); },
                   KeyPress, XK_Left, ControlMask | ShiftMask, 1},
+        InputCase{"DragWithLeftHeld",
+                  [](XInput& in, int x, int y) {
+                    in.Press(1);
+                    in.MoveTo(x, y);
+                    in.Release(1);
+                  },
+                  MotionNotify, 0, Button1Mask, 1},
+        InputCase{"ShiftHeldOverAClick",
+                  [](XInput& in, int, int) {
+                    in.KeyDown(XK_Shift_L);
+                    in.Click(1);
+                    in.KeyUp(XK_Shift_L);
+                  },
+                  ButtonPress, 1, ShiftMask, 1},
         InputCase{"Space", [](XInput& in, int, int) { in.Key(XK_space); }, KeyPress, XK_space, 0,
                   1},
         InputCase{"Escape", [](XInput& in, int, int) { in.Key(XK_Escape); }, KeyPress, XK_Escape,

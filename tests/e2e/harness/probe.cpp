@@ -93,8 +93,9 @@ std::optional<std::vector<ProbeWindow>> Probe::Parse(const std::string& output) 
       } else if (kind == "inregion" && !windows.empty()) {
         windows.back().inRegion[{std::stoi(f["x"]), std::stoi(f["y"])}] = f["in"] == "1";
       } else if (kind == "child" && !windows.empty()) {
-        windows.back().children.push_back(
-            {Handle(f["hwnd"]), Unescaped(f["class"]), Unescaped(f["text"])});
+        windows.back().children.push_back({Handle(f["hwnd"]), Unescaped(f["class"]),
+                                           f["visible"] == "1", Rectangle(f["rect"]),
+                                           Unescaped(f["text"])});
       }
     }
   } catch (const std::exception&) {

@@ -26,6 +26,8 @@ struct WinRect {  // left, top, right, bottom as Windows gives them
 struct ProbeChild {
   std::uintptr_t hwnd = 0;
   std::string className;
+  bool visible = false;
+  WinRect rect;  // screen coordinates
   std::string text;  // Windows-1252 bytes
 };
 

@@ -1,10 +1,12 @@
 #include "wine_prefix.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -86,6 +88,20 @@ void WinePrefix::EnsureTemplate() {
   close(lock);
 }
 
+void WinePrefix::RemoveStale() {
+  if (!fs::exists(WorkDir())) return;
+  for (const auto& entry : fs::directory_iterator(WorkDir())) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("prefix-", 0) != 0) continue;
+    const pid_t owner = static_cast<pid_t>(std::atol(name.c_str() + 7));
+    if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) {
+      WinePrefix::KillServerOf(entry.path());
+      std::error_code ignored;
+      fs::remove_all(entry.path(), ignored);
+    }
+  }
+}
+
 WinePrefix::WinePrefix() {
   EnsureTemplate();
   static std::atomic<int> counter{0};
@@ -151,9 +167,11 @@ RunResult WinePrefix::Run(const std::string& display, const std::vector<std::str
   return e2e::Run(options, timeout);
 }
 
-void WinePrefix::KillServer() const {
+void WinePrefix::KillServer() const { KillServerOf(root_); }
+
+void WinePrefix::KillServerOf(const fs::path& root) {
   ProcessOptions options;
-  options.setEnv = {{"WINEPREFIX", root_.string()}};
+  options.setEnv = {{"WINEPREFIX", root.string()}};
   options.argv = {"wineserver", "-k"};
   e2e::Run(options, 30s);
   // -k only asks; the server may still be saving the registry into the prefix.

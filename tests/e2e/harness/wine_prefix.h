@@ -19,6 +19,9 @@ class WinePrefix {
  public:
   // Initialises the template once (wineboot -i, about 15 s); safe across processes.
   static void EnsureTemplate();
+  // Removes the prefixes of test processes that are gone (killed at a time-out, or kept
+  // with QD_E2E_KEEP_PREFIXES by an earlier run).
+  static void RemoveStale();
 
   WinePrefix();  // a fresh copy of the template
   ~WinePrefix();
@@ -41,6 +44,8 @@ class WinePrefix {
   void KillServer() const;
 
  private:
+  static void KillServerOf(const std::filesystem::path& root);
+
   std::filesystem::path root_;
 };
 

@@ -87,9 +87,13 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
 }
 
 BOOL CALLBACK PrintChild(HWND child, LPARAM parent) {
-  std::printf("child\tparent=%p\thwnd=%p\tclass=%s\tid=%ld\ttext=%s\n",
+  RECT rect{};
+  GetWindowRect(child, &rect);
+  std::printf("child\tparent=%p\thwnd=%p\tclass=%s\tid=%ld\tvisible=%d\trect=%ld,%ld,%ld,%ld"
+              "\ttext=%s\n",
               reinterpret_cast<void*>(parent), static_cast<void*>(child),
               ClassName(child).c_str(), static_cast<long>(GetDlgCtrlID(child)),
+              IsWindowVisible(child) ? 1 : 0, rect.left, rect.top, rect.right, rect.bottom,
               WindowText(child).c_str());
   return TRUE;
 }
