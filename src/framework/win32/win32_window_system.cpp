@@ -21,6 +21,9 @@ constexpr int kParkedPosition = -32000;
 // A probe in another process asks for the live-object counts with this message; wParam
 // 0, 1, 2 selects GDI, USER or kernel objects.
 constexpr char kLiveObjectsMessageName[] = "Quiverdart.LiveObjects";
+// ... and the number of timer ticks dispatched to the program's windows so far, so that a
+// benchmark can see whether an untouched arrow keeps waking up.
+constexpr char kTimerTicksMessageName[] = "Quiverdart.TimerTicks";
 
 HWND ToHwnd(NativeWindow window) { return reinterpret_cast<HWND>(window); }
 
@@ -144,6 +147,7 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
         reinterpret_cast<void*>(::GetProcAddress(user32, "SetLayeredWindowAttributes")));
   }
   liveObjectsMessage_ = ::RegisterWindowMessageA(kLiveObjectsMessageName);
+  timerTicksMessage_ = ::RegisterWindowMessageA(kTimerTicksMessageName);
   const HICON icon = ::LoadIconA(instance_, kIconName);
 
   WNDCLASSEXA appClass{};
@@ -513,6 +517,9 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     const LiveObjectCounts& counts = LiveObjects();
     return wParam == 0 ? counts.gdi : wParam == 1 ? counts.user : counts.kernel;
   }
+  if (msg == timerTicksMessage_ && timerTicksMessage_ != 0) {
+    return static_cast<LRESULT>(timerTicks_);
+  }
   switch (msg) {
     case WM_PAINT: {
       const PaintScope paint(hwnd);
@@ -598,6 +605,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       return 0;
     }
     case WM_TIMER:
+      ++timerTicks_;
       events.OnTimer(static_cast<unsigned>(wParam));
       return 0;
     case WM_SETCURSOR:

@@ -99,6 +99,8 @@ class Win32WindowSystem final : public WindowSystem {
   HWND mainWindow_ = nullptr;
   bool mainWasVisible_ = false;  // at the last minimise, so restore brings back only that
   UINT liveObjectsMessage_ = 0;
+  UINT timerTicksMessage_ = 0;
+  unsigned long timerTicks_ = 0;
 };
 
 }  // namespace qd::win32
