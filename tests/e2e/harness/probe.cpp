@@ -114,6 +114,33 @@ std::vector<ProbeWindow> Probe::Windows(const std::string& imageName,
   return windows ? *windows : std::vector<ProbeWindow>{};
 }
 
+std::optional<ProbeCounts> Probe::ParseCounts(const std::string& output) {
+  std::optional<ProbeCounts> counts;
+  std::istringstream in(output);
+  std::string line;
+  bool complete = false;
+  try {
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      auto f = Fields(line);
+      if (f[""] == "end") {
+        complete = true;
+      } else if (f[""] == "counts" && !counts) {
+        counts = ProbeCounts{Handle(f["hwnd"]), std::stol(f["gdi"]), std::stol(f["user"]),
+                             std::stol(f["kernel"]), std::stoul(f["ticks"])};
+      }
+    }
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  return complete ? counts : std::nullopt;
+}
+
+std::optional<ProbeCounts> Probe::Counts(const std::string& imageName) const {
+  const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "counts", imageName}, 30s);
+  return ParseCounts(result.output);
+}
+
 bool Probe::Post(std::uintptr_t hwnd, const std::string& command) const {
   std::ostringstream handle;
   handle << std::hex << hwnd;

@@ -62,6 +62,15 @@ inline constexpr std::uint32_t kWsExToolWindow = 0x00000080;
 inline constexpr std::uint32_t kWsExAppWindow = 0x00040000;
 inline constexpr std::uint32_t kWsExLayered = 0x00080000;
 
+// The program's own counts, read from its arrow window (see probe.exe counts).
+struct ProbeCounts {
+  std::uintptr_t hwnd = 0;
+  long gdi = 0;
+  long user = 0;
+  long kernel = 0;
+  unsigned long timerTicks = 0;
+};
+
 class Probe {
  public:
   Probe(const WinePrefix& prefix, std::string display);
@@ -73,9 +82,13 @@ class Probe {
   bool PostClose(std::uintptr_t hwnd) const { return Post(hwnd, "close"); }
   bool PostMinimize(std::uintptr_t hwnd) const { return Post(hwnd, "minimize"); }
   bool PostRestore(std::uintptr_t hwnd) const { return Post(hwnd, "restore"); }
+  // Live GDI, USER and kernel objects and timer ticks of the program's arrow window;
+  // nothing if no such window answered.
+  std::optional<ProbeCounts> Counts(const std::string& imageName) const;
 
   // Parses the probe's output; exposed for the rig's own tests.
   static std::optional<std::vector<ProbeWindow>> Parse(const std::string& output);
+  static std::optional<ProbeCounts> ParseCounts(const std::string& output);
 
  private:
   bool Post(std::uintptr_t hwnd, const std::string& command) const;

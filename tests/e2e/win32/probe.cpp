@@ -7,6 +7,19 @@
 //       dialog (#32770), its child windows with their texts
 //   probe.exe post <hwnd> close|minimize|restore
 //       posts WM_CLOSE, or WM_SYSCOMMAND SC_MINIMIZE / SC_RESTORE
+//   probe.exe post <hwnd> endsession
+//       sends WM_QUERYENDSESSION and then WM_ENDSESSION with its answer, as Windows does at
+//       log-off; fails if the window refused or did not answer
+//   probe.exe ini-read <path>
+//       every section, key and value of an INI file as GetPrivateProfileStringW reads them
+//   probe.exe ini-write <path> <section> <key> <value> [<section> <key> <value> ...]
+//       writes the values with WritePrivateProfileStringW, then flushes the file
+//   probe.exe hold <path>
+//       opens the file without sharing, as another program may, creates <path>.held, and
+//       keeps the file open until that marker is deleted
+//   probe.exe counts <image name>
+//       for each arrow window (class TFormMain) of those processes, the program's own
+//       counts of live GDI, USER and kernel objects and of timer ticks so far
 //
 // Output: one record per line, tab-separated key=value fields, the record kind first; texts
 // are the raw ANSI bytes with control, non-ASCII and backslash bytes written as \xHH.
@@ -14,10 +27,12 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -177,6 +192,14 @@ int Post(char** argv) {
     posted = PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   } else if (command == "restore") {
     posted = PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+  } else if (command == "endsession") {
+    // Synchronous, as Windows sends them: the session may end as soon as these return.
+    DWORD_PTR agreed = 0;
+    const bool asked = SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                           SMTO_ABORTIFHUNG, 10000, &agreed) != 0;
+    posted = asked && agreed != 0 &&
+             SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
+                                 SMTO_ABORTIFHUNG, 10000, nullptr) != 0;
   } else {
     return 2;
   }
@@ -185,13 +208,133 @@ int Post(char** argv) {
   return posted ? 0 : 1;
 }
 
+int Counts(char** argv) {
+  Query query;
+  query.processes = ProcessesNamed(argv[2]);
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&query));
+  const UINT live = RegisterWindowMessageA("Quiverdart.LiveObjects");
+  const UINT ticks = RegisterWindowMessageA("Quiverdart.TimerTicks");
+  for (HWND window : query.windows) {
+    if (ClassName(window) != "TFormMain") continue;
+    // A time-out rather than a hang when the program is busy in a fade or a dialog.
+    DWORD_PTR values[4] = {};
+    bool answered = true;
+    for (int i = 0; i < 4; ++i) {
+      const UINT message = i < 3 ? live : ticks;
+      const WPARAM which = i < 3 ? static_cast<WPARAM>(i) : 0;
+      answered &= SendMessageTimeoutA(window, message, which, 0, SMTO_ABORTIFHUNG, 10000,
+                                      &values[i]) != 0;
+    }
+    if (!answered) continue;
+    std::printf("counts\thwnd=%p\tgdi=%ld\tuser=%ld\tkernel=%ld\tticks=%lu\n",
+                static_cast<void*>(window), static_cast<long>(values[0]),
+                static_cast<long>(values[1]), static_cast<long>(values[2]),
+                static_cast<unsigned long>(values[3]));
+  }
+  std::printf("end\n");
+  return 0;
+}
+
+// Paths and texts come as ANSI arguments and go to the wide profile functions, which the
+// program's own file handling is compared against.
+std::wstring Wide(const char* text) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  std::wstring wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
+  wide.resize(wide.size() - 1);
+  return wide;
+}
+
+std::string EscapedAnsi(const wchar_t* text) {
+  const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string ansi(length > 0 ? static_cast<size_t>(length) : 1, '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), length, nullptr, nullptr);
+  return Escaped(ansi.c_str());
+}
+
+// The null-separated list that the profile functions return, as separate strings.
+std::vector<std::wstring> Strings(const std::vector<wchar_t>& list) {
+  std::vector<std::wstring> strings;
+  for (const wchar_t* p = list.data(); *p != L'\0'; p += std::wcslen(p) + 1) strings.push_back(p);
+  return strings;
+}
+
+int IniRead(char** argv) {
+  const std::wstring path = Wide(argv[2]);
+  std::vector<wchar_t> buffer(1 << 16, L'\0');
+  const auto size = static_cast<DWORD>(buffer.size());
+  GetPrivateProfileSectionNamesW(buffer.data(), size, path.c_str());
+  for (const std::wstring& section : Strings(buffer)) {
+    std::printf("section\tname=%s\n", EscapedAnsi(section.c_str()).c_str());
+    std::vector<wchar_t> keys(1 << 16, L'\0');
+    GetPrivateProfileStringW(section.c_str(), nullptr, L"", keys.data(),
+                             static_cast<DWORD>(keys.size()), path.c_str());
+    for (const std::wstring& key : Strings(keys)) {
+      std::fill(buffer.begin(), buffer.end(), L'\0');
+      GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer.data(), size,
+                               path.c_str());
+      std::printf("key\tsection=%s\tname=%s\tvalue=%s\n", EscapedAnsi(section.c_str()).c_str(),
+                  EscapedAnsi(key.c_str()).c_str(), EscapedAnsi(buffer.data()).c_str());
+    }
+    std::fill(buffer.begin(), buffer.end(), L'\0');
+    GetPrivateProfileSectionNamesW(buffer.data(), size, path.c_str());
+  }
+  std::printf("end\n");
+  return 0;
+}
+
+int IniWrite(int argc, char** argv) {
+  const std::wstring path = Wide(argv[2]);
+  bool written = true;
+  for (int i = 3; i + 2 < argc; i += 3) {
+    written &= WritePrivateProfileStringW(Wide(argv[i]).c_str(), Wide(argv[i + 1]).c_str(),
+                                          Wide(argv[i + 2]).c_str(), path.c_str()) != 0;
+  }
+  // Profile writes may be cached; this is the documented way to have them on disk now.
+  WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
+  std::printf("written\tok=%d\nend\n", written ? 1 : 0);
+  return written ? 0 : 1;
+}
+
+int Hold(char** argv) {
+  const std::wstring path = Wide(argv[2]);
+  const std::wstring marker = path + L".held";
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  HANDLE mark = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (mark == INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return 1;
+  }
+  CloseHandle(mark);
+  // Bounded, so that a test that never releases it leaves nothing running for long.
+  for (int i = 0; i < 6000 && GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES;
+       ++i) {
+    Sleep(20);
+  }
+  CloseHandle(file);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "windows") == 0) return ListWindows(argc, argv);
   if (argc == 4 && std::strcmp(argv[1], "post") == 0) return Post(argv);
+  if (argc == 3 && std::strcmp(argv[1], "ini-read") == 0) return IniRead(argv);
+  if (argc >= 6 && (argc - 3) % 3 == 0 && std::strcmp(argv[1], "ini-write") == 0) {
+    return IniWrite(argc, argv);
+  }
+  if (argc == 3 && std::strcmp(argv[1], "hold") == 0) return Hold(argv);
+  if (argc == 3 && std::strcmp(argv[1], "counts") == 0) return Counts(argv);
   std::fprintf(stderr,
                "usage: probe windows <image name> [x,y ...]\n"
-               "       probe post <hwnd> close|minimize|restore\n");
+               "       probe post <hwnd> close|minimize|restore|endsession\n"
+               "       probe counts <image name>\n"
+               "       probe ini-read <path>\n"
+               "       probe ini-write <path> <section> <key> <value> [...]\n"
+               "       probe hold <path>\n");
   return 2;
 }
