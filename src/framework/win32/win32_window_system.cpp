@@ -395,7 +395,16 @@ bool Win32WindowSystem::ChooseColor(NativeWindow owner, TColor& color,
   dialog.Flags = CC_RGBINIT;
   if (fullOpen) dialog.Flags |= CC_FULLOPEN;
   if (solidOnly) dialog.Flags |= CC_SOLIDCOLOR;
-  if (::ChooseColorA(&dialog) == 0) return false;
+  if (chooseColor_ == nullptr) {
+    // Loaded at the first use: imported, comdlg32 would bring shell32, comctl32 and the
+    // print spooler into every start for a dialog that most runs never open.
+    if (const HMODULE comdlg32 = ::LoadLibraryA("comdlg32.dll"); comdlg32 != nullptr) {
+      chooseColor_ = reinterpret_cast<ChooseColorFn>(
+          reinterpret_cast<void*>(::GetProcAddress(comdlg32, "ChooseColorA")));
+    }
+    if (chooseColor_ == nullptr) return false;
+  }
+  if (chooseColor_(&dialog) == 0) return false;
   color = dialog.rgbResult;
   for (size_t i = 0; i < custom.size(); ++i) custom[i] = customColors[i];
   return true;

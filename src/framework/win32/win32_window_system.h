@@ -92,9 +92,11 @@ class Win32WindowSystem final : public WindowSystem {
   void ShowHandlerError(const char* text);
 
   using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
+  using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORA);
 
   HINSTANCE instance_;
   SetLayeredWindowAttributesFn setLayeredWindowAttributes_ = nullptr;
+  ChooseColorFn chooseColor_ = nullptr;  // loaded with comdlg32 when the dialog first opens
   HWND appWindow_ = nullptr;
   HWND mainWindow_ = nullptr;
   bool mainWasVisible_ = false;  // at the last minimise, so restore brings back only that
