@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <sstream>
+#include <utility>
 
 namespace qd::e2e {
 
@@ -139,6 +140,64 @@ std::optional<ProbeCounts> Probe::ParseCounts(const std::string& output) {
 std::optional<ProbeCounts> Probe::Counts(const std::string& imageName) const {
   const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "counts", imageName}, 30s);
   return ParseCounts(result.output);
+}
+
+std::optional<std::vector<ProbeIniSection>> Probe::ParseIni(const std::string& output) {
+  std::vector<ProbeIniSection> sections;
+  std::istringstream in(output);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    auto f = Fields(line);
+    const std::string& kind = f[""];
+    if (kind == "end") return sections;
+    if (kind == "section") {
+      sections.push_back({Unescaped(f["name"]), {}});
+    } else if (kind == "key") {
+      if (sections.empty() || sections.back().name != Unescaped(f["section"])) return std::nullopt;
+      sections.back().values.emplace_back(Unescaped(f["name"]), Unescaped(f["value"]));
+    }
+  }
+  return std::nullopt;  // cut off before "end"
+}
+
+std::optional<std::vector<ProbeIniSection>> Probe::ReadIni(const std::string& windowsPath) const {
+  const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "ini-read", windowsPath}, 30s);
+  return ParseIni(result.output);
+}
+
+bool Probe::WriteIni(const std::string& windowsPath,
+                     const std::vector<std::array<std::string, 3>>& values) const {
+  std::vector<std::string> args = {HelperPath("probe.exe"), "ini-write", windowsPath};
+  for (const auto& value : values) args.insert(args.end(), value.begin(), value.end());
+  const RunResult result = prefix_.Run(display_, args, 30s);
+  return result.status && result.status->exited && result.status->code == 0;
+}
+
+std::optional<HeldFile> Probe::Hold(const std::string& windowsPath, bool shareRead) const {
+  std::vector<std::string> args = {HelperPath("probe.exe"), "hold", windowsPath};
+  if (shareRead) args.push_back("share-read");
+  Process holder = prefix_.Start(display_, args);
+  std::filesystem::path marker = prefix_.UnixPath(windowsPath + ".held");
+  // The marker appears once the file is open; a holder that ended could not open it.
+  const bool held = WaitUntil(30s, [&] { return std::filesystem::exists(marker) || !holder.Running(); });
+  if (!held || !std::filesystem::exists(marker)) return std::nullopt;
+  return HeldFile(std::move(holder), std::move(marker));
+}
+
+HeldFile::HeldFile(Process holder, std::filesystem::path marker)
+    : holder_(std::move(holder)), marker_(std::move(marker)) {}
+
+HeldFile::HeldFile(HeldFile&& other) noexcept
+    : holder_(std::move(other.holder_)), marker_(std::exchange(other.marker_, {})) {}
+
+HeldFile::~HeldFile() { Release(); }
+
+bool HeldFile::Release() {
+  if (marker_.empty()) return true;
+  std::error_code ignored;
+  std::filesystem::remove(std::exchange(marker_, {}), ignored);
+  return holder_.WaitFor(30s).has_value();
 }
 
 bool Probe::Post(std::uintptr_t hwnd, const std::string& command) const {

@@ -2,7 +2,9 @@
 // answers parsed.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -71,6 +73,30 @@ struct ProbeCounts {
   unsigned long timerTicks = 0;
 };
 
+// One section of an INI file as the Windows profile functions read it.
+struct ProbeIniSection {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> values;  // key, value, in file order
+  bool operator==(const ProbeIniSection&) const = default;
+};
+
+// Another program holding a file open (see probe.exe hold) until released or destroyed.
+class HeldFile {
+ public:
+  HeldFile(Process holder, std::filesystem::path marker);
+  HeldFile(HeldFile&& other) noexcept;
+  HeldFile& operator=(HeldFile&&) = delete;
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  ~HeldFile();
+  // Closes the file; true once the holder has ended.
+  bool Release();
+
+ private:
+  Process holder_;
+  std::filesystem::path marker_;
+};
+
 class Probe {
  public:
   Probe(const WinePrefix& prefix, std::string display);
@@ -82,12 +108,24 @@ class Probe {
   bool PostClose(std::uintptr_t hwnd) const { return Post(hwnd, "close"); }
   bool PostMinimize(std::uintptr_t hwnd) const { return Post(hwnd, "minimize"); }
   bool PostRestore(std::uintptr_t hwnd) const { return Post(hwnd, "restore"); }
+  // WM_QUERYENDSESSION, then WM_ENDSESSION, sent and answered; false if refused.
+  bool SendEndSession(std::uintptr_t hwnd) const { return Post(hwnd, "endsession"); }
+
+  // An INI file through GetPrivateProfileStringW; nothing if the probe failed.
+  std::optional<std::vector<ProbeIniSection>> ReadIni(const std::string& windowsPath) const;
+  // Section, key and value triples through WritePrivateProfileStringW.
+  bool WriteIni(const std::string& windowsPath,
+                const std::vector<std::array<std::string, 3>>& values) const;
+  // Opens the file as another program may: sharing nothing, or (shareRead) letting others
+  // read but not write, rename or delete it. Nothing if it could not be opened.
+  std::optional<HeldFile> Hold(const std::string& windowsPath, bool shareRead) const;
   // Live GDI, USER and kernel objects and timer ticks of the program's arrow window;
   // nothing if no such window answered.
   std::optional<ProbeCounts> Counts(const std::string& imageName) const;
 
   // Parses the probe's output; exposed for the rig's own tests.
   static std::optional<std::vector<ProbeWindow>> Parse(const std::string& output);
+  static std::optional<std::vector<ProbeIniSection>> ParseIni(const std::string& output);
   static std::optional<ProbeCounts> ParseCounts(const std::string& output);
 
  private:

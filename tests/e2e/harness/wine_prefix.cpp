@@ -169,6 +169,84 @@ RunResult WinePrefix::Run(const std::string& display, const std::vector<std::str
 
 void WinePrefix::KillServer() const { KillServerOf(root_); }
 
+fs::path WinePrefix::UnixPath(const std::string& windowsPath) const {
+  if (windowsPath.size() < 2 || (windowsPath[0] != 'C' && windowsPath[0] != 'c') ||
+      windowsPath[1] != ':') {
+    throw std::invalid_argument("not on drive C: " + windowsPath);
+  }
+  std::string rest = windowsPath.substr(2);
+  for (char& c : rest) {
+    if (c == '\\') c = '/';
+  }
+  while (!rest.empty() && rest.front() == '/') rest.erase(0, 1);
+  return DriveC() / rest;
+}
+
+std::optional<std::string> WinePrefix::ReadBytes(const std::string& windowsPath) const {
+  const fs::path path = UnixPath(windowsPath);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return std::nullopt;
+  std::string bytes;
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) return std::nullopt;
+  return bytes;
+}
+
+void WinePrefix::WriteBytes(const std::string& windowsPath, const std::string& bytes) const {
+  const fs::path path = UnixPath(windowsPath);
+  fs::create_directories(path.parent_path());
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) throw std::runtime_error("cannot write " + path.string());
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (std::fclose(file) != 0 || !written) throw std::runtime_error("cannot write " + path.string());
+}
+
+namespace {
+
+// reg.exe under a UTF-8 Unix locale, which every glibc has: Wine converts the arguments
+// with the Unix locale's character set, and without one it would drop every non-ASCII
+// letter of a value.
+RunResult RunReg(const WinePrefix& prefix, const std::vector<std::string>& args) {
+  ProcessOptions options;
+  options.argv = {"wine", "reg"};
+  options.argv.insert(options.argv.end(), args.begin(), args.end());
+  options.setEnv = prefix.Environment("", "C.UTF-8");
+  options.unsetEnv = {"WAYLAND_DISPLAY", "WINEARCH", "WINESERVER", "WINELOADER"};
+  options.outputFile = prefix.LogFile().string();
+  return Run(options, 60s);
+}
+
+}  // namespace
+
+std::optional<std::string> WinePrefix::UserRegistryText(const std::string& key,
+                                                        const std::string& name) const {
+  const RunResult result = RunReg(*this, {"query", "HKCU\\" + key, "/v", name});
+  if (!result.status || !result.status->exited || result.status->code != 0) return std::nullopt;
+  // "    <name>    REG_SZ    <text>"
+  std::size_t start = 0;
+  while (start < result.output.size()) {
+    std::size_t end = result.output.find('\n', start);
+    if (end == std::string::npos) end = result.output.size();
+    std::string line = result.output.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string marker = "    " + name + "    REG_SZ    ";
+    if (line.rfind(marker, 0) == 0) return line.substr(marker.size());
+  }
+  return std::nullopt;
+}
+
+bool WinePrefix::SetUserRegistryValue(const std::string& key, const std::string& name,
+                                      const std::string& type, const std::string& data) const {
+  const RunResult result =
+      RunReg(*this, {"add", "HKCU\\" + key, "/v", name, "/t", type, "/d", data, "/f"});
+  return result.status && result.status->exited && result.status->code == 0;
+}
+
 void WinePrefix::KillServerOf(const fs::path& root) {
   ProcessOptions options;
   options.setEnv = {{"WINEPREFIX", root.string()}};

@@ -43,6 +43,20 @@ class WinePrefix {
   // Ends this prefix's wineserver and every process in it.
   void KillServer() const;
 
+  // Where a path on drive C: lies on the Unix side (C:\a\b -> <prefix>/drive_c/a/b).
+  std::filesystem::path UnixPath(const std::string& windowsPath) const;
+  // A file's bytes, or nothing if it cannot be read.
+  std::optional<std::string> ReadBytes(const std::string& windowsPath) const;
+  // Writes the bytes as they are, making the missing folders first.
+  void WriteBytes(const std::string& windowsPath, const std::string& bytes) const;
+  // A value under HKEY_CURRENT_USER, through reg.exe: the text of a string value, or
+  // nothing if the value is missing or of another type.
+  std::optional<std::string> UserRegistryText(const std::string& key,
+                                              const std::string& name) const;
+  // Sets a value under HKEY_CURRENT_USER with reg.exe (type REG_SZ, REG_DWORD, ...).
+  bool SetUserRegistryValue(const std::string& key, const std::string& name,
+                            const std::string& type, const std::string& data) const;
+
  private:
   static void KillServerOf(const std::filesystem::path& root);
 

@@ -14,9 +14,9 @@
 //       every section, key and value of an INI file as GetPrivateProfileStringW reads them
 //   probe.exe ini-write <path> <section> <key> <value> [<section> <key> <value> ...]
 //       writes the values with WritePrivateProfileStringW, then flushes the file
-//   probe.exe hold <path>
-//       opens the file without sharing, as another program may, creates <path>.held, and
-//       keeps the file open until that marker is deleted
+//   probe.exe hold <path> [share-read]
+//       opens the file as another program may, sharing nothing or only reading, creates
+//       <path>.held, and keeps the file open until that marker is deleted
 //   probe.exe counts <image name>
 //       for each arrow window (class TFormMain) of those processes, the program's own
 //       counts of live GDI, USER and kernel objects and of timer ticks so far
@@ -27,7 +27,6 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -261,23 +260,20 @@ std::vector<std::wstring> Strings(const std::vector<wchar_t>& list) {
 
 int IniRead(char** argv) {
   const std::wstring path = Wide(argv[2]);
-  std::vector<wchar_t> buffer(1 << 16, L'\0');
-  const auto size = static_cast<DWORD>(buffer.size());
-  GetPrivateProfileSectionNamesW(buffer.data(), size, path.c_str());
-  for (const std::wstring& section : Strings(buffer)) {
+  constexpr DWORD kSize = 1 << 16;
+  std::vector<wchar_t> sections(kSize, L'\0');
+  GetPrivateProfileSectionNamesW(sections.data(), kSize, path.c_str());
+  for (const std::wstring& section : Strings(sections)) {
     std::printf("section\tname=%s\n", EscapedAnsi(section.c_str()).c_str());
-    std::vector<wchar_t> keys(1 << 16, L'\0');
-    GetPrivateProfileStringW(section.c_str(), nullptr, L"", keys.data(),
-                             static_cast<DWORD>(keys.size()), path.c_str());
+    std::vector<wchar_t> keys(kSize, L'\0');
+    GetPrivateProfileStringW(section.c_str(), nullptr, L"", keys.data(), kSize, path.c_str());
     for (const std::wstring& key : Strings(keys)) {
-      std::fill(buffer.begin(), buffer.end(), L'\0');
-      GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer.data(), size,
+      std::vector<wchar_t> value(kSize, L'\0');
+      GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", value.data(), kSize,
                                path.c_str());
       std::printf("key\tsection=%s\tname=%s\tvalue=%s\n", EscapedAnsi(section.c_str()).c_str(),
-                  EscapedAnsi(key.c_str()).c_str(), EscapedAnsi(buffer.data()).c_str());
+                  EscapedAnsi(key.c_str()).c_str(), EscapedAnsi(value.data()).c_str());
     }
-    std::fill(buffer.begin(), buffer.end(), L'\0');
-    GetPrivateProfileSectionNamesW(buffer.data(), size, path.c_str());
   }
   std::printf("end\n");
   return 0;
@@ -296,10 +292,11 @@ int IniWrite(int argc, char** argv) {
   return written ? 0 : 1;
 }
 
-int Hold(char** argv) {
+int Hold(int argc, char** argv) {
   const std::wstring path = Wide(argv[2]);
   const std::wstring marker = path + L".held";
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  const DWORD share = argc == 4 && std::strcmp(argv[3], "share-read") == 0 ? FILE_SHARE_READ : 0;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
   HANDLE mark = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -327,7 +324,7 @@ int main(int argc, char** argv) {
   if (argc >= 6 && (argc - 3) % 3 == 0 && std::strcmp(argv[1], "ini-write") == 0) {
     return IniWrite(argc, argv);
   }
-  if (argc == 3 && std::strcmp(argv[1], "hold") == 0) return Hold(argv);
+  if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "hold") == 0) return Hold(argc, argv);
   if (argc == 3 && std::strcmp(argv[1], "counts") == 0) return Counts(argv);
   std::fprintf(stderr,
                "usage: probe windows <image name> [x,y ...]\n"
@@ -335,6 +332,6 @@ int main(int argc, char** argv) {
                "       probe counts <image name>\n"
                "       probe ini-read <path>\n"
                "       probe ini-write <path> <section> <key> <value> [...]\n"
-               "       probe hold <path>\n");
+               "       probe hold <path> [share-read]\n");
   return 2;
 }
