@@ -92,6 +92,8 @@ struct RegistryRead {
 };
 
 enum class FileStatus : std::uint8_t { Ok, NotFound, Error };
+inline constexpr std::uint64_t kMaxWholeFileBytes = 1U << 20U;
+inline constexpr char kFileTooLargeMessage[] = "The file is larger than 1 MB.";
 struct FileRead {
   FileStatus status = FileStatus::NotFound;
   std::string bytes;
@@ -175,6 +177,8 @@ class WindowSystem {
   virtual bool CopyFileFailIfExists(const std::string& from, const std::string& to) = 0;
   // Case-insensitive comparison in the user's default locale.
   virtual bool SameText(const std::string& a, const std::string& b) = 0;
+  // A file larger than kMaxWholeFileBytes is not read at all: status Error. The settings
+  // file is a few hundred bytes; a huge one would only exhaust a 32-bit address space.
   virtual FileRead ReadWholeFile(const std::string& path) = 0;
   // Writing is split into its steps so that the atomic replace above it can be tested
   // step by step. Each returns false (CreateFileForWrite: 0) on failure, with

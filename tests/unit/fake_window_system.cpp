@@ -296,6 +296,9 @@ FileRead FakeWindowSystem::ReadWholeFile(const std::string& path) {
   if (it == files.end()) {
     return {FileStatus::NotFound, {}, {}};
   }
+  if (it->second.size() > kMaxWholeFileBytes) {
+    return {FileStatus::Error, {}, kFileTooLargeMessage};
+  }
   return {FileStatus::Ok, it->second, {}};
 }
 

@@ -181,6 +181,11 @@ FileRead Win32WindowSystem::ReadWholeFile(const std::string& path) {
     }
     return {FileStatus::Error, {}, SystemErrorMessage(error)};
   }
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(file.Get(), &size) != 0 &&
+      static_cast<std::uint64_t>(size.QuadPart) > kMaxWholeFileBytes) {
+    return {FileStatus::Error, {}, kFileTooLargeMessage};
+  }
   std::string bytes;
   char chunk[16384];
   while (true) {
@@ -190,6 +195,8 @@ FileRead Win32WindowSystem::ReadWholeFile(const std::string& path) {
     }
     if (read == 0) break;
     bytes.append(chunk, read);
+    // Grown while being read.
+    if (bytes.size() > kMaxWholeFileBytes) return {FileStatus::Error, {}, kFileTooLargeMessage};
   }
   return {FileStatus::Ok, std::move(bytes), {}};
 }
