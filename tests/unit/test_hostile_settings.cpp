@@ -1,0 +1,269 @@
+// Malformed settings files: the corpus in data/hostile/ (truncated, binary, huge values,
+// duplicate keys and sections, every mix of line ends, missing sections, bytes outside
+// Windows-1252, NULs, byte-order marks) with the state each must load to in
+// data/hostile/expected.txt, and files too large to commit, made here.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fake_window_system.h"
+#include "model/pointer_state.h"
+#include "model/tables.h"
+#include "settings/settings.h"
+
+namespace qd {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kFolder[] = "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart";
+constexpr char kPath[] = "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart\\Quiverdart.ini";
+constexpr int kWorkAreaWidth = 1920;
+constexpr int kWorkAreaHeight = 1080;
+
+fs::path CorpusDir() { return fs::path(__FILE__).parent_path() / "data" / "hostile"; }
+
+void StartUp() {
+  Pointer = PointerState{};
+  Pointer.WorkAreaWidth = kWorkAreaWidth;
+  Pointer.WorkAreaHeight = kWorkAreaHeight;
+  Pointer.DefaultTipPosX = kWorkAreaWidth / 2;
+  Pointer.DefaultTipPosY = kWorkAreaHeight / 2;
+  Pointer.SettingsFilePath = kPath;
+  Pointer.DefaultCustomColor = "1FFFFFFF";
+}
+
+struct State {
+  bool locked = false;
+  bool esc = true;
+  int x = 960;
+  int y = 540;
+  int size = 4;
+  int orientation = 0;
+  TColor color = 255;
+  int colorIndex = 0;
+  int alpha = 18;
+  std::vector<std::string> custom;  // the sixteen "ColorA=..." lines
+  friend bool operator==(const State&, const State&) = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const State& s) {
+  os << "locked " << s.locked << " esc " << s.esc << " tip " << s.x << "," << s.y << " size "
+     << s.size << " orientation " << s.orientation << " color " << s.color << " index "
+     << s.colorIndex << " alpha " << s.alpha << " custom";
+  for (const auto& line : s.custom) os << " " << line.substr(0, 40);
+  return os;
+}
+
+std::vector<std::string> DefaultCustom() {
+  std::vector<std::string> lines;
+  for (char slot = 'A'; slot <= 'P'; ++slot) lines.push_back(std::string("Color") + slot + "=1FFFFFFF");
+  return lines;
+}
+
+struct Loaded {
+  State state;
+  SettingsLoadResult result;
+};
+
+Loaded Load(test::FakeWindowSystem& ws) {
+  StartUp();
+  Loaded loaded;
+  TColor color = 0;
+  loaded.result = LoadSettings(ws, color, loaded.state.custom);
+  State& s = loaded.state;
+  s.locked = Pointer.SettingsLocked;
+  s.esc = Pointer.EscTerminates;
+  s.x = Pointer.TipPosX;
+  s.y = Pointer.TipPosY;
+  s.size = Pointer.Size;
+  s.orientation = Pointer.Orientation;
+  s.color = color;
+  s.colorIndex = Pointer.ColorIndex;
+  s.alpha = Pointer.CurrentAlphaIndex;
+  return loaded;
+}
+
+Loaded LoadBytes(const std::string& bytes) {
+  test::FakeWindowSystem ws;
+  ws.files[kPath] = bytes;
+  return Load(ws);
+}
+
+void ExpectInRange(const State& s, const std::string& what) {
+  EXPECT_GE(s.x, 32) << what;
+  EXPECT_LE(s.x, kWorkAreaWidth - 32) << what;
+  EXPECT_GE(s.y, 32) << what;
+  EXPECT_LE(s.y, kWorkAreaHeight - 32) << what;
+  EXPECT_GE(s.size, kMinSize) << what;
+  EXPECT_LE(s.size, kMaxSize) << what;
+  EXPECT_GE(s.orientation, 0) << what;
+  EXPECT_LT(s.orientation, kOrientationSteps) << what;
+  EXPECT_GE(s.colorIndex, -1) << what;
+  EXPECT_LT(s.colorIndex, kPaletteCount) << what;
+  EXPECT_GE(s.alpha, 8) << what;
+  EXPECT_LE(s.alpha, kTopAlphaIndex) << what;
+  EXPECT_EQ(s.custom.size(), 16U) << what;
+}
+
+std::string Unescaped(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x') {
+      out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+      i += 3;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+struct CorpusCase {
+  std::string file;
+  State expected;
+};
+
+std::vector<CorpusCase> ReadManifest() {
+  std::vector<CorpusCase> cases;
+  std::ifstream manifest(CorpusDir() / "expected.txt");
+  for (std::string line; std::getline(manifest, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream in(line);
+    CorpusCase c;
+    State& s = c.expected;
+    long long color = 0;
+    in >> c.file >> s.locked >> s.esc >> s.x >> s.y >> s.size >> s.orientation >> color >>
+        s.colorIndex >> s.alpha;
+    s.color = static_cast<TColor>(color);
+    s.custom = DefaultCustom();
+    for (std::string slot; in >> slot;) {
+      const auto eq = slot.find('=');
+      s.custom.at(static_cast<std::size_t>(slot[0] - 'A')) =
+          std::string("Color") + slot[0] + "=" + Unescaped(slot.substr(eq + 1));
+    }
+    cases.push_back(c);
+  }
+  return cases;
+}
+
+std::string ReadCorpusFile(const std::string& name) {
+  std::ifstream in(CorpusDir() / name, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+TEST(HostileSettings, CorpusHasItsExpectedStates) {
+  const auto cases = ReadManifest();
+  ASSERT_GE(cases.size(), 50U);
+  std::size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(CorpusDir())) {
+    files += entry.path().extension() == ".ini" ? 1 : 0;
+  }
+  EXPECT_EQ(files, cases.size()) << "a corpus file without its expected state, or the reverse";
+}
+
+TEST(HostileSettings, EachFileLoadsToItsExpectedStateInRange) {
+  for (const CorpusCase& c : ReadManifest()) {
+    ASSERT_TRUE(fs::exists(CorpusDir() / c.file)) << c.file;
+    const Loaded loaded = LoadBytes(ReadCorpusFile(c.file));
+    EXPECT_FALSE(loaded.result.readFailed) << c.file;
+    EXPECT_EQ(loaded.state, c.expected) << c.file;
+    ExpectInRange(loaded.state, c.file);
+  }
+}
+
+// Whatever a hostile file held, what the program writes back from it loads to the same
+// state, and the unknown content it kept does not grow on a second save.
+TEST(HostileSettings, SavedBackLoadsToTheSameState) {
+  for (const CorpusCase& c : ReadManifest()) {
+    test::FakeWindowSystem ws;
+    ws.directories.insert(kFolder);
+    ws.files[kPath] = ReadCorpusFile(c.file);
+    const Loaded first = Load(ws);
+    Pointer.AlphaBlendIndex = Pointer.CurrentAlphaIndex;
+    ASSERT_EQ(SaveSettings(ws, first.state.color, first.state.custom), std::nullopt) << c.file;
+    const std::string saved = ws.files[kPath];
+    const Loaded second = Load(ws);
+    State expected = first.state;
+    for (auto& line : expected.custom) line = line.substr(0, 7 + 8);  // values are cut to 8
+    EXPECT_EQ(second.state, expected) << c.file;
+    Pointer.AlphaBlendIndex = Pointer.CurrentAlphaIndex;
+    ASSERT_EQ(SaveSettings(ws, second.state.color, second.state.custom), std::nullopt);
+    EXPECT_EQ(ws.files[kPath], saved) << c.file << ": a second save changed the file";
+  }
+}
+
+std::string PaddedTo(std::size_t size, const std::string& head) {
+  std::string text = head;
+  const std::string filler = ";" + std::string(62, 'x') + "\r\n";
+  while (text.size() + filler.size() <= size) text += filler;
+  text += std::string(size - text.size(), ' ');
+  return text;
+}
+
+TEST(HostileSettings, FileUpToOneMegabyteLoads) {
+  const std::string file = PaddedTo(kMaxWholeFileBytes, "[Pointer]\r\nSize=13\r\n");
+  ASSERT_EQ(file.size(), kMaxWholeFileBytes);
+  const Loaded loaded = LoadBytes(file);
+  EXPECT_FALSE(loaded.result.readFailed);
+  EXPECT_EQ(loaded.state.size, 13);
+}
+
+// A larger file is treated as unreadable: defaults, the reason for the error box, and the
+// file left as it is at the end.
+TEST(HostileSettings, LargerFileIsUnreadableAndKept) {
+  test::FakeWindowSystem ws;
+  ws.directories.insert(kFolder);
+  const std::string file = PaddedTo(kMaxWholeFileBytes + 1, "[Pointer]\r\nSize=13\r\n");
+  ws.files[kPath] = file;
+  const Loaded loaded = Load(ws);
+  EXPECT_TRUE(loaded.result.readFailed);
+  EXPECT_EQ(loaded.result.error, kFileTooLargeMessage);
+  State defaults;
+  defaults.custom = DefaultCustom();
+  EXPECT_EQ(loaded.state, defaults);
+  EXPECT_EQ(SaveSettings(ws, 255, DefaultCustom()), kFileTooLargeMessage);
+  EXPECT_EQ(ws.files[kPath], file);
+  EXPECT_TRUE(ws.Calls("CreateFileForWrite").empty());
+}
+
+struct GeneratedCase {
+  const char* what;
+  std::string file;
+  int size;
+  int orientation;
+};
+
+TEST(HostileSettings, GeneratedLargeFilesUnderTheCap) {
+  std::string manyKeys = "[Pointer]\n";
+  for (int i = 0; i < 60000; ++i) manyKeys += "Size=" + std::to_string(i % 30) + "\n";
+  std::string manySections;
+  for (int i = 0; i < 40000; ++i) manySections += "[Pointer]\nOrientation=9\n";
+  std::string oneLine = "[Pointer]\nSize=" + std::string(kMaxWholeFileBytes - 40, '7');
+  std::string lineEnds = "[Pointer]" + std::string(500000, '\r') + "Size=3" +
+                         std::string(500000, '\n') + "Orientation=4";
+  const GeneratedCase cases[] = {
+      {"60,000 duplicate keys: the first wins", manyKeys, 1, 0},
+      {"40,000 duplicate sections: the first answers", manySections, 4, 9},
+      {"one line of a million digits", oneLine, 4, 0},
+      {"a million line ends", lineEnds, 3, 4},
+  };
+  for (const auto& c : cases) {
+    ASSERT_LE(c.file.size(), kMaxWholeFileBytes) << c.what;
+    const Loaded loaded = LoadBytes(c.file);
+    EXPECT_FALSE(loaded.result.readFailed) << c.what;
+    EXPECT_EQ(loaded.state.size, c.size) << c.what;
+    EXPECT_EQ(loaded.state.orientation, c.orientation) << c.what;
+    ExpectInRange(loaded.state, c.what);
+  }
+}
+
+}  // namespace
+}  // namespace qd
