@@ -1,0 +1,359 @@
+// Dragging the arrow with the left button, its hand cursors, the middle-button fades, and
+// input that a drag must survive: the real exe under Wine, driven through XTest.
+// GoogleTest before Xlib, whose macros (None, Bool) break its templates.
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "arrow_run.h"
+
+namespace qd::e2e {
+namespace {
+
+// Default arrow on 1920 x 1080: tip (960, 540), window 62 x 31 at (899, 525).
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr Rect kStart{899, 525, 62, 31};
+constexpr int kTipX = 960;
+constexpr int kTipY = 540;
+const Rgb kRed = Rgb::FromColorRef(0x0000FF);
+
+struct Point {
+  int x = 0;
+  int y = 0;
+};
+
+// A point of the shaft well inside the arrow: the inner zone, more than 8 pixels from
+// every side of the window.
+Point Grip(const Rect& r) { return {r.x + r.width / 4, r.y + r.height / 2}; }
+
+Rect Moved(const Rect& r, int dx, int dy) { return {r.x + dx, r.y + dy, r.width, r.height}; }
+
+// Columns and rows that a cursor image's non-transparent pixels span, inclusive.
+struct Extent {
+  int left = 0;
+  int top = 0;
+  int right = -1;
+  int bottom = -1;
+  bool operator==(const Extent&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Extent& e) {
+  return out << "columns " << e.left << "-" << e.right << ", rows " << e.top << "-" << e.bottom;
+}
+
+Extent Drawn(const CursorImage& image) {
+  Extent e{image.width, image.height, -1, -1};
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      if ((image.argb[static_cast<std::size_t>(y * image.width + x)] >> 24) == 0) continue;
+      e.left = std::min(e.left, x);
+      e.right = std::max(e.right, x);
+      e.top = std::min(e.top, y);
+      e.bottom = std::max(e.bottom, y);
+    }
+  }
+  return e;
+}
+
+// The two hands as drawn: 32 x 32, hot spot (15, 16), told apart by the area they cover.
+constexpr Extent kHandFlat{6, 3, 24, 28};
+constexpr Extent kHandGrab{7, 6, 23, 25};
+
+bool IsHand(const CursorImage& image, const Extent& hand) {
+  return image.width == 32 && image.height == 32 && image.xHot == 15 && image.yHot == 16 &&
+         Drawn(image) == hand;
+}
+
+std::string Describe(const std::optional<CursorImage>& image) {
+  if (!image) return "no cursor image";
+  std::ostringstream out;
+  out << image->width << "x" << image->height << " hot spot (" << image->xHot << ","
+      << image->yHot << "), drawn over " << Drawn(*image);
+  return out.str();
+}
+
+bool CursorIs(ArrowRun& run, const Extent& hand) {
+  const auto cursor = run.X().Cursor();
+  return cursor && IsHand(*cursor, hand);
+}
+
+bool CursorIsNoHand(ArrowRun& run) {
+  const auto cursor = run.X().Cursor();
+  return cursor && !IsHand(*cursor, kHandFlat) && !IsHand(*cursor, kHandGrab);
+}
+
+// Waits for the cursor on the screen to be the given hand.
+testing::AssertionResult WaitForHand(ArrowRun& run, const Extent& hand) {
+  if (WaitUntil(10s, [&] { return CursorIs(run, hand); })) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "cursor " << Describe(run.X().Cursor())
+                                     << ", not the hand over " << hand;
+}
+
+// Waits for a cursor that is neither hand: the standard arrow over the window, or the
+// root's cursor.
+testing::AssertionResult WaitForNoHand(ArrowRun& run) {
+  if (WaitUntil(10s, [&] { return CursorIsNoHand(run); })) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "still a hand: " << Describe(run.X().Cursor());
+}
+
+// A move (or a Shift or Ctrl release) that comes within the hold-off after a handled move
+// is dropped for good. Retries the input until the condition holds, leaving more time
+// before it at each try so that the hold-off has passed; `again` undoes the last try where
+// repeating the input alone would not be seen (the same pointer position twice is no move).
+template <class Input, class Again, class Condition>
+bool RetryUntil(Input input, Again again, Condition holds) {
+  Clock::duration gap = 0ms;
+  return WaitUntil(
+      20s,
+      [&] {
+        if (gap > 0ms) {
+          again();
+          PauseFor(gap);
+        }
+        input();
+        gap = gap == 0ms ? 10ms : std::min<Clock::duration>(gap * 2, 320ms);
+        return WaitUntil(300ms, holds, 5ms);
+      },
+      0ms);
+}
+
+// Moves the pointer to p until the condition holds; a retry comes from a pixel beside p.
+template <class Condition>
+bool MoveUntil(ArrowRun& run, Point p, Condition holds) {
+  const int nudge = p.x > 0 ? -1 : 1;
+  return RetryUntil([&] { run.Input().MoveTo(p.x, p.y); },
+                    [&] { run.Input().MoveTo(p.x + nudge, p.y); }, holds);
+}
+
+// Moves the pointer to the target until the window stands where a drag puts it.
+bool SettleAt(ArrowRun& run, Point target, const Rect& expected) {
+  return MoveUntil(run, target, [&] { return run.Now() == expected; });
+}
+
+// Moves the pointer in n equal steps from one point to another without waiting.
+void Burst(ArrowRun& run, Point from, Point to, int n) {
+  for (int i = 1; i <= n; ++i) {
+    run.Input().MoveTo(from.x + (to.x - from.x) * i / n, from.y + (to.y - from.y) * i / n);
+  }
+}
+
+bool EndedWithTipAt(ArrowRun& run, int tipX, int tipY) {
+  if (!run.Close()) {
+    ADD_FAILURE() << "the program did not end the orderly way";
+    return false;
+  }
+  const std::string settings = ReadText(run.SettingsFile());
+  EXPECT_EQ(IniInteger(settings, "Pointer", "TipPosX"), tipX) << settings;
+  EXPECT_EQ(IniInteger(settings, "Pointer", "TipPosY"), tipY) << settings;
+  return true;
+}
+
+struct DragCase {
+  const char* name;
+  Point to;       // where the pointer ends, screen coordinates
+  bool waitEach;  // wait for the window at every step, or send all moves at once
+  int steps;
+};
+
+class Drag : public testing::TestWithParam<DragCase> {};
+
+// The window and the tip follow the pointer by exactly its displacement from the press,
+// however many moves the hold-off drops, and the settings file keeps where the tip went,
+// also off the screen: only the next start limits it.
+TEST_P(Drag, MovesWindowAndTipByThePointersDisplacement) {
+  const DragCase& c = GetParam();
+  ArrowRun run(kWidth, kHeight);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  ASSERT_EQ(run.Shown(), kStart);
+  const Point from = Grip(kStart);
+  run.Input().MoveTo(from.x, from.y);
+  ASSERT_TRUE(WaitForHand(run, kHandFlat)) << "the arrow never took the pointer";
+  run.Input().Press(1);
+  ASSERT_TRUE(WaitForHand(run, kHandGrab));
+
+  const int dx = c.to.x - from.x;
+  const int dy = c.to.y - from.y;
+  if (c.waitEach) {
+    for (int i = 1; i <= c.steps; ++i) {
+      const Point p{from.x + dx * i / c.steps, from.y + dy * i / c.steps};
+      PauseFor(30ms);  // a slow hand: each move comes after the hold-off
+      ASSERT_TRUE(SettleAt(run, p, Moved(kStart, p.x - from.x, p.y - from.y)))
+          << "step " << i << ": window at " << run.Now();
+    }
+  } else {
+    Burst(run, from, c.to, c.steps);
+    ASSERT_TRUE(SettleAt(run, c.to, Moved(kStart, dx, dy))) << "window at " << run.Now();
+  }
+  run.Input().Release(1);
+  EXPECT_EQ(run.Now(), Moved(kStart, dx, dy));
+  if (c.to.x < kWidth && c.to.y < kHeight) {
+    EXPECT_TRUE(WaitUntil(5s, [&] { return run.X().Pixel(c.to.x, c.to.y) == kRed; }))
+        << "the arrow is not painted under the pointer";
+  }
+  EndedWithTipAt(run, kTipX + dx, kTipY + dy);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, Drag,
+    testing::Values(DragCase{"StepByStep", {914 + 160, 540 + 96}, true, 8},
+                    // Far more moves than the hold-off lets through.
+                    DragCase{"FastBurst", {914 - 400, 540 + 250}, false, 250},
+                    // The window ends 1904..1965 x -10..20: mostly off the right and top
+                    // edges, the tip at (1965, 5) outside the work area.
+                    DragCase{"PartlyOffTheScreen", {1919, 5}, false, 120}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// While Ctrl is down the window stays where it is and the standard cursor shows; after
+// Ctrl is released the next move puts the window under the cursor again, measured from the
+// press.
+TEST(DragCtrl, StopsFollowingAndResumesFromThePress) {
+  ArrowRun run(kWidth, kHeight);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  const Point from = Grip(kStart);
+  run.Input().MoveTo(from.x, from.y);
+  ASSERT_TRUE(WaitForHand(run, kHandFlat));
+  run.Input().Press(1);
+  ASSERT_TRUE(WaitForHand(run, kHandGrab));
+  ASSERT_TRUE(SettleAt(run, {from.x + 40, from.y + 20}, Moved(kStart, 40, 20)));
+
+  run.Input().KeyDown(XK_Control_L);
+  // Still over the arrow, which keeps the keyboard with the pointer.
+  ASSERT_TRUE(MoveUntil(run, {from.x + 46, from.y + 23}, [&] { return CursorIsNoHand(run); }))
+      << "no move with Ctrl held was handled: " << Describe(run.X().Cursor());
+  EXPECT_EQ(run.Now(), Moved(kStart, 40, 20)) << "the window followed with Ctrl held";
+
+  // The release works the zone out again from where the pointer is: the inner area.
+  ASSERT_TRUE(RetryUntil([&] { run.Input().KeyUp(XK_Control_L); },
+                         [&] { run.Input().KeyDown(XK_Control_L); },
+                         [&] { return CursorIs(run, kHandFlat); }))
+      << "Ctrl's release was not handled: " << Describe(run.X().Cursor());
+  EXPECT_EQ(run.Now(), Moved(kStart, 40, 20));
+  ASSERT_TRUE(SettleAt(run, {from.x + 47, from.y + 23}, Moved(kStart, 47, 23)))
+      << "window at " << run.Now();
+  run.Input().Release(1);
+  EXPECT_TRUE(WaitForHand(run, kHandFlat));
+  EndedWithTipAt(run, kTipX + 47, kTipY + 23);
+}
+
+// The inner area shows the open hand, a press the grabbing hand and the release the open
+// one again; off the arrow neither shows.
+TEST(DragCursor, OpenHandOverTheArrowAndGrabbingHandWhilePressed) {
+  ArrowRun run(kWidth, kHeight);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  run.Input().MoveTo(100, 100);
+  ASSERT_TRUE(WaitForNoHand(run));
+  const Point grip = Grip(kStart);
+  run.Input().MoveTo(grip.x, grip.y);
+  EXPECT_TRUE(WaitForHand(run, kHandFlat)) << "no open hand over the arrow";
+  run.Input().Press(1);
+  EXPECT_TRUE(WaitForHand(run, kHandGrab)) << "no grabbing hand while pressed";
+  run.Input().Release(1);
+  EXPECT_TRUE(WaitForHand(run, kHandFlat)) << "no open hand after the release";
+  run.Input().MoveTo(100, 100);
+  EXPECT_TRUE(WaitForNoHand(run)) << "a hand off the arrow";
+  EXPECT_EQ(run.Now(), kStart) << "a click without a move moved the arrow";
+}
+
+struct FadeCase {
+  const char* name;
+  const char* settings;
+  std::optional<std::uint32_t> level;  // alpha X reports at the level; none: opaque
+};
+
+class DragMiddleClick : public testing::TestWithParam<FadeCase> {};
+
+// A middle click fades the arrow out to the faintest step, which still takes the mouse,
+// and a second one fades it back to its level.
+TEST_P(DragMiddleClick, FadesOutToTwoAndBackToItsLevel) {
+  ArrowRun run(kWidth, kHeight, GetParam().settings);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  ASSERT_TRUE(run.WaitForAlpha(GetParam().level)) << "starts at " << run.Alpha().value_or(255);
+  const Point grip = Grip(kStart);
+  run.Input().MoveTo(grip.x, grip.y);
+  run.Input().Click(2);
+  ASSERT_TRUE(run.WaitForAlpha(2u)) << "faded to " << run.Alpha().value_or(255);
+  const auto faded = run.ProbeArrow();
+  ASSERT_TRUE(faded);
+  EXPECT_TRUE(faded->layered);
+  EXPECT_EQ(faded->alpha, 2u);
+  run.Input().Click(2);
+  EXPECT_TRUE(run.WaitForAlpha(GetParam().level)) << "back at " << run.Alpha().value_or(255);
+  const auto back = run.ProbeArrow();
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->layered, GetParam().level.has_value());
+  if (GetParam().level) {
+    EXPECT_EQ(back->alpha, GetParam().level);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Levels, DragMiddleClick,
+    testing::Values(FadeCase{"Default", "", 192u},
+                    FadeCase{"Opaque", "[Pointer]\r\nAlphaBlendIndex=22\r\n", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Clicks beside the arrow, two buttons at once, a release away from the arrow and moves
+// made while a fade holds the program: it keeps running, and the next handled move of a
+// drag puts the window exactly under the cursor again.
+TEST(DragStrayInput, NextHandledMovePutsTheWindowUnderTheCursor) {
+  ArrowRun run(kWidth, kHeight);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  const Point grip = Grip(kStart);
+
+  // Beside the arrow: the program never sees these.
+  run.Input().MoveTo(300, 300);
+  run.Input().Click(1);
+  run.Input().Press(1);
+  Burst(run, {300, 300}, {400, 200}, 20);
+  run.Input().Release(1);
+  run.Input().Click(3);
+  run.Input().MoveTo(grip.x, grip.y);
+  ASSERT_TRUE(WaitForHand(run, kHandFlat));
+  EXPECT_EQ(run.Now(), kStart);
+
+  // Left held, then the middle button too: a fade-out starts, and the moves made while it
+  // runs wait for it; with two buttons down they do not drag, with the left alone they do.
+  run.Input().Press(1);
+  ASSERT_TRUE(WaitForHand(run, kHandGrab));
+  run.Input().Press(2);
+  Burst(run, grip, {grip.x + 60, grip.y + 30}, 30);
+  run.Input().Release(2);
+  Burst(run, {grip.x + 60, grip.y + 30}, {grip.x + 100, grip.y - 50}, 30);
+  ASSERT_TRUE(run.WaitForAlpha(2u)) << "no fade-out";
+  ASSERT_TRUE(SettleAt(run, {grip.x + 100, grip.y - 50}, Moved(kStart, 100, -50)))
+      << "window at " << run.Now();
+
+  // Ctrl holds the window while the pointer leaves it; the button is released off the
+  // arrow, Ctrl back over it (Wine hears keys only where the pointer is).
+  run.Input().KeyDown(XK_Control_L);
+  ASSERT_TRUE(MoveUntil(run, {grip.x + 110, grip.y - 45}, [&] { return CursorIsNoHand(run); }))
+      << Describe(run.X().Cursor());
+  Burst(run, {grip.x + 110, grip.y - 45}, {grip.x + 400, grip.y + 300}, 20);
+  run.Input().Release(1);
+  const Point again = Grip(Moved(kStart, 100, -50));
+  Burst(run, {grip.x + 400, grip.y + 300}, again, 20);
+  ASSERT_TRUE(RetryUntil([&] { run.Input().KeyUp(XK_Control_L); },
+                         [&] { run.Input().KeyDown(XK_Control_L); },
+                         [&] { return CursorIs(run, kHandFlat); }))
+      << Describe(run.X().Cursor());
+  EXPECT_EQ(run.Now(), Moved(kStart, 100, -50));
+
+  // A fresh drag from the arrow's new place.
+  run.Input().Press(1);
+  ASSERT_TRUE(WaitForHand(run, kHandGrab));
+  Burst(run, again, {again.x - 30, again.y + 70}, 40);
+  ASSERT_TRUE(SettleAt(run, {again.x - 30, again.y + 70}, Moved(kStart, 70, 20)))
+      << "window at " << run.Now();
+  run.Input().Release(1);
+  ASSERT_TRUE(run.Program().Running());
+  EndedWithTipAt(run, kTipX + 70, kTipY + 20);
+}
+
+}  // namespace
+}  // namespace qd::e2e
