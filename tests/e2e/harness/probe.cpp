@@ -162,7 +162,8 @@ std::optional<std::vector<ProbeIniSection>> Probe::ParseIni(const std::string& o
 }
 
 std::optional<std::vector<ProbeIniSection>> Probe::ReadIni(const std::string& windowsPath) const {
-  const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "ini-read", windowsPath}, 30s);
+  const RunResult result =
+      prefix_.Run(display_, {HelperPath("probe.exe"), "ini-read", windowsPath}, 30s);
   return ParseIni(result.output);
 }
 
@@ -180,7 +181,8 @@ std::optional<HeldFile> Probe::Hold(const std::string& windowsPath, bool shareRe
   Process holder = prefix_.Start(display_, args);
   std::filesystem::path marker = prefix_.UnixPath(windowsPath + ".held");
   // The marker appears once the file is open; a holder that ended could not open it.
-  const bool held = WaitUntil(30s, [&] { return std::filesystem::exists(marker) || !holder.Running(); });
+  const bool held =
+      WaitUntil(30s, [&] { return std::filesystem::exists(marker) || !holder.Running(); });
   if (!held || !std::filesystem::exists(marker)) return std::nullopt;
   return HeldFile(std::move(holder), std::move(marker));
 }
