@@ -20,12 +20,18 @@
 //   probe.exe counts <image name>
 //       for each arrow window (class TFormMain) of those processes, the program's own
 //       counts of live GDI, USER and kernel objects and of timer ticks so far
+//   probe.exe menu <image name>
+//       each open popup menu ("#32768") of those processes: its window rectangle, and per
+//       item the caption and the shortcut text after the tab, checked and grayed, and the
+//       item's screen rectangle; read inside the program by probe_menu.dll
 //
 // Output: one record per line, tab-separated key=value fields, the record kind first; texts
 // are the raw ANSI bytes with control, non-ASCII and backslash bytes written as \xHH.
 // The last line is "end", so that a reader can tell a complete answer from a cut one.
 #include <windows.h>
 #include <tlhelp32.h>
+
+#include "probe_menu.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -53,9 +59,10 @@ std::string Escaped(const char* text) {
 }
 
 std::string WindowText(HWND window) {
-  char text[1024] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return Escaped(text);
+  // Message boxes hold texts of thousands of bytes.
+  std::vector<char> text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1024, '\0');
+  GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+  return Escaped(text.data());
 }
 
 std::string ClassName(HWND window) {
@@ -315,6 +322,113 @@ int Hold(int argc, char** argv) {
   return 0;
 }
 
+// The base address of a module in another process.
+BYTE* RemoteModule(DWORD process, const wchar_t* name) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, process);
+  if (snapshot == INVALID_HANDLE_VALUE) return nullptr;
+  MODULEENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  BYTE* base = nullptr;
+  for (BOOL more = Module32FirstW(snapshot, &entry); more && base == nullptr;
+       more = Module32NextW(snapshot, &entry)) {
+    if (lstrcmpiW(entry.szModule, name) == 0) base = entry.modBaseAddr;
+  }
+  CloseHandle(snapshot);
+  return base;
+}
+
+// Runs start(parameter) on a new thread of the other process; false unless it returned 0.
+bool RunRemote(HANDLE process, const void* start, void* parameter, DWORD& result) {
+  HANDLE thread = CreateRemoteThread(
+      process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(const_cast<void*>(start)),
+      parameter, 0, nullptr);
+  if (thread == nullptr) return false;
+  const bool done = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 &&
+                    GetExitCodeThread(thread, &result);
+  CloseHandle(thread);
+  return done;
+}
+
+// Loads probe_menu.dll (beside this probe) into the process of the menu window and has it
+// read the menu there.
+bool ReadRemoteMenu(HWND window, probe_menu::Block& block) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  wchar_t dll[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, dll, MAX_PATH);
+  wchar_t* slash = std::wcsrchr(dll, L'\\');
+  if (length == 0 || length >= MAX_PATH || slash == nullptr ||
+      slash + 1 + std::wcslen(L"probe_menu.dll") >= dll + MAX_PATH) {
+    return false;
+  }
+  std::wcscpy(slash + 1, L"probe_menu.dll");
+  HMODULE local = LoadLibraryW(dll);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (local == nullptr || kernel == nullptr) return false;
+  const auto* localRead = reinterpret_cast<const BYTE*>(
+      reinterpret_cast<void*>(GetProcAddress(local, probe_menu::kReadMenuName)));
+  const auto* localLoad = reinterpret_cast<const BYTE*>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "LoadLibraryW")));
+  BYTE* remoteKernel = RemoteModule(processId, L"kernel32.dll");
+  HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
+  if (localRead == nullptr || localLoad == nullptr || remoteKernel == nullptr ||
+      process == nullptr) {
+    if (process != nullptr) CloseHandle(process);
+    return false;
+  }
+  bool ok = false;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof block, MEM_COMMIT, PAGE_READWRITE);
+  DWORD result = 1;
+  if (remote != nullptr && WriteProcessMemory(process, remote, dll, sizeof dll, nullptr) &&
+      RunRemote(process, remoteKernel + (localLoad - reinterpret_cast<const BYTE*>(kernel)),
+                remote, result)) {
+    BYTE* remoteDll = RemoteModule(processId, L"probe_menu.dll");
+    ok = remoteDll != nullptr &&
+         WriteProcessMemory(process, remote, &block, sizeof block, nullptr) &&
+         RunRemote(process, remoteDll + (localRead - reinterpret_cast<const BYTE*>(local)),
+                   remote, result) &&
+         result == 0 && ReadProcessMemory(process, remote, &block, sizeof block, nullptr);
+  }
+  if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return ok;
+}
+
+int Menus(char** argv) {
+  Query query;
+  query.processes = ProcessesNamed(argv[2]);
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&query));
+  for (HWND window : query.windows) {
+    if (ClassName(window) != "#32768" || !IsWindowVisible(window)) continue;
+    constexpr UINT kGetMenu = 0x01E1;  // MN_GETHMENU
+    probe_menu::Block block{};
+    block.menu = reinterpret_cast<HMENU>(SendMessageA(window, kGetMenu, 0, 0));
+    block.window = window;
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    if (!ReadRemoteMenu(window, block)) return 1;
+    const int count = block.count < probe_menu::kMaxItems ? block.count : probe_menu::kMaxItems;
+    std::printf("menu\thwnd=%p\trect=%ld,%ld,%ld,%ld\tcount=%d\n", static_cast<void*>(window),
+                rect.left, rect.top, rect.right, rect.bottom, block.count);
+    for (int i = 0; i < count; ++i) {
+      const probe_menu::Item& item = block.items[i];
+      std::wstring text(item.text, wcsnlen(item.text, probe_menu::kMaxText));
+      const std::size_t tab = text.find(L'\t');
+      const std::wstring caption = text.substr(0, tab);
+      const std::wstring shortcut = tab == std::wstring::npos ? L"" : text.substr(tab + 1);
+      std::printf("menuitem\tindex=%d\tcaption=%s\tshortcut=%s\tchecked=%d\tgrayed=%d"
+                  "\trect=%ld,%ld,%ld,%ld\n",
+                  i, EscapedAnsi(caption.c_str()).c_str(), EscapedAnsi(shortcut.c_str()).c_str(),
+                  (item.state & MF_CHECKED) != 0 ? 1 : 0,
+                  (item.state & (MF_GRAYED | MF_DISABLED)) != 0 ? 1 : 0,
+                  item.hasRect ? item.rect.left : 0, item.hasRect ? item.rect.top : 0,
+                  item.hasRect ? item.rect.right : 0, item.hasRect ? item.rect.bottom : 0);
+    }
+  }
+  std::printf("end\n");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -326,10 +440,12 @@ int main(int argc, char** argv) {
   }
   if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "hold") == 0) return Hold(argc, argv);
   if (argc == 3 && std::strcmp(argv[1], "counts") == 0) return Counts(argv);
+  if (argc == 3 && std::strcmp(argv[1], "menu") == 0) return Menus(argv);
   std::fprintf(stderr,
                "usage: probe windows <image name> [x,y ...]\n"
                "       probe post <hwnd> close|minimize|restore|endsession\n"
                "       probe counts <image name>\n"
+               "       probe menu <image name>\n"
                "       probe ini-read <path>\n"
                "       probe ini-write <path> <section> <key> <value> [...]\n"
                "       probe hold <path> [share-read]\n");
