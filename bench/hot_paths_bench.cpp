@@ -1,0 +1,93 @@
+// The hot paths on the recording fake: a shape build (every wheel step and drag-resize
+// makes one) and loading a typical settings file, each beside a floor measured in the same
+// run: a bare paint, and loading an empty file.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "fake_window_system.h"
+#include "framework/application.h"
+#include "model/pointer_state.h"
+#include "settings/settings.h"
+#include "window/UnitMain.h"
+
+namespace qd {
+namespace {
+
+constexpr char kPath[] = "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart\\Quiverdart.ini";
+
+// A started program on the fake, as the unit tests make it.
+struct Started {
+  Started() {
+    Pointer = PointerState{};
+    app = std::make_unique<TApplication>(ws);
+    Application = app.get();
+    form = std::make_unique<TFormMain>(*app);
+    FormMain = form.get();
+    app->SetMainForm(form.get());
+    form->CreateWnd();
+  }
+  ~Started() {
+    form.reset();
+    FormMain = nullptr;
+    Application = nullptr;
+  }
+  test::FakeWindowSystem ws;
+  std::unique_ptr<TApplication> app;
+  std::unique_ptr<TFormMain> form;
+};
+
+void BM_BuildPointerShape(benchmark::State& state) {
+  Started p;
+  int step = 0;
+  for (auto _ : state) {
+    Pointer.Orientation = step % kOrientationSteps;
+    Pointer.Size = 1 + step % kMaxSize;
+    BuildPointerShape();
+    p.ws.ClearLog();
+    ++step;
+  }
+}
+BENCHMARK(BM_BuildPointerShape);
+
+void BM_PaintPointerFloor(benchmark::State& state) {
+  Started p;
+  for (auto _ : state) {
+    PaintPointer();
+    p.ws.ClearLog();
+  }
+}
+BENCHMARK(BM_PaintPointerFloor);
+
+void LoadFile(benchmark::State& state, const std::string& bytes) {
+  test::FakeWindowSystem ws;
+  ws.files[kPath] = bytes;
+  std::vector<std::string> custom;
+  for (auto _ : state) {
+    Pointer = PointerState{};
+    Pointer.WorkAreaWidth = 1920;
+    Pointer.WorkAreaHeight = 1080;
+    Pointer.SettingsFilePath = kPath;
+    Pointer.DefaultCustomColor = "1FFFFFFF";
+    TColor color = 0;
+    benchmark::DoNotOptimize(LoadSettings(ws, color, custom));
+    ws.ClearLog();
+  }
+}
+
+void BM_LoadSettingsTypicalFile(benchmark::State& state) {
+  LoadFile(state,
+           "[Pointer]\r\nSettingsLocked=0\r\nEscTerminates=1\r\nTipPosX=812\r\nTipPosY=377\r\n"
+           "Size=9\r\nOrientation=5\r\nColor=65280\r\nColorIndex=3\r\nAlphaBlendIndex=18\r\n\r\n"
+           "[Colors]\r\nColorA=00FF00\r\nColorB=1FFFFFFF\r\nColorC=1FFFFFFF\r\nColorD=1FFFFFFF\r\n"
+           "ColorE=1FFFFFFF\r\nColorF=1FFFFFFF\r\nColorG=1FFFFFFF\r\nColorH=1FFFFFFF\r\n"
+           "ColorI=1FFFFFFF\r\nColorJ=1FFFFFFF\r\nColorK=1FFFFFFF\r\nColorL=1FFFFFFF\r\n"
+           "ColorM=1FFFFFFF\r\nColorN=1FFFFFFF\r\nColorO=1FFFFFFF\r\nColorP=1FFFFFFF\r\n\r\n");
+}
+BENCHMARK(BM_LoadSettingsTypicalFile);
+
+void BM_LoadSettingsEmptyFileFloor(benchmark::State& state) { LoadFile(state, ""); }
+BENCHMARK(BM_LoadSettingsEmptyFileFloor);
+
+}  // namespace
+}  // namespace qd
