@@ -160,6 +160,7 @@ struct DragCase {
   bool waitEach;  // wait for the window at every step, or send all moves at once
   int steps;
 };
+void PrintTo(const DragCase& c, std::ostream* out) { *out << c.name; }
 
 class Drag : public testing::TestWithParam<DragCase> {};
 
@@ -265,6 +266,7 @@ struct FadeCase {
   const char* settings;
   std::optional<std::uint32_t> level;  // alpha X reports at the level; none: opaque
 };
+void PrintTo(const FadeCase& c, std::ostream* out) { *out << c.name; }
 
 class DragMiddleClick : public testing::TestWithParam<FadeCase> {};
 
