@@ -96,7 +96,7 @@ std::optional<std::vector<ProbeWindow>> Probe::Parse(const std::string& output) 
       } else if (kind == "child" && !windows.empty()) {
         windows.back().children.push_back({Handle(f["hwnd"]), Unescaped(f["class"]),
                                            f["visible"] == "1", Rectangle(f["rect"]),
-                                           Unescaped(f["text"])});
+                                           Unescaped(f["text"]), std::stol(f["id"])});
       }
     }
   } catch (const std::exception&) {
@@ -140,6 +140,37 @@ std::optional<ProbeCounts> Probe::ParseCounts(const std::string& output) {
 std::optional<ProbeCounts> Probe::Counts(const std::string& imageName) const {
   const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "counts", imageName}, 30s);
   return ParseCounts(result.output);
+}
+
+std::optional<std::vector<ProbeMenu>> Probe::ParseMenus(const std::string& output) {
+  std::vector<ProbeMenu> menus;
+  std::istringstream in(output);
+  std::string line;
+  bool complete = false;
+  try {
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      auto f = Fields(line);
+      if (f[""] == "end") {
+        complete = true;
+      } else if (f[""] == "menu") {
+        menus.push_back({Handle(f["hwnd"]), Rectangle(f["rect"]), {}});
+      } else if (f[""] == "menuitem" && !menus.empty()) {
+        menus.back().items.push_back({Unescaped(f["caption"]), Unescaped(f["shortcut"]),
+                                      f["checked"] == "1", f["grayed"] == "1",
+                                      Rectangle(f["rect"])});
+      }
+    }
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  if (!complete) return std::nullopt;
+  return menus;
+}
+
+std::optional<std::vector<ProbeMenu>> Probe::Menus(const std::string& imageName) const {
+  const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "menu", imageName}, 30s);
+  return ParseMenus(result.output);
 }
 
 std::optional<std::vector<ProbeIniSection>> Probe::ParseIni(const std::string& output) {

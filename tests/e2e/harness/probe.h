@@ -31,6 +31,22 @@ struct ProbeChild {
   bool visible = false;
   WinRect rect;  // screen coordinates
   std::string text;  // Windows-1252 bytes
+  long id = 0;       // GetDlgCtrlID
+};
+
+struct ProbeMenuItem {
+  std::string caption;   // Windows-1252 bytes, before the tab
+  std::string shortcut;  // after the tab, empty if none
+  bool checked = false;
+  bool grayed = false;
+  WinRect rect;  // screen coordinates
+};
+
+// An open popup menu ("#32768" window).
+struct ProbeMenu {
+  std::uintptr_t hwnd = 0;
+  WinRect rect;
+  std::vector<ProbeMenuItem> items;
 };
 
 struct ProbeWindow {
@@ -123,10 +139,14 @@ class Probe {
   // nothing if no such window answered.
   std::optional<ProbeCounts> Counts(const std::string& imageName) const;
 
+  // The open popup menus of the processes with this image name; nothing if the probe failed.
+  std::optional<std::vector<ProbeMenu>> Menus(const std::string& imageName) const;
+
   // Parses the probe's output; exposed for the rig's own tests.
   static std::optional<std::vector<ProbeWindow>> Parse(const std::string& output);
   static std::optional<std::vector<ProbeIniSection>> ParseIni(const std::string& output);
   static std::optional<ProbeCounts> ParseCounts(const std::string& output);
+  static std::optional<std::vector<ProbeMenu>> ParseMenus(const std::string& output);
 
  private:
   bool Post(std::uintptr_t hwnd, const std::string& command) const;
