@@ -83,7 +83,9 @@ void TFormMain::FormMainOnDestroy(TObject* /*Sender*/) {
     return;
   }
   if (const auto error = SaveSettings(Ws(), Color(), ColorDialog.CustomColors)) {
-    Ws().ShowMessageBox(0, *error, App().Title(), MessageKind::Error);
+    // The system's message alone ("Access denied") does not say what failed.
+    Ws().ShowMessageBox(0, "Cannot write file \"" + Pointer.SettingsFilePath + "\". " + *error,
+                        App().Title(), MessageKind::Error);
   }
 }
 

@@ -132,6 +132,25 @@ TEST_F(StartUp, AnUnreadableSettingsFileIsReportedOnceAndNeverOverwritten) {
   EXPECT_TRUE(ws.Calls("CreateFileForWrite").empty());
 }
 
+// Whichever step of the save fails, one box names the file and the old file stays.
+class StartUpSaveFailure : public ProgramTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(StartUpSaveFailure, IsReportedOnceNamingTheFile) {
+  ws.directories.insert("C:\\Tools");
+  ws.files[kIniPath] = "[Pointer]\r\nSize=9\r\n";
+  ws.failFileStepAt[GetParam()] = 1;
+  Start();
+  form.reset();
+  ASSERT_EQ(ws.messageBoxes.size(), 1U);
+  EXPECT_EQ(ws.messageBoxes[0],
+            std::string("Quiverdart|Cannot write file \"C:\\Tools\\Quiverdart.ini\". "
+                        "Injected failure at ") +
+                GetParam());
+  EXPECT_EQ(ws.files[kIniPath], "[Pointer]\r\nSize=9\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, StartUpSaveFailure, testing::Values("create", "write", "replace"));
+
 TEST_F(StartUp, ShutdownStoresThePaletteIndexOfTheColourShown) {
   struct Case {
     TColor color;
