@@ -423,10 +423,10 @@ TEST_P(SettingsFileSaveFails, OneErrorBoxTheProgramEndsTheOldFileStays) {
   const auto dialogs = p.WaitForDialogs(kExitTimeout);
   ASSERT_EQ(dialogs.size(), 1u) << "error boxes";
   EXPECT_EQ(dialogs[0].title, kTitle);
-  EXPECT_TRUE(
-      std::any_of(dialogs[0].children.begin(), dialogs[0].children.end(),
-                  [](const ProbeChild& c) { return c.className == "Static" && !c.text.empty(); }))
-      << "no message";
+  EXPECT_TRUE(std::any_of(
+      dialogs[0].children.begin(), dialogs[0].children.end(),
+      [](const ProbeChild& c) { return c.text.find("Quiverdart.ini") != std::string::npos; }))
+      << "the message does not name the file";
   p.ClickButton(dialogs[0]);
   const auto status = p.Program().WaitFor(kExitTimeout);
   EXPECT_TRUE(status) << "still running; boxes now: " << p.Dialogs().size();
