@@ -224,8 +224,9 @@ TEST(DragCtrl, StopsFollowingAndResumesFromThePress) {
   ASSERT_TRUE(SettleAt(run, {from.x + 40, from.y + 20}, Moved(kStart, 40, 20)));
 
   run.Input().KeyDown(XK_Control_L);
-  // Still over the arrow, which keeps the keyboard with the pointer.
-  ASSERT_TRUE(MoveUntil(run, {from.x + 46, from.y + 23}, [&] { return CursorIsNoHand(run); }))
+  // 20 pixels on, into the head: still over the arrow, which keeps the keyboard with the
+  // pointer.
+  ASSERT_TRUE(MoveUntil(run, {from.x + 60, from.y + 20}, [&] { return CursorIsNoHand(run); }))
       << "no move with Ctrl held was handled: " << Describe(run.X().Cursor());
   EXPECT_EQ(run.Now(), Moved(kStart, 40, 20)) << "the window followed with Ctrl held";
 
@@ -235,11 +236,11 @@ TEST(DragCtrl, StopsFollowingAndResumesFromThePress) {
                          [&] { return CursorIs(run, kHandFlat); }))
       << "Ctrl's release was not handled: " << Describe(run.X().Cursor());
   EXPECT_EQ(run.Now(), Moved(kStart, 40, 20));
-  ASSERT_TRUE(SettleAt(run, {from.x + 47, from.y + 23}, Moved(kStart, 47, 23)))
+  ASSERT_TRUE(SettleAt(run, {from.x + 61, from.y + 20}, Moved(kStart, 61, 20)))
       << "window at " << run.Now();
   run.Input().Release(1);
   EXPECT_TRUE(WaitForHand(run, kHandFlat));
-  EndedWithTipAt(run, kTipX + 47, kTipY + 23);
+  EndedWithTipAt(run, kTipX + 61, kTipY + 20);
 }
 
 // The inner area shows the open hand, a press the grabbing hand and the release the open
