@@ -4,12 +4,16 @@
 //
 //   fade_bench [--runs N]
 //
-// One opaque arrow (AlphaBlendIndex=22) is faded out and in N times. A fade-out is timed
-// from the XTest middle click to the PropertyNotify that brings the opacity Wine reports to
-// 2 (alpha 2, the last step); a fade-in from the click to the property's removal, which
-// comes when translucency is switched off at its end.
+// One opaque arrow (AlphaBlendIndex=22) is faded out and in N times, each timed from its
+// XTest middle click. The fade-out blocks the program, so a left click sent right behind
+// the middle one is served when it ends: its end is the first cursor change (XFixes
+// CursorNotify, to the grabbing hand) after the click. The opacity that Wine reports
+// reaches 2 earlier, at index 2, after 20 of the 22 pauses; that is printed too. The
+// fade-in ends when the opacity property goes away: the last step sets 255 and Wine drops
+// the property at full opacity.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
 #include <sys/select.h>
 
 #include <algorithm>
@@ -25,7 +29,8 @@
 namespace qd::e2e {
 namespace {
 
-constexpr double kNominalMs = 22 * 59.0;
+// Delay(60) waits 59 ms.
+constexpr double kPauseMs = 59.0;
 
 double Median(std::vector<double> values) {
   if (values.empty()) return 0;
@@ -34,28 +39,57 @@ double Median(std::vector<double> values) {
   return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Watches the arrow's opacity property on a connection of its own, so that each change is
-// timed when it arrives and not when some other reader gets round to it.
-class OpacityWatch {
+// Watches the arrow's opacity property and the cursor on a connection of its own, so that
+// each change is timed when it arrives and not when some other reader gets round to it.
+class Watch {
  public:
-  OpacityWatch(const std::string& display, Window window) : window_(window) {
+  Watch(const std::string& display, Window window) : window_(window) {
     display_ = XOpenDisplay(display.c_str());
-    if (display_ == nullptr) {
-      std::fprintf(stderr, "cannot open %s\n", display.c_str());
+    int errorBase = 0;
+    int major = 5;
+    int minor = 0;
+    if (display_ == nullptr || !XFixesQueryExtension(display_, &fixesEvents_, &errorBase) ||
+        !XFixesQueryVersion(display_, &major, &minor)) {
+      std::fprintf(stderr, "cannot watch %s\n", display.c_str());
       std::exit(1);
     }
     atom_ = XInternAtom(display_, "_NET_WM_WINDOW_OPACITY", False);
     XSelectInput(display_, window_, PropertyChangeMask);
+    XFixesSelectCursorInput(display_, DefaultRootWindow(display_),
+                            XFixesDisplayCursorNotifyMask);
     XSync(display_, False);
   }
-  ~OpacityWatch() { XCloseDisplay(display_); }
-  OpacityWatch(const OpacityWatch&) = delete;
-  OpacityWatch& operator=(const OpacityWatch&) = delete;
+  ~Watch() { XCloseDisplay(display_); }
+  Watch(const Watch&) = delete;
+  Watch& operator=(const Watch&) = delete;
 
   // Waits for the alpha (nothing: the property removed); the time it arrived, or nothing
   // at the deadline.
-  std::optional<Clock::time_point> WaitFor(std::optional<std::uint32_t> alpha,
-                                           Clock::duration timeout) {
+  std::optional<Clock::time_point> WaitForAlpha(std::optional<std::uint32_t> alpha,
+                                                Clock::duration timeout) {
+    return WaitFor(
+        [&](const XEvent& e) {
+          return e.type == PropertyNotify && e.xproperty.atom == atom_ && Read() == alpha;
+        },
+        timeout);
+  }
+
+  std::optional<Clock::time_point> WaitForCursorChange(Clock::duration timeout) {
+    return WaitFor([&](const XEvent& e) { return e.type == fixesEvents_ + XFixesCursorNotify; },
+                   timeout);
+  }
+
+  // Events that came before now count for nothing.
+  void Drain() {
+    XSync(display_, False);
+    while (XPending(display_) > 0) {
+      XEvent event;
+      XNextEvent(display_, &event);
+    }
+  }
+
+  template <class Condition>
+  std::optional<Clock::time_point> WaitFor(Condition done, Clock::duration timeout) {
     const auto deadline = Clock::now() + timeout;
     const int fd = ConnectionNumber(display_);
     for (;;) {
@@ -63,8 +97,7 @@ class OpacityWatch {
         XEvent event;
         XNextEvent(display_, &event);
         const auto now = Clock::now();
-        if (event.type != PropertyNotify || event.xproperty.atom != atom_) continue;
-        if (Read() == alpha) return now;
+        if (done(event)) return now;
       }
       const auto left = deadline - Clock::now();
       if (left <= Clock::duration::zero()) return std::nullopt;
@@ -101,19 +134,21 @@ class OpacityWatch {
   ::Display* display_ = nullptr;
   Window window_;
   Atom atom_ = 0;
+  int fixesEvents_ = 0;
 };
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-void Print(const char* name, const std::vector<double>& ms) {
+void Print(const char* name, const std::vector<double>& ms, int pauses) {
   if (ms.empty()) {
     std::printf("%s runs=0\n", name);
     return;
   }
   const double median = Median(ms);
+  const double nominal = pauses * kPauseMs;
   std::printf("%s median=%.0f min=%.0f max=%.0f runs=%zu nominal=%.0f ratio=%.2f\n", name, median,
               *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()),
-              ms.size(), kNominalMs, median / kNominalMs);
+              ms.size(), nominal, median / nominal);
 }
 
 int Main(int argc, char** argv) {
@@ -131,36 +166,47 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "the arrow did not show\n");
     return 1;
   }
-  OpacityWatch watch(run.S().Screen().Display(), run.Arrow());
+  Watch watch(run.S().Screen().Display(), run.Arrow());
   const Rect& r = run.Shown();
   run.Input().MoveTo(r.x + r.width / 4, r.y + r.height / 2);
-  // The arrow paints and sets its opacity right after the first map; let that settle.
+  // The arrow paints and sets its opacity right after the first map, and shows the open
+  // hand once the pointer is over it; let that settle.
   if (!WaitUntil(10s, [&] { return !watch.Read(); })) {
     std::fprintf(stderr, "the arrow did not start opaque\n");
     return 1;
   }
-  std::vector<double> out;
+  watch.WaitForCursorChange(2s);
+  std::vector<double> full;
+  std::vector<double> toTwo;
   std::vector<double> in;
   for (int i = 0; i < runs; ++i) {
+    watch.Drain();
     auto start = Clock::now();
     run.Input().Click(2);
-    const auto faded = watch.WaitFor(2u, 20s);
-    if (!faded) {
-      std::fprintf(stderr, "run %d: the fade-out did not reach alpha 2\n", i + 1);
+    run.Input().Click(1);
+    const auto faded = watch.WaitForAlpha(2u, 20s);
+    const auto ended = watch.WaitForCursorChange(20s);
+    if (!faded || !ended) {
+      std::fprintf(stderr, "run %d: the fade-out did not reach alpha 2 and end\n", i + 1);
       return 1;
     }
-    out.push_back(Ms(*faded - start));
+    toTwo.push_back(Ms(*faded - start));
+    full.push_back(Ms(*ended - start));
+    // The release's open hand comes right behind the grabbing one.
+    watch.WaitForCursorChange(2s);
+    watch.Drain();
     start = Clock::now();
     run.Input().Click(2);
-    const auto back = watch.WaitFor(std::nullopt, 20s);
+    const auto back = watch.WaitForAlpha(std::nullopt, 20s);
     if (!back) {
       std::fprintf(stderr, "run %d: the fade-in did not end opaque\n", i + 1);
       return 1;
     }
     in.push_back(Ms(*back - start));
   }
-  Print("fade_full_ms", out);
-  Print("fade_in_full_ms", in);
+  Print("fade_full_ms", full, 22);
+  Print("fade_out_to_alpha2_ms", toTwo, 20);
+  Print("fade_in_full_ms", in, 22);
   return 0;
 }
 
