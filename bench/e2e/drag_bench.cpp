@@ -38,7 +38,8 @@ double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(
 double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
-  const auto rank = static_cast<std::size_t>(p / 100 * static_cast<double>(values.size() - 1) + 0.5);
+  const auto rank =
+      static_cast<std::size_t>(p / 100 * static_cast<double>(values.size() - 1) + 0.5);
   return values[std::min(rank, values.size() - 1)];
 }
 
@@ -111,8 +112,8 @@ struct Anchors {
 // the pointer's place (px, py).
 Figures SteadyDrag(ArrowRun& run, MoveWatch& watch, const Anchors& press, int& px, int py, int n,
                    int direction, double rateHz) {
-  const auto period = std::chrono::duration_cast<Clock::duration>(
-      std::chrono::duration<double>(1.0 / rateHz));
+  const auto period =
+      std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rateHz));
   std::vector<Clock::time_point> sent;
   const int startPointer = px;
   auto next = Clock::now();

@@ -55,8 +55,7 @@ class Watch {
     }
     atom_ = XInternAtom(display_, "_NET_WM_WINDOW_OPACITY", False);
     XSelectInput(display_, window_, PropertyChangeMask);
-    XFixesSelectCursorInput(display_, DefaultRootWindow(display_),
-                            XFixesDisplayCursorNotifyMask);
+    XFixesSelectCursorInput(display_, DefaultRootWindow(display_), XFixesDisplayCursorNotifyMask);
     XSync(display_, False);
   }
   ~Watch() { XCloseDisplay(display_); }
@@ -123,8 +122,8 @@ class Watch {
     }
     std::optional<std::uint32_t> alpha;
     if (count == 1 && format == 32) {
-      alpha = static_cast<std::uint32_t>(*reinterpret_cast<const unsigned long*>(data)) /
-              kOpacityUnit;
+      alpha =
+          static_cast<std::uint32_t>(*reinterpret_cast<const unsigned long*>(data)) / kOpacityUnit;
     }
     XFree(data);
     return alpha;

@@ -73,8 +73,8 @@ bool IsHand(const CursorImage& image, const Extent& hand) {
 std::string Describe(const std::optional<CursorImage>& image) {
   if (!image) return "no cursor image";
   std::ostringstream out;
-  out << image->width << "x" << image->height << " hot spot (" << image->xHot << ","
-      << image->yHot << "), drawn over " << Drawn(*image);
+  out << image->width << "x" << image->height << " hot spot (" << image->xHot << "," << image->yHot
+      << "), drawn over " << Drawn(*image);
   return out.str();
 }
 
@@ -91,8 +91,8 @@ bool CursorIsNoHand(ArrowRun& run) {
 // Waits for the cursor on the screen to be the given hand.
 testing::AssertionResult WaitForHand(ArrowRun& run, const Extent& hand) {
   if (WaitUntil(10s, [&] { return CursorIs(run, hand); })) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "cursor " << Describe(run.X().Cursor())
-                                     << ", not the hand over " << hand;
+  return testing::AssertionFailure()
+         << "cursor " << Describe(run.X().Cursor()) << ", not the hand over " << hand;
 }
 
 // Waits for a cursor that is neither hand: the standard arrow over the window, or the
@@ -295,11 +295,11 @@ TEST_P(DragMiddleClick, FadesOutToTwoAndBackToItsLevel) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Levels, DragMiddleClick,
-    testing::Values(FadeCase{"Default", "", 192u},
-                    FadeCase{"Opaque", "[Pointer]\r\nAlphaBlendIndex=22\r\n", std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Levels, DragMiddleClick,
+                         testing::Values(FadeCase{"Default", "", 192u},
+                                         FadeCase{"Opaque", "[Pointer]\r\nAlphaBlendIndex=22\r\n",
+                                                  std::nullopt}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Clicks beside the arrow, two buttons at once, a release away from the arrow and moves
 // made while a fade holds the program: it keeps running, and the next handled move of a

@@ -91,7 +91,7 @@ struct AppearanceCase {
   const char* settings;
   std::uint32_t color;  // the fill, 0x00BBGGRR
   Rgb rim;
-  int depth;                            // the pen's width: 3 up to Size 4, 5 from Size 5
+  int depth;                           // the pen's width: 3 up to Size 4, 5 from Size 5
   std::optional<std::uint32_t> alpha;  // none: opaque, not layered
 };
 void PrintTo(const AppearanceCase& c, std::ostream* out) { *out << c.name; }
@@ -111,10 +111,10 @@ INSTANTIATE_TEST_SUITE_P(
     Settings, WindowAppearance,
     testing::Values(
         AppearanceCase{"Defaults", "", 0x0000FF, kBlack, 3, 192u},
-        AppearanceCase{"Black", "[Pointer]\r\nColor=0\r\nColorIndex=-1\r\n", 0x000000, kWhite,
+        AppearanceCase{"Black", "[Pointer]\r\nColor=0\r\nColorIndex=-1\r\n", 0x000000, kWhite, 3,
+                       192u},
+        AppearanceCase{"AlmostBlack", "[Pointer]\r\nColor=1\r\nColorIndex=-1\r\n", 0x000001, kBlack,
                        3, 192u},
-        AppearanceCase{"AlmostBlack", "[Pointer]\r\nColor=1\r\nColorIndex=-1\r\n", 0x000001,
-                       kBlack, 3, 192u},
         AppearanceCase{"RedSize5", "[Pointer]\r\nSize=5\r\n", 0x0000FF, kBlack, 5, 192u},
         AppearanceCase{"BlackSize5Faint",
                        "[Pointer]\r\nColor=0\r\nColorIndex=-1\r\nSize=5\r\nAlphaBlendIndex=8\r\n",
@@ -169,8 +169,8 @@ TEST_P(WindowRestore, BringsTheArrowBackWithItsRim) {
   ExpectOpacity(run, c.restored);
   // The arrow counts as shown at that level, not faded out: the next click fades it out.
   run.Input().Click(2);
-  EXPECT_TRUE(run.WaitForAlpha(2u)) << "no fade-out after the restore: "
-                                    << run.Alpha().value_or(255);
+  EXPECT_TRUE(run.WaitForAlpha(2u))
+      << "no fade-out after the restore: " << run.Alpha().value_or(255);
 }
 
 void FadeOut(ArrowRun& run) {
@@ -186,15 +186,14 @@ void ThreeStepsFainter(ArrowRun& run) {
 
 INSTANTIATE_TEST_SUITE_P(
     From, WindowRestore,
-    testing::Values(
-        RestoreCase{"Translucent", "", 192u, [](ArrowRun&) {}, 192u},
-        RestoreCase{"FadedOut", "", 192u, FadeOut, 192u},
-        RestoreCase{"FadedOutAtTheFloor", "[Pointer]\r\nAlphaBlendIndex=8\r\n", 32u, FadeOut,
-                    32u},
-        RestoreCase{"BelowTheFloor", "[Pointer]\r\nAlphaBlendIndex=8\r\n", 32u,
-                    ThreeStepsFainter, 32u},
-        RestoreCase{"Opaque", "[Pointer]\r\nAlphaBlendIndex=22\r\n", std::nullopt,
-                    [](ArrowRun&) {}, std::nullopt}),
+    testing::Values(RestoreCase{"Translucent", "", 192u, [](ArrowRun&) {}, 192u},
+                    RestoreCase{"FadedOut", "", 192u, FadeOut, 192u},
+                    RestoreCase{"FadedOutAtTheFloor", "[Pointer]\r\nAlphaBlendIndex=8\r\n", 32u,
+                                FadeOut, 32u},
+                    RestoreCase{"BelowTheFloor", "[Pointer]\r\nAlphaBlendIndex=8\r\n", 32u,
+                                ThreeStepsFainter, 32u},
+                    RestoreCase{"Opaque", "[Pointer]\r\nAlphaBlendIndex=22\r\n", std::nullopt,
+                                [](ArrowRun&) {}, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A minimise and a restore that arrive while a fade-out holds the program are served after
@@ -210,10 +209,12 @@ TEST(WindowRestoreDuringFade, IsServedAfterTheFade) {
   ASSERT_TRUE(WaitUntil(10s, [&] { return run.Alpha().value_or(255) < 192; })) << "no fade started";
   ASSERT_TRUE(run.S().WinProbe().PostMinimize(application->hwnd));
   ASSERT_TRUE(run.S().WinProbe().PostRestore(application->hwnd));
-  EXPECT_TRUE(WaitUntil(10s, [&] {
-    const auto now = run.ProbeApplication();
-    return now && !now->minimized && run.Alpha() == 192u;
-  })) << "alpha " << run.Alpha().value_or(255);
+  EXPECT_TRUE(WaitUntil(10s,
+                        [&] {
+                          const auto now = run.ProbeApplication();
+                          return now && !now->minimized && run.Alpha() == 192u;
+                        }))
+      << "alpha " << run.Alpha().value_or(255);
   EXPECT_TRUE(run.X().WaitForMap(run.Arrow(), 10s));
   EXPECT_TRUE(WaitForRim(run, Rgb::FromColorRef(0x0000FF), kBlack, 3));
   ExpectOpacity(run, 192u);

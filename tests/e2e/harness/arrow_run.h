@@ -75,8 +75,9 @@ class ArrowRun {
  public:
   // settings: the text of the settings file the program finds at start; empty for none.
   ArrowRun(int width, int height, const std::string& settings = {})
-      : session_(width, height), settingsFile_(AppDataFolder(session_.Prefix()) / "Brennavo" /
-                                               "Quiverdart" / "Quiverdart.ini") {
+      : session_(width, height),
+        settingsFile_(AppDataFolder(session_.Prefix()) / "Brennavo" / "Quiverdart" /
+                      "Quiverdart.ini") {
     if (!settings.empty()) {
       std::filesystem::create_directories(settingsFile_.parent_path());
       std::ofstream(settingsFile_, std::ios::binary) << settings;
@@ -115,7 +116,8 @@ class ArrowRun {
     return *opacity / kOpacityUnit;
   }
   bool WaitForAlpha(std::optional<std::uint32_t> alpha, Clock::duration timeout = 10s) {
-    return WaitUntil(timeout, [&] { return Alpha() == alpha; }, 5ms);
+    return WaitUntil(
+        timeout, [&] { return Alpha() == alpha; }, 5ms);
   }
 
   const std::filesystem::path& SettingsFile() const { return settingsFile_; }
