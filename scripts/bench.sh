@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Measures the program: native micro-benchmarks of the hot paths, then the Release exe under
+# Wine on private Xvfb displays against baseline.exe (a bare top-most shaped window) in the
+# same run: start-up, idle CPU and timer ticks, peak memory, exe size and imports, drag-follow
+# delay and fade duration; then the full-length endurance run and the kill-during-save loop.
+# Prints figures and ratios; judges nothing. Takes about 20 minutes on two cores.
+#
+#   scripts/bench.sh [--quick]    --quick: fewer starts and inputs, for a look in a minute or two
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+jobs=$(nproc)
+
+starts=15
+inputs=10000
+kills=40
+if [ "${1:-}" = "--quick" ]; then
+  starts=5
+  inputs=300
+  kills=5
+fi
+
+echo "== build: Release exe and helpers, end-to-end harness and benches, native benches"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$jobs"
+cmake --preset e2e >/dev/null
+cmake --build --preset e2e -j "$jobs"
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j "$jobs"
+
+echo
+echo "== native hot paths (Google Benchmark)"
+build/bench/bench/quiverdart_bench --benchmark_min_time=0.2
+
+echo
+echo "== start-up, idle cost, memory, size and imports under Wine"
+build/e2e/bench/startup_bench --starts "$starts" --idle-seconds 10
+
+for bench in build/e2e/bench/*_bench; do
+  [ -x "$bench" ] || continue
+  [ "$(basename "$bench")" = startup_bench ] && continue
+  echo
+  echo "== $(basename "$bench")"
+  "$bench"
+done
+
+echo
+echo "== endurance: $inputs random inputs"
+QD_ENDURANCE_INPUTS="$inputs" build/e2e/tests/e2e/e2e_endurance --gtest_brief=1
+
+echo
+echo "== killed during save: $kills rounds"
+QD_SAVE_KILL_ROUNDS="$kills" build/e2e/tests/e2e/e2e_save_kill --gtest_brief=1

@@ -1,0 +1,356 @@
+// Endurance: seeded random input through XTest (moves, drags, wheel steps under every
+// modifier combination, keys, middle clicks, double-clicks, context menus opened and
+// dismissed, the colour dialog opened and closed) against the real exe. The program stays
+// alive, its own counts of live GDI, USER and kernel objects stay flat, and the settings
+// file it writes at the end starts it again in the state last seen.
+//
+//   QD_ENDURANCE_INPUTS  number of inputs (default 200; scripts/bench.sh runs 10,000)
+//   QD_ENDURANCE_SEED    seed of the input sequence (default 1); printed on failure
+#include <gtest/gtest.h>
+
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "session.h"
+
+namespace qd::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 1024;
+constexpr char kExe[] = "Quiverdart.exe";
+constexpr int kCheckEvery = 100;
+
+long EnvOr(const char* name, long fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? std::atol(value) : fallback;
+}
+
+// Points well inside the arrow, from one screenshot of its bounds: pixels that are not the
+// root's colour and whose neighbours are not either. Empty when the arrow is hidden (a
+// colour pick) or wears the root's colour.
+std::vector<std::pair<int, int>> InsidePoints(XScreen& x, const Rect& r) {
+  std::vector<std::pair<int, int>> points;
+  const Rect clip{std::max(0, r.x), std::max(0, r.y),
+                  std::min(kWidth, r.x + r.width) - std::max(0, r.x),
+                  std::min(kHeight, r.y + r.height) - std::max(0, r.y)};
+  if (clip.width <= 0 || clip.height <= 0) return points;
+  ::Display* d = x.Connection();
+  XImage* image = XGetImage(d, DefaultRootWindow(d), clip.x, clip.y,
+                            static_cast<unsigned>(clip.width), static_cast<unsigned>(clip.height),
+                            AllPlanes, ZPixmap);
+  if (image == nullptr) return points;
+  const Rgb bg = XScreen::Background();
+  const unsigned long bgPixel = (static_cast<unsigned long>(bg.r) << 16) |
+                                (static_cast<unsigned long>(bg.g) << 8) | bg.b;
+  auto arrow = [&](int px, int py) {
+    return px >= 0 && py >= 0 && px < clip.width && py < clip.height &&
+           (XGetPixel(image, px, py) & 0xFFFFFF) != bgPixel;
+  };
+  constexpr int kMargin = 2;
+  for (int py = kMargin; py < clip.height - kMargin; py += 2) {
+    for (int px = kMargin; px < clip.width - kMargin; px += 2) {
+      bool inside = true;
+      for (int dy = -kMargin; dy <= kMargin && inside; ++dy) {
+        for (int dx = -kMargin; dx <= kMargin && inside; ++dx) inside = arrow(px + dx, py + dy);
+      }
+      if (inside) points.emplace_back(clip.x + px, clip.y + py);
+    }
+  }
+  XDestroyImage(image);
+  return points;
+}
+
+using Ini = std::map<std::string, std::map<std::string, std::string>>;
+
+// Section and key names as the program writes them; enough to read its own file back.
+Ini ParseIni(const std::string& text) {
+  Ini ini;
+  std::istringstream in(text);
+  std::string section;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+      section = line.substr(1, line.size() - 2);
+    } else if (const auto eq = line.find('='); eq != std::string::npos && !section.empty()) {
+      ini[section].emplace(line.substr(0, eq), line.substr(eq + 1));
+    }
+  }
+  return ini;
+}
+
+std::optional<fs::path> FindSettingsFile(const fs::path& driveC) {
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(driveC / "users", ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    if (it->path().filename() == "Quiverdart.ini") return it->path();
+  }
+  return std::nullopt;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// What can be seen of the arrow from outside: where, in what colour, how opaque.
+struct Seen {
+  Rect geometry;
+  std::optional<Rgb> color;
+  unsigned alpha = 255;
+  bool operator==(const Seen&) const = default;
+};
+
+class Endurance : public testing::Test {
+ protected:
+  Endurance() : s_(kWidth, kHeight) { path_ = s_.Install(ProgramPath(), kExe); }
+
+  bool Start() {
+    const std::size_t before = s_.X().History().size();
+    program_.emplace(s_.Launch(path_));
+    return WaitUntil(kStartTimeout, [&] {
+      const auto& history = s_.X().History();
+      for (std::size_t i = before; i < history.size(); ++i) {
+        if (history[i].mapEvent && history[i].geometry.width > 1) {
+          window_ = history[i].window;
+          return true;
+        }
+      }
+      return false;
+    });
+  }
+
+  std::optional<ProbeWindow> Arrow() {
+    for (const auto& w : s_.WinProbe().Windows(kExe)) {
+      if (w.className == "TFormMain" && w.visible) return w;
+    }
+    return std::nullopt;
+  }
+
+  // Wine may give the arrow a new X window when it is hidden and shown again (a colour
+  // pick); then it is the one larger than a pixel that is mapped now.
+  Rect Bounds() {
+    if (const auto g = s_.X().Geometry(window_)) return *g;
+    for (const auto& w : s_.X().MappedWindows()) {
+      if (w.geometry.width > 1 && w.geometry.height > 1) {
+        window_ = w.window;
+        return w.geometry;
+      }
+    }
+    return Rect{kWidth / 2, kHeight / 2, 1, 1};
+  }
+
+  std::pair<int, int> PointOnArrow() {
+    const Rect r = Bounds();
+    const auto inside = InsidePoints(s_.X(), r);
+    if (inside.empty()) return {r.x + r.width / 2, r.y + r.height / 2};
+    return inside[std::uniform_int_distribution<std::size_t>(0, inside.size() - 1)(random_)];
+  }
+
+  int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+
+  // A newly mapped override-redirect window (a menu) since the given point in the history.
+  bool MenuShown(std::size_t since) {
+    const auto& history = s_.X().History();
+    for (std::size_t i = since; i < history.size(); ++i) {
+      if (history[i].mapEvent && history[i].window != window_) return true;
+    }
+    return false;
+  }
+
+  void CloseDialogs() {
+    // The colour dialog is modal: closing it is what lets the program go on.
+    WaitUntil(10s, [&] {
+      bool any = false;
+      for (const auto& w : s_.WinProbe().Windows(kExe)) {
+        if (w.className == "#32770" && w.visible) {
+          any = true;
+          s_.WinProbe().PostClose(w.hwnd);
+        }
+      }
+      return !any;
+    }, 200ms);
+  }
+
+  void OneInput() {
+    XInput& in = s_.Input();
+    const int kind = Pick(0, 99);
+    const unsigned modifiers = static_cast<unsigned>(Pick(0, 7));  // every Shift/Ctrl/Alt mix
+    auto [x, y] = PointOnArrow();
+    if (kind < 30) {  // moves over and around the arrow
+      in.MoveTo(std::clamp(x + Pick(-80, 80), 0, kWidth - 1),
+                std::clamp(y + Pick(-80, 80), 0, kHeight - 1));
+    } else if (kind < 45) {  // drags from the arrow, sometimes with Shift or Ctrl held
+      const unsigned held = static_cast<unsigned>(Pick(0, 3)) & (kShift | kCtrl);
+      in.MoveTo(x, y);
+      in.Press(1, held);
+      for (int step = Pick(1, 5); step > 0; --step) {
+        x = std::clamp(x + Pick(-120, 120), 100, kWidth - 100);
+        y = std::clamp(y + Pick(-120, 120), 100, kHeight - 100);
+        in.MoveTo(x, y);
+        PauseFor(15ms);
+      }
+      in.Release(1, held);
+    } else if (kind < 70) {  // wheel under every modifier combination
+      in.MoveTo(x, y);
+      in.Wheel(Pick(0, 1) == 0 ? -Pick(1, 3) : Pick(1, 3), modifiers);
+    } else if (kind < 85) {  // keys: cursor keys (also with modifiers), space, F3
+      in.MoveTo(x, y);
+      const KeySym keys[] = {XK_Left, XK_Right, XK_Up, XK_Down, XK_space, XK_F3};
+      const KeySym key = keys[Pick(0, 5)];
+      in.Key(key, key == XK_Left || key == XK_Right || key == XK_Up || key == XK_Down
+                      ? modifiers
+                      : kNoModifier);
+    } else if (kind < 90) {  // double-click: a colour picked from the screen
+      in.MoveTo(x, y);
+      in.DoubleClick(1);
+    } else if (kind < 93) {  // middle click: a full fade out or in
+      in.MoveTo(x, y);
+      in.Click(2);
+    } else if (kind < 99) {  // the context menu, dismissed by a click elsewhere
+      const std::size_t before = s_.X().History().size();
+      in.MoveTo(x, y);
+      in.Click(3);
+      if (WaitUntil(5s, [&] { return MenuShown(before); })) {
+        in.MoveTo(2, 2);
+        in.Click(1);
+      }
+    } else {  // the colour dialog from F2, closed again
+      in.MoveTo(x, y);
+      in.Key(XK_F2);
+      PauseFor(300ms);
+      CloseDialogs();
+    }
+    PauseFor(10ms);
+  }
+
+  Seen Look(const ProbeWindow& arrow) {
+    Seen seen;
+    seen.geometry = Rect{static_cast<int>(arrow.rect.left), static_cast<int>(arrow.rect.top),
+                         static_cast<int>(arrow.rect.Width()), static_cast<int>(arrow.rect.Height())};
+    const auto inside = InsidePoints(s_.X(), seen.geometry);
+    std::map<std::tuple<int, int, int>, int> votes;
+    for (auto [px, py] : inside) {
+      const Rgb c = s_.X().Pixel(px, py);
+      ++votes[{c.r, c.g, c.b}];
+      if (votes.size() > 3) break;
+    }
+    if (!votes.empty()) {
+      const auto best = std::max_element(votes.begin(), votes.end(), [](auto& a, auto& b) {
+        return a.second < b.second;
+      });
+      const auto [r, g, b] = best->first;
+      seen.color = Rgb{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                       static_cast<std::uint8_t>(b)};
+    }
+    if (arrow.layered && arrow.alpha) seen.alpha = *arrow.alpha;
+    return seen;
+  }
+
+  Session s_;
+  std::string path_;
+  std::optional<Process> program_;
+  Window window_ = 0;
+  std::mt19937 random_;
+};
+
+TEST_F(Endurance, RandomInputKeepsTheProgramAliveAndItsObjectsFlat) {
+  const long inputs = EnvOr("QD_ENDURANCE_INPUTS", 200);
+  const auto seed = static_cast<std::mt19937::result_type>(EnvOr("QD_ENDURANCE_SEED", 1));
+  random_.seed(seed);
+  SCOPED_TRACE("QD_ENDURANCE_SEED=" + std::to_string(seed));
+  ASSERT_TRUE(Start()) << "the arrow did not show";
+  const auto initial = s_.WinProbe().Counts(kExe);
+  ASSERT_TRUE(initial) << "no object counts from the program";
+
+  for (long i = 1; i <= inputs; ++i) {
+    OneInput();
+    if (i % kCheckEvery == 0 || i == inputs) {
+      ASSERT_TRUE(program_->Running()) << "the program ended after input " << i;
+      const auto counts = s_.WinProbe().Counts(kExe);
+      ASSERT_TRUE(counts) << "no answer after input " << i;
+      EXPECT_EQ(counts->gdi, initial->gdi) << "GDI objects after input " << i;
+      EXPECT_EQ(counts->user, initial->user) << "USER objects after input " << i;
+      EXPECT_EQ(counts->kernel, initial->kernel) << "kernel objects after input " << i;
+    }
+  }
+
+  // Input still queued behind a fade or a pick is served first; then look and close.
+  std::optional<ProbeWindow> arrow;
+  if (!WaitUntil(60s, [&] { return (arrow = Arrow()).has_value(); }, 500ms)) {
+    for (const auto& w : s_.WinProbe().Windows(kExe)) {
+      ADD_FAILURE() << "window " << w.className << " \"" << w.title << "\" visible " << w.visible
+                    << " minimized " << w.minimized << " at " << w.rect.left << ","
+                    << w.rect.top << " size " << w.rect.Width() << "x" << w.rect.Height();
+    }
+    FAIL() << "the arrow is not visible at the end";
+  }
+  // Settled when two looks 1.5 s apart agree (a queue of fades can take a while).
+  std::optional<Seen> before;
+  ASSERT_TRUE(WaitUntil(120s, [&] {
+    const Seen first = Look(*arrow);
+    PauseFor(1500ms);
+    arrow = Arrow();
+    if (!arrow) return false;
+    const Seen second = Look(*arrow);
+    if (!(first == second)) return false;
+    before = second;
+    return true;
+  })) << "the arrow did not settle";
+  std::ostringstream mappedWindows;
+  for (const auto& w : s_.X().MappedWindows()) mappedWindows << w.geometry << " ";
+  const std::string mappedBefore = mappedWindows.str();
+  ASSERT_TRUE(s_.WinProbe().PostClose(arrow->hwnd));
+  const auto status = program_->WaitFor(kExitTimeout);
+  ASSERT_TRUE(status && status->exited && status->code == 0) << "no orderly end";
+
+  const auto file = FindSettingsFile(s_.Prefix().DriveC());
+  ASSERT_TRUE(file) << "no settings file written";
+  const Ini ini = ParseIni(ReadFile(*file));
+  ASSERT_TRUE(ini.contains("Pointer") && ini.contains("Colors"));
+  const auto& p = ini.at("Pointer");
+  for (const char* key : {"SettingsLocked", "EscTerminates", "TipPosX", "TipPosY", "Size",
+                          "Orientation", "Color", "ColorIndex", "AlphaBlendIndex"}) {
+    EXPECT_TRUE(p.contains(key)) << key;
+  }
+  EXPECT_EQ(ini.at("Colors").size(), 16U);
+  const long color = std::stol(p.at("Color"));
+  if (before->color) {
+    EXPECT_EQ(Rgb::FromColorRef(static_cast<std::uint32_t>(color)), *before->color)
+        << "the stored colour is not the one shown; X windows mapped then: " << mappedBefore;
+  }
+
+  // Started again on that file, it shows what was last seen.
+  ASSERT_TRUE(Start()) << "no arrow on the second start";
+  std::optional<ProbeWindow> again;
+  ASSERT_TRUE(WaitUntil(30s, [&] { return (again = Arrow()).has_value(); }, 500ms));
+  PauseFor(1s);
+  const Seen after = Look(*again);
+  const long tipX = std::stol(p.at("TipPosX"));
+  const long tipY = std::stol(p.at("TipPosY"));
+  // A tip left within 32 pixels of an edge loads pulled back inside.
+  if (tipX >= 32 && tipX <= kWidth - 32 && tipY >= 32 && tipY <= kHeight - 32) {
+    EXPECT_EQ(after.geometry, before->geometry);
+  }
+  EXPECT_EQ(after.color, before->color);
+  const long alphaIndex = std::stol(p.at("AlphaBlendIndex"));
+  if (alphaIndex >= 8 && before->alpha > 2) {  // not faded out, not below the load floor
+    EXPECT_EQ(after.alpha, before->alpha);
+  }
+}
+
+}  // namespace
+}  // namespace qd::e2e
