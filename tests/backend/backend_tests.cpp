@@ -185,6 +185,29 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
   ws.DestroyAppWindow(window);
 }
 
+// The double-click colour pick hides the arrow and shows it again; shown again it must have
+// the keyboard back, or the keys that follow go to whatever window took it meanwhile.
+void TestShowAgainTakesTheKeyboard(qd::win32::Win32WindowSystem& ws) {
+  RecordingEvents events;
+  qd::WindowParams params;
+  params.bounds = {10, 10, 60, 60};
+  params.topMost = true;
+  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  HWND hwnd = reinterpret_cast<HWND>(window);
+  ::ShowWindow(hwnd, SW_SHOW);
+  ::SetForegroundWindow(hwnd);
+  ws.ProcessMessages();
+  Check(::GetFocus() == hwnd, "the shown window has the keyboard");
+  ws.ShowAppWindow(window, false);
+  ws.ProcessMessages();
+  Check(::GetFocus() != hwnd, "a hidden window has lost the keyboard");
+  ws.ShowAppWindow(window, true);
+  ws.ProcessMessages();
+  Check(::IsWindowVisible(hwnd) && ::GetFocus() == hwnd,
+        "shown again, the window has the keyboard again");
+  ws.DestroyAppWindow(window);
+}
+
 void TestObjectsReleased(qd::win32::Win32WindowSystem& ws) {
   const qd::win32::LiveObjectCounts before = qd::win32::LiveObjects();
   RecordingEvents events;
@@ -352,6 +375,7 @@ int main(int argc, char** argv) {
   qd::win32::Win32WindowSystem ws(::GetModuleHandleA(nullptr));
   TestCommandLineSplitting();
   TestMessageDecoding(ws);
+  TestShowAgainTakesTheKeyboard(ws);
   TestObjectsReleased(ws);
   TestFiles(ws, argv[1]);
   TestRegistryAndEnvironment(ws);

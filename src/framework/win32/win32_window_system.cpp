@@ -216,7 +216,9 @@ void Win32WindowSystem::SetWindowBounds(NativeWindow window, int left, int top, 
 }
 
 void Win32WindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
-  ::ShowWindow(ToHwnd(window), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+  // Activating: hiding gave the keyboard away, and the keys after a colour pick are the
+  // arrow's.
+  ::ShowWindow(ToHwnd(window), visible ? SW_SHOW : SW_HIDE);
 }
 
 NativeRegion Win32WindowSystem::CreatePolygonRegion(const std::vector<TPoint>& points) {
