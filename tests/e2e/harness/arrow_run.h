@@ -74,7 +74,9 @@ inline std::optional<long> IniInteger(const std::string& text, const std::string
 class ArrowRun {
  public:
   // settings: the text of the settings file the program finds at start; empty for none.
-  ArrowRun(int width, int height, const std::string& settings = {})
+  // locale: LC_ALL for the program, which sets its user locale; empty for en_US.UTF-8.
+  ArrowRun(int width, int height, const std::string& settings = {},
+           const std::string& locale = {})
       : session_(width, height),
         settingsFile_(AppDataFolder(session_.Prefix()) / "Brennavo" / "Quiverdart" /
                       "Quiverdart.ini") {
@@ -82,7 +84,8 @@ class ArrowRun {
       std::filesystem::create_directories(settingsFile_.parent_path());
       std::ofstream(settingsFile_, std::ios::binary) << settings;
     }
-    process_.emplace(session_.Launch(session_.Install(ProgramPath(), "Quiverdart.exe")));
+    process_.emplace(
+        session_.Launch(session_.Install(ProgramPath(), "Quiverdart.exe"), {}, locale));
     if (const auto first = session_.X().WaitForFirstMap(kStartTimeout)) {
       arrow_ = first->window;
       shown_ = first->geometry;

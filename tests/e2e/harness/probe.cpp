@@ -158,7 +158,7 @@ std::optional<std::vector<ProbeMenu>> Probe::ParseMenus(const std::string& outpu
       } else if (f[""] == "menuitem" && !menus.empty()) {
         menus.back().items.push_back({Unescaped(f["caption"]), Unescaped(f["shortcut"]),
                                       f["checked"] == "1", f["grayed"] == "1",
-                                      Rectangle(f["rect"])});
+                                      f["hilited"] == "1", Rectangle(f["rect"])});
       }
     }
   } catch (const std::exception&) {

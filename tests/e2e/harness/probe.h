@@ -39,7 +39,8 @@ struct ProbeMenuItem {
   std::string shortcut;  // after the tab, empty if none
   bool checked = false;
   bool grayed = false;
-  WinRect rect;  // screen coordinates
+  bool hilited = false;  // under the pointer, ready to be chosen
+  WinRect rect;          // screen coordinates
 };
 
 // An open popup menu ("#32768" window).

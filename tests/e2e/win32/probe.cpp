@@ -22,8 +22,8 @@
 //       counts of live GDI, USER and kernel objects and of timer ticks so far
 //   probe.exe menu <image name>
 //       each open popup menu ("#32768") of those processes: its window rectangle, and per
-//       item the caption and the shortcut text after the tab, checked and grayed, and the
-//       item's screen rectangle; read inside the program by probe_menu.dll
+//       item the caption and the shortcut text after the tab, checked, grayed and
+//       highlighted, and the item's screen rectangle; read inside the program by probe_menu.dll
 //
 // Output: one record per line, tab-separated key=value fields, the record kind first; texts
 // are the raw ANSI bytes with control, non-ASCII and backslash bytes written as \xHH.
@@ -107,6 +107,17 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
   return TRUE;
 }
 
+// An edit control's text lives in the control, which GetWindowText from another process
+// does not ask; WM_GETTEXT does.
+std::string ControlText(HWND control) {
+  if (ClassName(control) != "Edit") return WindowText(control);
+  char text[1024] = {};
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 5000, &copied);
+  return Escaped(text);
+}
+
 BOOL CALLBACK PrintChild(HWND child, LPARAM parent) {
   RECT rect{};
   GetWindowRect(child, &rect);
@@ -115,7 +126,7 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM parent) {
               reinterpret_cast<void*>(parent), static_cast<void*>(child),
               ClassName(child).c_str(), static_cast<long>(GetDlgCtrlID(child)),
               IsWindowVisible(child) ? 1 : 0, rect.left, rect.top, rect.right, rect.bottom,
-              WindowText(child).c_str());
+              ControlText(child).c_str());
   return TRUE;
 }
 
@@ -417,10 +428,11 @@ int Menus(char** argv) {
       const std::wstring caption = text.substr(0, tab);
       const std::wstring shortcut = tab == std::wstring::npos ? L"" : text.substr(tab + 1);
       std::printf("menuitem\tindex=%d\tcaption=%s\tshortcut=%s\tchecked=%d\tgrayed=%d"
-                  "\trect=%ld,%ld,%ld,%ld\n",
+                  "\thilited=%d\trect=%ld,%ld,%ld,%ld\n",
                   i, EscapedAnsi(caption.c_str()).c_str(), EscapedAnsi(shortcut.c_str()).c_str(),
                   (item.state & MF_CHECKED) != 0 ? 1 : 0,
                   (item.state & (MF_GRAYED | MF_DISABLED)) != 0 ? 1 : 0,
+                  (item.state & MF_HILITE) != 0 ? 1 : 0,
                   item.hasRect ? item.rect.left : 0, item.hasRect ? item.rect.top : 0,
                   item.hasRect ? item.rect.right : 0, item.hasRect ? item.rect.bottom : 0);
     }
