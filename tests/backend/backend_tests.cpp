@@ -208,6 +208,43 @@ void TestShowAgainTakesTheKeyboard(qd::win32::Win32WindowSystem& ws) {
   ws.DestroyAppWindow(window);
 }
 
+// Closes the program's message box as soon as it shows, as a user clicking OK would.
+DWORD WINAPI CloseMessageBox(void* /*unused*/) {
+  for (int i = 0; i < 500; ++i) {
+    if (HWND box = ::FindWindowA("#32770", "backend test"); box != nullptr) {
+      ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+      return 0;
+    }
+    ::Sleep(10);
+  }
+  return 1;
+}
+
+// The help is a message box without an owner; once it is closed the window that had the
+// keyboard must have it again, or F1, Esc and the keys after the help reach nothing.
+void TestMessageBoxGivesTheKeyboardBack(qd::win32::Win32WindowSystem& ws) {
+  RecordingEvents events;
+  qd::WindowParams params;
+  params.bounds = {10, 10, 60, 60};
+  params.topMost = true;
+  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  HWND hwnd = reinterpret_cast<HWND>(window);
+  ::ShowWindow(hwnd, SW_SHOW);
+  ::SetForegroundWindow(hwnd);
+  ws.ProcessMessages();
+  Check(::GetFocus() == hwnd, "the shown window has the keyboard");
+  HANDLE closer = ::CreateThread(nullptr, 0, CloseMessageBox, nullptr, 0, nullptr);
+  ws.ShowMessageBox(window, "text", "backend test", qd::MessageKind::Plain);
+  DWORD closed = 1;
+  ::WaitForSingleObject(closer, 10000);
+  ::GetExitCodeThread(closer, &closed);
+  ::CloseHandle(closer);
+  Check(closed == 0, "the message box showed and was closed");
+  ws.ProcessMessages();
+  Check(::GetFocus() == hwnd, "after the message box the window has the keyboard again");
+  ws.DestroyAppWindow(window);
+}
+
 void TestObjectsReleased(qd::win32::Win32WindowSystem& ws) {
   const qd::win32::LiveObjectCounts before = qd::win32::LiveObjects();
   RecordingEvents events;
@@ -376,6 +413,7 @@ int main(int argc, char** argv) {
   TestCommandLineSplitting();
   TestMessageDecoding(ws);
   TestShowAgainTakesTheKeyboard(ws);
+  TestMessageBoxGivesTheKeyboardBack(ws);
   TestObjectsReleased(ws);
   TestFiles(ws, argv[1]);
   TestRegistryAndEnvironment(ws);

@@ -381,7 +381,13 @@ void Win32WindowSystem::ShowMessageBox(NativeWindow /*owner*/, const std::string
   // the screen centre, would cover it.
   UINT flags = MB_OK | MB_TASKMODAL | MB_TOPMOST;
   if (kind == MessageKind::Error) flags |= MB_ICONERROR;
+  // Without an owner nothing hands the keyboard back when the box closes; the window that
+  // had it takes it again, so that F1, Esc and the rest work after the help.
+  HWND active = ::GetActiveWindow();
   ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags);
+  if (active != nullptr && ::IsWindow(active) && ::IsWindowVisible(active)) {
+    ::SetForegroundWindow(active);
+  }
 }
 
 bool Win32WindowSystem::ChooseColor(NativeWindow owner, TColor& color,
