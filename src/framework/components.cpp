@@ -132,8 +132,12 @@ bool TColorDialog::Execute() {
   }
   TColor chosen = Color;
   TForm& form = Owner();
-  if (!form.Ws().ChooseColor(form.Handle(), chosen, custom, (Options & cdFullOpen) != 0,
-                             (Options & cdSolidColor) != 0)) {
+  const bool confirmed = form.Ws().ChooseColor(form.Handle(), chosen, custom,
+                                               (Options & cdFullOpen) != 0,
+                                               (Options & cdSolidColor) != 0);
+  // A dialog ended by the program's own end was not confirmed by the user, whatever the
+  // platform reports for it.
+  if (!confirmed || form.App().Terminated()) {
     return false;
   }
   Color = chosen;

@@ -401,6 +401,23 @@ TEST_F(ColorDialogTest, ConfirmedColourRecoloursAndIndexes) {
   }
 }
 
+TEST_F(ColorDialogTest, ADialogEndedByTheProgramsEndChangesNothing) {
+  const TColor before = form->Color();
+  const std::vector<std::string> custom = form->ColorDialog.CustomColors;
+  // The program is asked to end while the dialog is open; the platform reports the
+  // dialog as confirmed on its way out.
+  ws.chooseColor = [&](TColor& color, std::array<TColor, 16>& slots) {
+    app->Terminate();
+    color = clBlack;
+    slots.fill(0x00123456);
+    return true;
+  };
+  ws.events->OnKeyDown(kKeyF2, {});
+  EXPECT_EQ(form->Color(), before);
+  EXPECT_EQ(form->ColorDialog.CustomColors, custom);
+  EXPECT_TRUE(ws.Calls("FillRect").empty());
+}
+
 TEST_F(ColorDialogTest, ConfirmRewritesTheCustomColoursCancelKeepsEverything) {
   std::vector<std::string> custom;
   for (char slot = 'A'; slot <= 'P'; ++slot) {
