@@ -171,6 +171,13 @@ class Endurance : public testing::Test {
     return false;
   }
 
+  bool DialogOpen() {
+    const auto windows = s_.WinProbe().Windows(kExe);
+    return std::any_of(windows.begin(), windows.end(), [](const ProbeWindow& w) {
+      return w.className == "#32770" && w.visible;
+    });
+  }
+
   void CloseDialogs() {
     // The colour dialog is modal: closing it is what lets the program go on.
     WaitUntil(10s, [&] {
@@ -231,7 +238,9 @@ class Endurance : public testing::Test {
     } else {  // the colour dialog from F2, closed again
       in.MoveTo(x, y);
       in.Key(XK_F2);
-      PauseFor(300ms);
+      // The dialog's library loads on its first opening, which can take a while under
+      // load; close it only once it is there, or it opens later and swallows the input.
+      WaitUntil(10s, [&] { return DialogOpen(); }, 50ms);
       CloseDialogs();
     }
     PauseFor(10ms);
@@ -288,7 +297,9 @@ TEST_F(Endurance, RandomInputKeepsTheProgramAliveAndItsObjectsFlat) {
     }
   }
 
-  // Input still queued behind a fade or a pick is served first; then look and close.
+  // Input still queued behind a fade or a pick is served first, and a dialog the input
+  // opened is closed; then look and close.
+  CloseDialogs();
   std::optional<ProbeWindow> arrow;
   if (!WaitUntil(60s, [&] { return (arrow = Arrow()).has_value(); }, 500ms)) {
     for (const auto& w : s_.WinProbe().Windows(kExe)) {
@@ -312,6 +323,9 @@ TEST_F(Endurance, RandomInputKeepsTheProgramAliveAndItsObjectsFlat) {
   })) << "the arrow did not settle";
   std::ostringstream mappedWindows;
   for (const auto& w : s_.X().MappedWindows()) mappedWindows << w.geometry << " ";
+  for (const auto& w : s_.WinProbe().Windows(kExe)) {
+    if (w.visible) mappedWindows << w.className << " \"" << w.title << "\" ";
+  }
   const std::string mappedBefore = mappedWindows.str();
   ASSERT_TRUE(s_.WinProbe().PostClose(arrow->hwnd));
   const auto status = program_->WaitFor(kExitTimeout);
