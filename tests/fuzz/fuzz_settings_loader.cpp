@@ -11,6 +11,7 @@
 #include "framework/strings.h"
 #include "model/pointer_state.h"
 #include "settings/settings.h"
+#include "settings_start_up.h"
 
 namespace {
 
@@ -32,13 +33,7 @@ void Check(bool condition) {
 }
 
 void StartUp(const WorkArea& area) {
-  qd::Pointer = qd::PointerState{};
-  qd::Pointer.WorkAreaWidth = area.width;
-  qd::Pointer.WorkAreaHeight = area.height;
-  qd::Pointer.DefaultTipPosX = area.width / 2;
-  qd::Pointer.DefaultTipPosY = area.height / 2;
-  qd::Pointer.SettingsFilePath = kPath;
-  qd::Pointer.DefaultCustomColor = "1FFFFFFF";
+  qd::test::PrepareSettingsStartUp(area.width, area.height, kPath);
 }
 
 void CheckTip(std::int32_t tip, std::int32_t extent) {

@@ -15,6 +15,7 @@
 #include "model/pointer_state.h"
 #include "model/tables.h"
 #include "settings/settings.h"
+#include "settings_start_up.h"
 
 namespace qd {
 namespace {
@@ -28,15 +29,7 @@ constexpr int kWorkAreaHeight = 1080;
 
 fs::path CorpusDir() { return fs::path(__FILE__).parent_path() / "data" / "hostile"; }
 
-void StartUp() {
-  Pointer = PointerState{};
-  Pointer.WorkAreaWidth = kWorkAreaWidth;
-  Pointer.WorkAreaHeight = kWorkAreaHeight;
-  Pointer.DefaultTipPosX = kWorkAreaWidth / 2;
-  Pointer.DefaultTipPosY = kWorkAreaHeight / 2;
-  Pointer.SettingsFilePath = kPath;
-  Pointer.DefaultCustomColor = "1FFFFFFF";
-}
+void StartUp() { test::PrepareSettingsStartUp(kWorkAreaWidth, kWorkAreaHeight, kPath); }
 
 struct State {
   bool locked = false;

@@ -7,6 +7,7 @@
 #include "fake_window_system.h"
 #include "model/pointer_state.h"
 #include "settings/settings.h"
+#include "settings_start_up.h"
 
 namespace qd {
 namespace {
@@ -16,15 +17,8 @@ constexpr char kPath[] = "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart
 constexpr char kTemporary[] =
     "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart\\Quiverdart.ini.tmp";
 
-// The state start-up has set up before it loads the settings.
 void StartUp(int workAreaWidth, int workAreaHeight) {
-  Pointer = PointerState{};
-  Pointer.WorkAreaWidth = workAreaWidth;
-  Pointer.WorkAreaHeight = workAreaHeight;
-  Pointer.DefaultTipPosX = workAreaWidth / 2;
-  Pointer.DefaultTipPosY = workAreaHeight / 2;
-  Pointer.SettingsFilePath = kPath;
-  Pointer.DefaultCustomColor = "1FFFFFFF";
+  test::PrepareSettingsStartUp(workAreaWidth, workAreaHeight, kPath);
 }
 
 struct Loaded {
