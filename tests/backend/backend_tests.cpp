@@ -208,6 +208,51 @@ void TestShowAgainTakesTheKeyboard(qd::win32::Win32WindowSystem& ws) {
   ws.DestroyAppWindow(window);
 }
 
+bool sawMenuMode = false;
+
+// Runs only if a menu loop is still going 200 ms after it began; records that and ends it
+// the way a user would, with Esc, so the test goes on.
+void CALLBACK LeaveMenuMode(HWND /*unused*/, UINT /*unused*/, UINT_PTR /*unused*/,
+                            DWORD /*unused*/) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (::GetGUIThreadInfo(::GetCurrentThreadId(), &info) && (info.flags & GUI_INMENUMODE) != 0) {
+    sawMenuMode = true;
+    ::EndMenu();
+    ::PostMessageA(info.hwndFocus != nullptr ? info.hwndFocus : info.hwndMenuOwner, WM_KEYDOWN,
+                   VK_ESCAPE, 0);
+  }
+}
+
+// While the arrow is hidden for a colour pick, the task-bar window has the keyboard. A lone
+// Alt (or Alt+Space) reaching it must not start menu mode: its menu is off every screen and
+// the loop would hold the program, the arrow hidden, until something ended it.
+void TestNoMenuModeOnTheTaskBarWindow(qd::win32::Win32WindowSystem& ws) {
+  RecordingEvents events;
+  qd::WindowParams params;
+  params.bounds = {10, 10, 60, 60};
+  params.topMost = true;
+  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  HWND hwnd = reinterpret_cast<HWND>(window);
+  HWND taskBarWindow = ::GetWindow(hwnd, GW_OWNER);
+  Check(taskBarWindow != nullptr, "the window is owned by the task-bar window");
+  ::ShowWindow(hwnd, SW_SHOW);
+  ::SetForegroundWindow(hwnd);
+  ws.ProcessMessages();
+  ws.ShowAppWindow(window, false);
+  ws.ProcessMessages();
+  for (const LPARAM key : {LPARAM{0}, LPARAM{' '}}) {
+    sawMenuMode = false;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 200, LeaveMenuMode);
+    ::SendMessageA(taskBarWindow, WM_SYSCOMMAND, SC_KEYMENU, key);
+    ws.ProcessMessages();
+    ::KillTimer(nullptr, timer);
+    Check(!sawMenuMode, Cat({"no menu mode on the task-bar window after Alt",
+                             key == 0 ? "" : "+Space"}));
+  }
+  ws.DestroyAppWindow(window);
+}
+
 // Closes the program's message box as soon as it shows, as a user clicking OK would.
 DWORD WINAPI CloseMessageBox(void* /*unused*/) {
   for (int i = 0; i < 500; ++i) {
@@ -414,6 +459,7 @@ int main(int argc, char** argv) {
   TestMessageDecoding(ws);
   TestShowAgainTakesTheKeyboard(ws);
   TestMessageBoxGivesTheKeyboardBack(ws);
+  TestNoMenuModeOnTheTaskBarWindow(ws);
   TestObjectsReleased(ws);
   TestFiles(ws, argv[1]);
   TestRegistryAndEnvironment(ws);

@@ -12,6 +12,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <deque>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -192,14 +193,36 @@ class Endurance : public testing::Test {
     }, 200ms);
   }
 
+  // Each input in a few words, the latest ones kept to say what led to a failure.
+  void Note(std::string what) {
+    log_.push_back(std::to_string(++inputsSent_) + ": " + std::move(what));
+    if (log_.size() > kLogLength) log_.pop_front();
+  }
+
+  std::string RecentInputs() const {
+    std::string text = "latest inputs:";
+    for (const auto& line : log_) text += "\n  " + line;
+    return text;
+  }
+
+  // The arrow's X window carries its caption; it is unmapped only while a colour is picked.
+  bool ArrowMapped() {
+    const auto windows = s_.X().MappedWindows();
+    return std::any_of(windows.begin(), windows.end(),
+                       [](const MappedWindow& w) { return w.name == "FormMain"; });
+  }
+
   void OneInput() {
     XInput& in = s_.Input();
     const int kind = Pick(0, 99);
     const unsigned modifiers = static_cast<unsigned>(Pick(0, 7));  // every Shift/Ctrl/Alt mix
     auto [x, y] = PointOnArrow();
+    const std::string at = " at " + std::to_string(x) + "," + std::to_string(y);
+    const std::string mods = " modifiers " + std::to_string(modifiers);
     if (kind < 30) {  // moves over and around the arrow
       in.MoveTo(std::clamp(x + Pick(-80, 80), 0, kWidth - 1),
                 std::clamp(y + Pick(-80, 80), 0, kHeight - 1));
+      Note("move near" + at);
     } else if (kind < 45) {  // drags from the arrow, sometimes with Shift or Ctrl held
       const unsigned held = static_cast<unsigned>(Pick(0, 3)) & (kShift | kCtrl);
       in.MoveTo(x, y);
@@ -211,9 +234,12 @@ class Endurance : public testing::Test {
         PauseFor(15ms);
       }
       in.Release(1, held);
+      Note("drag from" + at + " held " + std::to_string(held));
     } else if (kind < 70) {  // wheel under every modifier combination
       in.MoveTo(x, y);
-      in.Wheel(Pick(0, 1) == 0 ? -Pick(1, 3) : Pick(1, 3), modifiers);
+      const int clicks = Pick(0, 1) == 0 ? -Pick(1, 3) : Pick(1, 3);
+      in.Wheel(clicks, modifiers);
+      Note("wheel " + std::to_string(clicks) + at + mods);
     } else if (kind < 85) {  // keys: cursor keys (also with modifiers), space, F3
       in.MoveTo(x, y);
       const KeySym keys[] = {XK_Left, XK_Right, XK_Up, XK_Down, XK_space, XK_F3};
@@ -221,12 +247,15 @@ class Endurance : public testing::Test {
       in.Key(key, key == XK_Left || key == XK_Right || key == XK_Up || key == XK_Down
                       ? modifiers
                       : kNoModifier);
+      Note(std::string("key ") + XKeysymToString(key) + at + mods);
     } else if (kind < 90) {  // double-click: a colour picked from the screen
       in.MoveTo(x, y);
       in.DoubleClick(1);
+      Note("double-click" + at);
     } else if (kind < 93) {  // middle click: a full fade out or in
       in.MoveTo(x, y);
       in.Click(2);
+      Note("middle click" + at);
     } else if (kind < 99) {  // the context menu, dismissed by a click elsewhere
       const std::size_t before = s_.X().History().size();
       in.MoveTo(x, y);
@@ -234,6 +263,9 @@ class Endurance : public testing::Test {
       if (WaitUntil(5s, [&] { return MenuShown(before); })) {
         in.MoveTo(2, 2);
         in.Click(1);
+        Note("menu opened and dismissed" + at);
+      } else {
+        Note("right click, no menu seen" + at);
       }
     } else {  // the colour dialog from F2, closed again
       in.MoveTo(x, y);
@@ -242,6 +274,7 @@ class Endurance : public testing::Test {
       // load; close it only once it is there, or it opens later and swallows the input.
       WaitUntil(10s, [&] { return DialogOpen(); }, 50ms);
       CloseDialogs();
+      Note("F2 and the dialog closed" + at);
     }
     PauseFor(10ms);
   }
@@ -274,6 +307,9 @@ class Endurance : public testing::Test {
   std::optional<Process> program_;
   Window window_ = 0;
   std::mt19937 random_;
+  static constexpr std::size_t kLogLength = 40;
+  std::deque<std::string> log_;
+  long inputsSent_ = 0;
 };
 
 TEST_F(Endurance, RandomInputKeepsTheProgramAliveAndItsObjectsFlat) {
@@ -287,6 +323,16 @@ TEST_F(Endurance, RandomInputKeepsTheProgramAliveAndItsObjectsFlat) {
 
   for (long i = 1; i <= inputs; ++i) {
     OneInput();
+    // Hidden only for the moment of a colour pick; gone for longer, the presenter has lost it.
+    if (!ArrowMapped() && !WaitUntil(20s, [&] { return ArrowMapped(); }, 100ms)) {
+      for (const auto& w : s_.WinProbe().Windows(kExe)) {
+        ADD_FAILURE() << "window " << w.className << " \"" << w.title << "\" visible "
+                      << w.visible << " minimized " << w.minimized << " at " << w.rect.left
+                      << "," << w.rect.top << " size " << w.rect.Width() << "x"
+                      << w.rect.Height();
+      }
+      FAIL() << "the arrow stayed hidden after input " << i << "; " << RecentInputs();
+    }
     if (i % kCheckEvery == 0 || i == inputs) {
       ASSERT_TRUE(program_->Running()) << "the program ended after input " << i;
       const auto counts = s_.WinProbe().Counts(kExe);
@@ -307,7 +353,7 @@ TEST_F(Endurance, RandomInputKeepsTheProgramAliveAndItsObjectsFlat) {
                     << " minimized " << w.minimized << " at " << w.rect.left << ","
                     << w.rect.top << " size " << w.rect.Width() << "x" << w.rect.Height();
     }
-    FAIL() << "the arrow is not visible at the end";
+    FAIL() << "the arrow is not visible at the end; " << RecentInputs();
   }
   // Settled when two looks 1.5 s apart agree (a queue of fades can take a while).
   std::optional<Seen> before;

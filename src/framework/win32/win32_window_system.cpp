@@ -477,6 +477,10 @@ LRESULT Win32WindowSystem::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, 
             return 0;
           }
           break;
+        case SC_KEYMENU:
+          // This window has the keyboard while the arrow is hidden (a colour pick); menu
+          // mode on it would be invisible and hold the program with the arrow hidden.
+          return 0;
         default:
           break;
       }

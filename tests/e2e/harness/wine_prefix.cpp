@@ -138,8 +138,10 @@ WinePrefix::~WinePrefix() {
 
 std::vector<std::pair<std::string, std::string>> WinePrefix::Environment(
     const std::string& display, const std::string& locale) const {
+  // A failing run can be traced with Wine's own channels, e.g. QD_E2E_WINEDEBUG=+win.
+  const char* trace = std::getenv("QD_E2E_WINEDEBUG");
   return {{"WINEPREFIX", root_.string()},
-          {"WINEDEBUG", "-all"},
+          {"WINEDEBUG", trace != nullptr && *trace != '\0' ? trace : "-all"},
           {"WINEDLLOVERRIDES", kDllOverrides},
           {"DISPLAY", display},
           {"LC_ALL", locale.empty() ? "en_US.UTF-8" : locale}};
