@@ -54,21 +54,6 @@ std::string ReadText(const fs::path& path) {
   return text.str();
 }
 
-// The Windows process is the one whose command line names the exe: `wine` execs its
-// loader in place, but look at the whole process group in case a wrapper stays in between.
-std::optional<pid_t> WindowsProcess(pid_t launched, const std::string& exeName) {
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    const pid_t pid = static_cast<pid_t>(std::atol(name.c_str()));
-    if (getpgid(pid) != launched) continue;
-    std::string cmdline = ReadText(entry.path() / "cmdline");
-    std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
-    if (cmdline.find(exeName) != std::string::npos) return pid;
-  }
-  return std::nullopt;
-}
-
 std::optional<ProcessUse> Use(pid_t pid) {
   const std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
   const auto close = stat.rfind(')');
@@ -84,10 +69,7 @@ std::optional<ProcessUse> Use(pid_t pid) {
   for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
     use.runNs += std::atof(ReadText(task.path() / "schedstat").c_str());
   }
-  std::istringstream status(ReadText("/proc/" + std::to_string(pid) + "/status"));
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) use.peakKiB = std::atol(line.c_str() + 6);
-  }
+  if (const auto memory = Memory(pid)) use.peakKiB = memory->peakKiB;
   return use;
 }
 

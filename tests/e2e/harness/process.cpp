@@ -9,6 +9,10 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -148,6 +152,49 @@ RunResult Run(const ProcessOptions& options, Clock::duration timeout) {
   result.output = process.ReadStdout(timeout);
   result.status = process.WaitFor(std::max(Clock::duration::zero(), deadline - Clock::now()));
   return result;
+}
+
+namespace {
+
+std::string ReadProcText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+std::optional<pid_t> WindowsProcess(pid_t launched, const std::string& exeName) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (auto it = fs::directory_iterator("/proc", ec); it != fs::directory_iterator();
+       it.increment(ec)) {
+    if (ec) break;
+    const std::string name = it->path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const auto pid = static_cast<pid_t>(std::atol(name.c_str()));
+    if (getpgid(pid) != launched) continue;
+    std::string cmdline = ReadProcText(it->path() / "cmdline");
+    std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+    if (cmdline.find(exeName) != std::string::npos) return pid;
+  }
+  return std::nullopt;
+}
+
+std::optional<MemoryUse> Memory(pid_t pid) {
+  std::istringstream status(ReadProcText("/proc/" + std::to_string(pid) + "/status"));
+  MemoryUse use;
+  bool found = false;
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) {
+      use.residentKiB = std::atol(line.c_str() + 6);
+      found = true;
+    } else if (line.rfind("VmHWM:", 0) == 0) {
+      use.peakKiB = std::atol(line.c_str() + 6);
+    }
+  }
+  return found ? std::optional<MemoryUse>(use) : std::nullopt;
 }
 
 }  // namespace qd::e2e

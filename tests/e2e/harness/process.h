@@ -60,6 +60,16 @@ struct RunResult {
 // Runs to completion or to the deadline, capturing stdout.
 RunResult Run(const ProcessOptions& options, Clock::duration timeout);
 
+// The Windows process a `wine` launch became: the one in the launched process group whose
+// command line names the exe (`wine` execs its loader in place, but a wrapper may stay).
+std::optional<pid_t> WindowsProcess(pid_t launched, const std::string& exeName);
+
+struct MemoryUse {
+  long residentKiB = 0;  // VmRSS
+  long peakKiB = 0;      // VmHWM
+};
+std::optional<MemoryUse> Memory(pid_t pid);
+
 // Only for the polling interval of WaitUntil and the like, never to wait for an outcome.
 void PauseFor(Clock::duration interval);
 
