@@ -31,24 +31,13 @@ fs::path CorpusDir() { return fs::path(__FILE__).parent_path() / "data" / "hosti
 
 void StartUp() { test::PrepareSettingsStartUp(kWorkAreaWidth, kWorkAreaHeight, kPath); }
 
-struct State {
-  bool locked = false;
-  bool esc = true;
-  int x = 960;
-  int y = 540;
-  int size = 4;
-  int orientation = 0;
-  TColor color = 255;
-  int colorIndex = 0;
-  int alpha = 18;
+struct State : test::LoadedPointer {
   std::vector<std::string> custom;  // the sixteen "ColorA=..." lines
   friend bool operator==(const State&, const State&) = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const State& s) {
-  os << "locked " << s.locked << " esc " << s.esc << " tip " << s.x << "," << s.y << " size "
-     << s.size << " orientation " << s.orientation << " color " << s.color << " index "
-     << s.colorIndex << " alpha " << s.alpha << " custom";
+  os << static_cast<const test::LoadedPointer&>(s) << " custom";
   for (const auto& line : s.custom) os << " " << line.substr(0, 40);
   return os;
 }
@@ -69,16 +58,7 @@ Loaded Load(test::FakeWindowSystem& ws) {
   Loaded loaded;
   TColor color = 0;
   loaded.result = LoadSettings(ws, color, loaded.state.custom);
-  State& s = loaded.state;
-  s.locked = Pointer.SettingsLocked;
-  s.esc = Pointer.EscTerminates;
-  s.x = Pointer.TipPosX;
-  s.y = Pointer.TipPosY;
-  s.size = Pointer.Size;
-  s.orientation = Pointer.Orientation;
-  s.color = color;
-  s.colorIndex = Pointer.ColorIndex;
-  s.alpha = Pointer.CurrentAlphaIndex;
+  static_cast<test::LoadedPointer&>(loaded.state) = test::LoadedPointerState(color);
   return loaded;
 }
 

@@ -21,36 +21,7 @@ void StartUp(int workAreaWidth, int workAreaHeight) {
   test::PrepareSettingsStartUp(workAreaWidth, workAreaHeight, kPath);
 }
 
-struct Loaded {
-  bool locked = false;
-  bool esc = true;
-  int x = 960;
-  int y = 540;
-  int size = 4;
-  int orientation = 0;
-  TColor color = 255;
-  int colorIndex = 0;
-  int alpha = 18;
-  friend bool operator==(const Loaded&, const Loaded&) = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Loaded& l) {
-  return os << "locked " << l.locked << " esc " << l.esc << " tip " << l.x << "," << l.y << " size "
-            << l.size << " orientation " << l.orientation << " color " << l.color << " index "
-            << l.colorIndex << " alpha " << l.alpha;
-}
-
-Loaded LoadedState(TColor color) {
-  return {Pointer.SettingsLocked,
-          Pointer.EscTerminates,
-          Pointer.TipPosX,
-          Pointer.TipPosY,
-          Pointer.Size,
-          Pointer.Orientation,
-          color,
-          Pointer.ColorIndex,
-          Pointer.CurrentAlphaIndex};
-}
+using Loaded = test::LoadedPointer;
 
 struct LoadCase {
   const char* what;
@@ -119,7 +90,7 @@ TEST(LoadSettings, FileContentToLoadedValues) {
     std::vector<std::string> custom;
     const SettingsLoadResult result = LoadSettings(ws, color, custom);
     EXPECT_FALSE(result.readFailed) << c.what;
-    EXPECT_EQ(LoadedState(color), c.expected) << c.what;
+    EXPECT_EQ(test::LoadedPointerState(color), c.expected) << c.what;
     EXPECT_EQ(custom.size(), 16U) << c.what;
   }
 }
@@ -166,7 +137,7 @@ TEST(LoadSettings, UnreadableFileGivesDefaultsAndTheSystemMessage) {
   const SettingsLoadResult result = LoadSettings(ws, color, custom);
   EXPECT_TRUE(result.readFailed);
   EXPECT_EQ(result.error, "Access denied");
-  EXPECT_EQ(LoadedState(color), Loaded{});
+  EXPECT_EQ(test::LoadedPointerState(color), Loaded{});
   EXPECT_EQ(custom.size(), 16U);
   EXPECT_EQ(custom[15], "ColorP=1FFFFFFF");
 }
@@ -268,7 +239,7 @@ TEST(SaveSettings, WhatIsSavedLoadsBackTheSame) {
   TColor loadedColor = 0;
   std::vector<std::string> loadedCustom;
   LoadSettings(ws, loadedColor, loadedCustom);
-  EXPECT_EQ(LoadedState(loadedColor), (Loaded{.locked = true,
+  EXPECT_EQ(test::LoadedPointerState(loadedColor), (Loaded{.locked = true,
                                               .esc = false,
                                               .x = 33,
                                               .y = 1047,
