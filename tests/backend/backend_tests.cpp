@@ -185,10 +185,8 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
   ws.DestroyAppWindow(window);
 }
 
-// The double-click colour pick hides the arrow and shows it again; shown again it must have
-// the keyboard back, or the keys that follow go to whatever window took it meanwhile.
-void TestShowAgainTakesTheKeyboard(qd::win32::Win32WindowSystem& ws) {
-  RecordingEvents events;
+// A small top-most window, shown in front with the keyboard, as the arrow is after start.
+qd::NativeWindow ShowInFront(qd::win32::Win32WindowSystem& ws, RecordingEvents& events) {
   qd::WindowParams params;
   params.bounds = {10, 10, 60, 60};
   params.topMost = true;
@@ -198,6 +196,15 @@ void TestShowAgainTakesTheKeyboard(qd::win32::Win32WindowSystem& ws) {
   ::SetForegroundWindow(hwnd);
   ws.ProcessMessages();
   Check(::GetFocus() == hwnd, "the shown window has the keyboard");
+  return window;
+}
+
+// The double-click colour pick hides the arrow and shows it again; shown again it must have
+// the keyboard back, or the keys that follow go to whatever window took it meanwhile.
+void TestShowAgainTakesTheKeyboard(qd::win32::Win32WindowSystem& ws) {
+  RecordingEvents events;
+  const qd::NativeWindow window = ShowInFront(ws, events);
+  HWND hwnd = reinterpret_cast<HWND>(window);
   ws.ShowAppWindow(window, false);
   ws.ProcessMessages();
   Check(::GetFocus() != hwnd, "a hidden window has lost the keyboard");
@@ -229,16 +236,10 @@ void CALLBACK LeaveMenuMode(HWND /*unused*/, UINT /*unused*/, UINT_PTR /*unused*
 // the loop would hold the program, the arrow hidden, until something ended it.
 void TestNoMenuModeOnTheTaskBarWindow(qd::win32::Win32WindowSystem& ws) {
   RecordingEvents events;
-  qd::WindowParams params;
-  params.bounds = {10, 10, 60, 60};
-  params.topMost = true;
-  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  const qd::NativeWindow window = ShowInFront(ws, events);
   HWND hwnd = reinterpret_cast<HWND>(window);
   HWND taskBarWindow = ::GetWindow(hwnd, GW_OWNER);
   Check(taskBarWindow != nullptr, "the window is owned by the task-bar window");
-  ::ShowWindow(hwnd, SW_SHOW);
-  ::SetForegroundWindow(hwnd);
-  ws.ProcessMessages();
   ws.ShowAppWindow(window, false);
   ws.ProcessMessages();
   for (const LPARAM key : {LPARAM{0}, LPARAM{' '}}) {
@@ -269,15 +270,8 @@ DWORD WINAPI CloseMessageBox(void* /*unused*/) {
 // keyboard must have it again, or F1, Esc and the keys after the help reach nothing.
 void TestMessageBoxGivesTheKeyboardBack(qd::win32::Win32WindowSystem& ws) {
   RecordingEvents events;
-  qd::WindowParams params;
-  params.bounds = {10, 10, 60, 60};
-  params.topMost = true;
-  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  const qd::NativeWindow window = ShowInFront(ws, events);
   HWND hwnd = reinterpret_cast<HWND>(window);
-  ::ShowWindow(hwnd, SW_SHOW);
-  ::SetForegroundWindow(hwnd);
-  ws.ProcessMessages();
-  Check(::GetFocus() == hwnd, "the shown window has the keyboard");
   HANDLE closer = ::CreateThread(nullptr, 0, CloseMessageBox, nullptr, 0, nullptr);
   ws.ShowMessageBox(window, "text", "backend test", qd::MessageKind::Plain);
   DWORD closed = 1;
