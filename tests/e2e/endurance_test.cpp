@@ -17,11 +17,11 @@
 #include <deque>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
 
+#include "arrow_run.h"
 #include "session.h"
 
 namespace qd::e2e {
@@ -91,23 +91,6 @@ Ini ParseIni(const std::string& text) {
     }
   }
   return ini;
-}
-
-std::optional<fs::path> FindSettingsFile(const fs::path& driveC) {
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(driveC / "users", ec);
-       it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (ec) break;
-    if (it->path().filename() == "Quiverdart.ini") return it->path();
-  }
-  return std::nullopt;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // What can be seen of the arrow from outside: where, in what colour, how opaque.
@@ -427,9 +410,9 @@ TEST_F(Endurance, RandomInputKeepsTheProgramAliveAndItsObjectsFlat) {
   const auto status = program_->WaitFor(kExitTimeout);
   ASSERT_TRUE(status && status->exited && status->code == 0) << "no orderly end";
 
-  const auto file = FindSettingsFile(s_.Prefix().DriveC());
+  const auto file = FindSettingsFile(s_.Prefix());
   ASSERT_TRUE(file) << "no settings file written";
-  const Ini ini = ParseIni(ReadFile(*file));
+  const Ini ini = ParseIni(ReadText(*file));
   ASSERT_TRUE(ini.contains("Pointer") && ini.contains("Colors"));
   const auto& p = ini.at("Pointer");
   for (const char* key : {"SettingsLocked", "EscTerminates", "TipPosX", "TipPosY", "Size",

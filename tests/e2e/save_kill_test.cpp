@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "arrow_run.h"
 #include "session.h"
 
 namespace qd::e2e {
@@ -21,26 +21,9 @@ namespace fs = std::filesystem;
 
 constexpr char kExe[] = "Quiverdart.exe";
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
-}
-
-std::optional<fs::path> FindSettingsFile(const fs::path& driveC) {
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(driveC / "users", ec);
-       it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (ec) break;
-    if (it->path().filename() == "Quiverdart.ini") return it->path();
-  }
-  return std::nullopt;
 }
 
 // An old file in a form the program never writes (LF line ends, a comment, blanks around
@@ -101,7 +84,7 @@ TEST_F(SaveKill, FileIsAlwaysTheOldOrTheNewOneWhole) {
   ASSERT_TRUE(shown);
   AskToClose(*shown);
   ASSERT_TRUE(program->WaitFor(kExitTimeout));
-  const auto file = FindSettingsFile(s_.Prefix().DriveC());
+  const auto file = FindSettingsFile(s_.Prefix());
   ASSERT_TRUE(file) << "no settings file written";
   const std::string oldFile = OldFile();
   WriteFile(*file, oldFile);
@@ -110,7 +93,7 @@ TEST_F(SaveKill, FileIsAlwaysTheOldOrTheNewOneWhole) {
   AskToClose(*shown);
   const auto status = program->WaitFor(kExitTimeout);
   ASSERT_TRUE(status && status->exited && status->code == 0);
-  const std::string newFile = ReadFile(*file);
+  const std::string newFile = ReadText(*file);
   ASSERT_NE(newFile, oldFile);
   ASSERT_NE(newFile.find("Note5999=nnnn"), std::string::npos) << "unknown keys were lost";
 
@@ -125,7 +108,7 @@ TEST_F(SaveKill, FileIsAlwaysTheOldOrTheNewOneWhole) {
     AskToClose(*shown);
     PauseFor(delay);
     program->Kill();
-    const std::string after = ReadFile(*file);
+    const std::string after = ReadText(*file);
     const bool isOld = after == oldFile;
     const bool isNew = after == newFile;
     EXPECT_TRUE(isOld || isNew) << "round " << round << ", killed " << delay.count()

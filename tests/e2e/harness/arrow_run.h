@@ -51,6 +51,19 @@ inline std::filesystem::path AppDataFolder(const WinePrefix& prefix) {
   return folder;
 }
 
+// The settings file the program wrote anywhere under the prefix's user folders, for tests
+// that let the program pick its folder.
+inline std::optional<std::filesystem::path> FindSettingsFile(const WinePrefix& prefix) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(prefix.DriveC() / "users", ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    if (it->path().filename() == "Quiverdart.ini") return it->path();
+  }
+  return std::nullopt;
+}
+
 // The integer a settings file holds under [section] key=, as the program would read it.
 inline std::optional<long> IniInteger(const std::string& text, const std::string& section,
                                       const std::string& key) {
