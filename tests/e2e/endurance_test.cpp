@@ -339,6 +339,10 @@ TEST_F(Endurance, RandomInputKeepsTheProgramAliveAndItsObjectsFlat) {
     OneInput();
     // Hidden only for the moment of a colour pick; gone for longer, the presenter has lost it.
     if (!ArrowShown()) {
+      if (const auto ended = program_->WaitFor(0s)) {
+        FAIL() << "the program ended (" << (ended->exited ? "exit code " : "signal ")
+               << ended->code << ") after input " << i << "; " << RecentInputs();
+      }
       for (const auto& w : s_.WinProbe().Windows(kExe)) {
         ADD_FAILURE() << "window " << w.className << " \"" << w.title << "\" visible "
                       << w.visible << " minimized " << w.minimized << " at " << w.rect.left
