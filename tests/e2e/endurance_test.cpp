@@ -33,7 +33,8 @@ constexpr int kWidth = 1280;
 constexpr int kHeight = 1024;
 constexpr char kExe[] = "Quiverdart.exe";
 constexpr int kCheckEvery = 100;
-constexpr int kEdgeReach = 100;
+constexpr int kEdgeReach = 300;
+constexpr int kLargeArrow = 400;
 
 long EnvOr(const char* name, long fallback) {
   const char* value = std::getenv(name);
@@ -140,11 +141,43 @@ class Endurance : public testing::Test {
     return Rect{kWidth / 2, kHeight / 2, 1, 1};
   }
 
+  // A point of the arrow's shape on the screen, whatever its colour or opacity (a faded
+  // arrow shows nothing on a screenshot but still takes the mouse).
   std::pair<int, int> PointOnArrow() {
     const Rect r = Bounds();
-    const auto inside = InsidePoints(s_.X(), r);
-    if (inside.empty()) return {r.x + r.width / 2, r.y + r.height / 2};
-    return inside[std::uniform_int_distribution<std::size_t>(0, inside.size() - 1)(random_)];
+    std::vector<Rect> onScreen;
+    long area = 0;
+    for (const Rect& part : s_.X().ShapeRectangles(window_)) {
+      const int left = std::max(part.x, 0);
+      const int top = std::max(part.y, 0);
+      const int right = std::min(part.x + part.width, kWidth);
+      const int bottom = std::min(part.y + part.height, kHeight);
+      if (left < right && top < bottom) {
+        onScreen.push_back(Rect{left, top, right - left, bottom - top});
+        area += static_cast<long>(right - left) * (bottom - top);
+      }
+    }
+    if (onScreen.empty()) {
+      return {std::clamp(r.x + r.width / 2, 0, kWidth - 1),
+              std::clamp(r.y + r.height / 2, 0, kHeight - 1)};
+    }
+    long chosen = std::uniform_int_distribution<long>(0, area - 1)(random_);
+    for (const Rect& part : onScreen) {
+      const long partArea = static_cast<long>(part.width) * part.height;
+      if (chosen < partArea) {
+        return {part.x + static_cast<int>(chosen % part.width),
+                part.y + static_cast<int>(chosen / part.width)};
+      }
+      chosen -= partArea;
+    }
+    return {onScreen.back().x, onScreen.back().y};
+  }
+
+  // Over this, size steps only shrink the arrow: turned about a tip near an edge, a larger
+  // one could swing wholly off the screen and leave the run nothing to hit.
+  bool ArrowLarge() {
+    const Rect r = Bounds();
+    return r.width > kLargeArrow || r.height > kLargeArrow;
   }
 
   int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
@@ -224,14 +257,13 @@ class Endurance : public testing::Test {
       Note("move near" + at);
     } else if (kind < 45) {  // drags from the arrow, sometimes with Shift or Ctrl held
       const unsigned held = static_cast<unsigned>(Pick(0, 3)) & (kShift | kCtrl);
-      // The window's centre stays well inside the screen: a large arrow turned about a tip
-      // near an edge could otherwise swing wholly off it, and the rest of the run would
-      // have nothing to hit.
+      // The window's centre stays well inside the screen, so its tip does too, and turns
+      // about the tip keep some of the arrow within reach.
       const Rect r = Bounds();
       const auto reach = [](int from, int centre, int size) {
-        const int low = std::max(kEdgeReach, from + kEdgeReach - centre);
-        const int high = std::min(size - kEdgeReach, from + size - kEdgeReach - centre);
-        return low <= high ? std::pair{low, high} : std::pair{kEdgeReach, size - kEdgeReach};
+        const int low = std::max(0, from + kEdgeReach - centre);
+        const int high = std::min(size - 1, from + size - kEdgeReach - centre);
+        return low <= high ? std::pair{low, high} : std::pair{0, size - 1};
       };
       const auto [lowX, highX] = reach(x, r.x + r.width / 2, kWidth);
       const auto [lowY, highY] = reach(y, r.y + r.height / 2, kHeight);
@@ -247,13 +279,17 @@ class Endurance : public testing::Test {
       Note("drag from" + at + " held " + std::to_string(held));
     } else if (kind < 70) {  // wheel under every modifier combination
       in.MoveTo(x, y);
-      const int clicks = Pick(0, 1) == 0 ? -Pick(1, 3) : Pick(1, 3);
+      int clicks = Pick(0, 1) == 0 ? -Pick(1, 3) : Pick(1, 3);
+      if (modifiers == kShift && ArrowLarge()) clicks = -std::abs(clicks);
       in.Wheel(clicks, modifiers);
       Note("wheel " + std::to_string(clicks) + at + mods);
     } else if (kind < 85) {  // keys: cursor keys (also with modifiers), space, F3
       in.MoveTo(x, y);
       const KeySym keys[] = {XK_Left, XK_Right, XK_Up, XK_Down, XK_space, XK_F3};
-      const KeySym key = keys[Pick(0, 5)];
+      KeySym key = keys[Pick(0, 5)];
+      if (modifiers == kShift && ArrowLarge() && (key == XK_Right || key == XK_Up)) {
+        key = key == XK_Right ? XK_Left : XK_Down;
+      }
       in.Key(key, key == XK_Left || key == XK_Right || key == XK_Up || key == XK_Down
                       ? modifiers
                       : kNoModifier);

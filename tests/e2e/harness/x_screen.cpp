@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/extensions/shape.h>
 
 #include <iomanip>
 #include <stdexcept>
@@ -164,6 +165,21 @@ std::optional<Rect> XScreen::Geometry(Window window) {
   Window child = 0;
   if (!XTranslateCoordinates(display_, window, root_, 0, 0, &x, &y, &child)) return std::nullopt;
   return Rect{x, y, attributes.width, attributes.height};
+}
+
+std::vector<Rect> XScreen::ShapeRectangles(Window window) {
+  std::vector<Rect> result;
+  const auto at = Geometry(window);
+  if (!at) return result;
+  int count = 0;
+  int ordering = 0;
+  XRectangle* rectangles = XShapeGetRectangles(display_, window, ShapeBounding, &count, &ordering);
+  for (int i = 0; i < count; ++i) {
+    result.push_back(Rect{at->x + rectangles[i].x, at->y + rectangles[i].y, rectangles[i].width,
+                          rectangles[i].height});
+  }
+  if (rectangles != nullptr) XFree(rectangles);
+  return result;
 }
 
 std::vector<MappedWindow> XScreen::MappedWindows() {

@@ -81,6 +81,9 @@ class XScreen {
   // Absolute geometry now, or nothing if the window is gone.
   std::optional<Rect> Geometry(Window window);
   std::vector<MappedWindow> MappedWindows();
+  // The window's bounding shape as screen rectangles (Wine sets it from the window region);
+  // the whole window if it has none, nothing if the window is gone.
+  std::vector<Rect> ShapeRectangles(Window window);
 
   Rgb Pixel(int x, int y);
 
