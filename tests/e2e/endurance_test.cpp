@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -244,6 +244,15 @@ class Endurance : public testing::Test {
            WaitUntil(20s, [&] { return ArrowMapped() || ArrowShownOffScreen(); }, 200ms);
   }
 
+  // Every window of the program as Windows sees it, to say where the arrow went.
+  void ReportWindows() {
+    for (const auto& w : s_.WinProbe().Windows(kExe)) {
+      ADD_FAILURE() << "window " << w.className << " \"" << w.title << "\" visible " << w.visible
+                    << " minimized " << w.minimized << " at " << w.rect.left << ","
+                    << w.rect.top << " size " << w.rect.Width() << "x" << w.rect.Height();
+    }
+  }
+
   void OneInput() {
     XInput& in = s_.Input();
     const int kind = Pick(0, 99);
@@ -383,12 +392,7 @@ TEST_F(Endurance, RandomInputKeepsTheProgramAliveAndItsObjectsFlat) {
         FAIL() << "the program ended (" << (ended->exited ? "exit code " : "signal ")
                << ended->code << ") after input " << i << "; " << RecentInputs();
       }
-      for (const auto& w : s_.WinProbe().Windows(kExe)) {
-        ADD_FAILURE() << "window " << w.className << " \"" << w.title << "\" visible "
-                      << w.visible << " minimized " << w.minimized << " at " << w.rect.left
-                      << "," << w.rect.top << " size " << w.rect.Width() << "x"
-                      << w.rect.Height();
-      }
+      ReportWindows();
       FAIL() << "the arrow stayed hidden after input " << i << "; " << RecentInputs();
     }
     if (i == kWarmUpInputs && windowsPid) memoryWarm = Memory(*windowsPid).value_or(MemoryUse{});
@@ -407,11 +411,7 @@ TEST_F(Endurance, RandomInputKeepsTheProgramAliveAndItsObjectsFlat) {
   CloseDialogs();
   std::optional<ProbeWindow> arrow;
   if (!WaitUntil(60s, [&] { return (arrow = Arrow()).has_value(); }, 500ms)) {
-    for (const auto& w : s_.WinProbe().Windows(kExe)) {
-      ADD_FAILURE() << "window " << w.className << " \"" << w.title << "\" visible " << w.visible
-                    << " minimized " << w.minimized << " at " << w.rect.left << ","
-                    << w.rect.top << " size " << w.rect.Width() << "x" << w.rect.Height();
-    }
+    ReportWindows();
     FAIL() << "the arrow is not visible at the end; " << RecentInputs();
   }
   // Settled when two looks 1.5 s apart agree (a queue of fades can take a while).
