@@ -14,7 +14,6 @@
 // baseline.exe shows the same kind of window but does not drag, so there is no floor to
 // measure against here.
 #include <X11/Xlib.h>
-#include <sys/select.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -76,14 +75,7 @@ class MoveWatch {
           moves_.push_back({Clock::now(), event.xconfigure.x});
         }
       }
-      const auto left = until - Clock::now();
-      if (left <= Clock::duration::zero()) return;
-      const auto us = std::chrono::duration_cast<std::chrono::microseconds>(left).count();
-      timeval wait{static_cast<time_t>(us / 1000000), static_cast<suseconds_t>(us % 1000000)};
-      fd_set readable;
-      FD_ZERO(&readable);
-      FD_SET(fd, &readable);
-      select(fd + 1, &readable, nullptr, nullptr, &wait);
+      if (!WaitReadable(fd, until)) return;
     }
   }
 

@@ -14,7 +14,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
-#include <sys/select.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -98,14 +97,7 @@ class Watch {
         const auto now = Clock::now();
         if (done(event)) return now;
       }
-      const auto left = deadline - Clock::now();
-      if (left <= Clock::duration::zero()) return std::nullopt;
-      const auto us = std::chrono::duration_cast<std::chrono::microseconds>(left).count();
-      timeval wait{static_cast<time_t>(us / 1000000), static_cast<suseconds_t>(us % 1000000)};
-      fd_set readable;
-      FD_ZERO(&readable);
-      FD_SET(fd, &readable);
-      select(fd + 1, &readable, nullptr, nullptr, &wait);
+      if (!WaitReadable(fd, deadline)) return std::nullopt;
     }
   }
 

@@ -165,6 +165,15 @@ std::string ReadProcText(const std::filesystem::path& path) {
 
 }  // namespace
 
+bool WaitReadable(int fd, Clock::time_point until) {
+  const auto left = until - Clock::now();
+  if (left <= Clock::duration::zero()) return false;
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  pollfd watched{fd, POLLIN, 0};
+  poll(&watched, 1, static_cast<int>(ms));
+  return true;
+}
+
 std::optional<pid_t> WindowsProcess(pid_t launched, const std::string& exeName) {
   namespace fs = std::filesystem;
   std::error_code ec;

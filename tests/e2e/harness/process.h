@@ -70,6 +70,10 @@ struct MemoryUse {
 };
 std::optional<MemoryUse> Memory(pid_t pid);
 
+// Waits until the descriptor has something to read or the deadline comes; false, without
+// waiting, once the deadline has passed.
+bool WaitReadable(int fd, Clock::time_point until);
+
 // Only for the polling interval of WaitUntil and the like, never to wait for an outcome.
 void PauseFor(Clock::duration interval);
 
