@@ -7,8 +7,10 @@ namespace qd::e2e {
 
 namespace fs = std::filesystem;
 
-Session::Session(int width, int height)
-    : screen_(width, height),
+Session::Session(int width, int height) : Session(std::vector<Rect>{Rect{0, 0, width, height}}) {}
+
+Session::Session(const std::vector<Rect>& monitors)
+    : screen_(monitors),
       x_(screen_.Display()),
       input_(x_.Connection()),
       probe_(prefix_, screen_.Display()) {}

@@ -1,5 +1,5 @@
-// One end-to-end session: a private X screen of a given size, watched from before the first
-// window appears, a private Wine prefix, input, and the probe.
+// One end-to-end session: a private X screen of a given size or monitors, watched from
+// before the first window appears, a private Wine prefix, input, and the probe.
 #pragma once
 
 #include <memory>
@@ -22,6 +22,8 @@ inline constexpr Clock::duration kExitTimeout = 20s;
 class Session {
  public:
   Session(int width, int height);
+  // Several monitors, the first the primary at 0,0 (see VirtualScreen).
+  explicit Session(const std::vector<Rect>& monitors);
 
   // Copies a Windows program into the prefix as C:\Programs\<name>, so that whatever it
   // writes beside itself stays in the prefix; returns that Windows path.
