@@ -233,6 +233,54 @@ bool HeldFile::Release() {
   return holder_.WaitFor(30s).has_value();
 }
 
+std::ostream& operator<<(std::ostream& out, const ProbeMonitor& m) {
+  const auto rect = [&out](const WinRect& r) -> std::ostream& {
+    return out << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+  };
+  out << m.device << " rect ";
+  rect(m.rect) << " work ";
+  return rect(m.work) << (m.primary ? " primary" : "");
+}
+
+std::optional<std::vector<ProbeMonitor>> Probe::ParseMonitors(const std::string& output) {
+  std::vector<ProbeMonitor> monitors;
+  std::istringstream in(output);
+  std::string line;
+  try {
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      auto f = Fields(line);
+      if (f[""] == "end") return monitors;
+      if (f[""] == "monitor") {
+        monitors.push_back({Unescaped(f["device"]), Rectangle(f["rect"]), Rectangle(f["work"]),
+                            f["primary"] == "1"});
+      }
+    }
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  return std::nullopt;  // cut off before "end"
+}
+
+std::optional<std::vector<ProbeMonitor>> Probe::Monitors() const {
+  const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "monitors"}, 30s);
+  return ParseMonitors(result.output);
+}
+
+bool Probe::SwitchMonitorOff(const std::string& device) const {
+  const RunResult result =
+      prefix_.Run(display_, {HelperPath("probe.exe"), "display", device, "off"}, 60s);
+  return result.status && result.status->exited && result.status->code == 0;
+}
+
+bool Probe::SwitchMonitorOn(const std::string& device, const WinRect& rect) const {
+  const std::string place = std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
+                            std::to_string(rect.right) + "," + std::to_string(rect.bottom);
+  const RunResult result =
+      prefix_.Run(display_, {HelperPath("probe.exe"), "display", device, "on", place}, 60s);
+  return result.status && result.status->exited && result.status->code == 0;
+}
+
 bool Probe::Post(std::uintptr_t hwnd, const std::string& command) const {
   std::ostringstream handle;
   handle << std::hex << hwnd;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,6 +91,16 @@ struct ProbeCounts {
   unsigned long timerTicks = 0;
 };
 
+// A monitor as EnumDisplayMonitors and GetMonitorInfo give it, in Windows coordinates.
+struct ProbeMonitor {
+  std::string device;  // \\.\DISPLAY1
+  WinRect rect;
+  WinRect work;
+  bool primary = false;
+  bool operator==(const ProbeMonitor&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const ProbeMonitor& m);
+
 // One section of an INI file as the Windows profile functions read it.
 struct ProbeIniSection {
   std::string name;
@@ -143,11 +154,20 @@ class Probe {
   // The open popup menus of the processes with this image name; nothing if the probe failed.
   std::optional<std::vector<ProbeMenu>> Menus(const std::string& imageName) const;
 
+  // The monitors Windows programs see now; nothing if the probe failed.
+  std::optional<std::vector<ProbeMonitor>> Monitors() const;
+  // Switches a monitor (\\.\DISPLAY2) off, or on at a place and size, through
+  // ChangeDisplaySettingsEx: the X output follows and running programs get WM_DISPLAYCHANGE.
+  // A 32-bit Wine can do so only with the 32-bit libXrandr (libxrandr2:i386).
+  bool SwitchMonitorOff(const std::string& device) const;
+  bool SwitchMonitorOn(const std::string& device, const WinRect& rect) const;
+
   // Parses the probe's output; exposed for the rig's own tests.
   static std::optional<std::vector<ProbeWindow>> Parse(const std::string& output);
   static std::optional<std::vector<ProbeIniSection>> ParseIni(const std::string& output);
   static std::optional<ProbeCounts> ParseCounts(const std::string& output);
   static std::optional<std::vector<ProbeMenu>> ParseMenus(const std::string& output);
+  static std::optional<std::vector<ProbeMonitor>> ParseMonitors(const std::string& output);
 
  private:
   bool Post(std::uintptr_t hwnd, const std::string& command) const;

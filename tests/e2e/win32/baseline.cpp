@@ -3,8 +3,12 @@
 // the end-to-end rig is checked against it.
 //
 //   baseline.exe [alpha]   alpha 0..255 makes the window layered with that constant alpha
+//
+// Each WM_DISPLAYCHANGE it gets shows in its title, "Baseline, display change <n>: <w>x<h>",
+// so that the rig can see a running program told of a monitor switched off or on.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,7 +17,13 @@
 namespace {
 
 LRESULT CALLBACK BaselineWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) {
+  if (message == WM_DISPLAYCHANGE) {
+    static int changes = 0;
+    char title[64];
+    std::snprintf(title, sizeof title, "Baseline, display change %d: %ux%u", ++changes,
+                  static_cast<unsigned>(LOWORD(lParam)), static_cast<unsigned>(HIWORD(lParam)));
+    SetWindowTextA(window, title);
+  } else if (message == WM_DESTROY) {
     PostQuitMessage(0);
     return 0;
   }

@@ -24,6 +24,14 @@
 //       each open popup menu ("#32768") of those processes: its window rectangle, and per
 //       item the caption and the shortcut text after the tab, checked, grayed and
 //       highlighted, and the item's screen rectangle; read inside the program by probe_menu.dll
+//   probe.exe monitors
+//       each monitor as EnumDisplayMonitors lists it: device name, rectangle, work area and
+//       whether it is the primary
+//   probe.exe display <device> off
+//   probe.exe display <device> on <left,top,right,bottom>
+//       switches a monitor (\\.\DISPLAY2) off, or on at that place and size, with
+//       ChangeDisplaySettingsEx, as the display settings would: the X output follows, and
+//       running programs get WM_DISPLAYCHANGE
 //
 // Output: one record per line, tab-separated key=value fields, the record kind first; texts
 // are the raw ANSI bytes with control, non-ASCII and backslash bytes written as \xHH.
@@ -441,6 +449,49 @@ int Menus(char** argv) {
   return 0;
 }
 
+BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+  MONITORINFOEXA info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoA(monitor, &info)) return TRUE;
+  const RECT& r = info.rcMonitor;
+  const RECT& w = info.rcWork;
+  std::printf("monitor\tdevice=%s\trect=%ld,%ld,%ld,%ld\twork=%ld,%ld,%ld,%ld\tprimary=%d\n",
+              Escaped(info.szDevice).c_str(), r.left, r.top, r.right, r.bottom, w.left, w.top,
+              w.right, w.bottom, (info.dwFlags & MONITORINFOF_PRIMARY) != 0 ? 1 : 0);
+  return TRUE;
+}
+
+int Monitors() {
+  EnumDisplayMonitors(nullptr, nullptr, PrintMonitor, 0);
+  std::printf("end\n");
+  return 0;
+}
+
+// Stores the monitor's new mode in the registry first and then applies every stored change
+// at once, the way the display settings detach and attach a monitor.
+int Display(int argc, char** argv) {
+  const bool on = std::strcmp(argv[3], "on") == 0;
+  if (on != (argc == 5) || (!on && std::strcmp(argv[3], "off") != 0)) return 2;
+  // Off is position and size 0, which detaches the monitor.
+  DEVMODEA mode{};
+  mode.dmSize = sizeof mode;
+  mode.dmFields = DM_POSITION | DM_PELSWIDTH | DM_PELSHEIGHT;
+  if (on) {
+    long left = 0, top = 0, right = 0, bottom = 0;
+    if (std::sscanf(argv[4], "%ld,%ld,%ld,%ld", &left, &top, &right, &bottom) != 4) return 2;
+    mode.dmPosition = POINTL{left, top};
+    mode.dmPelsWidth = static_cast<DWORD>(right - left);
+    mode.dmPelsHeight = static_cast<DWORD>(bottom - top);
+  }
+  const LONG stored =
+      ChangeDisplaySettingsExA(argv[2], &mode, nullptr, CDS_UPDATEREGISTRY | CDS_NORESET, nullptr);
+  const LONG applied = stored == DISP_CHANGE_SUCCESSFUL
+                           ? ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr)
+                           : stored;
+  std::printf("display\tstored=%ld\tapplied=%ld\nend\n", stored, applied);
+  return applied == DISP_CHANGE_SUCCESSFUL ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -453,6 +504,10 @@ int main(int argc, char** argv) {
   if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "hold") == 0) return Hold(argc, argv);
   if (argc == 3 && std::strcmp(argv[1], "counts") == 0) return Counts(argv);
   if (argc == 3 && std::strcmp(argv[1], "menu") == 0) return Menus(argv);
+  if (argc == 2 && std::strcmp(argv[1], "monitors") == 0) return Monitors();
+  if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "display") == 0) {
+    return Display(argc, argv);
+  }
   std::fprintf(stderr,
                "usage: probe windows <image name> [x,y ...]\n"
                "       probe post <hwnd> close|minimize|restore|endsession\n"
@@ -460,6 +515,8 @@ int main(int argc, char** argv) {
                "       probe menu <image name>\n"
                "       probe ini-read <path>\n"
                "       probe ini-write <path> <section> <key> <value> [...]\n"
-               "       probe hold <path> [share-read]\n");
+               "       probe hold <path> [share-read]\n"
+               "       probe monitors\n"
+               "       probe display <device> off|on <left,top,right,bottom>\n");
   return 2;
 }
