@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "baseline_shape.h"
 #include "session.h"
@@ -35,7 +36,9 @@ const std::vector<std::pair<int, int>> kOutside = {{1, 1}, {58, 2}, {1, 29}, {58
 class BaselineSession {
  public:
   explicit BaselineSession(ScreenSize screen, const std::string& args = {})
-      : screen_(screen), session_(screen.width, screen.height) {
+      : BaselineSession(std::vector<Rect>{Rect{0, 0, screen.width, screen.height}}, args) {}
+  explicit BaselineSession(const std::vector<Rect>& monitors, const std::string& args = {})
+      : session_(monitors) {
     const std::string path = session_.Install(HelperPath("baseline.exe"), "baseline.exe");
     process_.emplace(session_.Launch(path, args.empty() ? std::vector<std::string>{}
                                                         : std::vector<std::string>{args}));
@@ -44,7 +47,8 @@ class BaselineSession {
   Session& S() { return session_; }
   Process& Program() { return *process_; }
   const std::optional<Shown>& First() const { return first_; }
-  Rect Bounds() const { return BaselineBounds(screen_); }
+  // In Windows coordinates, on the primary monitor.
+  Rect Bounds() { return BaselineBounds({session_.Screen().Width(), session_.Screen().Height()}); }
 
   std::optional<ProbeWindow> ProbeBaseline(const std::vector<std::pair<int, int>>& points) {
     for (const auto& w : session_.WinProbe().Windows("baseline.exe", points)) {
@@ -54,7 +58,6 @@ class BaselineSession {
   }
 
  private:
-  ScreenSize screen_;
   Session session_;
   std::optional<Process> process_;
   std::optional<Shown> first_;
@@ -223,6 +226,81 @@ INSTANTIATE_TEST_SUITE_P(
                                b.S().Input().Key(XK_F4, kAlt);
                              }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A presenter's two monitors: the laptop's own, primary, and a projector of 1280 x 720
+// beside or above it (Windows coordinates; left of or above the primary is negative).
+struct MonitorLayout {
+  const char* name;
+  Rect second;
+};
+
+const Rect kPrimary{0, 0, 1920, 1080};
+const std::string kPrimaryDevice = "\\\\.\\DISPLAY1";
+const std::string kSecondDevice = "\\\\.\\DISPLAY2";
+
+WinRect Corners(const Rect& r) { return {r.x, r.y, r.x + r.width, r.y + r.height}; }
+
+// With no window manager, a monitor's work area is all of it.
+ProbeMonitor Listed(const std::string& device, const Rect& r, bool primary) {
+  return {device, Corners(r), Corners(r), primary};
+}
+
+// The X root's size as the server has it now (Xlib's own figures stay those of the start).
+std::pair<unsigned, unsigned> RootSize(::Display* display) {
+  Window root = 0;
+  int x = 0;
+  int y = 0;
+  unsigned width = 0;
+  unsigned height = 0;
+  unsigned border = 0;
+  unsigned depth = 0;
+  XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &width, &height, &border,
+               &depth);
+  return {width, height};
+}
+
+class RigMonitors : public testing::TestWithParam<MonitorLayout> {};
+
+TEST_P(RigMonitors, WineListsBothAndSeesTheSecondSwitchedOffAndOn) {
+  const Rect second = GetParam().second;
+  BaselineSession b({kPrimary, second});
+  ASSERT_TRUE(b.First()) << "no window mapped";
+  const Probe& probe = b.S().WinProbe();
+  const VirtualScreen& screen = b.S().Screen();
+  ::Display* x = b.S().X().Connection();
+  // X's 0,0 is the top-left corner of both monitors together, Windows' the primary's.
+  const Rect r = b.Bounds();
+  EXPECT_EQ(b.First()->geometry,
+            (Rect{screen.XFromWindowsX(r.x), screen.YFromWindowsY(r.y), r.width, r.height}));
+  const std::vector<ProbeMonitor> both = {Listed(kPrimaryDevice, kPrimary, true),
+                                          Listed(kSecondDevice, second, false)};
+  EXPECT_EQ(probe.Monitors(), both);
+  const auto bothSize = RootSize(x);
+
+  const auto title = [&b] {
+    const auto w = b.ProbeBaseline({});
+    return w ? w->title : std::string();
+  };
+  ASSERT_TRUE(probe.SwitchMonitorOff(kSecondDevice))
+      << "ChangeDisplaySettingsEx failed; a 32-bit Wine needs libxrandr2:i386 for it";
+  EXPECT_EQ(probe.Monitors(), std::vector<ProbeMonitor>{Listed(kPrimaryDevice, kPrimary, true)});
+  EXPECT_EQ(RootSize(x), std::make_pair(1920u, 1080u));
+  // One message per change, with the primary's size.
+  EXPECT_TRUE(WaitUntil(10s, [&] { return title() == "Baseline, display change 1: 1920x1080"; }))
+      << title();
+
+  ASSERT_TRUE(probe.SwitchMonitorOn(kSecondDevice, Corners(second)));
+  EXPECT_EQ(probe.Monitors(), both);
+  EXPECT_EQ(RootSize(x), bothSize);
+  EXPECT_TRUE(WaitUntil(10s, [&] { return title() == "Baseline, display change 2: 1920x1080"; }))
+      << title();
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, RigMonitors,
+                         testing::Values(MonitorLayout{"Right", {1920, 0, 1280, 720}},
+                                         MonitorLayout{"Left", {-1280, 0, 1280, 720}},
+                                         MonitorLayout{"Above", {0, -720, 1280, 720}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // XTest input against a plain X window: what the rig sends is what a window receives.
 struct InputCase {
