@@ -1,6 +1,8 @@
 #include "probe.h"
 
+#include <atomic>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <utility>
 
@@ -206,16 +208,43 @@ bool Probe::WriteIni(const std::string& windowsPath,
   return result.status && result.status->exited && result.status->code == 0;
 }
 
-std::optional<HeldFile> Probe::Hold(const std::string& windowsPath, bool shareRead) const {
-  std::vector<std::string> args = {HelperPath("probe.exe"), "hold", windowsPath};
-  if (shareRead) args.push_back("share-read");
+std::optional<HeldFile> Probe::StartHolder(const std::vector<std::string>& args,
+                                           const std::string& windowsMarker) const {
   Process holder = prefix_.Start(display_, args);
-  std::filesystem::path marker = prefix_.UnixPath(windowsPath + ".held");
-  // The marker appears once the file is open; a holder that ended could not open it.
+  std::filesystem::path marker = prefix_.UnixPath(windowsMarker);
+  // The marker appears once the holder holds; a holder that ended could not.
   const bool held =
       WaitUntil(30s, [&] { return std::filesystem::exists(marker) || !holder.Running(); });
   if (!held || !std::filesystem::exists(marker)) return std::nullopt;
   return HeldFile(std::move(holder), std::move(marker));
+}
+
+std::optional<HeldFile> Probe::Hold(const std::string& windowsPath, bool shareRead) const {
+  std::vector<std::string> args = {HelperPath("probe.exe"), "hold", windowsPath};
+  if (shareRead) args.push_back("share-read");
+  return StartHolder(args, windowsPath + ".held");
+}
+
+std::optional<HeldHotKey> Probe::HoldHotKey(unsigned modifiers, unsigned key) const {
+  // A marker of its own per holder, so that a refused one cannot take another's for its own.
+  static std::atomic<int> counter{0};
+  const std::string marker = "C:\\hotkey-" + std::to_string(counter++) + ".held";
+  const auto hex = [](unsigned value) {
+    std::ostringstream text;
+    text << std::hex << value;
+    return text.str();
+  };
+  auto held =
+      StartHolder({HelperPath("probe.exe"), "hotkey", hex(modifiers), hex(key), marker}, marker);
+  if (!held) return std::nullopt;
+  return HeldHotKey(std::move(*held), prefix_.UnixPath(marker));
+}
+
+int HeldHotKey::Presses() const {
+  std::ifstream in(marker_);
+  int presses = 0;
+  for (std::string line; std::getline(in, line);) presses += line == "hotkey";
+  return presses;
 }
 
 HeldFile::HeldFile(Process holder, std::filesystem::path marker)

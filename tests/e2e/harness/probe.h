@@ -125,6 +125,21 @@ class HeldFile {
   std::filesystem::path marker_;
 };
 
+// A system-wide hotkey held by another program (see probe.exe hotkey) until released or
+// destroyed.
+class HeldHotKey {
+ public:
+  HeldHotKey(HeldFile holder, std::filesystem::path marker)
+      : holder_(std::move(holder)), marker_(std::move(marker)) {}
+  // How many times WM_HOTKEY has reached the holder so far.
+  int Presses() const;
+  bool Release() { return holder_.Release(); }
+
+ private:
+  HeldFile holder_;
+  std::filesystem::path marker_;
+};
+
 class Probe {
  public:
   Probe(const WinePrefix& prefix, std::string display);
@@ -147,6 +162,9 @@ class Probe {
   // Opens the file as another program may: sharing nothing, or (shareRead) letting others
   // read but not write, rename or delete it. Nothing if it could not be opened.
   std::optional<HeldFile> Hold(const std::string& windowsPath, bool shareRead) const;
+  // Registers a system-wide hotkey (MOD_ flags, virtual-key code) in another program;
+  // nothing if the system refused it, as it does for a combination already taken.
+  std::optional<HeldHotKey> HoldHotKey(unsigned modifiers, unsigned key) const;
   // Live GDI, USER and kernel objects and timer ticks of the program's arrow window;
   // nothing if no such window answered.
   std::optional<ProbeCounts> Counts(const std::string& imageName) const;
@@ -171,6 +189,8 @@ class Probe {
 
  private:
   bool Post(std::uintptr_t hwnd, const std::string& command) const;
+  std::optional<HeldFile> StartHolder(const std::vector<std::string>& args,
+                                      const std::string& windowsMarker) const;
 
   const WinePrefix& prefix_;
   std::string display_;

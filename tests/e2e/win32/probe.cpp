@@ -17,6 +17,10 @@
 //   probe.exe hold <path> [share-read]
 //       opens the file as another program may, sharing nothing or only reading, creates
 //       <path>.held, and keeps the file open until that marker is deleted
+//   probe.exe hotkey <modifiers> <virtual key> <marker>
+//       registers the system-wide hotkey (MOD_ flags and key code, both hex) as another
+//       program may, creates <marker>, appends a line "hotkey" to it for each WM_HOTKEY,
+//       and keeps the hotkey until the marker is deleted; fails if the hotkey is taken
 //   probe.exe counts <image name>
 //       for each arrow window (class TFormMain) of those processes, the program's own
 //       counts of live GDI, USER and kernel objects and of timer ticks so far
@@ -341,6 +345,33 @@ int Hold(int argc, char** argv) {
   return 0;
 }
 
+int HoldHotKey(char** argv) {
+  const auto modifiers = static_cast<UINT>(std::strtoul(argv[2], nullptr, 16));
+  const auto key = static_cast<UINT>(std::strtoul(argv[3], nullptr, 16));
+  const std::wstring marker = Wide(argv[4]);
+  // A thread hotkey: WM_HOTKEY comes to this thread's queue, no window needed.
+  if (!RegisterHotKey(nullptr, 1, modifiers, key)) return 1;
+  HANDLE mark = CreateFileW(marker.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (mark == INVALID_HANDLE_VALUE) return 1;
+  CloseHandle(mark);
+  // Bounded, so that a test that never releases it leaves nothing running for long.
+  for (int i = 0; i < 6000 && GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE)) {
+      HANDLE log = CreateFileW(marker.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (log == INVALID_HANDLE_VALUE) continue;
+      DWORD written = 0;
+      WriteFile(log, "hotkey\n", 7, &written, nullptr);
+      CloseHandle(log);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  UnregisterHotKey(nullptr, 1);
+  return 0;
+}
+
 // The base address of a module in another process.
 BYTE* RemoteModule(DWORD process, const wchar_t* name) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, process);
@@ -502,6 +533,7 @@ int main(int argc, char** argv) {
     return IniWrite(argc, argv);
   }
   if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "hold") == 0) return Hold(argc, argv);
+  if (argc == 5 && std::strcmp(argv[1], "hotkey") == 0) return HoldHotKey(argv);
   if (argc == 3 && std::strcmp(argv[1], "counts") == 0) return Counts(argv);
   if (argc == 3 && std::strcmp(argv[1], "menu") == 0) return Menus(argv);
   if (argc == 2 && std::strcmp(argv[1], "monitors") == 0) return Monitors();
@@ -516,6 +548,7 @@ int main(int argc, char** argv) {
                "       probe ini-read <path>\n"
                "       probe ini-write <path> <section> <key> <value> [...]\n"
                "       probe hold <path> [share-read]\n"
+               "       probe hotkey <modifiers> <virtual key> <marker>\n"
                "       probe monitors\n"
                "       probe display <device> off|on <left,top,right,bottom>\n");
   return 2;
