@@ -302,6 +302,24 @@ INSTANTIATE_TEST_SUITE_P(Layouts, RigMonitors,
                                          MonitorLayout{"Above", {0, -720, 1280, 720}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A system-wide hotkey as a presenter presses it: Ctrl+Alt+F8 with the pointer on the second
+// monitor, over no window. It reaches the program holding it while a Wine window has the
+// keyboard; a combination already held is refused to a second program.
+TEST(RigHotKey, ReachesItsHolderAndIsRefusedToASecond) {
+  constexpr unsigned kModCtrlAlt = 0x0003;  // MOD_ALT | MOD_CONTROL
+  constexpr unsigned kVkF8 = 0x77;
+  BaselineSession b({kPrimary, {1920, 0, 1280, 720}});
+  ASSERT_TRUE(b.First()) << "no window mapped";
+  auto held = b.S().WinProbe().HoldHotKey(kModCtrlAlt, kVkF8);
+  ASSERT_TRUE(held) << "the hotkey was refused";
+  EXPECT_FALSE(b.S().WinProbe().HoldHotKey(kModCtrlAlt, kVkF8));
+  b.S().Input().Focus(b.First()->window);
+  b.S().Input().MoveTo(b.S().Screen().XFromWindowsX(2500), b.S().Screen().YFromWindowsY(300));
+  b.S().Input().Key(XK_F8, kCtrl | kAlt);
+  EXPECT_TRUE(WaitUntil(10s, [&] { return held->Presses() == 1; })) << held->Presses();
+  EXPECT_TRUE(held->Release());
+}
+
 // XTest input against a plain X window: what the rig sends is what a window receives.
 struct InputCase {
   const char* name;

@@ -164,6 +164,17 @@ void VirtualScreen::Start(std::vector<std::string> argv, const std::string& name
     RemoveFolder();
     throw std::runtime_error("VirtualScreen: " + display_ + " refuses connections");
   }
+  // The server's own keys would take Ctrl+Alt+F1 to F12 for switching virtual terminals,
+  // and no program would see them; on Windows they are keys like any other.
+  ProcessOptions keys;
+  keys.argv = {"setxkbmap", "-display", display_, "-option", "srvrkeys:none"};
+  const RunResult set = Run(keys, 30s);
+  if (!set.status || !set.status->exited || set.status->code != 0) {
+    server_->Kill();
+    RemoveFolder();
+    throw std::runtime_error("VirtualScreen: setxkbmap (package x11-xkb-utils) failed on " +
+                             display_);
+  }
 }
 
 // What the server said went wrong: its error lines, from its log or, if it wrote none, from

@@ -86,4 +86,9 @@ void XInput::Key(KeySym key, unsigned modifiers) {
   Modifiers(modifiers, false);
 }
 
+void XInput::Focus(Window window) {
+  XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
+  XSync(display_, False);
+}
+
 }  // namespace qd::e2e

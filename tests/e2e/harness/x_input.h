@@ -28,6 +28,9 @@ class XInput {
   void KeyUp(KeySym key);
   // Presses the modifiers, taps the key and releases them in reverse order.
   void Key(KeySym key, unsigned modifiers = kNoModifier);
+  // Gives the window the keyboard, as a window manager would: without one, the keyboard
+  // follows the pointer, and keys over the bare root reach no program.
+  void Focus(Window window);
 
  private:
   void Modifiers(unsigned modifiers, bool down);
