@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "fake_system_services.h"
 #include "fake_window_system.h"
 #include "framework/application.h"
 #include "model/pointer_state.h"
@@ -20,7 +21,7 @@ constexpr char kPath[] = "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart
 struct Started {
   Started() {
     Pointer = PointerState{};
-    app = std::make_unique<TApplication>(ws);
+    app = std::make_unique<TApplication>(ws, sys);
     Application = app.get();
     form = std::make_unique<TFormMain>(*app);
     FormMain = form.get();
@@ -33,6 +34,7 @@ struct Started {
     Application = nullptr;
   }
   test::FakeWindowSystem ws;
+  test::FakeSystemServices sys{ws.log};
   std::unique_ptr<TApplication> app;
   std::unique_ptr<TFormMain> form;
 };
@@ -60,8 +62,8 @@ void BM_PaintPointerFloor(benchmark::State& state) {
 BENCHMARK(BM_PaintPointerFloor);
 
 void LoadFile(benchmark::State& state, const std::string& bytes) {
-  test::FakeWindowSystem ws;
-  ws.files[kPath] = bytes;
+  test::FakeSystemServices sys;
+  sys.files[kPath] = bytes;
   std::vector<std::string> custom;
   for (auto _ : state) {
     Pointer = PointerState{};
@@ -70,8 +72,8 @@ void LoadFile(benchmark::State& state, const std::string& bytes) {
     Pointer.SettingsFilePath = kPath;
     Pointer.DefaultCustomColor = "1FFFFFFF";
     TColor color = 0;
-    benchmark::DoNotOptimize(LoadSettings(ws, color, custom));
-    ws.ClearLog();
+    benchmark::DoNotOptimize(LoadSettings(sys, color, custom));
+    sys.ClearLog();
   }
 }
 

@@ -13,10 +13,10 @@ namespace {
 constexpr std::array<std::uint16_t, 5> kGermanIds = {1031, 2055, 3079, 4103, 5127};
 }  // namespace
 
-std::uint16_t GetUserLanguageId(WindowSystem& ws) {
+std::uint16_t GetUserLanguageId(SystemServices& services) {
   // The platform gives four hexadecimal digits, such as 0407.
   std::string text = "$";
-  text += ws.LocaleLanguageText();
+  text += services.LocaleLanguageText();
   const std::int32_t id = StrToIntDef(text, 0);
   return id >= 0 && id <= 0xFFFF ? static_cast<std::uint16_t>(id) : 0;
 }
@@ -27,8 +27,8 @@ TUiLanguage UiLanguageFor(std::uint16_t languageId) {
              : TUiLanguage::English;
 }
 
-void DetectUiLanguage(WindowSystem& ws) {
-  Pointer.UserLanguageId = GetUserLanguageId(ws);
+void DetectUiLanguage(SystemServices& services) {
+  Pointer.UserLanguageId = GetUserLanguageId(services);
   Pointer.UiLanguage = UiLanguageFor(Pointer.UserLanguageId);
 }
 

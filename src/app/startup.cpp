@@ -27,10 +27,11 @@ bool IsHelpSwitch(const std::string& parameter) {
 void TFormMain::FormMainOnCreate(TObject* /*Sender*/) {
   PointerState& s = Pointer;
   WindowSystem& ws = Ws();
+  SystemServices& services = Services();
 
-  s.ExePath = ws.ModuleFileName();
+  s.ExePath = services.ModuleFileName();
   s.ExeBaseName = ExeBaseNameOf(s.ExePath);
-  s.SettingsFilePath = ResolveSettingsFilePath(ws, kMakerFolder, s.ExePath, true);
+  s.SettingsFilePath = ResolveSettingsFilePath(services, kMakerFolder, s.ExePath, true);
   App().SetTitle(s.ExeBaseName);
   App().OnRestore = ApplicationOnRestore;
   SetMenuCaptions(s.UiLanguage);
@@ -45,12 +46,13 @@ void TFormMain::FormMainOnCreate(TObject* /*Sender*/) {
   s.DefaultCustomColor = IntToHex(0x1FFFFFFF, 6);
 
   TColor color = Color();
-  const SettingsLoadResult loaded = LoadSettings(ws, color, ColorDialog.CustomColors);
+  const SettingsLoadResult loaded = LoadSettings(services, color, ColorDialog.CustomColors);
   SetColor(color);
   if (loaded.readFailed) {
     // Start with the defaults, and keep the unreadable file as it is at the end.
     SaveSettingsAtExit = false;
-    ws.ShowMessageBox(0, "Cannot open file \"" + s.SettingsFilePath + "\". " + loaded.error,
+    ws.ShowMessageBox(NativeWindow{},
+                      "Cannot open file \"" + s.SettingsFilePath + "\". " + loaded.error,
                       App().Title(), MessageKind::Error);
   }
 
@@ -71,7 +73,7 @@ void TFormMain::FormMainOnCreate(TObject* /*Sender*/) {
   App().RegisterCursor(HandFlat, ws.LoadCursorResource("HandFlat"));
   App().RegisterCursor(HandGrab, ws.LoadCursorResource("HandGrab"));
 
-  const std::vector<std::string> parameters = ws.CommandLineParams();
+  const std::vector<std::string> parameters = services.CommandLineParams();
   if (std::any_of(parameters.begin(), parameters.end(), IsHelpSwitch)) {
     ShowHelpText();
   }
@@ -82,17 +84,18 @@ void TFormMain::FormMainOnDestroy(TObject* /*Sender*/) {
   if (!SaveSettingsAtExit) {
     return;
   }
-  if (const auto error = SaveSettings(Ws(), Color(), ColorDialog.CustomColors)) {
+  if (const auto error = SaveSettings(Services(), Color(), ColorDialog.CustomColors)) {
     // The system's message alone ("Access denied") does not say what failed.
-    Ws().ShowMessageBox(0, "Cannot write file \"" + Pointer.SettingsFilePath + "\". " + *error,
+    Ws().ShowMessageBox(NativeWindow{},
+                        "Cannot write file \"" + Pointer.SettingsFilePath + "\". " + *error,
                         App().Title(), MessageKind::Error);
   }
 }
 
-int RunProgram(WindowSystem& windowSystem) {
-  DetectUiLanguage(windowSystem);
+int RunProgram(WindowSystem& windowSystem, SystemServices& services) {
+  DetectUiLanguage(services);
 
-  TApplication application(windowSystem);
+  TApplication application(windowSystem, services);
   Application = &application;
   application.SetTitle("Quiverdart");
   {

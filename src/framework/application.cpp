@@ -27,7 +27,7 @@ void TApplication::Terminate() {
 }
 
 void TApplication::RegisterCursor(TCursor id, NativeCursor cursor) {
-  if (cursor != 0) {
+  if (cursor) {
     cursors_[id] = cursor;
   }
 }
@@ -35,7 +35,7 @@ void TApplication::RegisterCursor(TCursor id, NativeCursor cursor) {
 NativeCursor TApplication::CursorHandle(TCursor id) const {
   // crDefault and identifiers that were never registered show the standard arrow.
   const auto it = cursors_.find(id);
-  return it == cursors_.end() ? 0 : it->second;
+  return it == cursors_.end() ? NativeCursor{} : it->second;
 }
 
 void TApplication::SetCursor(TCursor cursor) {
@@ -49,12 +49,12 @@ void TApplication::SetCursor(TCursor cursor) {
 }
 
 void TApplication::ShowException(const std::exception& error) {
-  ws_.ShowMessageBox(mainForm_ != nullptr ? mainForm_->Handle() : 0, error.what(), title_,
-                     MessageKind::Error);
+  ws_.ShowMessageBox(mainForm_ != nullptr ? mainForm_->Handle() : NativeWindow{}, error.what(),
+                     title_, MessageKind::Error);
 }
 
 void TApplication::ShowPlainMessage(const std::string& text) {
-  ws_.ShowMessageBox(0, text, title_, MessageKind::Plain);
+  ws_.ShowMessageBox(NativeWindow{}, text, title_, MessageKind::Plain);
 }
 
 }  // namespace qd

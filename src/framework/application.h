@@ -1,5 +1,6 @@
 // The application object: title, restore event, termination, the registered cursors and
-// the application-wide cursor, and the standard error box.
+// the application-wide cursor, the standard error box, and the window system and system
+// services it hands out.
 #pragma once
 
 #include <exception>
@@ -7,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "framework/system_services.h"
 #include "framework/window_system.h"
 
 namespace qd {
@@ -20,11 +22,13 @@ inline constexpr TCursor crDefault = 0;
 
 class TApplication {
  public:
-  explicit TApplication(WindowSystem& windowSystem) : ws_(windowSystem) {}
+  TApplication(WindowSystem& windowSystem, SystemServices& services)
+      : ws_(windowSystem), services_(services) {}
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
   WindowSystem& Ws() { return ws_; }
+  SystemServices& Services() { return services_; }
 
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& title);
@@ -64,6 +68,7 @@ class TApplication {
 
  private:
   WindowSystem& ws_;
+  SystemServices& services_;
   std::string title_;
   TForm* mainForm_ = nullptr;
   bool terminated_ = false;

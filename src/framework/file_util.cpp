@@ -4,33 +4,35 @@ namespace qd {
 
 namespace {
 
-std::string FailureText(WindowSystem& ws, const std::string& path) {
-  std::string message = ws.LastErrorMessage();
+std::string FailureText(SystemServices& services, const std::string& path) {
+  std::string message = services.LastErrorMessage();
   return message.empty() ? "Cannot write " + path : message;
 }
 
 }  // namespace
 
-std::optional<std::string> WriteFileAtomically(WindowSystem& ws, const std::string& path,
+std::optional<std::string> WriteFileAtomically(SystemServices& services, const std::string& path,
                                                const std::string& bytes) {
   const std::string temporary = path + ".tmp";
-  const NativeFile file = ws.CreateFileForWrite(temporary);
-  if (file == 0) {
-    return FailureText(ws, path);
+  std::optional<std::string> error;
+  {
+    OwnedFile file = services.CreateFileForWrite(temporary);
+    if (!file) {
+      return FailureText(services, path);
+    }
+    // The message is taken before the clean-up calls can overwrite it.
+    if (!services.WriteFileBytes(file.Get(), bytes) || !services.FlushFile(file.Get()) ||
+        !file.Close()) {
+      error = FailureText(services, path);
+    }
+  }  // closed here when a step failed: the temporary file cannot be deleted while open
+  if (!error && !services.ReplaceFile(temporary, path)) {
+    error = FailureText(services, path);
   }
-  if (!ws.WriteFileBytes(file, bytes) || !ws.FlushFile(file)) {
-    // Taken before the clean-up calls can overwrite it.
-    std::string error = FailureText(ws, path);
-    ws.CloseFile(file);
-    ws.DeleteFile(temporary);
-    return error;
+  if (error) {
+    services.DeleteFile(temporary);
   }
-  if (!ws.CloseFile(file) || !ws.ReplaceFile(temporary, path)) {
-    std::string error = FailureText(ws, path);
-    ws.DeleteFile(temporary);
-    return error;
-  }
-  return std::nullopt;
+  return error;
 }
 
 }  // namespace qd

@@ -1,10 +1,10 @@
-// File helpers above the window system.
+// File helpers above the system services.
 #pragma once
 
 #include <optional>
 #include <string>
 
-#include "framework/window_system.h"
+#include "framework/system_services.h"
 
 namespace qd {
 
@@ -13,7 +13,7 @@ namespace qd {
 // which is flushed, closed and then renamed over the target. On any failure the
 // temporary file is deleted, the old file stays as it was, and the system's message is
 // returned.
-std::optional<std::string> WriteFileAtomically(WindowSystem& ws, const std::string& path,
+std::optional<std::string> WriteFileAtomically(SystemServices& services, const std::string& path,
                                                const std::string& bytes);
 
 }  // namespace qd

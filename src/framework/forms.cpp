@@ -26,7 +26,7 @@ void TForm::CreateWnd() {
 }
 
 void TForm::Destroy() {
-  if (destroyed_ || handle_ == 0) {
+  if (destroyed_ || !handle_) {
     return;
   }
   destroyed_ = true;
@@ -39,11 +39,11 @@ void TForm::Destroy() {
     }
   }
   Ws().DestroyAppWindow(handle_);
-  handle_ = 0;
+  handle_ = NativeWindow{};
 }
 
 void TForm::ApplyBounds() {
-  if (handle_ != 0) {
+  if (handle_) {
     Ws().SetWindowBounds(handle_, left_, top_, width_, height_);
   }
 }
@@ -90,7 +90,7 @@ void TForm::SetColor(TColor color) {
     return;
   }
   color_ = color;
-  if (handle_ != 0) {
+  if (handle_) {
     Ws().Invalidate(handle_);
   }
 }
@@ -101,7 +101,7 @@ void TForm::SetAlphaBlend(bool on) {
   }
   alphaBlend_ = on;
   // Without SetLayeredWindowAttributes the settings are only recorded.
-  if (handle_ == 0 || !Ws().HasLayeredAttributes()) {
+  if (!handle_ || !Ws().HasLayeredAttributes()) {
     return;
   }
   Ws().SetLayered(handle_, on);
@@ -115,7 +115,7 @@ void TForm::SetAlphaBlendValue(std::uint8_t value) {
     return;
   }
   alphaBlendValue_ = value;
-  if (handle_ != 0 && alphaBlend_ && Ws().HasLayeredAttributes()) {
+  if (handle_ && alphaBlend_ && Ws().HasLayeredAttributes()) {
     Ws().SetLayeredAlpha(handle_, value);
   }
 }
@@ -129,19 +129,19 @@ void TForm::SetCursor(TCursor cursor) {
 }
 
 void TForm::UpdateCursor() {
-  if (handle_ != 0) {
+  if (handle_) {
     Ws().ApplyCursor(handle_, sink_.OnSetCursor());
   }
 }
 
 void TForm::Show() {
-  if (handle_ != 0) {
+  if (handle_) {
     Ws().ShowAppWindow(handle_, true);
   }
 }
 
 void TForm::Hide() {
-  if (handle_ != 0) {
+  if (handle_) {
     Ws().ShowAppWindow(handle_, false);
   }
 }

@@ -35,13 +35,14 @@ class TForm : public TObject {
 
   TApplication& App() { return app_; }
   WindowSystem& Ws() { return app_.Ws(); }
+  SystemServices& Services() { return app_.Services(); }
 
   // Creates the window (hidden) from the properties, then runs OnCreate.
   void CreateWnd();
   // Runs OnDestroy, then destroys the window; once only.
   void Destroy();
   NativeWindow Handle() const { return handle_; }
-  bool HandleAllocated() const { return handle_ != 0; }
+  bool HandleAllocated() const { return static_cast<bool>(handle_); }
 
   // Properties as the window is created.
   TBorderStyle BorderStyle = TBorderStyle::bsSizeable;
@@ -130,7 +131,7 @@ class TForm : public TObject {
   Sink sink_{*this};
 
   TApplication& app_;
-  NativeWindow handle_ = 0;
+  NativeWindow handle_;
   bool destroyed_ = false;
   int left_ = 0;
   int top_ = 0;

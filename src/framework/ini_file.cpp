@@ -163,9 +163,9 @@ std::string TMemIniFile::GetText() const {
   return text;
 }
 
-std::optional<std::string> ReadIniFile(WindowSystem& ws, const std::string& path,
+std::optional<std::string> ReadIniFile(SystemServices& services, const std::string& path,
                                        TMemIniFile& ini) {
-  FileRead read = ws.ReadWholeFile(path);
+  FileRead read = services.ReadWholeFile(path);
   switch (read.status) {
     case FileStatus::Ok:
       ini = TMemIniFile(read.bytes);
@@ -180,9 +180,9 @@ std::optional<std::string> ReadIniFile(WindowSystem& ws, const std::string& path
   return read.error.empty() ? "Cannot read " + path : read.error;
 }
 
-std::optional<std::string> UpdateIniFile(WindowSystem& ws, const std::string& path,
+std::optional<std::string> UpdateIniFile(SystemServices& services, const std::string& path,
                                          const TMemIniFile& ini) {
-  return WriteFileAtomically(ws, path, ini.GetText());
+  return WriteFileAtomically(services, path, ini.GetText());
 }
 
 }  // namespace qd

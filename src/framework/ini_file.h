@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/window_system.h"
+#include "framework/system_services.h"
 
 namespace qd {
 
@@ -67,10 +67,11 @@ class TMemIniFile {
 
 // Opens an INI object on a file. A missing file gives an empty object; a file that
 // exists but cannot be read leaves `ini` empty and returns the system's message.
-std::optional<std::string> ReadIniFile(WindowSystem& ws, const std::string& path, TMemIniFile& ini);
+std::optional<std::string> ReadIniFile(SystemServices& services, const std::string& path,
+                                       TMemIniFile& ini);
 
 // Writes the object over the file, atomically; returns the system's message on failure.
-std::optional<std::string> UpdateIniFile(WindowSystem& ws, const std::string& path,
+std::optional<std::string> UpdateIniFile(SystemServices& services, const std::string& path,
                                          const TMemIniFile& ini);
 
 }  // namespace qd

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "framework/types.h"
-#include "framework/window_system.h"
 
 namespace qd {
 
@@ -60,7 +59,6 @@ struct PointerState {
   std::int32_t WindowTop = 0;
   std::int32_t WindowWidth = 0;
   std::int32_t WindowHeight = 0;
-  NativeRegion ShapeRegion = 0;
   double Angle = 0.0;
   double CosAngle = 0.0;
   double SinAngle = 0.0;

@@ -29,16 +29,17 @@ std::string BesideProgramPathOf(const std::string& exePath) {
   return exePath.substr(0, ExtensionStart(exePath)) + ".ini";
 }
 
-std::string ResolveSettingsFilePath(WindowSystem& ws, const std::string& makerFolder,
+std::string ResolveSettingsFilePath(SystemServices& services, const std::string& makerFolder,
                                     const std::string& exePath, bool copyFlag) {
   const std::string baseName = ExeBaseNameOf(exePath);
   const std::string besidePath = BesideProgramPathOf(exePath);
 
   // A value of another type counts as not found, so that the environment is asked next.
-  const RegistryRead registry = ws.ReadUserRegistryText(std::string(kShellFoldersKey), "AppData");
+  const RegistryRead registry =
+      services.ReadUserRegistryText(std::string(kShellFoldersKey), "AppData");
   std::string baseFolder = registry.status == RegistryStatus::Text ? registry.text : "";
   if (baseFolder.empty()) {
-    const std::string environment = ws.GetEnvironmentVariable("APPDATA").value_or("");
+    const std::string environment = services.GetEnvironmentVariable("APPDATA").value_or("");
     if (!TrimBlanks(environment).empty()) {
       baseFolder = environment;  // as read, blanks and all
     }
@@ -48,10 +49,10 @@ std::string ResolveSettingsFilePath(WindowSystem& ws, const std::string& makerFo
   bool perUser = false;
   if (!baseFolder.empty()) {
     const std::string folder = baseFolder + "\\" + makerFolder + "\\" + baseName;
-    if (!ws.DirectoryExists(folder)) {
-      ws.ForceDirectories(folder);
+    if (!services.DirectoryExists(folder)) {
+      services.ForceDirectories(folder);
     }
-    if (ws.DirectoryExists(folder)) {
+    if (services.DirectoryExists(folder)) {
       result = folder + "\\" + baseName + ".ini";
       perUser = true;
     }
@@ -59,9 +60,9 @@ std::string ResolveSettingsFilePath(WindowSystem& ws, const std::string& makerFo
 
   // Settings kept beside the program by an earlier installation carry over, but never
   // over a per-user file.
-  if (copyFlag && !ws.SameText(result, besidePath) && perUser && !ws.FileExists(result) &&
-      ws.FileExists(besidePath)) {
-    ws.CopyFileFailIfExists(besidePath, result);
+  if (copyFlag && !services.SameText(result, besidePath) && perUser &&
+      !services.FileExists(result) && services.FileExists(besidePath)) {
+    services.CopyFileFailIfExists(besidePath, result);
   }
   return result;
 }

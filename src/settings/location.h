@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "framework/window_system.h"
+#include "framework/system_services.h"
 
 namespace qd {
 
@@ -26,7 +26,7 @@ std::string BesideProgramPathOf(const std::string& exePath);
 // when a per-user base folder is found and that folder exists or can be made, otherwise
 // the beside-program path. With `copyFlag`, an INI file beside the program is copied
 // into a per-user place that has none yet. Never fails; every problem falls back.
-std::string ResolveSettingsFilePath(WindowSystem& ws, const std::string& makerFolder,
+std::string ResolveSettingsFilePath(SystemServices& services, const std::string& makerFolder,
                                     const std::string& exePath, bool copyFlag);
 
 }  // namespace qd

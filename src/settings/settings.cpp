@@ -31,11 +31,11 @@ std::string CustomColorKey(std::size_t slot) {
 
 }  // namespace
 
-SettingsLoadResult LoadSettings(WindowSystem& ws, TColor& windowColor,
+SettingsLoadResult LoadSettings(SystemServices& services, TColor& windowColor,
                                 std::vector<std::string>& customColors) {
   SettingsLoadResult result;
   TMemIniFile ini;
-  if (auto error = ReadIniFile(ws, Pointer.SettingsFilePath, ini)) {
+  if (auto error = ReadIniFile(services, Pointer.SettingsFilePath, ini)) {
     result.readFailed = true;
     result.error = std::move(*error);
   }
@@ -66,12 +66,12 @@ SettingsLoadResult LoadSettings(WindowSystem& ws, TColor& windowColor,
   return result;
 }
 
-std::optional<std::string> SaveSettings(WindowSystem& ws, TColor windowColor,
+std::optional<std::string> SaveSettings(SystemServices& services, TColor windowColor,
                                         const std::vector<std::string>& customColors) {
   // Re-read, so that what the program does not know survives; a file that cannot be
   // read now is not overwritten with less than it holds.
   TMemIniFile ini;
-  if (auto error = ReadIniFile(ws, Pointer.SettingsFilePath, ini)) {
+  if (auto error = ReadIniFile(services, Pointer.SettingsFilePath, ini)) {
     return error;
   }
 
@@ -95,7 +95,7 @@ std::optional<std::string> SaveSettings(WindowSystem& ws, TColor windowColor,
                                   : std::string();
     ini.WriteString(kColorsSection, CustomColorKey(slot), value);
   }
-  return UpdateIniFile(ws, Pointer.SettingsFilePath, ini);
+  return UpdateIniFile(services, Pointer.SettingsFilePath, ini);
 }
 
 }  // namespace qd

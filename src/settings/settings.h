@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/system_services.h"
 #include "framework/types.h"
-#include "framework/window_system.h"
 
 namespace qd {
 
@@ -28,14 +28,14 @@ struct SettingsLoadResult {
 // DefaultCustomColor set. A missing file gives the defaults. A file that exists but
 // cannot be read gives the defaults too, with readFailed set: the caller reports it
 // once and must not save over that file at the end.
-SettingsLoadResult LoadSettings(WindowSystem& ws, TColor& windowColor,
+SettingsLoadResult LoadSettings(SystemServices& services, TColor& windowColor,
                                 std::vector<std::string>& customColors);
 
 // Writes the settings (AlphaBlendIndex in place of CurrentAlphaIndex) and the custom
 // colours over the file, keeping the sections and keys it does not know, and replaces
 // the file atomically. Returns the system's message when the file cannot be read or
 // written; the old file is then left as it was.
-std::optional<std::string> SaveSettings(WindowSystem& ws, TColor windowColor,
+std::optional<std::string> SaveSettings(SystemServices& services, TColor windowColor,
                                         const std::vector<std::string>& customColors);
 
 }  // namespace qd

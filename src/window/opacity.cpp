@@ -21,19 +21,15 @@ bool Delay(std::uint16_t milliseconds) {
   if (milliseconds == 0) {
     return false;
   }
-  WindowSystem& ws = Application->Ws();
+  SystemServices& services = Application->Services();
   const std::int64_t due = milliseconds == 1 ? 5000 : (milliseconds - 1) * std::int64_t{10000};
-  const NativeHandle timer = ws.CreateWaitableTimer();
-  if (timer == 0) {
+  const OwnedWaitableTimer timer = services.CreateWaitableTimer();
+  if (!timer) {
     return false;
   }
-  if (!ws.SetWaitableTimer(timer, due) || !ws.WaitForTimer(timer, kWaitLimitMs)) {
-    ws.CloseHandle(timer);
-    return false;
-  }
-  const bool cancelled = ws.CancelWaitableTimer(timer);
-  ws.CloseHandle(timer);
-  return cancelled;
+  return services.SetWaitableTimer(timer.Get(), due) &&
+         services.WaitForTimer(timer.Get(), kWaitLimitMs) &&
+         services.CancelWaitableTimer(timer.Get());
 }
 
 void FadeOut() {

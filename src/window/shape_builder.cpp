@@ -1,3 +1,4 @@
+#include <utility>
 #include <vector>
 
 #include "model/pointer_state.h"
@@ -11,7 +12,7 @@ void BuildPointerShape() {
   TFormMain& form = *FormMain;
   s.ShapeReady = false;
   ComputePointerGeometry(s);
-  s.ShapeRegion = form.Ws().CreatePolygonRegion(
+  OwnedRegion region = form.Ws().CreatePolygonRegion(
       std::vector<TPoint>(s.PointerPolygon.begin(), s.PointerPolygon.begin() + 7));
 
   // No alpha blending while region and bounds change.
@@ -20,7 +21,7 @@ void BuildPointerShape() {
   // A shrinking arrow is cut first, so the old outline never shows beyond the smaller
   // window; a growing one is cut last, so it never shows clipped by the old bounds.
   if (s.Size < s.PreviousSize) {
-    form.Ws().SetWindowRegion(form.Handle(), s.ShapeRegion, true);
+    form.Ws().SetWindowRegion(form.Handle(), std::move(region), true);
     form.SetLeft(s.WindowLeft);
     form.SetTop(s.WindowTop);
     form.SetWidth(s.WindowWidth);
@@ -30,7 +31,7 @@ void BuildPointerShape() {
     form.SetHeight(s.WindowHeight);
     form.SetLeft(s.WindowLeft);
     form.SetTop(s.WindowTop);
-    form.Ws().SetWindowRegion(form.Handle(), s.ShapeRegion, true);
+    form.Ws().SetWindowRegion(form.Handle(), std::move(region), true);
   }
   form.SetAlphaBlend(wasBlended);
 

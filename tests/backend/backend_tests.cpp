@@ -8,7 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/win32/handles.h"
 #include "framework/win32/text.h"
+#include "framework/win32/win32_system_services.h"
 #include "framework/win32/win32_window_system.h"
 
 namespace {
@@ -54,7 +56,7 @@ class RecordingEvents final : public qd::WindowEvents {
   void OnKeyPress(char ch) override { Add("press", ch); }
   void OnContextPopup(qd::TPoint p) override { Add("context", p.x, p.y); }
   void OnTimer(unsigned id) override { Add("timer", static_cast<int>(id)); }
-  qd::NativeCursor OnSetCursor() override { return 0; }
+  qd::NativeCursor OnSetCursor() override { return {}; }
   void OnCloseRequest() override { log.push_back("close"); }
   void OnEndSession() override { log.push_back("endsession"); }
   void OnRestore() override { log.push_back("restore"); }
@@ -85,8 +87,8 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
   params.minHeight = 8;
   params.topMost = true;
   const qd::NativeWindow window = ws.CreateAppWindow(params, events);
-  Check(window != 0, "the window is created");
-  HWND hwnd = reinterpret_cast<HWND>(window);
+  Check(static_cast<bool>(window), "the window is created");
+  HWND hwnd = qd::win32::ToWin32<HWND>(window);
   const POINT cursor = [] {
     POINT p{};
     ::GetCursorPos(&p);
@@ -191,7 +193,7 @@ qd::NativeWindow ShowInFront(qd::win32::Win32WindowSystem& ws, RecordingEvents& 
   params.bounds = {10, 10, 60, 60};
   params.topMost = true;
   const qd::NativeWindow window = ws.CreateAppWindow(params, events);
-  HWND hwnd = reinterpret_cast<HWND>(window);
+  HWND hwnd = qd::win32::ToWin32<HWND>(window);
   ::ShowWindow(hwnd, SW_SHOW);
   ::SetForegroundWindow(hwnd);
   ws.ProcessMessages();
@@ -204,7 +206,7 @@ qd::NativeWindow ShowInFront(qd::win32::Win32WindowSystem& ws, RecordingEvents& 
 void TestShowAgainTakesTheKeyboard(qd::win32::Win32WindowSystem& ws) {
   RecordingEvents events;
   const qd::NativeWindow window = ShowInFront(ws, events);
-  HWND hwnd = reinterpret_cast<HWND>(window);
+  HWND hwnd = qd::win32::ToWin32<HWND>(window);
   ws.ShowAppWindow(window, false);
   ws.ProcessMessages();
   Check(::GetFocus() != hwnd, "a hidden window has lost the keyboard");
@@ -237,7 +239,7 @@ void CALLBACK LeaveMenuMode(HWND /*unused*/, UINT /*unused*/, UINT_PTR /*unused*
 void TestNoMenuModeOnTheTaskBarWindow(qd::win32::Win32WindowSystem& ws) {
   RecordingEvents events;
   const qd::NativeWindow window = ShowInFront(ws, events);
-  HWND hwnd = reinterpret_cast<HWND>(window);
+  HWND hwnd = qd::win32::ToWin32<HWND>(window);
   HWND taskBarWindow = ::GetWindow(hwnd, GW_OWNER);
   Check(taskBarWindow != nullptr, "the window is owned by the task-bar window");
   ws.ShowAppWindow(window, false);
@@ -271,7 +273,7 @@ DWORD WINAPI CloseMessageBox(void* /*unused*/) {
 void TestMessageBoxGivesTheKeyboardBack(qd::win32::Win32WindowSystem& ws) {
   RecordingEvents events;
   const qd::NativeWindow window = ShowInFront(ws, events);
-  HWND hwnd = reinterpret_cast<HWND>(window);
+  HWND hwnd = qd::win32::ToWin32<HWND>(window);
   HANDLE closer = ::CreateThread(nullptr, 0, CloseMessageBox, nullptr, 0, nullptr);
   ws.ShowMessageBox(window, "text", "backend test", qd::MessageKind::Plain);
   DWORD closed = 1;
@@ -284,7 +286,8 @@ void TestMessageBoxGivesTheKeyboardBack(qd::win32::Win32WindowSystem& ws) {
   ws.DestroyAppWindow(window);
 }
 
-void TestObjectsReleased(qd::win32::Win32WindowSystem& ws) {
+void TestObjectsReleased(qd::win32::Win32WindowSystem& ws,
+                         qd::win32::Win32SystemServices& services) {
   const qd::win32::LiveObjectCounts before = qd::win32::LiveObjects();
   RecordingEvents events;
   qd::WindowParams params;
@@ -294,10 +297,9 @@ void TestObjectsReleased(qd::win32::Win32WindowSystem& ws) {
     const qd::NativeWindow window = ws.CreateAppWindow(params, events);
     ws.SetWindowRegion(window, ws.CreatePolygonRegion({{0, 0}, {40, 20}, {0, 40}}), true);
     ws.GetCanvas(window)->Polyline({{0, 0}, {9, 9}}, 3, 0);
-    ::UpdateWindow(reinterpret_cast<HWND>(window));
+    ::UpdateWindow(qd::win32::ToWin32<HWND>(window));
     ws.DestroyAppWindow(window);
-    const qd::NativeHandle timer = ws.CreateWaitableTimer();
-    ws.CloseHandle(timer);
+    const qd::OwnedWaitableTimer timer = services.CreateWaitableTimer();
   }
   const qd::win32::LiveObjectCounts after = qd::win32::LiveObjects();
   Check(after.gdi == before.gdi && after.user == before.user && after.kernel == before.kernel,
@@ -306,7 +308,7 @@ void TestObjectsReleased(qd::win32::Win32WindowSystem& ws) {
              std::to_string(after.kernel - before.kernel)}));
 }
 
-void TestFiles(qd::win32::Win32WindowSystem& ws, const std::string& root) {
+void TestFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
   // "Ærø-Ωmega" in UTF-8: outside Windows-1252 in part, so only the wide calls can reach it.
   const std::string folder = Cat({root, "\\\xC3\x86r\xC3\xB8-\xCE\xA9mega\\sub\\deeper"});
   ws.ForceDirectories(Cat({folder, "\\"}));
@@ -317,9 +319,9 @@ void TestFiles(qd::win32::Win32WindowSystem& ws, const std::string& root) {
   const std::string temp = Cat({target, ".tmp"});
   const std::string content("[Pointer]\r\nSize=12\r\n\xE4\0end", 25);
   for (int round = 0; round < 2; ++round) {
-    const qd::NativeFile file = ws.CreateFileForWrite(temp);
-    Check(file != 0, "create for writing");
-    Check(ws.WriteFileBytes(file, content) && ws.FlushFile(file) && ws.CloseFile(file),
+    qd::OwnedFile file = ws.CreateFileForWrite(temp);
+    Check(static_cast<bool>(file), "create for writing");
+    Check(ws.WriteFileBytes(file.Get(), content) && ws.FlushFile(file.Get()) && file.Close(),
           "write, flush, close");
     Check(ws.ReplaceFile(temp, target), Cat({"replace round ", std::to_string(round)}));
   }
@@ -344,7 +346,7 @@ void TestFiles(qd::win32::Win32WindowSystem& ws, const std::string& root) {
   const qd::FileRead folderRead = ws.ReadWholeFile(folder);
   Check(folderRead.status == qd::FileStatus::Error && !folderRead.error.empty(),
         "reading a folder is an error with a message");
-  Check(ws.CreateFileForWrite(folder) == 0 && !ws.LastErrorMessage().empty(),
+  Check(!ws.CreateFileForWrite(folder) && !ws.LastErrorMessage().empty(),
         "a failed create explains itself");
 
   struct Same {
@@ -359,7 +361,7 @@ void TestFiles(qd::win32::Win32WindowSystem& ws, const std::string& root) {
   }
 }
 
-void TestRegistryAndEnvironment(qd::win32::Win32WindowSystem& ws) {
+void TestRegistryAndEnvironment(qd::win32::Win32SystemServices& ws) {
   const wchar_t* keyPath = L"Software\\QuiverdartBackendTest";
   HKEY key = nullptr;
   ::RegCreateKeyExW(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
@@ -426,9 +428,10 @@ void TestCommandLineSplitting() {
   }
 }
 
-void TestWaitableTimer(qd::win32::Win32WindowSystem& ws) {
-  const qd::NativeHandle timer = ws.CreateWaitableTimer();
-  Check(timer != 0, "a waitable timer is created");
+void TestWaitableTimer(qd::win32::Win32SystemServices& ws) {
+  const qd::OwnedWaitableTimer owned = ws.CreateWaitableTimer();
+  const qd::NativeWaitableTimer timer = owned.Get();
+  Check(static_cast<bool>(timer), "a waitable timer is created");
   const DWORD start = ::GetTickCount();
   Check(ws.SetWaitableTimer(timer, 200000) && ws.WaitForTimer(timer, 2000),
         "a relative due time of 20 ms fires");
@@ -438,7 +441,6 @@ void TestWaitableTimer(qd::win32::Win32WindowSystem& ws) {
   Check(ws.SetWaitableTimer(timer, 50000000) && ws.CancelWaitableTimer(timer) &&
             !ws.WaitForTimer(timer, 50),
         "a cancelled timer does not fire");
-  ws.CloseHandle(timer);
 }
 
 }  // namespace
@@ -449,15 +451,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   qd::win32::Win32WindowSystem ws(::GetModuleHandleA(nullptr));
+  qd::win32::Win32SystemServices services;
   TestCommandLineSplitting();
   TestMessageDecoding(ws);
   TestShowAgainTakesTheKeyboard(ws);
   TestMessageBoxGivesTheKeyboardBack(ws);
   TestNoMenuModeOnTheTaskBarWindow(ws);
-  TestObjectsReleased(ws);
-  TestFiles(ws, argv[1]);
-  TestRegistryAndEnvironment(ws);
-  TestWaitableTimer(ws);
+  TestObjectsReleased(ws, services);
+  TestFiles(services, argv[1]);
+  TestRegistryAndEnvironment(services);
+  TestWaitableTimer(services);
   std::printf("%s: %d failure(s)\n", argv[0], failures);
   return failures == 0 ? 0 : 1;
 }

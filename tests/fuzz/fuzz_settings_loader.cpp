@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_window_system.h"
+#include "fake_system_services.h"
 #include "framework/strings.h"
 #include "model/pointer_state.h"
 #include "settings/settings.h"
@@ -63,22 +63,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const WorkArea& area = kWorkAreas[data[0] % std::size(kWorkAreas)];
   StartUp(area);
-  qd::test::FakeWindowSystem ws;
-  ws.directories.insert(kFolder);
-  ws.files[kPath] = std::string(reinterpret_cast<const char*>(data + 1), size - 1);
+  qd::test::FakeSystemServices sys;
+  sys.directories.insert(kFolder);
+  sys.files[kPath] = std::string(reinterpret_cast<const char*>(data + 1), size - 1);
 
   qd::TColor color = 0;
   std::vector<std::string> custom;
-  Check(!qd::LoadSettings(ws, color, custom).readFailed);
+  Check(!qd::LoadSettings(sys, color, custom).readFailed);
   CheckInRange(area, custom);
   qd::Pointer.AlphaBlendIndex = qd::Pointer.CurrentAlphaIndex;
   const qd::PointerState first = qd::Pointer;
-  Check(!qd::SaveSettings(ws, color, custom).has_value());
+  Check(!qd::SaveSettings(sys, color, custom).has_value());
 
   StartUp(area);
   qd::TColor colorAgain = 0;
   std::vector<std::string> customAgain;
-  Check(!qd::LoadSettings(ws, colorAgain, customAgain).readFailed);
+  Check(!qd::LoadSettings(sys, colorAgain, customAgain).readFailed);
   const qd::PointerState& again = qd::Pointer;
   Check(colorAgain == color);
   Check(again.SettingsLocked == first.SettingsLocked &&

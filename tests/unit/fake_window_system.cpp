@@ -1,15 +1,13 @@
 #include "fake_window_system.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 namespace qd::test {
 
 namespace {
 
-constexpr NativeWindow kWindow = 0x100;
-constexpr NativeHandle kWaitable = 0x200;
+constexpr NativeWindow kWindow{0x100};
 
 std::string PointsText(const std::vector<TPoint>& points) {
   std::string text;
@@ -17,11 +15,6 @@ std::string PointsText(const std::vector<TPoint>& points) {
     text += " (" + std::to_string(p.x) + "," + std::to_string(p.y) + ")";
   }
   return text;
-}
-
-std::string ParentOf(const std::string& path) {
-  const auto slash = path.find_last_of('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 class FakeCanvas final : public Canvas {
@@ -93,18 +86,24 @@ void FakeWindowSystem::ShowAppWindow(NativeWindow /*window*/, bool visible) {
   log.push_back(visible ? "ShowAppWindow" : "HideAppWindow");
 }
 
-NativeRegion FakeWindowSystem::CreatePolygonRegion(const std::vector<TPoint>& points) {
+OwnedRegion FakeWindowSystem::CreatePolygonRegion(const std::vector<TPoint>& points) {
   log.push_back("CreatePolygonRegion" + PointsText(points));
   if (refuseRegions) {
-    return 0;
+    return {};
   }
   ++regionsCreated;
-  return nextRegion_++;
+  return {*this, NativeRegion{nextRegion_++}};
 }
 
-void FakeWindowSystem::SetWindowRegion(NativeWindow /*window*/, NativeRegion region,
-                                       bool redraw) {
-  log.push_back("SetWindowRegion " + std::to_string(region) + (redraw ? " redraw" : ""));
+void FakeWindowSystem::SetWindowRegion(NativeWindow /*window*/, OwnedRegion region, bool redraw) {
+  log.push_back("SetWindowRegion " + std::to_string(region.Get().Value()) +
+                (redraw ? " redraw" : ""));
+  static_cast<void>(region.Release());  // the window's now
+}
+
+bool FakeWindowSystem::DeleteRegion(NativeRegion region) {
+  log.push_back("DeleteRegion " + std::to_string(region.Value()));
+  return true;
 }
 
 void FakeWindowSystem::SetLayered(NativeWindow /*window*/, bool layered) {
@@ -158,16 +157,16 @@ void FakeWindowSystem::ReleaseCapture() { log.push_back("ReleaseCapture"); }
 NativeCursor FakeWindowSystem::LoadCursorResource(const std::string& name) {
   log.push_back("LoadCursorResource " + name);
   if (name == "HandFlat") {
-    return 0xF1;
+    return NativeCursor{0xF1};
   }
   if (name == "HandGrab") {
-    return 0xF2;
+    return NativeCursor{0xF2};
   }
-  return 0;
+  return {};
 }
 
 void FakeWindowSystem::ApplyCursor(NativeWindow /*window*/, NativeCursor cursor) {
-  log.push_back("ApplyCursor " + std::to_string(cursor));
+  log.push_back("ApplyCursor " + std::to_string(cursor.Value()));
 }
 
 TColor FakeWindowSystem::GetScreenPixel(TPoint screenPos) {
@@ -208,161 +207,6 @@ bool FakeWindowSystem::ChooseColor(NativeWindow /*owner*/, TColor& color,
   log.push_back("ChooseColor " + ColorText(color) + (fullOpen ? " fullopen" : "") +
                 (solidOnly ? " solid" : ""));
   return chooseColor ? chooseColor(color, custom) : false;
-}
-
-NativeHandle FakeWindowSystem::CreateWaitableTimer() {
-  log.push_back("CreateWaitableTimer");
-  return waitableCreateFails ? 0 : kWaitable;
-}
-
-bool FakeWindowSystem::SetWaitableTimer(NativeHandle /*timer*/, std::int64_t dueTime100ns) {
-  log.push_back("SetWaitableTimer " + std::to_string(dueTime100ns));
-  return !waitableSetFails;
-}
-
-bool FakeWindowSystem::WaitForTimer(NativeHandle /*timer*/, std::uint32_t timeoutMs) {
-  log.push_back("WaitForTimer " + std::to_string(timeoutMs));
-  return !waitableWaitFails;
-}
-
-bool FakeWindowSystem::CancelWaitableTimer(NativeHandle /*timer*/) {
-  log.push_back("CancelWaitableTimer");
-  return !waitableCancelFails;
-}
-
-void FakeWindowSystem::CloseHandle(NativeHandle /*handle*/) { log.push_back("CloseHandle"); }
-
-RegistryRead FakeWindowSystem::ReadUserRegistryText(const std::string& key,
-                                                    const std::string& value) {
-  log.push_back("ReadUserRegistryText " + key + " " + value);
-  const auto it = registry.find(key + "|" + value);
-  return it == registry.end() ? RegistryRead{} : it->second;
-}
-
-std::optional<std::string> FakeWindowSystem::GetEnvironmentVariable(const std::string& name) {
-  log.push_back("GetEnvironmentVariable " + name);
-  const auto it = environment.find(name);
-  if (it == environment.end()) {
-    return std::nullopt;
-  }
-  return it->second;
-}
-
-bool FakeWindowSystem::DirectoryExists(const std::string& path) {
-  return directories.contains(path);
-}
-
-bool FakeWindowSystem::FileExists(const std::string& path) { return files.contains(path); }
-
-bool FakeWindowSystem::BelowUnwritable(const std::string& path) const {
-  return std::any_of(unwritableFolders.begin(), unwritableFolders.end(),
-                     [&](const std::string& folder) { return path.starts_with(folder); });
-}
-
-void FakeWindowSystem::ForceDirectories(const std::string& path) {
-  log.push_back("ForceDirectories " + path);
-  for (std::string p = path; !p.empty() && !p.ends_with(':'); p = ParentOf(p)) {
-    if (BelowUnwritable(p)) {
-      return;
-    }
-  }
-  for (std::string p = path; !p.empty() && !p.ends_with(':'); p = ParentOf(p)) {
-    directories.insert(p);
-  }
-}
-
-bool FakeWindowSystem::CopyFileFailIfExists(const std::string& from, const std::string& to) {
-  log.push_back("CopyFile " + from + " " + to);
-  if (!files.contains(from) || files.contains(to) || BelowUnwritable(to)) {
-    return false;
-  }
-  files[to] = files[from];
-  return true;
-}
-
-bool FakeWindowSystem::SameText(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-FileRead FakeWindowSystem::ReadWholeFile(const std::string& path) {
-  log.push_back("ReadWholeFile " + path);
-  if (unreadableFiles.contains(path)) {
-    return {FileStatus::Error, {}, "Access denied"};
-  }
-  const auto it = files.find(path);
-  if (it == files.end()) {
-    return {FileStatus::NotFound, {}, {}};
-  }
-  if (it->second.size() > kMaxWholeFileBytes) {
-    return {FileStatus::Error, {}, kFileTooLargeMessage};
-  }
-  return {FileStatus::Ok, it->second, {}};
-}
-
-bool FakeWindowSystem::FailStep(const std::string& step) {
-  const int call = ++fileStepCalls_[step];
-  const auto it = failFileStepAt.find(step);
-  if (it != failFileStepAt.end() && it->second == call) {
-    lastError_ = "Injected failure at " + step;
-    return true;
-  }
-  return false;
-}
-
-NativeFile FakeWindowSystem::CreateFileForWrite(const std::string& path) {
-  log.push_back("CreateFileForWrite " + path);
-  if (FailStep("create") || BelowUnwritable(path) || !directories.contains(ParentOf(path))) {
-    if (lastError_.empty()) {
-      lastError_ = "Cannot create " + path;
-    }
-    return 0;
-  }
-  const NativeFile file = nextFile_++;
-  openFiles[file] = {path, {}, true};
-  files[path].clear();
-  return file;
-}
-
-bool FakeWindowSystem::WriteFileBytes(NativeFile file, const std::string& bytes) {
-  log.push_back("WriteFileBytes " + std::to_string(bytes.size()));
-  if (FailStep("write")) {
-    // A failing write may leave part of the data behind.
-    openFiles[file].bytes += bytes.substr(0, bytes.size() / 2);
-    files[openFiles[file].path] = openFiles[file].bytes;
-    return false;
-  }
-  openFiles[file].bytes += bytes;
-  files[openFiles[file].path] = openFiles[file].bytes;
-  return true;
-}
-
-bool FakeWindowSystem::FlushFile(NativeFile /*file*/) {
-  log.push_back("FlushFile");
-  return !FailStep("flush");
-}
-
-bool FakeWindowSystem::CloseFile(NativeFile file) {
-  log.push_back("CloseFile");
-  openFiles[file].open = false;
-  return !FailStep("close");
-}
-
-bool FakeWindowSystem::ReplaceFile(const std::string& from, const std::string& to) {
-  log.push_back("ReplaceFile " + from + " " + to);
-  if (FailStep("replace") || !files.contains(from)) {
-    return false;
-  }
-  files[to] = files[from];
-  files.erase(from);
-  return true;
-}
-
-void FakeWindowSystem::DeleteFile(const std::string& path) {
-  log.push_back("DeleteFile " + path);
-  files.erase(path);
 }
 
 }  // namespace qd::test

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "fake_system_services.h"
 #include "fake_window_system.h"
 #include "framework/application.h"
 #include "model/pointer_state.h"
@@ -17,7 +18,7 @@ class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Pointer = PointerState{};
-    app = std::make_unique<TApplication>(ws);
+    app = std::make_unique<TApplication>(ws, sys);
     Application = app.get();
   }
 
@@ -38,6 +39,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   FakeWindowSystem ws;
+  FakeSystemServices sys{ws.log};  // one log, in the order of the calls
   std::unique_ptr<TApplication> app;
   std::unique_ptr<TFormMain> form;
 };

@@ -22,7 +22,8 @@ class Framework : public ::testing::Test {
     ws.ClearLog();
   }
   FakeWindowSystem ws;
-  TApplication app{ws};
+  FakeSystemServices sys{ws.log};
+  TApplication app{ws, sys};
   TForm form{app};
 };
 
@@ -63,16 +64,16 @@ TEST_F(Framework, TranslucencyUsesTheLayeredStyleAndSkipsUnchangedValues) {
 }
 
 TEST_F(Framework, TheApplicationWideCursorOverridesTheWindowsOwn) {
-  app.RegisterCursor(1, 0xA1);
-  app.RegisterCursor(2, 0xA2);
-  app.RegisterCursor(3, 0);  // could not be loaded: the standard arrow shows
+  app.RegisterCursor(1, NativeCursor{0xA1});
+  app.RegisterCursor(2, NativeCursor{0xA2});
+  app.RegisterCursor(3, NativeCursor{});  // could not be loaded: the standard arrow shows
   form.SetCursor(1);
   app.SetCursor(2);
-  EXPECT_EQ(ws.events->OnSetCursor(), 0xA2U);
+  EXPECT_EQ(ws.events->OnSetCursor(), NativeCursor{0xA2});
   form.SetCursor(3);
-  EXPECT_EQ(ws.events->OnSetCursor(), 0xA2U);
+  EXPECT_EQ(ws.events->OnSetCursor(), NativeCursor{0xA2});
   app.SetCursor(crDefault);
-  EXPECT_EQ(ws.events->OnSetCursor(), 0U);
+  EXPECT_EQ(ws.events->OnSetCursor(), NativeCursor{});
   form.SetCursor(1);
   form.SetCursor(1);
   EXPECT_EQ(ws.Calls("ApplyCursor"),

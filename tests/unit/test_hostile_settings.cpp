@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_window_system.h"
+#include "fake_system_services.h"
 #include "model/pointer_state.h"
 #include "model/tables.h"
 #include "settings/settings.h"
@@ -53,19 +53,19 @@ struct Loaded {
   SettingsLoadResult result;
 };
 
-Loaded Load(test::FakeWindowSystem& ws) {
+Loaded Load(test::FakeSystemServices& sys) {
   StartUp();
   Loaded loaded;
   TColor color = 0;
-  loaded.result = LoadSettings(ws, color, loaded.state.custom);
+  loaded.result = LoadSettings(sys, color, loaded.state.custom);
   static_cast<test::LoadedPointer&>(loaded.state) = test::LoadedPointerState(color);
   return loaded;
 }
 
 Loaded LoadBytes(const std::string& bytes) {
-  test::FakeWindowSystem ws;
-  ws.files[kPath] = bytes;
-  return Load(ws);
+  test::FakeSystemServices sys;
+  sys.files[kPath] = bytes;
+  return Load(sys);
 }
 
 void ExpectInRange(const State& s, const std::string& what) {
@@ -156,20 +156,20 @@ TEST(HostileSettings, EachFileLoadsToItsExpectedStateInRange) {
 // state, and the unknown content it kept does not grow on a second save.
 TEST(HostileSettings, SavedBackLoadsToTheSameState) {
   for (const CorpusCase& c : ReadManifest()) {
-    test::FakeWindowSystem ws;
-    ws.directories.insert(kFolder);
-    ws.files[kPath] = ReadCorpusFile(c.file);
-    const Loaded first = Load(ws);
+    test::FakeSystemServices sys;
+    sys.directories.insert(kFolder);
+    sys.files[kPath] = ReadCorpusFile(c.file);
+    const Loaded first = Load(sys);
     Pointer.AlphaBlendIndex = Pointer.CurrentAlphaIndex;
-    ASSERT_EQ(SaveSettings(ws, first.state.color, first.state.custom), std::nullopt) << c.file;
-    const std::string saved = ws.files[kPath];
-    const Loaded second = Load(ws);
+    ASSERT_EQ(SaveSettings(sys, first.state.color, first.state.custom), std::nullopt) << c.file;
+    const std::string saved = sys.files[kPath];
+    const Loaded second = Load(sys);
     State expected = first.state;
     for (auto& line : expected.custom) line = line.substr(0, 7 + 8);  // values are cut to 8
     EXPECT_EQ(second.state, expected) << c.file;
     Pointer.AlphaBlendIndex = Pointer.CurrentAlphaIndex;
-    ASSERT_EQ(SaveSettings(ws, second.state.color, second.state.custom), std::nullopt);
-    EXPECT_EQ(ws.files[kPath], saved) << c.file << ": a second save changed the file";
+    ASSERT_EQ(SaveSettings(sys, second.state.color, second.state.custom), std::nullopt);
+    EXPECT_EQ(sys.files[kPath], saved) << c.file << ": a second save changed the file";
   }
 }
 
@@ -192,19 +192,19 @@ TEST(HostileSettings, FileUpToOneMegabyteLoads) {
 // A larger file is treated as unreadable: defaults, the reason for the error box, and the
 // file left as it is at the end.
 TEST(HostileSettings, LargerFileIsUnreadableAndKept) {
-  test::FakeWindowSystem ws;
-  ws.directories.insert(kFolder);
+  test::FakeSystemServices sys;
+  sys.directories.insert(kFolder);
   const std::string file = PaddedTo(kMaxWholeFileBytes + 1, "[Pointer]\r\nSize=13\r\n");
-  ws.files[kPath] = file;
-  const Loaded loaded = Load(ws);
+  sys.files[kPath] = file;
+  const Loaded loaded = Load(sys);
   EXPECT_TRUE(loaded.result.readFailed);
   EXPECT_EQ(loaded.result.error, kFileTooLargeMessage);
   State defaults;
   defaults.custom = DefaultCustom();
   EXPECT_EQ(loaded.state, defaults);
-  EXPECT_EQ(SaveSettings(ws, 255, DefaultCustom()), kFileTooLargeMessage);
-  EXPECT_EQ(ws.files[kPath], file);
-  EXPECT_TRUE(ws.Calls("CreateFileForWrite").empty());
+  EXPECT_EQ(SaveSettings(sys, 255, DefaultCustom()), kFileTooLargeMessage);
+  EXPECT_EQ(sys.files[kPath], file);
+  EXPECT_TRUE(sys.Calls("CreateFileForWrite").empty());
 }
 
 struct GeneratedCase {

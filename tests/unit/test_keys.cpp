@@ -148,7 +148,7 @@ class KeysTest : public test::ProgramTest {
  protected:
   // A started program with mid-range settings, so that every step has room both ways.
   void StartWith(const std::string& pointerSection) {
-    ws.files[kSettingsPath] = "[Pointer]\r\n" + pointerSection;
+    sys.files[kSettingsPath] = "[Pointer]\r\n" + pointerSection;
     Start();
   }
   void StartMidRange(bool locked) {
@@ -158,7 +158,7 @@ class KeysTest : public test::ProgramTest {
   }
   void Restart(bool locked) {
     TearDown();
-    ws.files.clear();
+    sys.files.clear();
     ws.messageBoxes.clear();
     ws.ClearLog();
     SetUp();
@@ -497,7 +497,7 @@ TEST_F(KeysTest, EscEndsTheProgramOnlyWhileAllowed) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << int{c.ch} << " esc " << c.escTerminates);
     TearDown();
-    ws.files.clear();
+    sys.files.clear();
     SetUp();
     StartWith(c.escTerminates ? "EscTerminates=1\r\n" : "EscTerminates=0\r\n");
     KeyPress(c.ch);
@@ -547,9 +547,9 @@ TEST_F(DoubleClickTest, HidesWaitsReadsThePixelAtTheCursorRepaintsAndShows) {
   ws.events->OnDblClick();
 
   const std::vector<std::string> expected = {
-      "HideAppWindow",     "ProcessMessages",    "nested handler",
+      "HideAppWindow",       "ProcessMessages",         "nested handler",
       "CreateWaitableTimer", "SetWaitableTimer 990000", "WaitForTimer 65535",
-      "CancelWaitableTimer", "CloseHandle",      "GetScreenPixel 701 302",
+      "CancelWaitableTimer", "CloseWaitableTimer",      "GetScreenPixel 701 302",
   };
   ASSERT_GE(ws.log.size(), expected.size());
   EXPECT_EQ(std::vector<std::string>(ws.log.begin(), ws.log.begin() + expected.size()),

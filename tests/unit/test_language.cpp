@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/language.h"
-#include "fake_window_system.h"
+#include "fake_system_services.h"
 #include "model/pointer_state.h"
 
 namespace qd {
@@ -38,12 +38,12 @@ TEST(InterfaceLanguage, FromTheUserLocale) {
   };
   for (const LanguageCase& c : cases) {
     SCOPED_TRACE(c.localeText);
-    test::FakeWindowSystem ws;
-    ws.localeText = c.localeText;
+    test::FakeSystemServices sys;
+    sys.localeText = c.localeText;
     Pointer = PointerState{};
     Pointer.UiLanguage = c.language == TUiLanguage::German ? TUiLanguage::English
                                                            : TUiLanguage::German;
-    DetectUiLanguage(ws);
+    DetectUiLanguage(sys);
     EXPECT_EQ(Pointer.UserLanguageId, c.id);
     EXPECT_EQ(Pointer.UiLanguage, c.language);
     EXPECT_EQ(UiLanguageFor(c.id), c.language);

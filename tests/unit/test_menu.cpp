@@ -115,13 +115,13 @@ class MenuTest : public test::ProgramTest {
   void StartWith(TUiLanguage language, const std::string& pointerSection) {
     Pointer.UiLanguage = language;
     if (!pointerSection.empty()) {
-      ws.files[kSettingsPath] = "[Pointer]\r\n" + pointerSection;
+      sys.files[kSettingsPath] = "[Pointer]\r\n" + pointerSection;
     }
     Start();
   }
   void Restart(TUiLanguage language, const std::string& pointerSection) {
     TearDown();
-    ws.files.clear();
+    sys.files.clear();
     ws.messageBoxes.clear();
     ws.menuChoices.clear();
     ws.ClearLog();
@@ -298,7 +298,7 @@ TEST_F(MenuTest, ChoosingNothingDoesNothing) {
 TEST_F(MenuTest, HelpIsAPlainBoxCaptionedWithTheApplicationTitle) {
   for (const TUiLanguage language : {TUiLanguage::English, TUiLanguage::German}) {
     SCOPED_TRACE(static_cast<int>(language));
-    ws.moduleFileName = "D:\\Talks\\Arrow.exe";
+    sys.moduleFileName = "D:\\Talks\\Arrow.exe";
     Restart(language, "");
     OpenMenu(kHelp);
     EXPECT_EQ(ws.Calls("MessageBox "), std::vector<std::string>{"MessageBox Arrow"});
@@ -517,10 +517,10 @@ TEST_F(MenuTest, HelpSwitchOnTheCommandLineShowsTheHelpOnceBeforeTheArrow) {
     SCOPED_TRACE(testing::Message() << c.parameters.size() << " parameters, first "
                                     << (c.parameters.empty() ? "" : c.parameters[0]));
     TearDown();
-    ws.files.clear();
+    sys.files.clear();
     ws.messageBoxes.clear();
     SetUp();
-    ws.commandLine = c.parameters;
+    sys.commandLine = c.parameters;
     bool arrowShown = true;
     ws.onMessageBox = [&](const std::string&) {
       arrowShown = !ws.Calls("ShowAppWindow").empty() || !ws.Calls("RunMessageLoop").empty();

@@ -13,8 +13,8 @@ namespace qd {
 namespace {
 
 constexpr unsigned kHoldOffTimer = 2;  // TimerMouseMoveHoldOff's id
-constexpr NativeCursor kFlatHandle = 0xF1;
-constexpr NativeCursor kGrabHandle = 0xF2;
+constexpr NativeCursor kFlatHandle{0xF1};
+constexpr NativeCursor kGrabHandle{0xF2};
 
 struct ZoneCase {
   bool shift;
@@ -235,9 +235,9 @@ TEST_F(MouseTest, CursorFollowsTheZoneAndTheButton) {
     const TCursor shown = c.application != crDefault ? c.application : c.window;
     const NativeCursor handle = shown == HandFlat   ? kFlatHandle
                                 : shown == HandGrab ? kGrabHandle
-                                                    : 0;
+                                                    : NativeCursor{};
     if (!c.steps.empty() && shown != crDefault) {
-      EXPECT_EQ(LastApplied(), "ApplyCursor " + std::to_string(handle));
+      EXPECT_EQ(LastApplied(), "ApplyCursor " + std::to_string(handle.Value()));
     }
   }
 }

@@ -18,31 +18,32 @@ TEST(DelayTest, WaitsOneMillisecondLessThanAskedInUnitsOf100ns) {
       {0, {}, false},
       {1,
        {"CreateWaitableTimer", "SetWaitableTimer 5000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseHandle"},
+        "CancelWaitableTimer", "CloseWaitableTimer"},
        true},
       {2,
        {"CreateWaitableTimer", "SetWaitableTimer 10000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseHandle"},
+        "CancelWaitableTimer", "CloseWaitableTimer"},
        true},
       {60,
        {"CreateWaitableTimer", "SetWaitableTimer 590000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseHandle"},
+        "CancelWaitableTimer", "CloseWaitableTimer"},
        true},
       {100,
        {"CreateWaitableTimer", "SetWaitableTimer 990000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseHandle"},
+        "CancelWaitableTimer", "CloseWaitableTimer"},
        true},
       {65535,
        {"CreateWaitableTimer", "SetWaitableTimer 655340000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseHandle"},
+        "CancelWaitableTimer", "CloseWaitableTimer"},
        true},
   };
   for (const Case& c : cases) {
     FakeWindowSystem ws;
-    TApplication app(ws);
+    FakeSystemServices sys;
+    TApplication app(ws, sys);
     Application = &app;
     EXPECT_EQ(Delay(c.ms), c.result) << c.ms;
-    EXPECT_EQ(ws.log, c.calls) << c.ms;
+    EXPECT_EQ(sys.log, c.calls) << c.ms;
     Application = nullptr;
   }
 }
@@ -56,23 +57,25 @@ TEST(DelayTest, FailsWithoutWaitingAndReleasesTheTimer) {
   const std::vector<Case> cases = {
       {"no timer", true, false, false, false, {"CreateWaitableTimer"}},
       {"not armed", false, true, false, false,
-       {"CreateWaitableTimer", "SetWaitableTimer 590000", "CloseHandle"}},
+       {"CreateWaitableTimer", "SetWaitableTimer 590000", "CloseWaitableTimer"}},
       {"wait failed", false, false, true, false,
-       {"CreateWaitableTimer", "SetWaitableTimer 590000", "WaitForTimer 65535", "CloseHandle"}},
+       {"CreateWaitableTimer", "SetWaitableTimer 590000", "WaitForTimer 65535",
+        "CloseWaitableTimer"}},
       {"cancel failed", false, false, false, true,
        {"CreateWaitableTimer", "SetWaitableTimer 590000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseHandle"}},
+        "CancelWaitableTimer", "CloseWaitableTimer"}},
   };
   for (const Case& c : cases) {
     FakeWindowSystem ws;
-    ws.waitableCreateFails = c.createFails;
-    ws.waitableSetFails = c.setFails;
-    ws.waitableWaitFails = c.waitFails;
-    ws.waitableCancelFails = c.cancelFails;
-    TApplication app(ws);
+    FakeSystemServices sys;
+    sys.waitableCreateFails = c.createFails;
+    sys.waitableSetFails = c.setFails;
+    sys.waitableWaitFails = c.waitFails;
+    sys.waitableCancelFails = c.cancelFails;
+    TApplication app(ws, sys);
     Application = &app;
     EXPECT_FALSE(Delay(60)) << c.name;
-    EXPECT_EQ(ws.log, c.calls) << c.name;
+    EXPECT_EQ(sys.log, c.calls) << c.name;
     Application = nullptr;
   }
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_window_system.h"
+#include "fake_system_services.h"
 #include "model/pointer_state.h"
 #include "settings/settings.h"
 #include "settings_start_up.h"
@@ -82,13 +82,13 @@ TEST(LoadSettings, FileContentToLoadedValues) {
   };
   for (const auto& c : cases) {
     StartUp(1920, 1080);
-    test::FakeWindowSystem ws;
+    test::FakeSystemServices sys;
     if (c.file) {
-      ws.files[kPath] = *c.file;
+      sys.files[kPath] = *c.file;
     }
     TColor color = 0x123456;
     std::vector<std::string> custom;
-    const SettingsLoadResult result = LoadSettings(ws, color, custom);
+    const SettingsLoadResult result = LoadSettings(sys, color, custom);
     EXPECT_FALSE(result.readFailed) << c.what;
     EXPECT_EQ(test::LoadedPointerState(color), c.expected) << c.what;
     EXPECT_EQ(custom.size(), 16U) << c.what;
@@ -97,27 +97,27 @@ TEST(LoadSettings, FileContentToLoadedValues) {
 
 TEST(LoadSettings, UpperBoundWinsOnATinyWorkArea) {
   StartUp(50, 40);
-  test::FakeWindowSystem ws;
+  test::FakeSystemServices sys;
   TColor color = 0;
   std::vector<std::string> custom;
-  LoadSettings(ws, color, custom);  // defaults 25, 20
+  LoadSettings(sys, color, custom);  // defaults 25, 20
   EXPECT_EQ(Pointer.TipPosX, 18);
   EXPECT_EQ(Pointer.TipPosY, 8);
-  ws.files[kPath] = "[Pointer]\nTipPosX=5\nTipPosY=500\n";
-  LoadSettings(ws, color, custom);
+  sys.files[kPath] = "[Pointer]\nTipPosX=5\nTipPosY=500\n";
+  LoadSettings(sys, color, custom);
   EXPECT_EQ(Pointer.TipPosX, 18);
   EXPECT_EQ(Pointer.TipPosY, 8);
 }
 
 TEST(LoadSettings, CustomColoursAsTextWithTheDefaultForMissingKeys) {
   StartUp(1920, 1080);
-  test::FakeWindowSystem ws;
-  ws.files[kPath] =
+  test::FakeSystemServices sys;
+  sys.files[kPath] =
       "[Colors]\ncolorb=00FF00\nColorC=\nColorD=xyz\nColorE=123456789\nColorQ=1\n"
       "[Pointer]\nColorF=ABCDEF\n";
   TColor color = 0;
   std::vector<std::string> custom{"old"};
-  LoadSettings(ws, color, custom);
+  LoadSettings(sys, color, custom);
   const std::vector<std::string> expected = {
       "ColorA=1FFFFFFF",  "ColorB=00FF00",   "ColorC=",         "ColorD=xyz",
       "ColorE=123456789", "ColorF=1FFFFFFF", "ColorG=1FFFFFFF", "ColorH=1FFFFFFF",
@@ -129,12 +129,12 @@ TEST(LoadSettings, CustomColoursAsTextWithTheDefaultForMissingKeys) {
 
 TEST(LoadSettings, UnreadableFileGivesDefaultsAndTheSystemMessage) {
   StartUp(1920, 1080);
-  test::FakeWindowSystem ws;
-  ws.files[kPath] = "[Pointer]\nSize=9\n";
-  ws.unreadableFiles.insert(kPath);
+  test::FakeSystemServices sys;
+  sys.files[kPath] = "[Pointer]\nSize=9\n";
+  sys.unreadableFiles.insert(kPath);
   TColor color = 0;
   std::vector<std::string> custom;
-  const SettingsLoadResult result = LoadSettings(ws, color, custom);
+  const SettingsLoadResult result = LoadSettings(sys, color, custom);
   EXPECT_TRUE(result.readFailed);
   EXPECT_EQ(result.error, "Access denied");
   EXPECT_EQ(test::LoadedPointerState(color), Loaded{});
@@ -151,9 +151,9 @@ std::vector<std::string> DefaultCustomColors() {
 }
 
 // Loads as start-up does, including AlphaBlendIndex taking the loaded opacity index.
-TColor LoadLikeStartUp(test::FakeWindowSystem& ws, std::vector<std::string>& custom) {
+TColor LoadLikeStartUp(test::FakeSystemServices& sys, std::vector<std::string>& custom) {
   TColor color = 0;
-  LoadSettings(ws, color, custom);
+  LoadSettings(sys, color, custom);
   Pointer.AlphaBlendIndex = Pointer.CurrentAlphaIndex;
   return color;
 }
@@ -168,27 +168,27 @@ constexpr char kDefaultFile[] =
 
 TEST(SaveSettings, FileWrittenFromDefaultsByteForByte) {
   StartUp(1920, 1080);
-  test::FakeWindowSystem ws;
-  ws.directories.insert(kFolder);
+  test::FakeSystemServices sys;
+  sys.directories.insert(kFolder);
   std::vector<std::string> custom;
-  const TColor color = LoadLikeStartUp(ws, custom);
-  EXPECT_EQ(SaveSettings(ws, color, custom), std::nullopt);
-  EXPECT_EQ(ws.files[kPath], kDefaultFile);
-  EXPECT_FALSE(ws.files.contains(kTemporary));
+  const TColor color = LoadLikeStartUp(sys, custom);
+  EXPECT_EQ(SaveSettings(sys, color, custom), std::nullopt);
+  EXPECT_EQ(sys.files[kPath], kDefaultFile);
+  EXPECT_FALSE(sys.files.contains(kTemporary));
 }
 
 TEST(SaveSettings, KeepsUnknownSectionsAndKeysAndDropsComments) {
   StartUp(1920, 1080);
-  test::FakeWindowSystem ws;
-  ws.directories.insert(kFolder);
-  ws.files[kPath] =
+  test::FakeSystemServices sys;
+  sys.directories.insert(kFolder);
+  sys.files[kPath] =
       "; written by hand\n[Extra]\nOwner = Ann\n\n[POINTER]\nsize=30\nMood=calm\n"
       "SettingsLocked=2\n;old colour\nColor=0x0000FF\n[Colors]\nColorB=00FF00\n";
   std::vector<std::string> custom;
-  const TColor color = LoadLikeStartUp(ws, custom);
+  const TColor color = LoadLikeStartUp(sys, custom);
   Pointer.Orientation = 5;
-  EXPECT_EQ(SaveSettings(ws, color, custom), std::nullopt);
-  EXPECT_EQ(ws.files[kPath],
+  EXPECT_EQ(SaveSettings(sys, color, custom), std::nullopt);
+  EXPECT_EQ(sys.files[kPath],
             "[Extra]\r\nOwner=Ann\r\n\r\n"
             "[POINTER]\r\nSize=24\r\nMood=calm\r\nSettingsLocked=1\r\nColor=255\r\n"
             "EscTerminates=1\r\nTipPosX=960\r\nTipPosY=540\r\nOrientation=5\r\nColorIndex=0\r\n"
@@ -202,15 +202,15 @@ TEST(SaveSettings, KeepsUnknownSectionsAndKeysAndDropsComments) {
 
 TEST(SaveSettings, CustomColourValueIsCutToEightAndKeyedByPosition) {
   StartUp(1920, 1080);
-  test::FakeWindowSystem ws;
-  ws.directories.insert(kFolder);
+  test::FakeSystemServices sys;
+  sys.directories.insert(kFolder);
   std::vector<std::string> custom = DefaultCustomColors();
   custom[0] = "ColorA=123456789";
   custom[1] = "ColorZ=00FF00";  // the position names the key
   custom[2] = "ColorC";         // no value at all
   custom[3] = "ColorD=xyz";     // not hexadecimal: kept as it is
-  EXPECT_EQ(SaveSettings(ws, 255, custom), std::nullopt);
-  const std::string& file = ws.files[kPath];
+  EXPECT_EQ(SaveSettings(sys, 255, custom), std::nullopt);
+  const std::string& file = sys.files[kPath];
   EXPECT_NE(file.find("\r\nColorA=12345678\r\nColorB=00FF00\r\nColorC=\r\nColorD=xyz\r\n"),
             std::string::npos)
       << file;
@@ -219,8 +219,8 @@ TEST(SaveSettings, CustomColourValueIsCutToEightAndKeyedByPosition) {
 
 TEST(SaveSettings, WhatIsSavedLoadsBackTheSame) {
   StartUp(1920, 1080);
-  test::FakeWindowSystem ws;
-  ws.directories.insert(kFolder);
+  test::FakeSystemServices sys;
+  sys.directories.insert(kFolder);
   Pointer.SettingsLocked = true;
   Pointer.EscTerminates = false;
   Pointer.TipPosX = 33;
@@ -233,12 +233,12 @@ TEST(SaveSettings, WhatIsSavedLoadsBackTheSame) {
   const TColor color = 0xFFFFFFFF;  // written as -1, so that it reads back
   std::vector<std::string> custom = DefaultCustomColors();
   custom[7] = "ColorH=00ABCDEF";
-  EXPECT_EQ(SaveSettings(ws, color, custom), std::nullopt);
+  EXPECT_EQ(SaveSettings(sys, color, custom), std::nullopt);
 
   StartUp(1920, 1080);
   TColor loadedColor = 0;
   std::vector<std::string> loadedCustom;
-  LoadSettings(ws, loadedColor, loadedCustom);
+  LoadSettings(sys, loadedColor, loadedCustom);
   EXPECT_EQ(test::LoadedPointerState(loadedColor), (Loaded{.locked = true,
                                               .esc = false,
                                               .x = 33,
@@ -253,46 +253,46 @@ TEST(SaveSettings, WhatIsSavedLoadsBackTheSame) {
 
 TEST(SaveSettings, UnreadableFileIsNotOverwritten) {
   StartUp(1920, 1080);
-  test::FakeWindowSystem ws;
-  ws.directories.insert(kFolder);
-  ws.files[kPath] = "[Pointer]\nSize=9\n[Mine]\nkeep=1\n";
-  ws.unreadableFiles.insert(kPath);
-  EXPECT_EQ(SaveSettings(ws, 255, DefaultCustomColors()), "Access denied");
-  EXPECT_EQ(ws.files[kPath], "[Pointer]\nSize=9\n[Mine]\nkeep=1\n");
-  EXPECT_TRUE(ws.Calls("CreateFileForWrite").empty());
+  test::FakeSystemServices sys;
+  sys.directories.insert(kFolder);
+  sys.files[kPath] = "[Pointer]\nSize=9\n[Mine]\nkeep=1\n";
+  sys.unreadableFiles.insert(kPath);
+  EXPECT_EQ(SaveSettings(sys, 255, DefaultCustomColors()), "Access denied");
+  EXPECT_EQ(sys.files[kPath], "[Pointer]\nSize=9\n[Mine]\nkeep=1\n");
+  EXPECT_TRUE(sys.Calls("CreateFileForWrite").empty());
 }
 
 TEST(SaveSettings, ReplacesThroughATemporaryFileBesideTheTarget) {
   StartUp(1920, 1080);
-  test::FakeWindowSystem ws;
-  ws.directories.insert(kFolder);
-  ws.files[kPath] = "[Pointer]\nSize=9\n";
-  ws.ClearLog();
-  EXPECT_EQ(SaveSettings(ws, 255, DefaultCustomColors()), std::nullopt);
+  test::FakeSystemServices sys;
+  sys.directories.insert(kFolder);
+  sys.files[kPath] = "[Pointer]\nSize=9\n";
+  sys.ClearLog();
+  EXPECT_EQ(SaveSettings(sys, 255, DefaultCustomColors()), std::nullopt);
   const std::vector<std::string> expected = {
       std::string("ReadWholeFile ") + kPath,
       std::string("CreateFileForWrite ") + kTemporary,
-      "WriteFileBytes " + std::to_string(ws.files[kPath].size()),
+      "WriteFileBytes " + std::to_string(sys.files[kPath].size()),
       "FlushFile",
       "CloseFile",
       std::string("ReplaceFile ") + kTemporary + " " + kPath,
   };
-  EXPECT_EQ(ws.log, expected);
+  EXPECT_EQ(sys.log, expected);
 }
 
 TEST(SaveSettings, FailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
   const char* const oldFile = "[Pointer]\r\nSize=9\r\n\r\n";
   for (const char* step : {"create", "write", "flush", "close", "replace"}) {
     StartUp(1920, 1080);
-    test::FakeWindowSystem ws;
-    ws.directories.insert(kFolder);
-    ws.files[kPath] = oldFile;
-    ws.failFileStepAt[step] = 1;
-    EXPECT_EQ(SaveSettings(ws, 255, DefaultCustomColors()),
+    test::FakeSystemServices sys;
+    sys.directories.insert(kFolder);
+    sys.files[kPath] = oldFile;
+    sys.failFileStepAt[step] = 1;
+    EXPECT_EQ(SaveSettings(sys, 255, DefaultCustomColors()),
               std::string("Injected failure at ") + step);
-    EXPECT_EQ(ws.files[kPath], oldFile) << step;
-    EXPECT_FALSE(ws.files.contains(kTemporary)) << step;
-    for (const auto& [file, state] : ws.openFiles) {
+    EXPECT_EQ(sys.files[kPath], oldFile) << step;
+    EXPECT_FALSE(sys.files.contains(kTemporary)) << step;
+    for (const auto& [file, state] : sys.openFiles) {
       EXPECT_FALSE(state.open) << step << ": file left open";
     }
   }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_window_system.h"
+#include "fake_system_services.h"
 #include "settings/location.h"
 
 namespace qd {
@@ -102,42 +102,42 @@ TEST(ResolveSettingsFilePath, BaseFolderFallbacks) {
       {"nothing at all: beside the program", std::nullopt, std::nullopt, kBeside, {}},
   };
   for (const auto& c : cases) {
-    test::FakeWindowSystem ws;
+    test::FakeSystemServices sys;
     if (c.registry) {
-      ws.registry[RegistryKey()] = *c.registry;
+      sys.registry[RegistryKey()] = *c.registry;
     }
     if (c.environment) {
-      ws.environment["APPDATA"] = *c.environment;
+      sys.environment["APPDATA"] = *c.environment;
     }
-    EXPECT_EQ(ResolveSettingsFilePath(ws, "Brennavo", kExe, true), c.expected) << c.what;
+    EXPECT_EQ(ResolveSettingsFilePath(sys, "Brennavo", kExe, true), c.expected) << c.what;
     std::vector<std::string> made;
-    for (const std::string& call : ws.Calls("ForceDirectories ")) {
+    for (const std::string& call : sys.Calls("ForceDirectories ")) {
       made.push_back(call.substr(std::string("ForceDirectories ").size()));
     }
     EXPECT_EQ(made, c.foldersMade) << c.what;
-    EXPECT_TRUE(ws.Calls("CopyFile").empty()) << c.what;  // no beside-program file
+    EXPECT_TRUE(sys.Calls("CopyFile").empty()) << c.what;  // no beside-program file
   }
 }
 
 TEST(ResolveSettingsFilePath, AsksTheRegistryForTheShellFoldersKeyOnly) {
-  test::FakeWindowSystem ws;
-  ws.registry[RegistryKey()] = {RegistryStatus::Text, kRoaming};
-  ws.environment["APPDATA"] = "D:\\Env";
-  ResolveSettingsFilePath(ws, "Brennavo", kExe, true);
-  EXPECT_EQ(ws.Calls("ReadUserRegistryText"),
+  test::FakeSystemServices sys;
+  sys.registry[RegistryKey()] = {RegistryStatus::Text, kRoaming};
+  sys.environment["APPDATA"] = "D:\\Env";
+  ResolveSettingsFilePath(sys, "Brennavo", kExe, true);
+  EXPECT_EQ(sys.Calls("ReadUserRegistryText"),
             std::vector<std::string>{"ReadUserRegistryText \\Software\\Microsoft\\Windows\\"
                                      "CurrentVersion\\Explorer\\Shell Folders\\ AppData"});
-  EXPECT_TRUE(ws.Calls("GetEnvironmentVariable").empty());
+  EXPECT_TRUE(sys.Calls("GetEnvironmentVariable").empty());
 }
 
 TEST(ResolveSettingsFilePath, ExistingFolderIsNotMadeAgainAndUnmakeableFallsBack) {
-  test::FakeWindowSystem ws;
-  ws.registry[RegistryKey()] = {RegistryStatus::Text, kRoaming};
-  ws.directories.insert(kFolder);
-  EXPECT_EQ(ResolveSettingsFilePath(ws, "Brennavo", kExe, true), kPerUser);
-  EXPECT_TRUE(ws.Calls("ForceDirectories").empty());
+  test::FakeSystemServices sys;
+  sys.registry[RegistryKey()] = {RegistryStatus::Text, kRoaming};
+  sys.directories.insert(kFolder);
+  EXPECT_EQ(ResolveSettingsFilePath(sys, "Brennavo", kExe, true), kPerUser);
+  EXPECT_TRUE(sys.Calls("ForceDirectories").empty());
 
-  test::FakeWindowSystem locked;
+  test::FakeSystemServices locked;
   locked.registry[RegistryKey()] = {RegistryStatus::Text, kRoaming};
   locked.unwritableFolders.insert(kRoaming);
   locked.files[kBeside] = "[Pointer]\r\n";
@@ -162,23 +162,23 @@ TEST(ResolveSettingsFilePath, CopiesTheBesideProgramFileOnlyIntoAnEmptyPerUserPl
       {"per-user file exists: never overwritten", true, true, true, false},
   };
   for (const auto& c : cases) {
-    test::FakeWindowSystem ws;
-    ws.registry[RegistryKey()] = {RegistryStatus::Text, kRoaming};
+    test::FakeSystemServices sys;
+    sys.registry[RegistryKey()] = {RegistryStatus::Text, kRoaming};
     if (c.besideFile) {
-      ws.files[kBeside] = "beside";
+      sys.files[kBeside] = "beside";
     }
     if (c.perUserFile) {
-      ws.directories.insert(kFolder);
-      ws.files[kPerUser] = "per-user";
+      sys.directories.insert(kFolder);
+      sys.files[kPerUser] = "per-user";
     }
-    EXPECT_EQ(ResolveSettingsFilePath(ws, "Brennavo", kExe, c.copyFlag), kPerUser) << c.what;
-    EXPECT_EQ(ws.Calls("CopyFile").size(), c.copied ? 1U : 0U) << c.what;
+    EXPECT_EQ(ResolveSettingsFilePath(sys, "Brennavo", kExe, c.copyFlag), kPerUser) << c.what;
+    EXPECT_EQ(sys.Calls("CopyFile").size(), c.copied ? 1U : 0U) << c.what;
     if (c.copied) {
-      EXPECT_EQ(ws.Calls("CopyFile")[0], std::string("CopyFile ") + kBeside + " " + kPerUser);
-      EXPECT_EQ(ws.files[kPerUser], "beside");
+      EXPECT_EQ(sys.Calls("CopyFile")[0], std::string("CopyFile ") + kBeside + " " + kPerUser);
+      EXPECT_EQ(sys.files[kPerUser], "beside");
     }
     if (c.perUserFile) {
-      EXPECT_EQ(ws.files[kPerUser], "per-user") << c.what;
+      EXPECT_EQ(sys.files[kPerUser], "per-user") << c.what;
     }
   }
 }
@@ -187,25 +187,25 @@ TEST(ResolveSettingsFilePath, ProgramInsideThePerUserFolderCopiesNothing) {
   // The per-user path and the beside-program path differ in case only; the fake's files
   // are case-sensitive, so only the case-insensitive comparison stops the copy.
   const std::string lowerRoaming = "c:\\users\\ann\\appdata\\roaming";
-  test::FakeWindowSystem ws;
-  ws.registry[RegistryKey()] = {RegistryStatus::Text, lowerRoaming};
-  ws.directories.insert(lowerRoaming + "\\Brennavo\\Quiverdart");
-  ws.files[kPerUser] = "beside";
+  test::FakeSystemServices sys;
+  sys.registry[RegistryKey()] = {RegistryStatus::Text, lowerRoaming};
+  sys.directories.insert(lowerRoaming + "\\Brennavo\\Quiverdart");
+  sys.files[kPerUser] = "beside";
   const std::string exe = std::string(kFolder) + "\\Quiverdart.exe";
-  EXPECT_EQ(ResolveSettingsFilePath(ws, "Brennavo", exe, true),
+  EXPECT_EQ(ResolveSettingsFilePath(sys, "Brennavo", exe, true),
             lowerRoaming + "\\Brennavo\\Quiverdart\\Quiverdart.ini");
-  EXPECT_TRUE(ws.Calls("CopyFile").empty());
+  EXPECT_TRUE(sys.Calls("CopyFile").empty());
 }
 
 TEST(ResolveSettingsFilePath, FailedCopyStillGivesThePerUserPath) {
-  test::FakeWindowSystem ws;
-  ws.registry[RegistryKey()] = {RegistryStatus::Text, kRoaming};
-  ws.files[kBeside] = "beside";
-  ws.directories.insert(kFolder);
-  ws.unwritableFolders.insert(kFolder + std::string("\\"));  // the copy's target only
-  EXPECT_EQ(ResolveSettingsFilePath(ws, "Brennavo", kExe, true), kPerUser);
-  EXPECT_EQ(ws.Calls("CopyFile").size(), 1U);
-  EXPECT_FALSE(ws.files.contains(kPerUser));
+  test::FakeSystemServices sys;
+  sys.registry[RegistryKey()] = {RegistryStatus::Text, kRoaming};
+  sys.files[kBeside] = "beside";
+  sys.directories.insert(kFolder);
+  sys.unwritableFolders.insert(kFolder + std::string("\\"));  // the copy's target only
+  EXPECT_EQ(ResolveSettingsFilePath(sys, "Brennavo", kExe, true), kPerUser);
+  EXPECT_EQ(sys.Calls("CopyFile").size(), 1U);
+  EXPECT_FALSE(sys.files.contains(kPerUser));
 }
 
 }  // namespace

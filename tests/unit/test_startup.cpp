@@ -21,8 +21,9 @@ std::size_t IndexOf(const std::vector<std::string>& log, const std::string& pref
 
 TEST(MainSequence, ShapesThePointerBeforeShowingItAndSavesAtTheEnd) {
   FakeWindowSystem ws;
-  ws.directories.insert("C:\\Tools");
-  EXPECT_EQ(RunProgram(ws), 0);
+  FakeSystemServices sys{ws.log};
+  sys.directories.insert("C:\\Tools");
+  EXPECT_EQ(RunProgram(ws, sys), 0);
   const std::vector<std::string>& log = ws.log;
   EXPECT_EQ(log.front(), "SetApplicationTitle Quiverdart");
   EXPECT_LT(IndexOf(log, "CreateAppWindow 692 732 1196 961 topmost layered"),
@@ -35,7 +36,7 @@ TEST(MainSequence, ShapesThePointerBeforeShowingItAndSavesAtTheEnd) {
   const auto bounds = ws.Calls("SetWindowBounds");
   ASSERT_FALSE(bounds.empty());
   EXPECT_EQ(bounds.back(), "SetWindowBounds 899 525 62 31");
-  EXPECT_TRUE(ws.files.contains(kIniPath));
+  EXPECT_TRUE(sys.files.contains(kIniPath));
   EXPECT_EQ(Application, nullptr);
 }
 
@@ -73,7 +74,7 @@ TEST_F(StartUp, PlacesTheDefaultArrowAtTheCentreOfAnyWorkArea) {
 }
 
 TEST_F(StartUp, TakesTheTitleFromTheProgramFile) {
-  ws.moduleFileName = "D:\\Talks\\Arrow.exe";
+  sys.moduleFileName = "D:\\Talks\\Arrow.exe";
   Start();
   EXPECT_EQ(app->Title(), "Arrow");
   EXPECT_EQ(Pointer.ExeBaseName, "Arrow");
@@ -98,7 +99,7 @@ TEST_F(StartUp, AppliesTheStoredOpacityAndPaletteIndex) {
     TearDown();
     SetUp();
     if (!c.file.empty()) {
-      ws.files[kIniPath] = c.file;
+      sys.files[kIniPath] = c.file;
     }
     Start();
     EXPECT_EQ(form->AlphaBlend(), c.blend) << c.file;
@@ -111,16 +112,16 @@ TEST_F(StartUp, AppliesTheStoredOpacityAndPaletteIndex) {
 
 TEST_F(StartUp, RegistersTheHandCursorsAndFallsBackToTheArrowForMissingOnes) {
   Start();
-  EXPECT_EQ(app->CursorHandle(HandFlat), 0xF1U);
-  EXPECT_EQ(app->CursorHandle(HandGrab), 0xF2U);
-  EXPECT_EQ(app->CursorHandle(7), 0U);
-  EXPECT_EQ(app->CursorHandle(crDefault), 0U);
+  EXPECT_EQ(app->CursorHandle(HandFlat), NativeCursor{0xF1});
+  EXPECT_EQ(app->CursorHandle(HandGrab), NativeCursor{0xF2});
+  EXPECT_EQ(app->CursorHandle(7), NativeCursor{});
+  EXPECT_EQ(app->CursorHandle(crDefault), NativeCursor{});
 }
 
 TEST_F(StartUp, AnUnreadableSettingsFileIsReportedOnceAndNeverOverwritten) {
-  ws.directories.insert("C:\\Tools");
-  ws.files[kIniPath] = "[Pointer]\r\nSize=9\r\n";
-  ws.unreadableFiles.insert(kIniPath);
+  sys.directories.insert("C:\\Tools");
+  sys.files[kIniPath] = "[Pointer]\r\nSize=9\r\n";
+  sys.unreadableFiles.insert(kIniPath);
   Start();
   ASSERT_EQ(ws.messageBoxes.size(), 1U);
   EXPECT_TRUE(ws.messageBoxes[0].starts_with(
@@ -128,7 +129,7 @@ TEST_F(StartUp, AnUnreadableSettingsFileIsReportedOnceAndNeverOverwritten) {
   EXPECT_EQ(Pointer.Size, 4);
   EXPECT_TRUE(Pointer.ShapeReady);
   form.reset();
-  EXPECT_EQ(ws.files[kIniPath], "[Pointer]\r\nSize=9\r\n");
+  EXPECT_EQ(sys.files[kIniPath], "[Pointer]\r\nSize=9\r\n");
   EXPECT_TRUE(ws.Calls("CreateFileForWrite").empty());
 }
 
@@ -136,9 +137,9 @@ TEST_F(StartUp, AnUnreadableSettingsFileIsReportedOnceAndNeverOverwritten) {
 class StartUpSaveFailure : public ProgramTest, public testing::WithParamInterface<const char*> {};
 
 TEST_P(StartUpSaveFailure, IsReportedOnceNamingTheFile) {
-  ws.directories.insert("C:\\Tools");
-  ws.files[kIniPath] = "[Pointer]\r\nSize=9\r\n";
-  ws.failFileStepAt[GetParam()] = 1;
+  sys.directories.insert("C:\\Tools");
+  sys.files[kIniPath] = "[Pointer]\r\nSize=9\r\n";
+  sys.failFileStepAt[GetParam()] = 1;
   Start();
   form.reset();
   ASSERT_EQ(ws.messageBoxes.size(), 1U);
@@ -146,7 +147,7 @@ TEST_P(StartUpSaveFailure, IsReportedOnceNamingTheFile) {
             std::string("Quiverdart|Cannot write file \"C:\\Tools\\Quiverdart.ini\". "
                         "Injected failure at ") +
                 GetParam());
-  EXPECT_EQ(ws.files[kIniPath], "[Pointer]\r\nSize=9\r\n");
+  EXPECT_EQ(sys.files[kIniPath], "[Pointer]\r\nSize=9\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, StartUpSaveFailure, testing::Values("create", "write", "replace"));
@@ -160,11 +161,11 @@ TEST_F(StartUp, ShutdownStoresThePaletteIndexOfTheColourShown) {
                         Case{0x0000FF, "ColorIndex=0"}}) {
     TearDown();
     SetUp();
-    ws.directories.insert("C:\\Tools");
+    sys.directories.insert("C:\\Tools");
     Start();
     form->SetColor(c.color);
     form.reset();
-    EXPECT_NE(ws.files[kIniPath].find(c.line + "\r\n"), std::string::npos) << c.line;
+    EXPECT_NE(sys.files[kIniPath].find(c.line + "\r\n"), std::string::npos) << c.line;
   }
 }
 

@@ -5,9 +5,22 @@
 
 #include "framework/win32/win32.h"
 
+#include <cstdint>
 #include <utility>
 
+#include "framework/native_handles.h"
+
 namespace qd::win32 {
+
+// The handles above the seam carry the Win32 ones as numbers.
+template <typename Win32Handle, typename Kind>
+Win32Handle ToWin32(NativeHandle<Kind> handle) noexcept {
+  return reinterpret_cast<Win32Handle>(handle.Value());
+}
+template <typename Native, typename Win32Handle>
+Native ToNative(Win32Handle handle) noexcept {
+  return Native(reinterpret_cast<std::uintptr_t>(handle));
+}
 
 // Live objects created by the backend: GDI objects (pens, brushes, bitmaps, regions not
 // yet handed to a window, device contexts) and USER objects (menus, windows).

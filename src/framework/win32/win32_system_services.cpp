@@ -1,16 +1,15 @@
-// The process, registry, environment, file and waitable-timer parts of the backend.
+#include "framework/win32/win32_system_services.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
 
+#include "framework/win32/handles.h"
 #include "framework/win32/text.h"
-#include "framework/win32/win32_window_system.h"
 
 namespace qd::win32 {
 
 namespace {
-
-HANDLE ToHandle(std::uintptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 // FormatMessage text of an error code, without the trailing line break and full stop.
 std::string SystemErrorMessage(DWORD error) {
@@ -42,7 +41,7 @@ void ForceDirectoriesWide(std::wstring path) {
 
 }  // namespace
 
-std::string Win32WindowSystem::ModuleFileName() {
+std::string Win32SystemServices::ModuleFileName() {
   std::wstring buffer(MAX_PATH, L'\0');
   while (true) {
     const DWORD length =
@@ -56,14 +55,14 @@ std::string Win32WindowSystem::ModuleFileName() {
   }
 }
 
-std::vector<std::string> Win32WindowSystem::CommandLineParams() {
+std::vector<std::string> Win32SystemServices::CommandLineParams() {
   std::vector<std::wstring> args = SplitCommandLine(::GetCommandLineW());
   std::vector<std::string> params;
   for (size_t i = 1; i < args.size(); ++i) params.push_back(WideToUtf8(args[i]));
   return params;
 }
 
-std::string Win32WindowSystem::LocaleLanguageText() {
+std::string Win32SystemServices::LocaleLanguageText() {
   char buffer[9] = {};
   if (::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_ILANGUAGE, buffer, sizeof buffer) == 0) {
     return {};
@@ -71,32 +70,35 @@ std::string Win32WindowSystem::LocaleLanguageText() {
   return buffer;
 }
 
-NativeHandle Win32WindowSystem::CreateWaitableTimer() {
+OwnedWaitableTimer Win32SystemServices::CreateWaitableTimer() {
   HANDLE timer = ::CreateWaitableTimerA(nullptr, FALSE, nullptr);
-  if (timer != nullptr) ++LiveObjects().kernel;
-  return reinterpret_cast<NativeHandle>(timer);
+  if (timer == nullptr) return {};
+  ++LiveObjects().kernel;
+  return {*this, ToNative<NativeWaitableTimer>(timer)};
 }
 
-bool Win32WindowSystem::SetWaitableTimer(NativeHandle timer, std::int64_t dueTime100ns) {
+bool Win32SystemServices::SetWaitableTimer(NativeWaitableTimer timer, std::int64_t dueTime100ns) {
   LARGE_INTEGER due{};
   due.QuadPart = -dueTime100ns;  // negative: relative to now
-  return ::SetWaitableTimer(ToHandle(timer), &due, 0, nullptr, nullptr, FALSE) != 0;
+  return ::SetWaitableTimer(ToWin32<HANDLE>(timer), &due, 0, nullptr, nullptr, FALSE) != 0;
 }
 
-bool Win32WindowSystem::WaitForTimer(NativeHandle timer, std::uint32_t timeoutMs) {
-  return ::WaitForSingleObject(ToHandle(timer), timeoutMs) == WAIT_OBJECT_0;
+bool Win32SystemServices::WaitForTimer(NativeWaitableTimer timer, std::uint32_t timeoutMs) {
+  return ::WaitForSingleObject(ToWin32<HANDLE>(timer), timeoutMs) == WAIT_OBJECT_0;
 }
 
-bool Win32WindowSystem::CancelWaitableTimer(NativeHandle timer) {
-  return ::CancelWaitableTimer(ToHandle(timer)) != 0;
+bool Win32SystemServices::CancelWaitableTimer(NativeWaitableTimer timer) {
+  return ::CancelWaitableTimer(ToWin32<HANDLE>(timer)) != 0;
 }
 
-void Win32WindowSystem::CloseHandle(NativeHandle handle) {
-  if (handle != 0 && ::CloseHandle(ToHandle(handle)) != 0) --LiveObjects().kernel;
+bool Win32SystemServices::CloseWaitableTimer(NativeWaitableTimer timer) {
+  if (::CloseHandle(ToWin32<HANDLE>(timer)) == 0) return false;
+  --LiveObjects().kernel;
+  return true;
 }
 
-RegistryRead Win32WindowSystem::ReadUserRegistryText(const std::string& key,
-                                                      const std::string& value) {
+RegistryRead Win32SystemServices::ReadUserRegistryText(const std::string& key,
+                                                       const std::string& value) {
   std::wstring keyPath = Utf8ToWide(key);
   if (!keyPath.empty() && keyPath.front() == L'\\') keyPath.erase(0, 1);  // from the root key
   HKEY opened = nullptr;
@@ -125,7 +127,7 @@ RegistryRead Win32WindowSystem::ReadUserRegistryText(const std::string& key,
   return {RegistryStatus::Text, WideToUtf8(text)};
 }
 
-std::optional<std::string> Win32WindowSystem::GetEnvironmentVariable(const std::string& name) {
+std::optional<std::string> Win32SystemServices::GetEnvironmentVariable(const std::string& name) {
   const std::wstring wideName = Utf8ToWide(name);
   std::wstring buffer(64, L'\0');
   while (true) {
@@ -144,24 +146,24 @@ std::optional<std::string> Win32WindowSystem::GetEnvironmentVariable(const std::
   }
 }
 
-bool Win32WindowSystem::DirectoryExists(const std::string& path) {
+bool Win32SystemServices::DirectoryExists(const std::string& path) {
   return IsDirectory(Utf8ToWide(path));
 }
 
-bool Win32WindowSystem::FileExists(const std::string& path) {
+bool Win32SystemServices::FileExists(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void Win32WindowSystem::ForceDirectories(const std::string& path) {
+void Win32SystemServices::ForceDirectories(const std::string& path) {
   ForceDirectoriesWide(Utf8ToWide(path));
 }
 
-bool Win32WindowSystem::CopyFileFailIfExists(const std::string& from, const std::string& to) {
+bool Win32SystemServices::CopyFileFailIfExists(const std::string& from, const std::string& to) {
   return ::CopyFileW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(), TRUE) != 0;
 }
 
-bool Win32WindowSystem::SameText(const std::string& a, const std::string& b) {
+bool Win32SystemServices::SameText(const std::string& a, const std::string& b) {
   const std::wstring wa = Utf8ToWide(a);
   const std::wstring wb = Utf8ToWide(b);
   if (wa.size() > INT_MAX || wb.size() > INT_MAX) return false;
@@ -170,7 +172,7 @@ bool Win32WindowSystem::SameText(const std::string& a, const std::string& b) {
                           static_cast<int>(wb.size())) == CSTR_EQUAL;
 }
 
-FileRead Win32WindowSystem::ReadWholeFile(const std::string& path) {
+FileRead Win32SystemServices::ReadWholeFile(const std::string& path) {
   const FileHandle file(::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -201,20 +203,20 @@ FileRead Win32WindowSystem::ReadWholeFile(const std::string& path) {
   return {FileStatus::Ok, std::move(bytes), {}};
 }
 
-NativeFile Win32WindowSystem::CreateFileForWrite(const std::string& path) {
+OwnedFile Win32SystemServices::CreateFileForWrite(const std::string& path) {
   HANDLE file = ::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
+  if (file == INVALID_HANDLE_VALUE) return {};
   ++LiveObjects().kernel;
-  return reinterpret_cast<NativeFile>(file);
+  return {*this, ToNative<NativeFile>(file)};
 }
 
-bool Win32WindowSystem::WriteFileBytes(NativeFile file, const std::string& bytes) {
+bool Win32SystemServices::WriteFileBytes(NativeFile file, const std::string& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const DWORD part = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1U << 20U));
     DWORD written = 0;
-    if (::WriteFile(ToHandle(file), bytes.data() + done, part, &written, nullptr) == 0) {
+    if (::WriteFile(ToWin32<HANDLE>(file), bytes.data() + done, part, &written, nullptr) == 0) {
       return false;
     }
     if (written == 0) {
@@ -226,25 +228,25 @@ bool Win32WindowSystem::WriteFileBytes(NativeFile file, const std::string& bytes
   return true;
 }
 
-bool Win32WindowSystem::FlushFile(NativeFile file) {
-  return ::FlushFileBuffers(ToHandle(file)) != 0;
+bool Win32SystemServices::FlushFile(NativeFile file) {
+  return ::FlushFileBuffers(ToWin32<HANDLE>(file)) != 0;
 }
 
-bool Win32WindowSystem::CloseFile(NativeFile file) {
-  if (::CloseHandle(ToHandle(file)) == 0) return false;
+bool Win32SystemServices::CloseFile(NativeFile file) {
+  if (::CloseHandle(ToWin32<HANDLE>(file)) == 0) return false;
   --LiveObjects().kernel;
   return true;
 }
 
-bool Win32WindowSystem::ReplaceFile(const std::string& from, const std::string& to) {
+bool Win32SystemServices::ReplaceFile(const std::string& from, const std::string& to) {
   return ::MoveFileExW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-void Win32WindowSystem::DeleteFile(const std::string& path) {
+void Win32SystemServices::DeleteFile(const std::string& path) {
   ::DeleteFileW(Utf8ToWide(path).c_str());
 }
 
-std::string Win32WindowSystem::LastErrorMessage() { return SystemErrorMessage(::GetLastError()); }
+std::string Win32SystemServices::LastErrorMessage() { return SystemErrorMessage(::GetLastError()); }
 
 }  // namespace qd::win32

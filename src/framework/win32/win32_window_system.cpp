@@ -25,7 +25,7 @@ constexpr char kLiveObjectsMessageName[] = "Quiverdart.LiveObjects";
 // benchmark can see whether an untouched arrow keeps waking up.
 constexpr char kTimerTicksMessageName[] = "Quiverdart.TimerTicks";
 
-HWND ToHwnd(NativeWindow window) { return reinterpret_cast<HWND>(window); }
+HWND ToHwnd(NativeWindow window) { return ToWin32<HWND>(window); }
 
 TShiftState KeyShiftState() {
   unsigned bits = 0;
@@ -196,12 +196,12 @@ NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, Wind
   HWND hwnd = ::CreateWindowExA(exStyle, kFormClassName, params.caption.c_str(), WS_POPUP,
                                 b.left, b.top, b.right - b.left, b.bottom - b.top, appWindow_,
                                 nullptr, instance_, data.get());
-  if (hwnd == nullptr) return 0;
+  if (hwnd == nullptr) return {};
   static_cast<void>(data.release());  // owned by the window until WM_NCDESTROY
   // A layered window stays invisible until it has attributes; start it opaque.
   if (layered) setLayeredWindowAttributes_(hwnd, 0, 255, LWA_ALPHA);
   if (mainWindow_ == nullptr) mainWindow_ = hwnd;
-  return reinterpret_cast<NativeWindow>(hwnd);
+  return ToNative<NativeWindow>(hwnd);
 }
 
 void Win32WindowSystem::DestroyAppWindow(NativeWindow window) {
@@ -221,26 +221,31 @@ void Win32WindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
   ::ShowWindow(ToHwnd(window), visible ? SW_SHOW : SW_HIDE);
 }
 
-NativeRegion Win32WindowSystem::CreatePolygonRegion(const std::vector<TPoint>& points) {
-  if (points.size() > INT_MAX) return 0;
+OwnedRegion Win32WindowSystem::CreatePolygonRegion(const std::vector<TPoint>& points) {
+  if (points.size() > INT_MAX) return {};
   std::vector<POINT> vertices;
   vertices.reserve(points.size());
   for (const TPoint& p : points) vertices.push_back(POINT{p.x, p.y});
   const HRGN region =
       ::CreatePolygonRgn(vertices.data(), static_cast<int>(vertices.size()), ALTERNATE);
-  if (region != nullptr) ++LiveObjects().gdi;
-  return reinterpret_cast<NativeRegion>(region);
+  if (region == nullptr) return {};
+  ++LiveObjects().gdi;
+  return {*this, ToNative<NativeRegion>(region)};
 }
 
-void Win32WindowSystem::SetWindowRegion(NativeWindow window, NativeRegion region, bool redraw) {
-  const auto handle = reinterpret_cast<HRGN>(region);
-  if (handle == nullptr) {
-    ::SetWindowRgn(ToHwnd(window), nullptr, redraw ? TRUE : FALSE);
-    return;
+void Win32WindowSystem::SetWindowRegion(NativeWindow window, OwnedRegion region, bool redraw) {
+  // On success the region belongs to the system; on failure `region` still frees it.
+  if (::SetWindowRgn(ToHwnd(window), ToWin32<HRGN>(region.Get()), redraw ? TRUE : FALSE) != 0 &&
+      region) {
+    static_cast<void>(region.Release());
+    --LiveObjects().gdi;
   }
-  // On success the region belongs to the system; on failure it is still ours to free.
-  if (::SetWindowRgn(ToHwnd(window), handle, redraw ? TRUE : FALSE) == 0) ::DeleteObject(handle);
+}
+
+bool Win32WindowSystem::DeleteRegion(NativeRegion region) {
+  if (::DeleteObject(ToWin32<HRGN>(region)) == 0) return false;
   --LiveObjects().gdi;
+  return true;
 }
 
 void Win32WindowSystem::SetLayered(NativeWindow window, bool layered) {
@@ -316,15 +321,14 @@ void Win32WindowSystem::SetCapture(NativeWindow window) { ::SetCapture(ToHwnd(wi
 void Win32WindowSystem::ReleaseCapture() { ::ReleaseCapture(); }
 
 NativeCursor Win32WindowSystem::LoadCursorResource(const std::string& name) {
-  return reinterpret_cast<NativeCursor>(::LoadCursorA(instance_, name.c_str()));
+  return ToNative<NativeCursor>(::LoadCursorA(instance_, name.c_str()));
 }
 
 void Win32WindowSystem::ApplyCursor(NativeWindow window, NativeCursor cursor) {
   HWND hwnd = ToHwnd(window);
   POINT p{};
   if (::GetCapture() == hwnd || (::GetCursorPos(&p) && ::WindowFromPoint(p) == hwnd)) {
-    ::SetCursor(cursor != 0 ? reinterpret_cast<HCURSOR>(cursor)
-                            : ::LoadCursorA(nullptr, IDC_ARROW));
+    ::SetCursor(cursor ? ToWin32<HCURSOR>(cursor) : ::LoadCursorA(nullptr, IDC_ARROW));
   }
 }
 
@@ -632,8 +636,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_SETCURSOR:
       if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == hwnd) {
         const NativeCursor cursor = events.OnSetCursor();
-        ::SetCursor(cursor != 0 ? reinterpret_cast<HCURSOR>(cursor)
-                                : ::LoadCursorA(nullptr, IDC_ARROW));
+        ::SetCursor(cursor ? ToWin32<HCURSOR>(cursor) : ::LoadCursorA(nullptr, IDC_ARROW));
         return TRUE;
       }
       break;

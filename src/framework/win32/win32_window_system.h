@@ -19,16 +19,13 @@ class Win32WindowSystem final : public WindowSystem {
   ~Win32WindowSystem() override;
 
   void SetApplicationTitle(const std::string& title) override;
-  std::string ModuleFileName() override;
-  std::vector<std::string> CommandLineParams() override;
-  std::string LocaleLanguageText() override;
 
   NativeWindow CreateAppWindow(const WindowParams& params, WindowEvents& events) override;
   void DestroyAppWindow(NativeWindow window) override;
   void SetWindowBounds(NativeWindow window, int left, int top, int width, int height) override;
   void ShowAppWindow(NativeWindow window, bool visible) override;
-  NativeRegion CreatePolygonRegion(const std::vector<TPoint>& points) override;
-  void SetWindowRegion(NativeWindow window, NativeRegion region, bool redraw) override;
+  OwnedRegion CreatePolygonRegion(const std::vector<TPoint>& points) override;
+  void SetWindowRegion(NativeWindow window, OwnedRegion region, bool redraw) override;
   void SetLayered(NativeWindow window, bool layered) override;
   bool HasLayeredAttributes() override;
   void SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) override;
@@ -58,30 +55,9 @@ class Win32WindowSystem final : public WindowSystem {
   bool ChooseColor(NativeWindow owner, TColor& color, std::array<TColor, 16>& custom,
                    bool fullOpen, bool solidOnly) override;
 
-  NativeHandle CreateWaitableTimer() override;
-  bool SetWaitableTimer(NativeHandle timer, std::int64_t dueTime100ns) override;
-  bool WaitForTimer(NativeHandle timer, std::uint32_t timeoutMs) override;
-  bool CancelWaitableTimer(NativeHandle timer) override;
-  void CloseHandle(NativeHandle handle) override;
-
-  RegistryRead ReadUserRegistryText(const std::string& key, const std::string& value) override;
-  std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
-
-  bool DirectoryExists(const std::string& path) override;
-  bool FileExists(const std::string& path) override;
-  void ForceDirectories(const std::string& path) override;
-  bool CopyFileFailIfExists(const std::string& from, const std::string& to) override;
-  bool SameText(const std::string& a, const std::string& b) override;
-  FileRead ReadWholeFile(const std::string& path) override;
-  NativeFile CreateFileForWrite(const std::string& path) override;
-  bool WriteFileBytes(NativeFile file, const std::string& bytes) override;
-  bool FlushFile(NativeFile file) override;
-  bool CloseFile(NativeFile file) override;
-  bool ReplaceFile(const std::string& from, const std::string& to) override;
-  void DeleteFile(const std::string& path) override;
-  std::string LastErrorMessage() override;
-
  private:
+  bool DeleteRegion(NativeRegion region) override;
+
   struct WindowData;
   static LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,43 @@
+// The Windows implementation of the system services: the process, the user's locale,
+// registry and environment, files through the wide-character calls, and waitable timers.
+#pragma once
+
+#include "framework/win32/win32.h"
+
+#include "framework/system_services.h"
+
+namespace qd::win32 {
+
+class Win32SystemServices final : public SystemServices {
+ public:
+  std::string ModuleFileName() override;
+  std::vector<std::string> CommandLineParams() override;
+  std::string LocaleLanguageText() override;
+  bool SameText(const std::string& a, const std::string& b) override;
+
+  OwnedWaitableTimer CreateWaitableTimer() override;
+  bool SetWaitableTimer(NativeWaitableTimer timer, std::int64_t dueTime100ns) override;
+  bool WaitForTimer(NativeWaitableTimer timer, std::uint32_t timeoutMs) override;
+  bool CancelWaitableTimer(NativeWaitableTimer timer) override;
+
+  RegistryRead ReadUserRegistryText(const std::string& key, const std::string& value) override;
+  std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
+
+  bool DirectoryExists(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  void ForceDirectories(const std::string& path) override;
+  bool CopyFileFailIfExists(const std::string& from, const std::string& to) override;
+  FileRead ReadWholeFile(const std::string& path) override;
+  OwnedFile CreateFileForWrite(const std::string& path) override;
+  bool WriteFileBytes(NativeFile file, const std::string& bytes) override;
+  bool FlushFile(NativeFile file) override;
+  bool ReplaceFile(const std::string& from, const std::string& to) override;
+  void DeleteFile(const std::string& path) override;
+  std::string LastErrorMessage() override;
+
+ private:
+  bool CloseFile(NativeFile file) override;
+  bool CloseWaitableTimer(NativeWaitableTimer timer) override;
+};
+
+}  // namespace qd::win32

@@ -1,0 +1,186 @@
+#include "fake_system_services.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace qd::test {
+
+namespace {
+
+std::string ParentOf(const std::string& path) {
+  const auto slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::vector<std::string> FakeSystemServices::Calls(const std::string& prefix) const {
+  std::vector<std::string> out;
+  std::copy_if(log.begin(), log.end(), std::back_inserter(out),
+               [&](const std::string& line) { return line.starts_with(prefix); });
+  return out;
+}
+
+OwnedWaitableTimer FakeSystemServices::CreateWaitableTimer() {
+  log.push_back("CreateWaitableTimer");
+  if (waitableCreateFails) {
+    return {};
+  }
+  return {*this, NativeWaitableTimer{0x200}};
+}
+
+bool FakeSystemServices::SetWaitableTimer(NativeWaitableTimer /*timer*/,
+                                          std::int64_t dueTime100ns) {
+  log.push_back("SetWaitableTimer " + std::to_string(dueTime100ns));
+  return !waitableSetFails;
+}
+
+bool FakeSystemServices::WaitForTimer(NativeWaitableTimer /*timer*/, std::uint32_t timeoutMs) {
+  log.push_back("WaitForTimer " + std::to_string(timeoutMs));
+  return !waitableWaitFails;
+}
+
+bool FakeSystemServices::CancelWaitableTimer(NativeWaitableTimer /*timer*/) {
+  log.push_back("CancelWaitableTimer");
+  return !waitableCancelFails;
+}
+
+bool FakeSystemServices::CloseWaitableTimer(NativeWaitableTimer /*timer*/) {
+  log.push_back("CloseWaitableTimer");
+  return true;
+}
+
+RegistryRead FakeSystemServices::ReadUserRegistryText(const std::string& key,
+                                                      const std::string& value) {
+  log.push_back("ReadUserRegistryText " + key + " " + value);
+  const auto it = registry.find(key + "|" + value);
+  return it == registry.end() ? RegistryRead{} : it->second;
+}
+
+std::optional<std::string> FakeSystemServices::GetEnvironmentVariable(const std::string& name) {
+  log.push_back("GetEnvironmentVariable " + name);
+  const auto it = environment.find(name);
+  if (it == environment.end()) {
+    return std::nullopt;
+  }
+  return it->second;
+}
+
+bool FakeSystemServices::DirectoryExists(const std::string& path) {
+  return directories.contains(path);
+}
+
+bool FakeSystemServices::FileExists(const std::string& path) { return files.contains(path); }
+
+bool FakeSystemServices::BelowUnwritable(const std::string& path) const {
+  return std::any_of(unwritableFolders.begin(), unwritableFolders.end(),
+                     [&](const std::string& folder) { return path.starts_with(folder); });
+}
+
+void FakeSystemServices::ForceDirectories(const std::string& path) {
+  log.push_back("ForceDirectories " + path);
+  for (std::string p = path; !p.empty() && !p.ends_with(':'); p = ParentOf(p)) {
+    if (BelowUnwritable(p)) {
+      return;
+    }
+  }
+  for (std::string p = path; !p.empty() && !p.ends_with(':'); p = ParentOf(p)) {
+    directories.insert(p);
+  }
+}
+
+bool FakeSystemServices::CopyFileFailIfExists(const std::string& from, const std::string& to) {
+  log.push_back("CopyFile " + from + " " + to);
+  if (!files.contains(from) || files.contains(to) || BelowUnwritable(to)) {
+    return false;
+  }
+  files[to] = files[from];
+  return true;
+}
+
+bool FakeSystemServices::SameText(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+FileRead FakeSystemServices::ReadWholeFile(const std::string& path) {
+  log.push_back("ReadWholeFile " + path);
+  if (unreadableFiles.contains(path)) {
+    return {FileStatus::Error, {}, "Access denied"};
+  }
+  const auto it = files.find(path);
+  if (it == files.end()) {
+    return {FileStatus::NotFound, {}, {}};
+  }
+  if (it->second.size() > kMaxWholeFileBytes) {
+    return {FileStatus::Error, {}, kFileTooLargeMessage};
+  }
+  return {FileStatus::Ok, it->second, {}};
+}
+
+bool FakeSystemServices::FailStep(const std::string& step) {
+  const int call = ++fileStepCalls_[step];
+  const auto it = failFileStepAt.find(step);
+  if (it != failFileStepAt.end() && it->second == call) {
+    lastError_ = "Injected failure at " + step;
+    return true;
+  }
+  return false;
+}
+
+OwnedFile FakeSystemServices::CreateFileForWrite(const std::string& path) {
+  log.push_back("CreateFileForWrite " + path);
+  if (FailStep("create") || BelowUnwritable(path) || !directories.contains(ParentOf(path))) {
+    if (lastError_.empty()) {
+      lastError_ = "Cannot create " + path;
+    }
+    return {};
+  }
+  const NativeFile file{nextFile_++};
+  openFiles[file] = {path, {}, true};
+  files[path].clear();
+  return {*this, file};
+}
+
+bool FakeSystemServices::WriteFileBytes(NativeFile file, const std::string& bytes) {
+  log.push_back("WriteFileBytes " + std::to_string(bytes.size()));
+  if (FailStep("write")) {
+    // A failing write may leave part of the data behind.
+    openFiles[file].bytes += bytes.substr(0, bytes.size() / 2);
+    files[openFiles[file].path] = openFiles[file].bytes;
+    return false;
+  }
+  openFiles[file].bytes += bytes;
+  files[openFiles[file].path] = openFiles[file].bytes;
+  return true;
+}
+
+bool FakeSystemServices::FlushFile(NativeFile /*file*/) {
+  log.push_back("FlushFile");
+  return !FailStep("flush");
+}
+
+bool FakeSystemServices::CloseFile(NativeFile file) {
+  log.push_back("CloseFile");
+  openFiles[file].open = false;
+  return !FailStep("close");
+}
+
+bool FakeSystemServices::ReplaceFile(const std::string& from, const std::string& to) {
+  log.push_back("ReplaceFile " + from + " " + to);
+  if (FailStep("replace") || !files.contains(from)) {
+    return false;
+  }
+  files[to] = files[from];
+  files.erase(from);
+  return true;
+}
+
+void FakeSystemServices::DeleteFile(const std::string& path) {
+  log.push_back("DeleteFile " + path);
+  files.erase(path);
+}
+
+}  // namespace qd::test

@@ -1,0 +1,92 @@
+// System services for the unit tests: log every call in order and answer from a script
+// that the test sets up. Constructed with a fake window system's log, they log into it,
+// so that one log shows the order of calls across both.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "framework/system_services.h"
+
+namespace qd::test {
+
+class FakeSystemServices final : public SystemServices {
+ private:
+  std::vector<std::string> ownLog_;
+
+ public:
+  FakeSystemServices() = default;
+  explicit FakeSystemServices(std::vector<std::string>& sharedLog) : log(sharedLog) {}
+
+  // --- what the test scripts ---
+  std::string moduleFileName = "C:\\Tools\\Quiverdart.exe";
+  std::vector<std::string> commandLine;
+  std::string localeText = "0409";
+  bool waitableCreateFails = false;
+  bool waitableSetFails = false;
+  bool waitableWaitFails = false;
+  bool waitableCancelFails = false;
+  std::map<std::string, RegistryRead> registry;  // key "|" value
+  std::map<std::string, std::string> environment;
+  std::map<std::string, std::string> files;  // path -> bytes
+  std::set<std::string> directories;
+  std::set<std::string> unreadableFiles;
+  std::set<std::string> unwritableFolders;  // ForceDirectories and file creation fail below
+  // Fail the n-th (1-based) call of a file-writing step: "create", "write", "flush",
+  // "close", "replace".
+  std::map<std::string, int> failFileStepAt;
+
+  // --- what the test observes ---
+  std::vector<std::string>& log = ownLog_;
+
+  // Log entries that start with the prefix, in order.
+  std::vector<std::string> Calls(const std::string& prefix) const;
+  void ClearLog() { log.clear(); }
+
+  // --- SystemServices ---
+  std::string ModuleFileName() override { return moduleFileName; }
+  std::vector<std::string> CommandLineParams() override { return commandLine; }
+  std::string LocaleLanguageText() override { return localeText; }
+  bool SameText(const std::string& a, const std::string& b) override;
+  OwnedWaitableTimer CreateWaitableTimer() override;
+  bool SetWaitableTimer(NativeWaitableTimer timer, std::int64_t dueTime100ns) override;
+  bool WaitForTimer(NativeWaitableTimer timer, std::uint32_t timeoutMs) override;
+  bool CancelWaitableTimer(NativeWaitableTimer timer) override;
+  RegistryRead ReadUserRegistryText(const std::string& key, const std::string& value) override;
+  std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  void ForceDirectories(const std::string& path) override;
+  bool CopyFileFailIfExists(const std::string& from, const std::string& to) override;
+  FileRead ReadWholeFile(const std::string& path) override;
+  OwnedFile CreateFileForWrite(const std::string& path) override;
+  bool WriteFileBytes(NativeFile file, const std::string& bytes) override;
+  bool FlushFile(NativeFile file) override;
+  bool ReplaceFile(const std::string& from, const std::string& to) override;
+  void DeleteFile(const std::string& path) override;
+  std::string LastErrorMessage() override { return lastError_; }
+
+  // Files being written: path and the bytes written so far (visible on disk only when
+  // closed, as a flushed and closed file would be).
+  struct OpenFile {
+    std::string path;
+    std::string bytes;
+    bool open = true;
+  };
+  std::map<NativeFile, OpenFile> openFiles;
+
+ private:
+  bool CloseFile(NativeFile file) override;
+  bool CloseWaitableTimer(NativeWaitableTimer timer) override;
+  bool FailStep(const std::string& step);
+  bool BelowUnwritable(const std::string& path) const;
+
+  std::map<std::string, int> fileStepCalls_;
+  std::string lastError_;
+  std::uintptr_t nextFile_ = 1;
+};
+
+}  // namespace qd::test
