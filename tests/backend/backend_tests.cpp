@@ -286,8 +286,10 @@ void TestMessageBoxGivesTheKeyboardBack(qd::win32::Win32WindowSystem& ws) {
   ws.DestroyAppWindow(window);
 }
 
-void TestObjectsReleased(qd::win32::Win32WindowSystem& ws,
-                         qd::win32::Win32SystemServices& services) {
+void TestObjectsReleased(qd::win32::Win32WindowSystem& ws, qd::win32::Win32SystemServices& services,
+                         const std::string& root) {
+  const std::string scratchFile = Cat({root, "\\released.tmp"});
+  services.ForceDirectories(root);
   const qd::win32::LiveObjectCounts before = qd::win32::LiveObjects();
   RecordingEvents events;
   qd::WindowParams params;
@@ -299,8 +301,13 @@ void TestObjectsReleased(qd::win32::Win32WindowSystem& ws,
     ws.GetCanvas(window)->Polyline({{0, 0}, {9, 9}}, 3, 0);
     ::UpdateWindow(qd::win32::ToWin32<HWND>(window));
     ws.DestroyAppWindow(window);
-    const qd::OwnedWaitableTimer timer = services.CreateWaitableTimer();
+    // A region that never reaches a window, a timer and a file are given back by their
+    // owners.
+    Check(ws.CreatePolygonRegion({{0, 0}, {40, 20}, {0, 40}}) && services.CreateWaitableTimer() &&
+              services.CreateFileForWrite(scratchFile),
+          "a region, a timer and a file are created");
   }
+  services.DeleteFile(scratchFile);
   const qd::win32::LiveObjectCounts after = qd::win32::LiveObjects();
   Check(after.gdi == before.gdi && after.user == before.user && after.kernel == before.kernel,
         Cat({"every object created is released: gdi ", std::to_string(after.gdi - before.gdi),
@@ -457,7 +464,7 @@ int main(int argc, char** argv) {
   TestShowAgainTakesTheKeyboard(ws);
   TestMessageBoxGivesTheKeyboardBack(ws);
   TestNoMenuModeOnTheTaskBarWindow(ws);
-  TestObjectsReleased(ws, services);
+  TestObjectsReleased(ws, services, argv[1]);
   TestFiles(services, argv[1]);
   TestRegistryAndEnvironment(services);
   TestWaitableTimer(services);

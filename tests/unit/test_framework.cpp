@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "framework/components.h"
@@ -79,6 +82,30 @@ TEST_F(Framework, TheApplicationWideCursorOverridesTheWindowsOwn) {
   EXPECT_EQ(ws.Calls("ApplyCursor"),
             (std::vector<std::string>{"ApplyCursor 161", "ApplyCursor 162", "ApplyCursor 162",
                                       "ApplyCursor 0", "ApplyCursor 161"}));
+}
+
+// A handle of one kind never passes for another, nor for a bare number, and an owner is
+// never copied, so that a handle is given back once.
+static_assert(!std::is_convertible_v<NativeWindow, NativeRegion>);
+static_assert(!std::is_convertible_v<NativeRegion, NativeWindow>);
+static_assert(!std::is_convertible_v<NativeFile, NativeWaitableTimer>);
+static_assert(!std::is_convertible_v<std::uintptr_t, NativeCursor>);
+static_assert(!std::is_copy_constructible_v<OwnedRegion> && !std::is_copy_assignable_v<OwnedFile>);
+static_assert(std::is_nothrow_move_constructible_v<OwnedWaitableTimer>);
+
+TEST_F(Framework, ARegionIsDeletedOnlyWhenItNeverReachesAWindow) {
+  const std::vector<TPoint> triangle = {{0, 0}, {9, 4}, {0, 9}};
+  {
+    OwnedRegion handed = ws.CreatePolygonRegion(triangle);  // 1
+    ws.SetWindowRegion(form.Handle(), std::move(handed), true);
+    OwnedRegion kept = ws.CreatePolygonRegion(triangle);      // 2
+    OwnedRegion replaced = ws.CreatePolygonRegion(triangle);  // 3
+    replaced = std::move(kept);
+    OwnedRegion moved(std::move(replaced));
+    EXPECT_EQ(ws.Calls("DeleteRegion"), std::vector<std::string>{"DeleteRegion 3"});
+  }
+  EXPECT_EQ(ws.Calls("DeleteRegion"),
+            (std::vector<std::string>{"DeleteRegion 3", "DeleteRegion 2"}));
 }
 
 TEST_F(Framework, TimersStartFreshOnlyWhenStoppedAndReportARefusal) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -295,6 +296,12 @@ TEST(SaveSettings, FailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
     for (const auto& [file, state] : sys.openFiles) {
       EXPECT_FALSE(state.open) << step << ": file left open";
     }
+    // Closed once, and before the temporary file is deleted: an open file cannot be.
+    EXPECT_EQ(sys.Calls("CloseFile").size(), std::string(step) == "create" ? 0U : 1U) << step;
+    const auto close = std::find(sys.log.begin(), sys.log.end(), "CloseFile");
+    const auto remove =
+        std::find(sys.log.begin(), sys.log.end(), std::string("DeleteFile ") + kTemporary);
+    EXPECT_LE(close, remove) << step;
   }
 }
 
