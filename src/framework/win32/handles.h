@@ -1,6 +1,7 @@
-// Owners for the Win32 handles the backend creates. Each one is released exactly once, by
-// the owner that created it, and counted so that a leak shows up as a live count that
-// keeps growing.
+// Owners for the Win32 handles the backend keeps to itself. Each one is released exactly
+// once, by the owner that created it. Handles given out above the seam (regions, files,
+// waitable timers) go back through the interface, from their qd::Owned owners. All are
+// counted so that a leak shows up as a live count that keeps growing.
 #pragma once
 
 #include "framework/win32/win32.h"
@@ -29,7 +30,10 @@ struct LiveObjectCounts {
   long user = 0;
   long kernel = 0;  // files, timers, registry keys
 };
-LiveObjectCounts& LiveObjects() noexcept;
+inline LiveObjectCounts& LiveObjects() noexcept {
+  static LiveObjectCounts counts;
+  return counts;
+}
 
 enum class ObjectKind { Gdi, User, Kernel };
 
@@ -98,13 +102,6 @@ struct MenuTraits {
   static Handle None() noexcept { return nullptr; }
   static void Free(Handle h) noexcept { ::DestroyMenu(h); }
 };
-// Kernel handles whose failure value is null (timers).
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static constexpr ObjectKind kKind = ObjectKind::Kernel;
-  static Handle None() noexcept { return nullptr; }
-  static void Free(Handle h) noexcept { ::CloseHandle(h); }
-};
 // File handles, whose failure value is INVALID_HANDLE_VALUE.
 struct FileHandleTraits {
   using Handle = HANDLE;
@@ -121,7 +118,6 @@ struct RegKeyTraits {
 
 using GdiObject = Unique<GdiObjectTraits>;
 using Menu = Unique<MenuTraits>;
-using KernelHandle = Unique<KernelHandleTraits>;
 using FileHandle = Unique<FileHandleTraits>;
 using RegKey = Unique<RegKeyTraits>;
 

@@ -7,11 +7,6 @@
 
 namespace qd::win32 {
 
-LiveObjectCounts& LiveObjects() noexcept {
-  static LiveObjectCounts counts;
-  return counts;
-}
-
 namespace {
 
 constexpr char kAppClassName[] = "TApplication";
