@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "framework/system_services.h"
 #include "framework/window_system.h"
@@ -56,11 +57,11 @@ class TApplication {
   // The plain message dialog: no icon, one OK button, centred on the screen.
   void ShowPlainMessage(const std::string& text);
 
-  // Runs a handler, showing any framework failure that escapes it.
-  template <typename F>
-  void Dispatch(F&& handler) {
+  // Runs a handler with its arguments, showing any framework failure that escapes it.
+  template <typename F, typename... Args>
+  void Dispatch(F&& handler, Args&&... args) {
     try {
-      handler();
+      std::invoke(std::forward<F>(handler), std::forward<Args>(args)...);
     } catch (const std::exception& error) {
       ShowException(error);
     }

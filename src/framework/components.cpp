@@ -9,8 +9,7 @@
 
 namespace qd {
 
-TTimer::TTimer(TForm& owner, std::string name, unsigned id)
-    : TComponent(owner, std::move(name)), id_(id) {
+TTimer::TTimer(TForm& owner, unsigned id) : TComponent(owner), id_(id) {
   owner.AddTimer(this);
 }
 
@@ -93,7 +92,7 @@ void TPopupMenu::Popup(int x, int y) {
   TForm& form = Owner();
   const int choice = form.Ws().TrackPopupMenu(form.Handle(), views, {x, y});
   if (choice > 0 && static_cast<std::size_t>(choice) <= Items.size()) {
-    form.App().Dispatch([&] { Items[static_cast<std::size_t>(choice) - 1]->Click(); });
+    form.App().Dispatch(&TMenuItem::Click, Items[static_cast<std::size_t>(choice) - 1]);
   }
 }
 

@@ -26,19 +26,17 @@ using TNotifyEvent = std::function<void(TObject* sender)>;
 
 class TComponent : public TObject {
  public:
-  TComponent(TForm& owner, std::string name) : owner_(owner), name_(std::move(name)) {}
-  const std::string& Name() const { return name_; }
+  explicit TComponent(TForm& owner) : owner_(owner) {}
   TForm& Owner() const { return owner_; }
 
  private:
   TForm& owner_;
-  std::string name_;
 };
 
 // A per-window timer ticking through the message loop.
 class TTimer : public TComponent {
  public:
-  TTimer(TForm& owner, std::string name, unsigned id);
+  TTimer(TForm& owner, unsigned id);
   ~TTimer() override;
   TTimer(const TTimer&) = delete;
   TTimer& operator=(const TTimer&) = delete;
@@ -75,19 +73,15 @@ class TMenuItem : public TComponent {
   bool AutoCheck = false;
   bool Checked = false;
   bool Enabled = true;
-  int GroupIndex = 0;
   std::string Glyph;  // bitmap resource name, empty for none
   TNotifyEvent OnClick;
   // Choosing the item: an auto-check item flips its mark before its handler runs.
   void Click();
 };
 
-enum class TPopupAlignment : std::uint8_t { paLeft, paRight, paCenter };
-
 class TPopupMenu : public TComponent {
  public:
   using TComponent::TComponent;
-  TPopupAlignment Alignment = TPopupAlignment::paLeft;
   std::vector<TMenuItem*> Items;
   TNotifyEvent OnPopup;
   // Opens the menu at a screen point; runs OnPopup first, then the chosen item.

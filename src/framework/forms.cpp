@@ -20,9 +20,7 @@ void TForm::CreateWnd() {
   if (params.layered) {
     Ws().SetLayeredAlpha(handle_, alphaBlendValue_);
   }
-  if (OnCreate) {
-    app_.Dispatch([this] { OnCreate(this); });
-  }
+  Fire(OnCreate);
 }
 
 void TForm::Destroy() {
@@ -30,9 +28,7 @@ void TForm::Destroy() {
     return;
   }
   destroyed_ = true;
-  if (OnDestroy) {
-    app_.Dispatch([this] { OnDestroy(this); });
-  }
+  Fire(OnDestroy);
   for (TTimer* timer : timers_) {
     if (timer->Enabled()) {
       Ws().StopTimer(handle_, timer->Id());
@@ -170,67 +166,45 @@ void TForm::Sink::OnMouseDown(TMouseButton button, TShiftState shift, int x, int
   if (button == TMouseButton::mbLeft) {
     form_.Ws().SetCapture(form_.handle_);
   }
-  if (form_.OnMouseDown) {
-    form_.app_.Dispatch([&] { form_.OnMouseDown(&form_, button, shift, x, y); });
-  }
+  form_.Fire(form_.OnMouseDown, button, shift, x, y);
 }
 
 void TForm::Sink::OnMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   if (button == TMouseButton::mbLeft) {
     form_.Ws().ReleaseCapture();
   }
-  if (form_.OnMouseUp) {
-    form_.app_.Dispatch([&] { form_.OnMouseUp(&form_, button, shift, x, y); });
-  }
+  form_.Fire(form_.OnMouseUp, button, shift, x, y);
 }
 
 void TForm::Sink::OnMouseMove(TShiftState shift, int x, int y) {
-  if (form_.OnMouseMove) {
-    form_.app_.Dispatch([&] { form_.OnMouseMove(&form_, shift, x, y); });
-  }
+  form_.Fire(form_.OnMouseMove, shift, x, y);
 }
 
-void TForm::Sink::OnDblClick() {
-  if (form_.OnDblClick) {
-    form_.app_.Dispatch([&] { form_.OnDblClick(&form_); });
-  }
-}
+void TForm::Sink::OnDblClick() { form_.Fire(form_.OnDblClick); }
 
 void TForm::Sink::OnMouseWheel(TShiftState shift, int delta, TPoint screenPos) {
-  if (form_.OnMouseWheel) {
-    bool handled = false;
-    form_.app_.Dispatch([&] { form_.OnMouseWheel(&form_, shift, delta, screenPos, handled); });
-  }
+  bool handled = false;
+  form_.Fire(form_.OnMouseWheel, shift, delta, screenPos, handled);
 }
 
 void TForm::Sink::OnKeyDown(std::uint16_t key, TShiftState shift) {
-  if (form_.OnKeyDown) {
-    form_.app_.Dispatch([&] { form_.OnKeyDown(&form_, key, shift); });
-  }
+  form_.Fire(form_.OnKeyDown, key, shift);
 }
 
 void TForm::Sink::OnKeyUp(std::uint16_t key, TShiftState shift) {
-  if (form_.OnKeyUp) {
-    form_.app_.Dispatch([&] { form_.OnKeyUp(&form_, key, shift); });
-  }
+  form_.Fire(form_.OnKeyUp, key, shift);
 }
 
-void TForm::Sink::OnKeyPress(char ch) {
-  if (form_.OnKeyPress) {
-    form_.app_.Dispatch([&] { form_.OnKeyPress(&form_, ch); });
-  }
-}
+void TForm::Sink::OnKeyPress(char ch) { form_.Fire(form_.OnKeyPress, ch); }
 
 void TForm::Sink::OnContextPopup(TPoint screenPos) {
-  if (form_.OnContextPopup) {
-    bool handled = false;
-    form_.app_.Dispatch([&] { form_.OnContextPopup(&form_, screenPos, handled); });
-  }
+  bool handled = false;
+  form_.Fire(form_.OnContextPopup, screenPos, handled);
 }
 
 void TForm::Sink::OnTimer(unsigned timerId) {
   if (TTimer* timer = form_.FindTimer(timerId)) {
-    form_.app_.Dispatch([&] { timer->Tick(); });
+    form_.app_.Dispatch(&TTimer::Tick, timer);
   }
 }
 
@@ -247,10 +221,6 @@ void TForm::Sink::OnEndSession() {
   form_.Destroy();
 }
 
-void TForm::Sink::OnRestore() {
-  if (form_.app_.OnRestore) {
-    form_.app_.Dispatch([&] { form_.app_.OnRestore(&form_); });
-  }
-}
+void TForm::Sink::OnRestore() { form_.Fire(form_.app_.OnRestore); }
 
 }  // namespace qd

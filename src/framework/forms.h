@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/application.h"
@@ -13,7 +14,6 @@
 
 namespace qd {
 
-enum class TBorderStyle : std::uint8_t { bsNone, bsSingle, bsSizeable };
 enum class TFormStyle : std::uint8_t { fsNormal, fsStayOnTop };
 
 using TMouseEvent =
@@ -45,9 +45,7 @@ class TForm : public TObject {
   bool HandleAllocated() const { return static_cast<bool>(handle_); }
 
   // Properties as the window is created.
-  TBorderStyle BorderStyle = TBorderStyle::bsSizeable;
   TFormStyle FormStyle = TFormStyle::fsNormal;
-  bool KeyPreview = false;
   int MinWidth = 0;
   int MinHeight = 0;
   std::string Caption;
@@ -127,6 +125,13 @@ class TForm : public TObject {
   };
 
   void ApplyBounds();
+  // Runs the handler assigned to an event, if any, under the application's error guard.
+  template <typename Event, typename... Args>
+  void Fire(const Event& event, Args&&... args) {
+    if (event) {
+      app_.Dispatch(event, this, std::forward<Args>(args)...);
+    }
+  }
 
   Sink sink_{*this};
 

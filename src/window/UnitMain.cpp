@@ -1,14 +1,14 @@
 #include "window/UnitMain.h"
 
+#include <functional>
+
 namespace qd {
 
 TFormMain* FormMain = nullptr;
 
 // The window's definition: its properties, components and event wiring.
 TFormMain::TFormMain(TApplication& application) : TForm(application) {
-  BorderStyle = TBorderStyle::bsNone;
   FormStyle = TFormStyle::fsStayOnTop;
-  KeyPreview = true;
   MinWidth = 8;
   MinHeight = 8;
   Caption = "FormMain";
@@ -16,7 +16,6 @@ TFormMain::TFormMain(TApplication& application) : TForm(application) {
   SetColor(clBlack);
   SetAlphaBlend(true);
 
-  PopupMenu.Alignment = TPopupAlignment::paCenter;
   PopupMenu.Items = {&PopupMenuHelp, &PopupMenuColor, &PopupMenuLockSettings,
                      &PopupMenuEscTerminates, &PopupMenuTerminate};
   PopupMenuHelp.Caption = "Help";
@@ -31,46 +30,34 @@ TFormMain::TFormMain(TApplication& application) : TForm(application) {
   PopupMenuLockSettings.Glyph = "GlyphLock";
   PopupMenuEscTerminates.Caption = "  Esc = Exit";
   PopupMenuEscTerminates.AutoCheck = true;
-  PopupMenuEscTerminates.GroupIndex = 1;
   PopupMenuTerminate.Caption = "Exit";
   PopupMenuTerminate.ShortCut = kKeyEscape;
-  PopupMenuTerminate.GroupIndex = 1;
   PopupMenuTerminate.Glyph = "GlyphExit";
 
   TimerDrawBorder.SetInterval(10);
   TimerMouseMoveHoldOff.SetInterval(10);
   ColorDialog.Options = cdFullOpen | cdSolidColor;
 
-  OnCreate = [this](TObject* s) { FormMainOnCreate(s); };
-  OnDestroy = [this](TObject* s) { FormMainOnDestroy(s); };
-  OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    FormMainOnMouseDown(s, b, sh, x, y);
-  };
-  OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) {
-    FormMainOnMouseMove(s, sh, x, y);
-  };
-  OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    FormMainOnMouseUp(s, b, sh, x, y);
-  };
-  OnKeyUp = [this](TObject* s, std::uint16_t& k, TShiftState sh) { FormMainOnKeyUp(s, k, sh); };
-  OnMouseWheel = [this](TObject* s, TShiftState sh, int d, TPoint p, bool& h) {
-    FormMainOnMouseWheel(s, sh, d, p, h);
-  };
-  OnKeyDown = [this](TObject* s, std::uint16_t& k, TShiftState sh) {
-    FormMainOnKeyDown(s, k, sh);
-  };
-  OnKeyPress = [this](TObject* s, char& k) { FormMainOnKeyPress(s, k); };
-  OnDblClick = [this](TObject* s) { FormMainOnDblClick(s); };
-  OnContextPopup = [this](TObject* s, TPoint p, bool& h) { FormMainOnContextPopup(s, p, h); };
-  OnRepaint = [](Canvas& canvas) { DrawPointerRim(canvas); };
-  PopupMenu.OnPopup = [this](TObject* s) { PopupMenuOnPopup(s); };
-  PopupMenuHelp.OnClick = [this](TObject* s) { PopupMenuHelpOnClick(s); };
-  PopupMenuColor.OnClick = [this](TObject* s) { PopupMenuColorOnClick(s); };
-  PopupMenuLockSettings.OnClick = [this](TObject* s) { PopupMenuLockSettingsOnClick(s); };
-  PopupMenuEscTerminates.OnClick = [this](TObject* s) { PopupMenuEscTerminatesOnClick(s); };
-  PopupMenuTerminate.OnClick = [this](TObject* s) { PopupMenuTerminateOnClick(s); };
-  TimerDrawBorder.OnTimer = [this](TObject* s) { TimerDrawBorderOnTimer(s); };
-  TimerMouseMoveHoldOff.OnTimer = [this](TObject* s) { TimerMouseMoveHoldOffOnTimer(s); };
+  OnCreate = std::bind_front(&TFormMain::FormMainOnCreate, this);
+  OnDestroy = std::bind_front(&TFormMain::FormMainOnDestroy, this);
+  OnMouseDown = std::bind_front(&TFormMain::FormMainOnMouseDown, this);
+  OnMouseMove = std::bind_front(&TFormMain::FormMainOnMouseMove, this);
+  OnMouseUp = std::bind_front(&TFormMain::FormMainOnMouseUp, this);
+  OnMouseWheel = std::bind_front(&TFormMain::FormMainOnMouseWheel, this);
+  OnDblClick = std::bind_front(&TFormMain::FormMainOnDblClick, this);
+  OnKeyDown = std::bind_front(&TFormMain::FormMainOnKeyDown, this);
+  OnKeyUp = std::bind_front(&TFormMain::FormMainOnKeyUp, this);
+  OnKeyPress = std::bind_front(&TFormMain::FormMainOnKeyPress, this);
+  OnContextPopup = std::bind_front(&TFormMain::FormMainOnContextPopup, this);
+  OnRepaint = DrawPointerRim;
+  PopupMenu.OnPopup = std::bind_front(&TFormMain::PopupMenuOnPopup, this);
+  PopupMenuHelp.OnClick = std::bind_front(&TFormMain::PopupMenuHelpOnClick, this);
+  PopupMenuColor.OnClick = std::bind_front(&TFormMain::PopupMenuColorOnClick, this);
+  PopupMenuLockSettings.OnClick = std::bind_front(&TFormMain::PopupMenuLockSettingsOnClick, this);
+  PopupMenuEscTerminates.OnClick = std::bind_front(&TFormMain::PopupMenuEscTerminatesOnClick, this);
+  PopupMenuTerminate.OnClick = std::bind_front(&TFormMain::PopupMenuTerminateOnClick, this);
+  TimerDrawBorder.OnTimer = std::bind_front(&TFormMain::TimerDrawBorderOnTimer, this);
+  TimerMouseMoveHoldOff.OnTimer = std::bind_front(&TFormMain::TimerMouseMoveHoldOffOnTimer, this);
 }
 
 TFormMain::~TFormMain() {

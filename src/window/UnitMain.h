@@ -22,15 +22,15 @@ class TFormMain : public TForm {
   TFormMain& operator=(const TFormMain&) = delete;
 
   // Components, in their declared order.
-  TPopupMenu PopupMenu{*this, "PopupMenu"};
-  TMenuItem PopupMenuHelp{*this, "PopupMenuHelp"};
-  TMenuItem PopupMenuColor{*this, "PopupMenuColor"};
-  TMenuItem PopupMenuLockSettings{*this, "PopupMenuLockSettings"};
-  TMenuItem PopupMenuTerminate{*this, "PopupMenuTerminate"};
-  TTimer TimerDrawBorder{*this, "TimerDrawBorder", 1};
-  TTimer TimerMouseMoveHoldOff{*this, "TimerMouseMoveHoldOff", 2};
-  TColorDialog ColorDialog{*this, "ColorDialog"};
-  TMenuItem PopupMenuEscTerminates{*this, "PopupMenuEscTerminates"};
+  TPopupMenu PopupMenu{*this};
+  TMenuItem PopupMenuHelp{*this};
+  TMenuItem PopupMenuColor{*this};
+  TMenuItem PopupMenuLockSettings{*this};
+  TMenuItem PopupMenuTerminate{*this};
+  TTimer TimerDrawBorder{*this, 1};
+  TTimer TimerMouseMoveHoldOff{*this, 2};
+  TColorDialog ColorDialog{*this};
+  TMenuItem PopupMenuEscTerminates{*this};
 
   // Event handlers.
   void FormMainOnCreate(TObject* Sender);

@@ -109,7 +109,7 @@ TEST_F(Framework, ARegionIsDeletedOnlyWhenItNeverReachesAWindow) {
 }
 
 TEST_F(Framework, TimersStartFreshOnlyWhenStoppedAndReportARefusal) {
-  TTimer timer(form, "Timer", 7);
+  TTimer timer(form, 7);
   timer.SetInterval(10);
   int ticks = 0;
   timer.OnTimer = [&](TObject*) { ++ticks; };

@@ -142,26 +142,6 @@ class WindowDc {
   HDC dc_;
 };
 
-// A memory device context from CreateCompatibleDC.
-class MemoryDc {
- public:
-  explicit MemoryDc(HDC like) noexcept : dc_(::CreateCompatibleDC(like)) {
-    if (dc_ != nullptr) ++LiveObjects().gdi;
-  }
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  ~MemoryDc() {
-    if (dc_ != nullptr) {
-      ::DeleteDC(dc_);
-      --LiveObjects().gdi;
-    }
-  }
-  [[nodiscard]] HDC Get() const noexcept { return dc_; }
-
- private:
-  HDC dc_;
-};
-
 // Selects an object into a DC and puts the previous one back when it goes away, so the
 // owner of the object can delete it afterwards.
 class Selection {
