@@ -8,7 +8,7 @@
 #include "fake_system_services.h"
 #include "fake_window_system.h"
 #include "framework/application.h"
-#include "model/pointer_state.h"
+#include "model/pointer_settings.h"
 #include "settings/settings.h"
 #include "window/UnitMain.h"
 
@@ -20,19 +20,12 @@ constexpr char kPath[] = "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart
 // A started program on the fake, as the unit tests make it.
 struct Started {
   Started() {
-    Pointer = PointerState{};
     app = std::make_unique<TApplication>(ws, sys);
-    Application = app.get();
     form = std::make_unique<TFormMain>(*app);
-    FormMain = form.get();
     app->SetMainForm(form.get());
     form->CreateWnd();
   }
-  ~Started() {
-    form.reset();
-    FormMain = nullptr;
-    Application = nullptr;
-  }
+  ~Started() { form.reset(); }
   test::FakeWindowSystem ws;
   test::FakeSystemServices sys{ws.log};
   std::unique_ptr<TApplication> app;
@@ -43,9 +36,9 @@ void BM_BuildPointerShape(benchmark::State& state) {
   Started p;
   int step = 0;
   for (auto _ : state) {
-    Pointer.Orientation = step % kOrientationSteps;
-    Pointer.Size = 1 + step % kMaxSize;
-    BuildPointerShape();
+    p.form->Settings.Orientation = step % kOrientationSteps;
+    p.form->Settings.Size = 1 + step % kMaxSize;
+    p.form->BuildPointerShape();
     p.ws.ClearLog();
     ++step;
   }
@@ -55,25 +48,19 @@ BENCHMARK(BM_BuildPointerShape);
 void BM_PaintPointerFloor(benchmark::State& state) {
   Started p;
   for (auto _ : state) {
-    PaintPointer();
+    p.form->PaintPointer();
     p.ws.ClearLog();
   }
 }
 BENCHMARK(BM_PaintPointerFloor);
 
 void LoadFile(benchmark::State& state, const std::string& bytes) {
-  test::FakeSystemServices sys;
+  test::FakeWindowSystem ws;
+  test::FakeSystemServices sys{ws.log};
   sys.files[kPath] = bytes;
-  std::vector<std::string> custom;
   for (auto _ : state) {
-    Pointer = PointerState{};
-    Pointer.WorkAreaWidth = 1920;
-    Pointer.WorkAreaHeight = 1080;
-    Pointer.SettingsFilePath = kPath;
-    Pointer.DefaultCustomColor = "1FFFFFFF";
-    TColor color = 0;
-    benchmark::DoNotOptimize(LoadSettings(sys, color, custom));
-    sys.ClearLog();
+    benchmark::DoNotOptimize(LoadSettings(sys, kPath, 1920, 1080));
+    ws.ClearLog();
   }
 }
 

@@ -27,9 +27,8 @@ TUiLanguage UiLanguageFor(std::uint16_t languageId) {
              : TUiLanguage::English;
 }
 
-void DetectUiLanguage(SystemServices& services) {
-  Pointer.UserLanguageId = GetUserLanguageId(services);
-  Pointer.UiLanguage = UiLanguageFor(Pointer.UserLanguageId);
+TUiLanguage DetectUiLanguage(SystemServices& services) {
+  return UiLanguageFor(GetUserLanguageId(services));
 }
 
 }  // namespace qd

@@ -1,10 +1,10 @@
-// The interface language, fixed once from the user's default locale.
+// The interface language, fixed once at start from the user's default locale.
 #pragma once
 
 #include <cstdint>
 
 #include "framework/system_services.h"
-#include "model/pointer_state.h"
+#include "window/ui_language.h"
 
 namespace qd {
 
@@ -13,7 +13,7 @@ namespace qd {
 std::uint16_t GetUserLanguageId(SystemServices& services);
 // German for the five German locales, English for every other.
 TUiLanguage UiLanguageFor(std::uint16_t languageId);
-// Stores the identifier and the language in the pointer state.
-void DetectUiLanguage(SystemServices& services);
+// The interface language of the user's default locale.
+TUiLanguage DetectUiLanguage(SystemServices& services);
 
 }  // namespace qd

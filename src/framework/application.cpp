@@ -4,8 +4,6 @@
 
 namespace qd {
 
-TApplication* Application = nullptr;
-
 void TApplication::SetTitle(const std::string& title) {
   title_ = title;
   ws_.SetApplicationTitle(title);

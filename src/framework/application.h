@@ -77,6 +77,4 @@ class TApplication {
   std::map<TCursor, NativeCursor> cursors_;
 };
 
-extern TApplication* Application;
-
 }  // namespace qd

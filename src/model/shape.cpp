@@ -22,36 +22,40 @@ std::int32_t BaseUnitFor(std::int32_t workAreaWidth, std::int32_t workAreaHeight
   return std::max<std::int32_t>(std::max(workAreaWidth, workAreaHeight) / 512, 1);
 }
 
-void ComputePointerGeometry(PointerState& s) {
-  s.Scale = s.BaseUnit * s.ScaleTable[static_cast<std::size_t>(std::clamp(s.Size, kMinSize, kMaxSize))];
-  s.Angle = s.Orientation * kStepAngle;
-  s.CosAngle = std::cos(s.Angle);
-  s.SinAngle = std::sin(s.Angle);
+PointerGeometry ComputePointerGeometry(std::int32_t baseUnit, const PointerSettings& settings) {
+  const double scale =
+      baseUnit *
+      ScaleTable[static_cast<std::size_t>(std::clamp(settings.Size, kMinSize, kMaxSize))];
+  const double angle = settings.Orientation * kStepAngle;
+  const double cosAngle = std::cos(angle);
+  const double sinAngle = std::sin(angle);
 
+  PointerGeometry g;
   std::int32_t minX = std::numeric_limits<std::int32_t>::max();
   std::int32_t minY = minX;
   std::int32_t maxX = -minX;  // one above the smallest 32-bit value, as the bounds always were
   std::int32_t maxY = -minX;
-  for (std::size_t k = 0; k < s.BasePolygon.size(); ++k) {
-    const double x = s.BasePolygon[k].x;
-    const double y = s.BasePolygon[k].y;
-    const std::int32_t turnedX = RoundHalfEven(s.Scale * (x * s.CosAngle + y * s.SinAngle));
-    const std::int32_t turnedY = RoundHalfEven(s.Scale * (y * s.CosAngle - x * s.SinAngle));
-    s.PointerPolygon[k] = {turnedX, turnedY};
+  for (std::size_t k = 0; k < BasePolygon.size(); ++k) {
+    const double x = BasePolygon[k].x;
+    const double y = BasePolygon[k].y;
+    const std::int32_t turnedX = RoundHalfEven(scale * (x * cosAngle + y * sinAngle));
+    const std::int32_t turnedY = RoundHalfEven(scale * (y * cosAngle - x * sinAngle));
+    g.PointerPolygon[k] = {turnedX, turnedY};
     minX = std::min(minX, turnedX);
     maxX = std::max(maxX, turnedX);
     minY = std::min(minY, turnedY);
     maxY = std::max(maxY, turnedY);
   }
-  for (std::size_t k = 0; k < s.BasePolygon.size(); ++k) {
-    s.PointerPolygon[k].x -= minX;
-    s.PointerPolygon[k].y -= minY;
+  for (std::size_t k = 0; k < BasePolygon.size(); ++k) {
+    g.PointerPolygon[k].x -= minX;
+    g.PointerPolygon[k].y -= minY;
   }
-  s.PointerPolygon[7] = s.PointerPolygon[0];
-  s.WindowWidth = maxX - minX + 1;
-  s.WindowHeight = maxY - minY + 1;
-  s.WindowLeft = s.TipPosX + minX;
-  s.WindowTop = s.TipPosY + minY;
+  g.PointerPolygon[7] = g.PointerPolygon[0];
+  g.WindowWidth = maxX - minX + 1;
+  g.WindowHeight = maxY - minY + 1;
+  g.WindowLeft = settings.TipPosX + minX;
+  g.WindowTop = settings.TipPosY + minY;
+  return g;
 }
 
 }  // namespace qd

@@ -2,13 +2,46 @@
 // the window bounds that put its tip on the tip position.
 #pragma once
 
-#include "model/pointer_state.h"
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "framework/types.h"
+#include "model/pointer_settings.h"
 
 namespace qd {
 
-// Computes Scale, Angle, CosAngle, SinAngle, PointerPolygon and the window bounds from
-// BaseUnit, ScaleTable, Size, Orientation, BasePolygon and the tip position.
-void ComputePointerGeometry(PointerState& state);
+// The outline in arrow units: the tip at the origin, pointing right, y down.
+inline constexpr std::array<TPoint, 7> BasePolygon = {
+    {{0, 0}, {-6, -3}, {-6, -1}, {-12, -1}, {-12, 1}, {-6, 1}, {-6, 3}}};
+
+// Each size step grows the arrow by the fourth root of 2, sqrt(sqrt(2.0)) written out so
+// that the table below is a compile-time constant.
+inline constexpr double ScaleRatio = 1.189207115002721;
+
+// Size factor by size, 1 to 24 (0 unused): repeated products, not powers, in double
+// precision on every target; the window sizes depend on these exact doubles.
+inline constexpr std::array<double, kMaxSize + 1> ScaleTable = [] {
+  std::array<double, kMaxSize + 1> table{};
+  table[1] = 1.0;
+  for (std::size_t k = 2; k < table.size(); ++k) {
+    table[k] = table[k - 1] * ScaleRatio;
+  }
+  return table;
+}();
+
+struct PointerGeometry {
+  // The outline in window coordinates, closed: the last point repeats the tip.
+  std::array<TPoint, 8> PointerPolygon{};
+  std::int32_t WindowLeft = 0;
+  std::int32_t WindowTop = 0;
+  std::int32_t WindowWidth = 0;
+  std::int32_t WindowHeight = 0;
+};
+
+// The outline and window bounds for the size, orientation and tip position of the settings
+// at a base unit.
+PointerGeometry ComputePointerGeometry(std::int32_t baseUnit, const PointerSettings& settings);
 
 // Rounds to the nearest integer, halves to the even neighbour.
 std::int32_t RoundHalfEven(double value);

@@ -1,11 +1,11 @@
-// Constant tables of the pointer model and the start-up fills of the others.
+// The colour palette and the opacity steps.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
 #include "framework/types.h"
-#include "model/pointer_state.h"
+#include "model/pointer_settings.h"
 
 namespace qd {
 
@@ -20,9 +20,5 @@ inline constexpr std::array<std::uint8_t, kAlphaCount> AlphaTable = {
 
 // Palette position of a colour (whole 32-bit value), or -1.
 std::int32_t PaletteIndexOf(TColor color);
-
-// Fills BasePolygon, ScaleRatio and ScaleTable of the state, as start-up does.
-void FillBasePolygon(PointerState& state);
-void FillScaleTable(PointerState& state);
 
 }  // namespace qd

@@ -4,10 +4,9 @@
 
 namespace qd {
 
-TFormMain* FormMain = nullptr;
-
 // The window's definition: its properties, components and event wiring.
-TFormMain::TFormMain(TApplication& application) : TForm(application) {
+TFormMain::TFormMain(TApplication& application, TUiLanguage language)
+    : TForm(application), UiLanguage(language) {
   FormStyle = TFormStyle::fsStayOnTop;
   MinWidth = 8;
   MinHeight = 8;
@@ -49,7 +48,7 @@ TFormMain::TFormMain(TApplication& application) : TForm(application) {
   OnKeyUp = std::bind_front(&TFormMain::FormMainOnKeyUp, this);
   OnKeyPress = std::bind_front(&TFormMain::FormMainOnKeyPress, this);
   OnContextPopup = std::bind_front(&TFormMain::FormMainOnContextPopup, this);
-  OnRepaint = DrawPointerRim;
+  OnRepaint = std::bind_front(&TFormMain::DrawPointerRim, this);
   PopupMenu.OnPopup = std::bind_front(&TFormMain::PopupMenuOnPopup, this);
   PopupMenuHelp.OnClick = std::bind_front(&TFormMain::PopupMenuHelpOnClick, this);
   PopupMenuColor.OnClick = std::bind_front(&TFormMain::PopupMenuColorOnClick, this);
@@ -63,9 +62,6 @@ TFormMain::TFormMain(TApplication& application) : TForm(application) {
 TFormMain::~TFormMain() {
   // The destroy handler must run while the components still exist.
   Destroy();
-  if (FormMain == this) {
-    FormMain = nullptr;
-  }
 }
 
 }  // namespace qd

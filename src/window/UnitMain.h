@@ -1,5 +1,6 @@
-// The pointer window: TFormMain, its components, the event wiring, and the routines that
-// shape, paint and fade it.
+// The pointer window: TFormMain, its components, its handlers and the routines they call,
+// and its run-time state. The members are defined in the form_main_*.cpp files named for
+// what they hold; UnitMain.cpp holds the window's definition and event wiring.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,9 @@
 
 #include "framework/components.h"
 #include "framework/forms.h"
+#include "model/pointer_settings.h"
+#include "model/shape.h"
+#include "window/ui_language.h"
 
 namespace qd {
 
@@ -14,9 +18,14 @@ namespace qd {
 inline constexpr TCursor HandFlat = 1;
 inline constexpr TCursor HandGrab = 2;
 
+// Cursor zones of the mouse within the window's bounding rectangle: 1 to 8 are the strips
+// and corners along the edges.
+inline constexpr std::uint8_t kZoneNone = 0;
+inline constexpr std::uint8_t kZoneInner = 13;
+
 class TFormMain : public TForm {
  public:
-  explicit TFormMain(TApplication& application);
+  explicit TFormMain(TApplication& application, TUiLanguage language = TUiLanguage::English);
   ~TFormMain() override;
   TFormMain(const TFormMain&) = delete;
   TFormMain& operator=(const TFormMain&) = delete;
@@ -32,18 +41,30 @@ class TFormMain : public TForm {
   TColorDialog ColorDialog{*this};
   TMenuItem PopupMenuEscTerminates{*this};
 
-  // Event handlers.
+  // Start-up and shutdown: form_main_lifetime.cpp.
   void FormMainOnCreate(TObject* Sender);
   void FormMainOnDestroy(TObject* Sender);
+
+  // Mouse, wheel and double-click: form_main_mouse.cpp.
   void FormMainOnMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void FormMainOnMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
   void FormMainOnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-  void FormMainOnKeyUp(TObject* Sender, std::uint16_t& Key, TShiftState Shift);
   void FormMainOnMouseWheel(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos,
                             bool& Handled);
-  void FormMainOnKeyDown(TObject* Sender, std::uint16_t& Key, TShiftState Shift);
-  void FormMainOnKeyPress(TObject* Sender, char& Key);
   void FormMainOnDblClick(TObject* Sender);
+  void TimerMouseMoveHoldOffOnTimer(TObject* Sender);
+  // Zone code for window-relative X, Y in a window of the given size: 1 to 8 for the
+  // strips and corners within 8 pixels of the edges, kZoneInner for the inner area; 1
+  // whenever the Shift key is down. Never kZoneNone.
+  static std::uint8_t ComputeCursorZone(bool ShiftDown, std::int32_t X, std::int32_t Y,
+                                        std::int32_t width, std::int32_t height);
+
+  // Keys: form_main_keys.cpp.
+  void FormMainOnKeyDown(TObject* Sender, std::uint16_t& Key, TShiftState Shift);
+  void FormMainOnKeyUp(TObject* Sender, std::uint16_t& Key, TShiftState Shift);
+  void FormMainOnKeyPress(TObject* Sender, char& Key);
+
+  // The context menu and the help: form_main_menu.cpp.
   void FormMainOnContextPopup(TObject* Sender, TPoint MousePos, bool& Handled);
   void PopupMenuOnPopup(TObject* Sender);
   void PopupMenuHelpOnClick(TObject* Sender);
@@ -51,26 +72,57 @@ class TFormMain : public TForm {
   void PopupMenuLockSettingsOnClick(TObject* Sender);
   void PopupMenuEscTerminatesOnClick(TObject* Sender);
   void PopupMenuTerminateOnClick(TObject* Sender);
-  void TimerDrawBorderOnTimer(TObject* Sender);
-  void TimerMouseMoveHoldOffOnTimer(TObject* Sender);
+  void SetMenuCaptions(TUiLanguage language);
+  // Esc when Esc ends the program, else Alt+F4.
+  void SetExitShortcut(bool escTerminates);
+  // The help action: the help text in the plain message dialog.
+  void ShowHelpText();
 
+  // The arrow's shape and paint: form_main_shape.cpp.
+  void BuildPointerShape();
+  void PaintPointer();
+  // Draws the arrow's contrasting rim on a canvas.
+  void DrawPointerRim(Canvas& canvas);
+  void TimerDrawBorderOnTimer(TObject* Sender);
+
+  // Opacity and fades: form_main_opacity.cpp.
+  void FadeOut();
+  void FadeIn();
+  void ApplicationOnRestore(TObject* Sender);
+  // Blocks for one millisecond less than asked on a waitable timer; false for 0 or when
+  // the timer fails.
+  bool Delay(std::uint16_t milliseconds);
+  // Opacity value of an index for the fades and steps: at least 2, at most 255.
+  static std::uint8_t StepAlphaValue(std::int32_t index);
+
+  // --- state ---
+
+  const TUiLanguage UiLanguage;
+  // Loaded at start, saved at the end.
+  PointerSettings Settings;
+  std::string SettingsFilePath;
   // False when the settings file could not be read at start: it is then not written over
   // at the end.
   bool SaveSettingsAtExit = true;
+  // Pixels per arrow unit at size 1, from the work area at start.
+  std::int32_t BaseUnit = 1;
+
+  // The last shape built, and the size it was built for.
+  PointerGeometry Geometry;
+  std::int32_t PreviousSize = 0;
+  // False while a shape is being built: mouse moves are ignored then.
+  bool ShapeReady = false;
+
+  // The opacity index shown; Settings.AlphaBlendIndex is the one to return to.
+  std::int32_t CurrentAlphaIndex = 0;
+  bool FadedOut = false;
+
+  std::uint8_t CursorZone = kZoneNone;
+  std::uint8_t LastCursorZone = kZoneNone;
+  // Cursor (screen), window position and tip position at the last left press.
+  TPoint DragStartCursor;
+  TPoint DragStartWindow;
+  TPoint DragStartTip;
 };
-
-extern TFormMain* FormMain;
-
-// Shape, paint and opacity routines over the pointer state and FormMain.
-void BuildPointerShape();
-void PaintPointer();
-// Draws the arrow's contrasting rim on a canvas.
-void DrawPointerRim(Canvas& canvas);
-bool Delay(std::uint16_t milliseconds);
-void FadeOut();
-void FadeIn();
-void ApplicationOnRestore(TObject* Sender);
-// Opacity value of an index for the fades and steps: at least 2, at most 255.
-std::uint8_t StepAlphaValue(std::int32_t index);
 
 }  // namespace qd

@@ -1,7 +1,7 @@
 // The help texts, Windows-1252, lines separated by single CR characters.
-#include <string>
+#include "window/help_texts.h"
 
-#include "window/menu.h"
+#include <string>
 
 namespace qd {
 

@@ -5,13 +5,11 @@
 #include <cstdlib>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include "fake_system_services.h"
 #include "framework/strings.h"
-#include "model/pointer_state.h"
+#include "model/pointer_settings.h"
 #include "settings/settings.h"
-#include "settings_start_up.h"
 
 namespace {
 
@@ -32,26 +30,22 @@ void Check(bool condition) {
   }
 }
 
-void StartUp(const WorkArea& area) {
-  qd::test::PrepareSettingsStartUp(area.width, area.height, kPath);
-}
-
 void CheckTip(std::int32_t tip, std::int32_t extent) {
   const std::int32_t high = extent - 32;
   Check(high < 32 ? tip == high : tip >= 32 && tip <= high);
 }
 
-void CheckInRange(const WorkArea& area, const std::vector<std::string>& custom) {
-  const qd::PointerState& p = qd::Pointer;
+void CheckInRange(const WorkArea& area, const qd::PointerSettings& p) {
   CheckTip(p.TipPosX, area.width);
   CheckTip(p.TipPosY, area.height);
   Check(p.Size >= 1 && p.Size <= 24);
   Check(p.Orientation >= 0 && p.Orientation <= 23);
   Check(p.ColorIndex >= -1 && p.ColorIndex <= 11);
-  Check(p.CurrentAlphaIndex >= 8 && p.CurrentAlphaIndex <= 22);
-  Check(custom.size() == 16);
-  for (std::size_t slot = 0; slot < custom.size(); ++slot) {
-    Check(custom[slot].starts_with(std::string("Color") + static_cast<char>('A' + slot) + "="));
+  Check(p.AlphaBlendIndex >= 8 && p.AlphaBlendIndex <= 22);
+  Check(p.CustomColors.size() == 16);
+  for (std::size_t slot = 0; slot < p.CustomColors.size(); ++slot) {
+    Check(p.CustomColors[slot].starts_with(std::string("Color") + static_cast<char>('A' + slot) +
+                                           "="));
   }
 }
 
@@ -62,35 +56,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const WorkArea& area = kWorkAreas[data[0] % std::size(kWorkAreas)];
-  StartUp(area);
   qd::test::FakeSystemServices sys;
   sys.directories.insert(kFolder);
   sys.files[kPath] = std::string(reinterpret_cast<const char*>(data + 1), size - 1);
 
-  qd::TColor color = 0;
-  std::vector<std::string> custom;
-  Check(!qd::LoadSettings(sys, color, custom).readFailed);
-  CheckInRange(area, custom);
-  qd::Pointer.AlphaBlendIndex = qd::Pointer.CurrentAlphaIndex;
-  const qd::PointerState first = qd::Pointer;
-  Check(!qd::SaveSettings(sys, color, custom).has_value());
+  const qd::SettingsLoadResult first = qd::LoadSettings(sys, kPath, area.width, area.height);
+  Check(!first.readFailed);
+  CheckInRange(area, first.settings);
+  Check(!qd::SaveSettings(sys, kPath, first.settings).has_value());
 
-  StartUp(area);
-  qd::TColor colorAgain = 0;
-  std::vector<std::string> customAgain;
-  Check(!qd::LoadSettings(sys, colorAgain, customAgain).readFailed);
-  const qd::PointerState& again = qd::Pointer;
-  Check(colorAgain == color);
-  Check(again.SettingsLocked == first.SettingsLocked &&
-        again.EscTerminates == first.EscTerminates && again.TipPosX == first.TipPosX &&
-        again.TipPosY == first.TipPosY && again.Size == first.Size &&
-        again.Orientation == first.Orientation && again.ColorIndex == first.ColorIndex &&
-        again.CurrentAlphaIndex == first.CurrentAlphaIndex);
+  const qd::SettingsLoadResult again = qd::LoadSettings(sys, kPath, area.width, area.height);
+  Check(!again.readFailed);
+  const qd::PointerSettings& p = first.settings;
+  const qd::PointerSettings& q = again.settings;
+  Check(q.Color == p.Color);
+  Check(q.SettingsLocked == p.SettingsLocked && q.EscTerminates == p.EscTerminates &&
+        q.TipPosX == p.TipPosX && q.TipPosY == p.TipPosY && q.Size == p.Size &&
+        q.Orientation == p.Orientation && q.ColorIndex == p.ColorIndex &&
+        q.AlphaBlendIndex == p.AlphaBlendIndex);
   // Saved custom colours are cut to eight characters; trailing blanks of the cut go on
   // reading.
-  for (std::size_t slot = 0; slot < custom.size(); ++slot) {
-    const std::string value = custom[slot].substr(7, 8);
-    Check(customAgain[slot] == custom[slot].substr(0, 7) + std::string(qd::TrimBlanks(value)));
+  for (std::size_t slot = 0; slot < p.CustomColors.size(); ++slot) {
+    const std::string value = p.CustomColors[slot].substr(7, 8);
+    Check(q.CustomColors[slot] ==
+          p.CustomColors[slot].substr(0, 7) + std::string(qd::TrimBlanks(value)));
   }
   return 0;
 }

@@ -1,5 +1,5 @@
-// A started program on the recording fake: the application, the pointer window created
-// with its creation handler run, and the pointer state fresh for each test.
+// A started program on the recording fake: the application, and the pointer window created
+// with its creation handler run, fresh for each test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,30 +9,23 @@
 #include "fake_system_services.h"
 #include "fake_window_system.h"
 #include "framework/application.h"
-#include "model/pointer_state.h"
 #include "window/UnitMain.h"
 
 namespace qd::test {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    Pointer = PointerState{};
-    app = std::make_unique<TApplication>(ws, sys);
-    Application = app.get();
-  }
+  void SetUp() override { app = std::make_unique<TApplication>(ws, sys); }
 
   void TearDown() override {
     form.reset();
-    FormMain = nullptr;
-    Application = nullptr;
     app.reset();
   }
 
-  // Creates the window as the main sequence does; the log starts empty afterwards.
-  void Start() {
-    form = std::make_unique<TFormMain>(*app);
-    FormMain = form.get();
+  // Creates the window as the main sequence does, in the interface language given; the log
+  // starts empty afterwards.
+  void Start(TUiLanguage language = TUiLanguage::English) {
+    form = std::make_unique<TFormMain>(*app, language);
     app->SetMainForm(form.get());
     form->CreateWnd();
     ws.ClearLog();

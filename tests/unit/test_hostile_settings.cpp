@@ -12,10 +12,9 @@
 #include <vector>
 
 #include "fake_system_services.h"
-#include "model/pointer_state.h"
-#include "model/tables.h"
+#include "loaded_settings.h"
+#include "model/pointer_settings.h"
 #include "settings/settings.h"
-#include "settings_start_up.h"
 
 namespace qd {
 namespace {
@@ -28,8 +27,6 @@ constexpr int kWorkAreaWidth = 1920;
 constexpr int kWorkAreaHeight = 1080;
 
 fs::path CorpusDir() { return fs::path(__FILE__).parent_path() / "data" / "hostile"; }
-
-void StartUp() { test::PrepareSettingsStartUp(kWorkAreaWidth, kWorkAreaHeight, kPath); }
 
 struct State : test::LoadedPointer {
   std::vector<std::string> custom;  // the sixteen "ColorA=..." lines
@@ -54,11 +51,11 @@ struct Loaded {
 };
 
 Loaded Load(test::FakeSystemServices& sys) {
-  StartUp();
   Loaded loaded;
-  TColor color = 0;
-  loaded.result = LoadSettings(sys, color, loaded.state.custom);
-  static_cast<test::LoadedPointer&>(loaded.state) = test::LoadedPointerState(color);
+  loaded.result = LoadSettings(sys, kPath, kWorkAreaWidth, kWorkAreaHeight);
+  static_cast<test::LoadedPointer&>(loaded.state) =
+      test::LoadedPointerState(loaded.result.settings);
+  loaded.state.custom = loaded.result.settings.CustomColors;
   return loaded;
 }
 
@@ -160,15 +157,13 @@ TEST(HostileSettings, SavedBackLoadsToTheSameState) {
     sys.directories.insert(kFolder);
     sys.files[kPath] = ReadCorpusFile(c.file);
     const Loaded first = Load(sys);
-    Pointer.AlphaBlendIndex = Pointer.CurrentAlphaIndex;
-    ASSERT_EQ(SaveSettings(sys, first.state.color, first.state.custom), std::nullopt) << c.file;
+    ASSERT_EQ(SaveSettings(sys, kPath, first.result.settings), std::nullopt) << c.file;
     const std::string saved = sys.files[kPath];
     const Loaded second = Load(sys);
     State expected = first.state;
     for (auto& line : expected.custom) line = line.substr(0, 7 + 8);  // values are cut to 8
     EXPECT_EQ(second.state, expected) << c.file;
-    Pointer.AlphaBlendIndex = Pointer.CurrentAlphaIndex;
-    ASSERT_EQ(SaveSettings(sys, second.state.color, second.state.custom), std::nullopt);
+    ASSERT_EQ(SaveSettings(sys, kPath, second.result.settings), std::nullopt);
     EXPECT_EQ(sys.files[kPath], saved) << c.file << ": a second save changed the file";
   }
 }
@@ -202,7 +197,7 @@ TEST(HostileSettings, LargerFileIsUnreadableAndKept) {
   State defaults;
   defaults.custom = DefaultCustom();
   EXPECT_EQ(loaded.state, defaults);
-  EXPECT_EQ(SaveSettings(sys, 255, DefaultCustom()), kFileTooLargeMessage);
+  EXPECT_EQ(SaveSettings(sys, kPath, loaded.result.settings), kFileTooLargeMessage);
   EXPECT_EQ(sys.files[kPath], file);
   EXPECT_TRUE(sys.Calls("CreateFileForWrite").empty());
 }

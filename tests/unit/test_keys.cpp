@@ -6,11 +6,10 @@
 #include <vector>
 
 #include "fake_window_system.h"
-#include "model/pointer_state.h"
 #include "model/tables.h"
 #include "program_fixture.h"
 #include "window/UnitMain.h"
-#include "window/menu.h"
+#include "window/help_texts.h"
 
 namespace qd {
 namespace {
@@ -166,15 +165,15 @@ class KeysTest : public test::ProgramTest {
   }
 
   Observed Observe() const {
-    return {Pointer.Orientation,
-            Pointer.Size,
-            Pointer.ColorIndex,
+    return {form->Settings.Orientation,
+            form->Settings.Size,
+            form->Settings.ColorIndex,
             form->Color(),
-            Pointer.CurrentAlphaIndex,
-            Pointer.AlphaBlendIndex,
-            Pointer.FadedOut,
+            form->CurrentAlphaIndex,
+            form->Settings.AlphaBlendIndex,
+            form->FadedOut,
             form->AlphaBlendValue(),
-            Pointer.SettingsLocked,
+            form->Settings.SettingsLocked,
             app->Terminated(),
             static_cast<int>(ws.Calls("MessageBox ").size()),
             static_cast<int>(ws.Calls("ChooseColor").size())};
@@ -371,7 +370,7 @@ TEST_F(KeysTest, ColorStepsAndTheBlackAndWhiteRule) {
   };
   for (const ColorStepCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Pointer.ColorIndex = c.colorIndex;
+    form->Settings.ColorIndex = c.colorIndex;
     form->SetColor(c.color);
     for (const int delta : c.deltas) {
       ws.ClearLog();
@@ -383,7 +382,7 @@ TEST_F(KeysTest, ColorStepsAndTheBlackAndWhiteRule) {
       // Every step repaints, also when the colour stays.
       EXPECT_EQ(EndingSeen(), Ending::Repaint);
     }
-    EXPECT_EQ(Pointer.ColorIndex, c.endIndex);
+    EXPECT_EQ(form->Settings.ColorIndex, c.endIndex);
     EXPECT_EQ(form->Color(), c.endColor);
   }
 }
@@ -422,19 +421,19 @@ TEST_F(KeysTest, OpacityStepsAndTheFadedOutRule) {
   };
   for (const OpacityCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Pointer.CurrentAlphaIndex = c.current;
-    Pointer.AlphaBlendIndex = c.blendIndex;
-    Pointer.FadedOut = c.fadedOut;
-    form->SetAlphaBlendValue(StepAlphaValue(c.current));
+    form->CurrentAlphaIndex = c.current;
+    form->Settings.AlphaBlendIndex = c.blendIndex;
+    form->FadedOut = c.fadedOut;
+    form->SetAlphaBlendValue(TFormMain::StepAlphaValue(c.current));
     form->SetAlphaBlend(true);
     for (const int delta : c.deltas) {
       ws.ClearLog();
       Wheel(ssAlt, delta);
       EXPECT_EQ(EndingSeen(), Ending::Repaint);
     }
-    EXPECT_EQ(Pointer.CurrentAlphaIndex, c.endCurrent);
-    EXPECT_EQ(Pointer.AlphaBlendIndex, c.endBlendIndex);
-    EXPECT_EQ(Pointer.FadedOut, c.endFadedOut);
+    EXPECT_EQ(form->CurrentAlphaIndex, c.endCurrent);
+    EXPECT_EQ(form->Settings.AlphaBlendIndex, c.endBlendIndex);
+    EXPECT_EQ(form->FadedOut, c.endFadedOut);
     EXPECT_EQ(form->AlphaBlendValue(), c.endValue);
     EXPECT_EQ(form->AlphaBlend(), c.endBlended);
     if (!c.endBlended && c.deltas.size() == 1) {
@@ -469,9 +468,9 @@ TEST_F(KeysTest, OrientationWrapsAndSizeStopsStillRebuilding) {
   };
   for (const RangeCase& c : cases) {
     SCOPED_TRACE(c.what);
-    int& field = c.shift.Empty() ? Pointer.Orientation : Pointer.Size;
+    int& field = c.shift.Empty() ? form->Settings.Orientation : form->Settings.Size;
     field = c.start;
-    BuildPointerShape();
+    form->BuildPointerShape();
     for (const std::uint16_t key : c.keys) {
       ws.ClearLog();
       if (key <= 1) {
@@ -482,7 +481,7 @@ TEST_F(KeysTest, OrientationWrapsAndSizeStopsStillRebuilding) {
       EXPECT_EQ(EndingSeen(), Ending::ShapeBuild);
     }
     EXPECT_EQ(field, c.end);
-    EXPECT_EQ(form->Left() + Pointer.PointerPolygon[0].x, Pointer.TipPosX);
+    EXPECT_EQ(form->Left() + form->Geometry.PointerPolygon[0].x, form->Settings.TipPosX);
   }
 }
 
@@ -517,10 +516,10 @@ TEST_F(KeysTest, FunctionKeysActOnlyWithoutModifiers) {
   }
   EXPECT_EQ(ws.messageBoxes.size(), 0U);
   EXPECT_EQ(ws.Calls("ChooseColor").size(), 0U);
-  EXPECT_FALSE(Pointer.SettingsLocked);
+  EXPECT_FALSE(form->Settings.SettingsLocked);
 
   // F1 is the help action and F2 the colour action, also while the lock is on.
-  Pointer.SettingsLocked = true;
+  form->Settings.SettingsLocked = true;
   KeyDown(kKeyF1);
   ASSERT_EQ(ws.messageBoxes.size(), 1U);
   EXPECT_EQ(ws.messageBoxes[0], "Quiverdart|" + HelpText(TUiLanguage::English));
@@ -530,11 +529,11 @@ TEST_F(KeysTest, FunctionKeysActOnlyWithoutModifiers) {
   };
   KeyDown(kKeyF2);
   EXPECT_EQ(form->Color(), ColorPalette[8]);
-  EXPECT_EQ(Pointer.ColorIndex, 8);
+  EXPECT_EQ(form->Settings.ColorIndex, 8);
   KeyDown(kKeyF3);
-  EXPECT_FALSE(Pointer.SettingsLocked);
+  EXPECT_FALSE(form->Settings.SettingsLocked);
   KeyDown(kKeyF3);
-  EXPECT_TRUE(Pointer.SettingsLocked);
+  EXPECT_TRUE(form->Settings.SettingsLocked);
 }
 
 class DoubleClickTest : public KeysTest {};
@@ -555,14 +554,14 @@ TEST_F(DoubleClickTest, HidesWaitsReadsThePixelAtTheCursorRepaintsAndShows) {
   EXPECT_EQ(std::vector<std::string>(ws.log.begin(), ws.log.begin() + expected.size()),
             expected);
   const auto fill = std::find(ws.log.begin(), ws.log.end(),
-                              "FillRect 0 0 " + std::to_string(Pointer.WindowWidth) + " " +
-                                  std::to_string(Pointer.WindowHeight) + " " +
+                              "FillRect 0 0 " + std::to_string(form->Geometry.WindowWidth) + " " +
+                                  std::to_string(form->Geometry.WindowHeight) + " " +
                                   test::ColorText(kScreenColor));
   EXPECT_NE(fill, ws.log.end());
   EXPECT_EQ(ws.log.back(), "ShowAppWindow");
   EXPECT_LT(fill - ws.log.begin(), static_cast<long>(ws.log.size()) - 1);
   EXPECT_EQ(form->Color(), kScreenColor);
-  EXPECT_EQ(Pointer.ColorIndex, 3) << "the pick leaves the palette position alone";
+  EXPECT_EQ(form->Settings.ColorIndex, 3) << "the pick leaves the palette position alone";
   EXPECT_EQ(ws.Calls("CreatePolygonRegion").size(), 0U);
 }
 
@@ -580,7 +579,7 @@ TEST_F(DoubleClickTest, AfterThePickTheNextCtrlStepContinuesFromThePalette) {
   ws.screenPixel = [](TPoint) { return kScreenColor; };
   ws.events->OnDblClick();
   Wheel(ssCtrl, 120);
-  EXPECT_EQ(Pointer.ColorIndex, 4);
+  EXPECT_EQ(form->Settings.ColorIndex, 4);
   EXPECT_EQ(form->Color(), ColorPalette[4]);
 }
 

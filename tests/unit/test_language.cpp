@@ -5,7 +5,6 @@
 
 #include "app/language.h"
 #include "fake_system_services.h"
-#include "model/pointer_state.h"
 
 namespace qd {
 namespace {
@@ -40,12 +39,8 @@ TEST(InterfaceLanguage, FromTheUserLocale) {
     SCOPED_TRACE(c.localeText);
     test::FakeSystemServices sys;
     sys.localeText = c.localeText;
-    Pointer = PointerState{};
-    Pointer.UiLanguage = c.language == TUiLanguage::German ? TUiLanguage::English
-                                                           : TUiLanguage::German;
-    DetectUiLanguage(sys);
-    EXPECT_EQ(Pointer.UserLanguageId, c.id);
-    EXPECT_EQ(Pointer.UiLanguage, c.language);
+    EXPECT_EQ(GetUserLanguageId(sys), c.id);
+    EXPECT_EQ(DetectUiLanguage(sys), c.language);
     EXPECT_EQ(UiLanguageFor(c.id), c.language);
   }
 }

@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "fake_window_system.h"
-#include "model/pointer_state.h"
 #include "model/tables.h"
 #include "program_fixture.h"
 #include "window/UnitMain.h"
-#include "window/menu.h"
+#include "window/help_texts.h"
 
 namespace qd {
 namespace {
@@ -113,11 +112,10 @@ const char* const kGermanParagraphs[] = {
 class MenuTest : public test::ProgramTest {
  protected:
   void StartWith(TUiLanguage language, const std::string& pointerSection) {
-    Pointer.UiLanguage = language;
     if (!pointerSection.empty()) {
       sys.files[kSettingsPath] = "[Pointer]\r\n" + pointerSection;
     }
-    Start();
+    Start(language);
   }
   void Restart(TUiLanguage language, const std::string& pointerSection) {
     TearDown();
@@ -230,7 +228,7 @@ TEST_F(MenuTest, OpensAboveAndLeftOfTheCursorWhereverTheRequestCameFrom) {
     EXPECT_EQ(menu.at, c.menuAt);
     EXPECT_EQ(form->Cursor(), crDefault);
     EXPECT_EQ(app->Cursor(), HandFlat);
-    EXPECT_EQ(Pointer.LastCursorZone, 13);
+    EXPECT_EQ(form->LastCursorZone, 13);
   }
 }
 
@@ -240,13 +238,13 @@ TEST_F(MenuTest, LockItemTogglesTheLockAndTwiceLeavesItAsItWas) {
     Restart(TUiLanguage::English, std::string("SettingsLocked=") + (locked ? "1" : "0") + "\r\n");
     // The item's mark flips before its handler reads it.
     OpenMenu(kLock);
-    EXPECT_EQ(Pointer.SettingsLocked, !locked);
+    EXPECT_EQ(form->Settings.SettingsLocked, !locked);
     const ShownMenu between = OpenMenu(kLock);
     ASSERT_EQ(between.items.size(), 5U);
     EXPECT_EQ(between.items[kLock - 1].checked, !locked);
     EXPECT_EQ(between.items[kLock - 1].caption, locked ? "Lock" : "Unlock");
     EXPECT_EQ(between.items[kColor - 1].enabled, locked);
-    EXPECT_EQ(Pointer.SettingsLocked, locked);
+    EXPECT_EQ(form->Settings.SettingsLocked, locked);
 
     // A change by F3 shows the next time the menu opens.
     ws.events->OnKeyDown(kKeyF3, {});
@@ -258,9 +256,9 @@ TEST_F(MenuTest, LockItemTogglesTheLockAndTwiceLeavesItAsItWas) {
 
 TEST_F(MenuTest, EscItemSwitchesTheExitShortcutAndWhatEscDoes) {
   StartWith(TUiLanguage::English, "");
-  ASSERT_TRUE(Pointer.EscTerminates);
+  ASSERT_TRUE(form->Settings.EscTerminates);
   OpenMenu(kEsc);
-  EXPECT_FALSE(Pointer.EscTerminates);
+  EXPECT_FALSE(form->Settings.EscTerminates);
   ShownMenu menu = OpenMenu();
   EXPECT_FALSE(menu.items[kEsc - 1].checked);
   EXPECT_EQ(menu.items[kExit - 1].shortcut, "Alt+F4");
@@ -268,7 +266,7 @@ TEST_F(MenuTest, EscItemSwitchesTheExitShortcutAndWhatEscDoes) {
   EXPECT_FALSE(app->Terminated());
 
   OpenMenu(kEsc);
-  EXPECT_TRUE(Pointer.EscTerminates);
+  EXPECT_TRUE(form->Settings.EscTerminates);
   menu = OpenMenu();
   EXPECT_TRUE(menu.items[kEsc - 1].checked);
   EXPECT_EQ(menu.items[kExit - 1].shortcut, "Esc");
@@ -290,8 +288,8 @@ TEST_F(MenuTest, ChoosingNothingDoesNothing) {
   for (const char* call : {"MessageBox", "ChooseColor", "PostQuit", "FillRect"}) {
     EXPECT_EQ(ws.Calls(call).size(), 0U) << call;
   }
-  EXPECT_FALSE(Pointer.SettingsLocked);
-  EXPECT_TRUE(Pointer.EscTerminates);
+  EXPECT_FALSE(form->Settings.SettingsLocked);
+  EXPECT_TRUE(form->Settings.EscTerminates);
   EXPECT_FALSE(app->Terminated());
 }
 
@@ -391,11 +389,11 @@ TEST_F(ColorDialogTest, ConfirmedColourRecoloursAndIndexes) {
               std::vector<std::string>{"ChooseColor " + test::ColorText(before) +
                                        " fullopen solid"});
     EXPECT_EQ(form->Color(), c.chosen);
-    EXPECT_EQ(Pointer.ColorIndex, c.colorIndex);
+    EXPECT_EQ(form->Settings.ColorIndex, c.colorIndex);
     // A repaint in the new colour, no new shape.
     EXPECT_EQ(ws.Calls("FillRect"),
-              std::vector<std::string>{"FillRect 0 0 " + std::to_string(Pointer.WindowWidth) +
-                                       " " + std::to_string(Pointer.WindowHeight) + " " +
+              std::vector<std::string>{"FillRect 0 0 " + std::to_string(form->Geometry.WindowWidth) +
+                                       " " + std::to_string(form->Geometry.WindowHeight) + " " +
                                        test::ColorText(c.chosen)});
     EXPECT_EQ(ws.Calls("CreatePolygonRegion").size(), 0U);
   }
@@ -424,7 +422,7 @@ TEST_F(ColorDialogTest, ConfirmRewritesTheCustomColoursCancelKeepsEverything) {
     custom.push_back(std::string("Color") + slot + "=" + (slot == 'C' ? "ab" : "1FFFFFFF"));
   }
   form->ColorDialog.CustomColors = custom;
-  Pointer.ColorIndex = 4;
+  form->Settings.ColorIndex = 4;
   form->SetColor(ColorPalette[4]);
 
   std::array<TColor, 16> offered{};
@@ -439,7 +437,7 @@ TEST_F(ColorDialogTest, ConfirmRewritesTheCustomColoursCancelKeepsEverything) {
   EXPECT_EQ(offered[0], 0x1FFFFFFFU);
   EXPECT_EQ(offered[2], 0xABU);
   EXPECT_EQ(form->Color(), ColorPalette[4]);
-  EXPECT_EQ(Pointer.ColorIndex, 4);
+  EXPECT_EQ(form->Settings.ColorIndex, 4);
   EXPECT_EQ(form->ColorDialog.CustomColors, custom);
   EXPECT_EQ(ws.Calls("FillRect").size(), 0U);
   EXPECT_EQ(ws.Calls("Invalidate").size(), 0U);
@@ -459,7 +457,7 @@ TEST_F(ColorDialogTest, ConfirmRewritesTheCustomColoursCancelKeepsEverything) {
   expected[15] = "ColorP=FFFFFFFF";
   EXPECT_EQ(form->ColorDialog.CustomColors, expected);
   EXPECT_EQ(form->Color(), 0x00ABCDEFU);
-  EXPECT_EQ(Pointer.ColorIndex, -1);
+  EXPECT_EQ(form->Settings.ColorIndex, -1);
 }
 
 struct SlotCase {

@@ -4,10 +4,8 @@
 #include <vector>
 
 #include "fake_window_system.h"
-#include "model/pointer_state.h"
 #include "program_fixture.h"
 #include "window/UnitMain.h"
-#include "window/cursor_zone.h"
 
 namespace qd {
 namespace {
@@ -78,7 +76,7 @@ TEST(ComputeCursorZone, EveryZoneAndItsBoundaries) {
   for (const ZoneCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "shift " << c.shift << " at " << c.x << "," << c.y
                                     << " in " << c.width << "x" << c.height);
-    EXPECT_EQ(ComputeCursorZone(c.shift, c.x, c.y, c.width, c.height), c.zone);
+    EXPECT_EQ(TFormMain::ComputeCursorZone(c.shift, c.x, c.y, c.width, c.height), c.zone);
   }
 }
 
@@ -86,15 +84,15 @@ TEST(ComputeCursorZone, NoInnerAreaInAWindowSixteenPixelsOrLessAcross) {
   for (const int size : {1, 8, 9, 16}) {
     for (int along = -2; along <= 100; ++along) {
       for (int across = -2; across <= size + 2; ++across) {
-        EXPECT_NE(ComputeCursorZone(false, across, along, size, 100), 13)
+        EXPECT_NE(TFormMain::ComputeCursorZone(false, across, along, size, 100), 13)
             << across << "," << along << " width " << size;
-        EXPECT_NE(ComputeCursorZone(false, along, across, 100, size), 13)
+        EXPECT_NE(TFormMain::ComputeCursorZone(false, along, across, 100, size), 13)
             << along << "," << across << " height " << size;
       }
     }
   }
-  EXPECT_EQ(ComputeCursorZone(false, 8, 50, 17, 100), 1);
-  EXPECT_EQ(ComputeCursorZone(false, 50, 50, 100, 100), 13);
+  EXPECT_EQ(TFormMain::ComputeCursorZone(false, 8, 50, 17, 100), 1);
+  EXPECT_EQ(TFormMain::ComputeCursorZone(false, 50, 50, 100, 100), 13);
 }
 
 class MouseTest : public test::ProgramTest {
@@ -128,32 +126,32 @@ class MouseTest : public test::ProgramTest {
 };
 
 TEST_F(MouseTest, MovesBeforeTheShapeIsReadyAreIgnored) {
-  Pointer.ShapeReady = false;
+  form->ShapeReady = false;
   ws.cursorPos = {900, 700};
   for (const TShiftState shift : {TShiftState(), TShiftState(ssCtrl), TShiftState(ssLeft)}) {
     ws.events->OnMouseMove(shift, Inner().x, Inner().y);
   }
   EXPECT_EQ(ws.log, std::vector<std::string>{});
-  EXPECT_EQ(Pointer.CursorZone, 0);
+  EXPECT_EQ(form->CursorZone, 0);
   EXPECT_EQ(form->Cursor(), crDefault);
 }
 
 TEST_F(MouseTest, HoldOffDropsMovesUntilItsTick) {
   ws.events->OnMouseMove({}, Inner().x, Inner().y);
   EXPECT_EQ(ws.Calls("StartTimer"), std::vector<std::string>{"StartTimer 2 10"});
-  EXPECT_EQ(Pointer.CursorZone, 13);
+  EXPECT_EQ(form->CursorZone, 13);
 
   // Dropped, not queued: the zone stays where the handled move left it.
   ws.events->OnMouseMove({}, 0, 0);
   ws.events->OnMouseMove(ssCtrl, 0, 0);
-  EXPECT_EQ(Pointer.CursorZone, 13);
+  EXPECT_EQ(form->CursorZone, 13);
   EXPECT_EQ(ws.Calls("StartTimer").size(), 1U);
 
   ws.Tick(kHoldOffTimer);
   EXPECT_EQ(ws.Calls("StopTimer"), std::vector<std::string>{"StopTimer 2"});
   EXPECT_FALSE(ws.runningTimers.contains(kHoldOffTimer));
   ws.events->OnMouseMove({}, 0, 0);
-  EXPECT_EQ(Pointer.CursorZone, 5);
+  EXPECT_EQ(form->CursorZone, 5);
   EXPECT_EQ(ws.Calls("StartTimer").size(), 2U);
 }
 
@@ -228,7 +226,7 @@ TEST_F(MouseTest, CursorFollowsTheZoneAndTheButton) {
           break;
       }
     }
-    EXPECT_EQ(Pointer.CursorZone, c.zone);
+    EXPECT_EQ(form->CursorZone, c.zone);
     EXPECT_EQ(form->Cursor(), c.window);
     EXPECT_EQ(app->Cursor(), c.application);
     // What shows is the application-wide cursor where set, else the window's own.
@@ -271,19 +269,19 @@ TEST_F(MouseTest, OnlyTheLeftButtonWithOrWithoutShiftDrags) {
     Press(TMouseButton::mbLeft, ssLeft);
     const int left = form->Left();
     const int top = form->Top();
-    const TPoint tip{Pointer.TipPosX, Pointer.TipPosY};
+    const TPoint tip{form->Settings.TipPosX, form->Settings.TipPosY};
     ws.cursorPos = {530, 390};
     Move(c.shift, Inner());
     if (c.drags) {
       EXPECT_EQ(form->Left(), left + 30);
       EXPECT_EQ(form->Top(), top - 10);
-      EXPECT_EQ(Pointer.TipPosX, tip.x + 30);
-      EXPECT_EQ(Pointer.TipPosY, tip.y - 10);
+      EXPECT_EQ(form->Settings.TipPosX, tip.x + 30);
+      EXPECT_EQ(form->Settings.TipPosY, tip.y - 10);
     } else {
       EXPECT_EQ(form->Left(), left);
       EXPECT_EQ(form->Top(), top);
-      EXPECT_EQ(Pointer.TipPosX, tip.x);
-      EXPECT_EQ(Pointer.TipPosY, tip.y);
+      EXPECT_EQ(form->Settings.TipPosX, tip.x);
+      EXPECT_EQ(form->Settings.TipPosY, tip.y);
     }
   }
 }
@@ -294,7 +292,7 @@ TEST_F(MouseTest, DragPositionsComeFromTheAnchorsOfThePress) {
   Press(TMouseButton::mbLeft, ssLeft);
   const int left = form->Left();
   const int top = form->Top();
-  const TPoint tip{Pointer.TipPosX, Pointer.TipPosY};
+  const TPoint tip{form->Settings.TipPosX, form->Settings.TipPosY};
 
   struct DragMove {
     TPoint cursor;
@@ -320,8 +318,8 @@ TEST_F(MouseTest, DragPositionsComeFromTheAnchorsOfThePress) {
     ws.events->OnMouseMove(m.shift, Inner().x, Inner().y);
     EXPECT_EQ(form->Left(), left + m.expectedOffset.x);
     EXPECT_EQ(form->Top(), top + m.expectedOffset.y);
-    EXPECT_EQ(Pointer.TipPosX, tip.x + m.expectedOffset.x);
-    EXPECT_EQ(Pointer.TipPosY, tip.y + m.expectedOffset.y);
+    EXPECT_EQ(form->Settings.TipPosX, tip.x + m.expectedOffset.x);
+    EXPECT_EQ(form->Settings.TipPosY, tip.y + m.expectedOffset.y);
   }
 
   // A new press takes new anchors.
@@ -331,7 +329,7 @@ TEST_F(MouseTest, DragPositionsComeFromTheAnchorsOfThePress) {
   ws.cursorPos = {1, 2};
   Move(ssLeft, Inner());
   EXPECT_EQ(form->Left(), left - 1400 + 1);
-  EXPECT_EQ(Pointer.TipPosY, tip.y - 1100 + 2);
+  EXPECT_EQ(form->Settings.TipPosY, tip.y - 1100 + 2);
 }
 
 TEST_F(MouseTest, BeforeAnyPressTheAnchorsAreZero) {
@@ -340,8 +338,8 @@ TEST_F(MouseTest, BeforeAnyPressTheAnchorsAreZero) {
   Move(ssLeft, Inner());
   EXPECT_EQ(form->Left(), 300);
   EXPECT_EQ(form->Top(), 200);
-  EXPECT_EQ(Pointer.TipPosX, 300);
-  EXPECT_EQ(Pointer.TipPosY, 200);
+  EXPECT_EQ(form->Settings.TipPosX, 300);
+  EXPECT_EQ(form->Settings.TipPosY, 200);
 }
 
 TEST_F(MouseTest, DragStepInTheInnerAreaOnlyMovesTheWindow) {
@@ -385,10 +383,10 @@ TEST_F(MouseTest, DragStepOutsideTheInnerAreaRebuildsTheShape) {
     TearDown();
     SetUp();
     Move(c.before, c.inCorner ? TPoint{0, 0} : Inner());
-    ASSERT_NE(Pointer.CursorZone, 13);
+    ASSERT_NE(form->CursorZone, 13);
     ws.cursorPos = {500, 400};
     Press(TMouseButton::mbLeft, ssLeft);
-    const TPoint tip{Pointer.TipPosX, Pointer.TipPosY};
+    const TPoint tip{form->Settings.TipPosX, form->Settings.TipPosY};
     ws.ClearLog();
     ws.cursorPos = {460, 425};
     ws.events->OnMouseMove(c.drag, 3, 3);
@@ -396,12 +394,12 @@ TEST_F(MouseTest, DragStepOutsideTheInnerAreaRebuildsTheShape) {
     EXPECT_EQ(Count("SetWindowRegion"), 1);
     EXPECT_EQ(Count("FillRect"), 1);
     EXPECT_EQ(Count("Polyline"), 1);
-    EXPECT_EQ(Pointer.TipPosX, tip.x - 40);
-    EXPECT_EQ(Pointer.TipPosY, tip.y + 25);
+    EXPECT_EQ(form->Settings.TipPosX, tip.x - 40);
+    EXPECT_EQ(form->Settings.TipPosY, tip.y + 25);
     // The rebuilt window still has the tip on the dragged tip position.
-    EXPECT_EQ(form->Left() + Pointer.PointerPolygon[0].x, Pointer.TipPosX);
-    EXPECT_EQ(form->Top() + Pointer.PointerPolygon[0].y, Pointer.TipPosY);
-    EXPECT_TRUE(Pointer.ShapeReady);
+    EXPECT_EQ(form->Left() + form->Geometry.PointerPolygon[0].x, form->Settings.TipPosX);
+    EXPECT_EQ(form->Top() + form->Geometry.PointerPolygon[0].y, form->Settings.TipPosY);
+    EXPECT_TRUE(form->ShapeReady);
   }
 }
 
@@ -422,7 +420,7 @@ TEST_F(MouseTest, ReleasingShiftOrCtrlRecomputesTheZoneAtTheCursor) {
     TearDown();
     SetUp();
     Move(ssCtrl, Inner());
-    ASSERT_EQ(Pointer.CursorZone, 0);
+    ASSERT_EQ(form->CursorZone, 0);
     // The cursor over the inner area, in screen coordinates.
     ws.cursorPos = {form->Left() + Inner().x, form->Top() + Inner().y};
     ws.ClearLog();
@@ -431,7 +429,7 @@ TEST_F(MouseTest, ReleasingShiftOrCtrlRecomputesTheZoneAtTheCursor) {
                                   : c.shift.Contains(ssCtrl) ? 0
                                   : c.shift.Contains(ssShift) ? 1
                                                               : 13;
-    EXPECT_EQ(Pointer.CursorZone, expected);
+    EXPECT_EQ(form->CursorZone, expected);
     EXPECT_EQ(form->Cursor(), expected == 13 ? HandFlat : crDefault);
     EXPECT_EQ(ws.Calls("StartTimer").size(), c.reruns ? 1U : 0U);
   }
@@ -455,7 +453,7 @@ TEST_F(MouseTest, KeyReleaseMeasuresTheCursorFromTheWindowsEdges) {
     ws.cursorPos = {form->Left() + c.dx, form->Top() + c.dy};
     KeyUp(kKeyShift);
     ws.Tick(kHoldOffTimer);
-    EXPECT_EQ(Pointer.CursorZone, c.zone);
+    EXPECT_EQ(form->CursorZone, c.zone);
   }
 }
 
@@ -472,14 +470,14 @@ TEST_F(MouseTest, KeyReleaseNeverDragsAndObeysTheGates) {
   // Within the hold-off period the re-run is dropped like a move.
   ws.cursorPos = {form->Left() - 50, form->Top() - 50};
   KeyUp(kKeyControl);
-  EXPECT_EQ(Pointer.CursorZone, 13);
+  EXPECT_EQ(form->CursorZone, 13);
   ws.Tick(kHoldOffTimer);
-  Pointer.ShapeReady = false;
+  form->ShapeReady = false;
   KeyUp(kKeyControl);
-  EXPECT_EQ(Pointer.CursorZone, 13);
-  Pointer.ShapeReady = true;
+  EXPECT_EQ(form->CursorZone, 13);
+  form->ShapeReady = true;
   KeyUp(kKeyControl);
-  EXPECT_EQ(Pointer.CursorZone, 5);
+  EXPECT_EQ(form->CursorZone, 5);
 }
 
 TEST_F(MouseTest, TheLeftButtonCapturesTheMouseUntilItsRelease) {
@@ -524,16 +522,16 @@ TEST_F(MouseTest, MiddleButtonFadesInFromZeroAndOutOtherwise) {
     SCOPED_TRACE(testing::Message() << c.current << " locked " << c.locked);
     TearDown();
     SetUp();
-    Pointer.CurrentAlphaIndex = c.current;
-    Pointer.AlphaBlendIndex = c.blendIndex;
-    Pointer.FadedOut = c.fadedOut;
-    Pointer.SettingsLocked = c.locked;
+    form->CurrentAlphaIndex = c.current;
+    form->Settings.AlphaBlendIndex = c.blendIndex;
+    form->FadedOut = c.fadedOut;
+    form->Settings.SettingsLocked = c.locked;
     form->SetAlphaBlend(c.current != 22);
     ws.ClearLog();
     Press(TMouseButton::mbMiddle, c.shift);
-    EXPECT_EQ(Pointer.CurrentAlphaIndex, c.endCurrent);
-    EXPECT_EQ(Pointer.FadedOut, c.endFadedOut);
-    EXPECT_EQ(Pointer.AlphaBlendIndex, c.blendIndex);
+    EXPECT_EQ(form->CurrentAlphaIndex, c.endCurrent);
+    EXPECT_EQ(form->FadedOut, c.endFadedOut);
+    EXPECT_EQ(form->Settings.AlphaBlendIndex, c.blendIndex);
     EXPECT_GT(ws.Calls("FillRect").size(), 0U);
     if (c.current == 22) {
       // Translucency goes on before the first step of the fade.

@@ -17,8 +17,8 @@ TEST(DelayTest, WaitsOneMillisecondLessThanAskedInUnitsOf100ns) {
   const std::vector<Case> cases = {
       {0, {}, false},
       {1,
-       {"CreateWaitableTimer", "SetWaitableTimer 5000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseWaitableTimer"},
+       {"CreateWaitableTimer", "SetWaitableTimer 5000", "WaitForTimer 65535", "CancelWaitableTimer",
+        "CloseWaitableTimer"},
        true},
       {2,
        {"CreateWaitableTimer", "SetWaitableTimer 10000", "WaitForTimer 65535",
@@ -39,12 +39,11 @@ TEST(DelayTest, WaitsOneMillisecondLessThanAskedInUnitsOf100ns) {
   };
   for (const Case& c : cases) {
     FakeWindowSystem ws;
-    FakeSystemServices sys;
+    FakeSystemServices sys{ws.log};
     TApplication app(ws, sys);
-    Application = &app;
-    EXPECT_EQ(Delay(c.ms), c.result) << c.ms;
-    EXPECT_EQ(sys.log, c.calls) << c.ms;
-    Application = nullptr;
+    TFormMain form(app);
+    EXPECT_EQ(form.Delay(c.ms), c.result) << c.ms;
+    EXPECT_EQ(ws.log, c.calls) << c.ms;
   }
 }
 
@@ -56,27 +55,38 @@ TEST(DelayTest, FailsWithoutWaitingAndReleasesTheTimer) {
   };
   const std::vector<Case> cases = {
       {"no timer", true, false, false, false, {"CreateWaitableTimer"}},
-      {"not armed", false, true, false, false,
+      {"not armed",
+       false,
+       true,
+       false,
+       false,
        {"CreateWaitableTimer", "SetWaitableTimer 590000", "CloseWaitableTimer"}},
-      {"wait failed", false, false, true, false,
+      {"wait failed",
+       false,
+       false,
+       true,
+       false,
        {"CreateWaitableTimer", "SetWaitableTimer 590000", "WaitForTimer 65535",
         "CloseWaitableTimer"}},
-      {"cancel failed", false, false, false, true,
+      {"cancel failed",
+       false,
+       false,
+       false,
+       true,
        {"CreateWaitableTimer", "SetWaitableTimer 590000", "WaitForTimer 65535",
         "CancelWaitableTimer", "CloseWaitableTimer"}},
   };
   for (const Case& c : cases) {
     FakeWindowSystem ws;
-    FakeSystemServices sys;
+    FakeSystemServices sys{ws.log};
     sys.waitableCreateFails = c.createFails;
     sys.waitableSetFails = c.setFails;
     sys.waitableWaitFails = c.waitFails;
     sys.waitableCancelFails = c.cancelFails;
     TApplication app(ws, sys);
-    Application = &app;
-    EXPECT_FALSE(Delay(60)) << c.name;
-    EXPECT_EQ(sys.log, c.calls) << c.name;
-    Application = nullptr;
+    TFormMain form(app);
+    EXPECT_FALSE(form.Delay(60)) << c.name;
+    EXPECT_EQ(ws.log, c.calls) << c.name;
   }
 }
 
@@ -88,9 +98,9 @@ class Fading : public ProgramTest {
   }
   // Brings the arrow to an opacity index as the Alt steps would.
   void SetIndex(int index) {
-    Pointer.CurrentAlphaIndex = index;
-    Pointer.AlphaBlendIndex = index;
-    const std::uint8_t value = StepAlphaValue(index);
+    form->CurrentAlphaIndex = index;
+    form->Settings.AlphaBlendIndex = index;
+    const std::uint8_t value = TFormMain::StepAlphaValue(index);
     form->SetAlphaBlendValue(value);
     form->SetAlphaBlend(value < 255);
     ws.ClearLog();
@@ -121,9 +131,9 @@ TEST_F(Fading, OutFromOpaqueStepsThroughEveryIndexToOpacityTwo) {
   EXPECT_EQ(Pauses(), 22U);
   EXPECT_TRUE(form->AlphaBlend());
   EXPECT_EQ(form->AlphaBlendValue(), 2);
-  EXPECT_EQ(Pointer.CurrentAlphaIndex, 0);
-  EXPECT_EQ(Pointer.AlphaBlendIndex, 22);
-  EXPECT_TRUE(Pointer.FadedOut);
+  EXPECT_EQ(form->CurrentAlphaIndex, 0);
+  EXPECT_EQ(form->Settings.AlphaBlendIndex, 22);
+  EXPECT_TRUE(form->FadedOut);
 }
 
 TEST_F(Fading, InToOpaqueEndsWithTranslucencyOffAndTheRimPaintedAgain) {
@@ -141,8 +151,8 @@ TEST_F(Fading, InToOpaqueEndsWithTranslucencyOffAndTheRimPaintedAgain) {
   EXPECT_TRUE(std::any_of(pump, ws.log.end(),
                           [](const std::string& line) { return line.starts_with("Polyline"); }));
   EXPECT_FALSE(form->AlphaBlend());
-  EXPECT_EQ(Pointer.CurrentAlphaIndex, 22);
-  EXPECT_FALSE(Pointer.FadedOut);
+  EXPECT_EQ(form->CurrentAlphaIndex, 22);
+  EXPECT_FALSE(form->FadedOut);
 }
 
 TEST_F(Fading, InToATranslucentLevelStaysTranslucent) {
@@ -154,7 +164,7 @@ TEST_F(Fading, InToATranslucentLevelStaysTranslucent) {
   EXPECT_EQ(Pauses(), 5U);
   EXPECT_EQ(form->AlphaBlendValue(), 12);
   EXPECT_TRUE(form->AlphaBlend());
-  EXPECT_EQ(Pointer.CurrentAlphaIndex, 5);
+  EXPECT_EQ(form->CurrentAlphaIndex, 5);
 }
 
 TEST_F(Fading, OverTheSingleIndexZeroPaintsOnceWithoutPause) {
@@ -164,7 +174,7 @@ TEST_F(Fading, OverTheSingleIndexZeroPaintsOnceWithoutPause) {
   EXPECT_EQ(Pauses(), 0U);
   EXPECT_EQ(form->AlphaBlendValue(), 2);
   EXPECT_TRUE(form->AlphaBlend());
-  EXPECT_FALSE(Pointer.FadedOut);
+  EXPECT_FALSE(form->FadedOut);
 }
 
 TEST_F(Fading, AMiddleClickServedInsideAFadeInFadesOutThere) {
@@ -173,10 +183,10 @@ TEST_F(Fading, AMiddleClickServedInsideAFadeInFadesOutThere) {
   ws.onProcessMessages = [this] { MiddleClick(); };
   MiddleClick();
   // The nested fade-out ran to its end; the fade-in then finished its closing steps.
-  EXPECT_EQ(Pointer.CurrentAlphaIndex, 0);
+  EXPECT_EQ(form->CurrentAlphaIndex, 0);
   EXPECT_EQ(form->AlphaBlendValue(), 2);
-  EXPECT_FALSE(Pointer.FadedOut);
-  EXPECT_EQ(Pointer.AlphaBlendIndex, 10);
+  EXPECT_FALSE(form->FadedOut);
+  EXPECT_EQ(form->Settings.AlphaBlendIndex, 10);
 }
 
 TEST_F(Fading, RestoreBringsAFaintArrowBackAndAlwaysRepaints) {
@@ -200,11 +210,11 @@ TEST_F(Fading, RestoreBringsAFaintArrowBackAndAlwaysRepaints) {
     }
     ws.ClearLog();
     ws.events->OnRestore();
-    EXPECT_EQ(Pointer.CurrentAlphaIndex, c.currentAfter) << c.name;
-    EXPECT_EQ(Pointer.AlphaBlendIndex, c.storedAfter) << c.name;
+    EXPECT_EQ(form->CurrentAlphaIndex, c.currentAfter) << c.name;
+    EXPECT_EQ(form->Settings.AlphaBlendIndex, c.storedAfter) << c.name;
     EXPECT_EQ(form->AlphaBlendValue(), c.valueAfter) << c.name;
     EXPECT_EQ(form->AlphaBlend(), c.blendAfter) << c.name;
-    EXPECT_FALSE(Pointer.FadedOut) << c.name;
+    EXPECT_FALSE(form->FadedOut) << c.name;
     EXPECT_EQ(Paints(), 1U) << c.name;
   }
 }

@@ -50,7 +50,7 @@ TEST_F(Painting, RepeatsEachPaintOnceUnderTheTimerFlipRules) {
     ws.ClearLog();
     for (const char event : c.events) {
       if (event == 'P') {
-        PaintPointer();
+        form->PaintPointer();
       } else {
         ws.Tick(kDrawBorderTimer);
       }
@@ -69,10 +69,10 @@ TEST_F(Painting, PenWidthFollowsTheSizeAndOutlineColourTheFill) {
   for (const Case& c : {Case{1, 0x0000FF, "w3 #000000"}, Case{4, 0x000000, "w3 #FFFFFF"},
                         Case{5, 0x000001, "w5 #000000"}, Case{24, 0xFFFFFF, "w5 #000000"},
                         Case{4, 0x010101, "w3 #000000"}}) {
-    Pointer.Size = c.size;
+    form->Settings.Size = c.size;
     form->SetColor(c.color);
     ws.ClearLog();
-    PaintPointer();
+    form->PaintPointer();
     ASSERT_EQ(ws.Calls("Polyline").size(), 1U);
     EXPECT_TRUE(ws.Calls("Polyline")[0].starts_with("Polyline " + c.pen)) << c.size;
     EXPECT_EQ(ws.Calls("FillRect")[0], "FillRect 0 0 62 31 " + ColorText(c.color));
@@ -99,13 +99,13 @@ TEST_F(Painting, ARefusedTimerShowsTheFrameworkErrorAndTheProgramGoesOn) {
   EXPECT_EQ(ws.openCanvases, 0);
   EXPECT_FALSE(form->TimerDrawBorder.Enabled());
   ws.refuseTimers = false;
-  PaintPointer();
+  form->PaintPointer();
   EXPECT_TRUE(RepeatPending());
 }
 
 TEST_F(Painting, ReleasesItsDrawingSurfaceEveryPaint) {
   for (int i = 0; i < 100; ++i) {
-    PaintPointer();
+    form->PaintPointer();
     ws.Tick(kDrawBorderTimer);
   }
   EXPECT_EQ(ws.openCanvases, 0);

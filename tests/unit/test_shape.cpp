@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 
 #include "model/shape.h"
 #include "model/tables.h"
@@ -22,22 +23,19 @@ class ShapeGeometry : public ::testing::TestWithParam<ShapeCase> {};
 
 TEST_P(ShapeGeometry, TurnsScalesRoundsAndPlacesTheTipOnTheTipPosition) {
   const ShapeCase& c = GetParam();
-  PointerState s;
-  FillBasePolygon(s);
-  FillScaleTable(s);
-  s.BaseUnit = c.baseUnit;
+  PointerSettings s;
   s.Size = c.size;
   s.Orientation = c.orientation;
   s.TipPosX = c.tip.x;
   s.TipPosY = c.tip.y;
-  ComputePointerGeometry(s);
-  EXPECT_EQ(s.PointerPolygon, c.polygon);
-  EXPECT_EQ(s.WindowWidth, c.width);
-  EXPECT_EQ(s.WindowHeight, c.height);
-  EXPECT_EQ(s.WindowLeft, c.left);
-  EXPECT_EQ(s.WindowTop, c.top);
-  EXPECT_EQ(s.WindowLeft + s.PointerPolygon[0].x, c.tip.x);
-  EXPECT_EQ(s.WindowTop + s.PointerPolygon[0].y, c.tip.y);
+  const PointerGeometry g = ComputePointerGeometry(c.baseUnit, s);
+  EXPECT_EQ(g.PointerPolygon, c.polygon);
+  EXPECT_EQ(g.WindowWidth, c.width);
+  EXPECT_EQ(g.WindowHeight, c.height);
+  EXPECT_EQ(g.WindowLeft, c.left);
+  EXPECT_EQ(g.WindowTop, c.top);
+  EXPECT_EQ(g.WindowLeft + g.PointerPolygon[0].x, c.tip.x);
+  EXPECT_EQ(g.WindowTop + g.PointerPolygon[0].y, c.tip.y);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -74,8 +72,6 @@ TEST(ShapeRounding, HalvesGoToTheEvenNeighbour) {
 }
 
 TEST(ScaleTable, HoldsTheRepeatedProductsBitForBit) {
-  PointerState s;
-  FillScaleTable(s);
   const std::array<double, 25> expected = {
       0.0,                1.0,                1.189207115002721,  1.414213562373095,
       1.6817928305074288, 1.9999999999999996, 2.3784142300054416, 2.8284271247461894,
@@ -84,9 +80,10 @@ TEST(ScaleTable, HoldsTheRepeatedProductsBitForBit) {
       13.454342644059427, 15.999999999999993, 19.02731384004353,  22.62741699796951,
       26.908685288118853, 31.999999999999986, 38.05462768008706,  45.25483399593902,
       53.81737057623771};
-  EXPECT_EQ(s.ScaleRatio, 1.189207115002721);
+  EXPECT_EQ(ScaleRatio, 1.189207115002721);
+  EXPECT_EQ(ScaleRatio, std::sqrt(std::sqrt(2.0))) << "the constant is the fourth root of 2";
   for (int k = 1; k <= kMaxSize; ++k) {
-    EXPECT_EQ(s.ScaleTable[static_cast<std::size_t>(k)], expected[static_cast<std::size_t>(k)])
+    EXPECT_EQ(ScaleTable[static_cast<std::size_t>(k)], expected[static_cast<std::size_t>(k)])
         << "entry " << k;
   }
 }
@@ -157,48 +154,48 @@ TEST_F(BuildShape, SetsRegionFirstWhenShrinkingAndLastOtherwise) {
   };
   for (const Step& step : steps) {
     ws.ClearLog();
-    Pointer.Size = step.size;
-    Pointer.Orientation = step.orientation;
-    BuildPointerShape();
+    form->Settings.Size = step.size;
+    form->Settings.Orientation = step.orientation;
+    form->BuildPointerShape();
     EXPECT_EQ(WindowChanges(), step.changes) << "size " << step.size;
-    EXPECT_EQ(Pointer.PreviousSize, step.size);
-    EXPECT_TRUE(Pointer.ShapeReady);
+    EXPECT_EQ(form->PreviousSize, step.size);
+    EXPECT_TRUE(form->ShapeReady);
   }
 }
 
 TEST_F(BuildShape, KeepsTheEightPixelMinimumButTheComputedSize) {
-  Pointer.BaseUnit = 1;
-  Pointer.Size = 1;
-  Pointer.PreviousSize = 1;
-  Pointer.TipPosX = 500;
-  Pointer.TipPosY = 400;
-  BuildPointerShape();
+  form->BaseUnit = 1;
+  form->Settings.Size = 1;
+  form->PreviousSize = 1;
+  form->Settings.TipPosX = 500;
+  form->Settings.TipPosY = 400;
+  form->BuildPointerShape();
   EXPECT_EQ(form->Width(), 13);
   EXPECT_EQ(form->Height(), 8);
-  EXPECT_EQ(Pointer.WindowWidth, 13);
-  EXPECT_EQ(Pointer.WindowHeight, 7);
+  EXPECT_EQ(form->Geometry.WindowWidth, 13);
+  EXPECT_EQ(form->Geometry.WindowHeight, 7);
   EXPECT_EQ(ws.Calls("FillRect"), std::vector<std::string>{"FillRect 0 0 13 7 #0000FF"});
 }
 
 TEST_F(BuildShape, LeavesTranslucencyOffWhenItWasOff) {
   form->SetAlphaBlend(false);
   ws.ClearLog();
-  Pointer.Orientation = 1;
-  BuildPointerShape();
+  form->Settings.Orientation = 1;
+  form->BuildPointerShape();
   EXPECT_TRUE(ws.Calls("SetLayered").empty());
   EXPECT_FALSE(form->AlphaBlend());
 }
 
 TEST_F(BuildShape, HandsEachBuildANewRegionAndShowsTheRectangleWhenNoneCanBeMade) {
   const int before = ws.regionsCreated;
-  BuildPointerShape();
-  BuildPointerShape();
+  form->BuildPointerShape();
+  form->BuildPointerShape();
   EXPECT_EQ(ws.regionsCreated, before + 2);
   ws.refuseRegions = true;
   ws.ClearLog();
-  BuildPointerShape();
+  form->BuildPointerShape();
   EXPECT_EQ(ws.Calls("SetWindowRegion"), std::vector<std::string>{"SetWindowRegion 0 redraw"});
-  EXPECT_TRUE(Pointer.ShapeReady);
+  EXPECT_TRUE(form->ShapeReady);
 }
 
 }  // namespace

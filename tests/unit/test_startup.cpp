@@ -37,7 +37,6 @@ TEST(MainSequence, ShapesThePointerBeforeShowingItAndSavesAtTheEnd) {
   ASSERT_FALSE(bounds.empty());
   EXPECT_EQ(bounds.back(), "SetWindowBounds 899 525 62 31");
   EXPECT_TRUE(sys.files.contains(kIniPath));
-  EXPECT_EQ(Application, nullptr);
 }
 
 class StartUp : public ProgramTest {};
@@ -62,14 +61,13 @@ TEST_F(StartUp, PlacesTheDefaultArrowAtTheCentreOfAnyWorkArea) {
     SetUp();
     ws.workArea = c.workArea;
     Start();
-    EXPECT_EQ(Pointer.BaseUnit, c.baseUnit);
-    EXPECT_EQ(Pointer.DefaultTipPosX, (c.workArea.right - c.workArea.left) / 2);
-    EXPECT_EQ(Pointer.TipPosX, c.tipX);
-    EXPECT_EQ(Pointer.TipPosY, c.tipY);
+    EXPECT_EQ(form->BaseUnit, c.baseUnit);
+    EXPECT_EQ(form->Settings.TipPosX, c.tipX);
+    EXPECT_EQ(form->Settings.TipPosY, c.tipY);
     EXPECT_EQ(std::to_string(form->Left()) + " " + std::to_string(form->Top()) + " " +
                   std::to_string(form->Width()) + " " + std::to_string(form->Height()),
               c.bounds);
-    EXPECT_TRUE(Pointer.ShapeReady);
+    EXPECT_TRUE(form->ShapeReady);
   }
 }
 
@@ -77,8 +75,7 @@ TEST_F(StartUp, TakesTheTitleFromTheProgramFile) {
   sys.moduleFileName = "D:\\Talks\\Arrow.exe";
   Start();
   EXPECT_EQ(app->Title(), "Arrow");
-  EXPECT_EQ(Pointer.ExeBaseName, "Arrow");
-  EXPECT_EQ(Pointer.SettingsFilePath, "D:\\Talks\\Arrow.ini");
+  EXPECT_EQ(form->SettingsFilePath, "D:\\Talks\\Arrow.ini");
 }
 
 TEST_F(StartUp, AppliesTheStoredOpacityAndPaletteIndex) {
@@ -105,8 +102,8 @@ TEST_F(StartUp, AppliesTheStoredOpacityAndPaletteIndex) {
     EXPECT_EQ(form->AlphaBlend(), c.blend) << c.file;
     EXPECT_EQ(form->AlphaBlendValue(), c.value) << c.file;
     EXPECT_EQ(form->Color(), c.color) << c.file;
-    EXPECT_EQ(Pointer.AlphaBlendIndex, Pointer.CurrentAlphaIndex);
-    EXPECT_EQ(Pointer.PreviousSize, Pointer.Size);
+    EXPECT_EQ(form->Settings.AlphaBlendIndex, form->CurrentAlphaIndex);
+    EXPECT_EQ(form->PreviousSize, form->Settings.Size);
   }
 }
 
@@ -126,8 +123,8 @@ TEST_F(StartUp, AnUnreadableSettingsFileIsReportedOnceAndNeverOverwritten) {
   ASSERT_EQ(ws.messageBoxes.size(), 1U);
   EXPECT_TRUE(ws.messageBoxes[0].starts_with(
       "Quiverdart|Cannot open file \"C:\\Tools\\Quiverdart.ini\""));
-  EXPECT_EQ(Pointer.Size, 4);
-  EXPECT_TRUE(Pointer.ShapeReady);
+  EXPECT_EQ(form->Settings.Size, 4);
+  EXPECT_TRUE(form->ShapeReady);
   form.reset();
   EXPECT_EQ(sys.files[kIniPath], "[Pointer]\r\nSize=9\r\n");
   EXPECT_TRUE(ws.Calls("CreateFileForWrite").empty());

@@ -1,7 +1,10 @@
-#include "window/menu.h"
+// The form's context menu: its captions by interface language, its shortcuts and item
+// states, the handlers of its items, and the help.
+#include <string>
 
 #include "model/tables.h"
 #include "window/UnitMain.h"
+#include "window/help_texts.h"
 
 namespace qd {
 
@@ -24,28 +27,28 @@ constexpr const char* kLockCaptions[][2] = {{"Lock", "Unlock"}, {"Sperren", "Ent
 
 std::size_t LanguageIndex(TUiLanguage language) { return static_cast<std::size_t>(language); }
 
-}  // namespace
-
-void SetMenuCaptions(TUiLanguage language) {
-  const MenuCaptions& captions = kMenuCaptions[LanguageIndex(language)];
-  FormMain->PopupMenuHelp.Caption = captions.help;
-  FormMain->PopupMenuColor.Caption = captions.color;
-  FormMain->PopupMenuEscTerminates.Caption = captions.escTerminates;
-  FormMain->PopupMenuTerminate.Caption = captions.terminate;
-}
-
-void SetExitShortcut(bool escTerminates) {
-  FormMain->PopupMenuTerminate.ShortCut =
-      escTerminates ? kKeyEscape : static_cast<TShortCut>(scAlt | kKeyF4);
-}
-
+// Enables or disables the item and loads its glyph: the first name for the disabled look.
 void SetMenuItemState(TMenuItem& item, bool enabled, const std::string& disabledGlyph,
                       const std::string& enabledGlyph) {
   item.Enabled = enabled;
   item.Glyph = enabled ? enabledGlyph : disabledGlyph;
 }
 
-void ShowHelpText() { Application->ShowPlainMessage(HelpText(Pointer.UiLanguage)); }
+}  // namespace
+
+void TFormMain::SetMenuCaptions(TUiLanguage language) {
+  const MenuCaptions& captions = kMenuCaptions[LanguageIndex(language)];
+  PopupMenuHelp.Caption = captions.help;
+  PopupMenuColor.Caption = captions.color;
+  PopupMenuEscTerminates.Caption = captions.escTerminates;
+  PopupMenuTerminate.Caption = captions.terminate;
+}
+
+void TFormMain::SetExitShortcut(bool escTerminates) {
+  PopupMenuTerminate.ShortCut = escTerminates ? kKeyEscape : static_cast<TShortCut>(scAlt | kKeyF4);
+}
+
+void TFormMain::ShowHelpText() { App().ShowPlainMessage(HelpText(UiLanguage)); }
 
 void TFormMain::FormMainOnContextPopup(TObject* /*Sender*/, TPoint /*MousePos*/, bool& Handled) {
   // At the mouse, also when the keyboard's menu key asked for the menu.
@@ -55,10 +58,10 @@ void TFormMain::FormMainOnContextPopup(TObject* /*Sender*/, TPoint /*MousePos*/,
 }
 
 void TFormMain::PopupMenuOnPopup(TObject* /*Sender*/) {
-  SetMenuItemState(PopupMenuColor, !Pointer.SettingsLocked, "ColorsDisabled", "ColorsEnabled");
+  SetMenuItemState(PopupMenuColor, !Settings.SettingsLocked, "ColorsDisabled", "ColorsEnabled");
   PopupMenuLockSettings.Caption =
-      kLockCaptions[LanguageIndex(Pointer.UiLanguage)][Pointer.SettingsLocked ? 1 : 0];
-  PopupMenuLockSettings.Checked = Pointer.SettingsLocked;
+      kLockCaptions[LanguageIndex(UiLanguage)][Settings.SettingsLocked ? 1 : 0];
+  PopupMenuLockSettings.Checked = Settings.SettingsLocked;
   SetCursor(crDefault);
 }
 
@@ -68,18 +71,18 @@ void TFormMain::PopupMenuColorOnClick(TObject* /*Sender*/) {
   ColorDialog.Color = Color();
   if (ColorDialog.Execute()) {
     SetColor(ColorDialog.Color);
-    Pointer.ColorIndex = PaletteIndexOf(Color());
+    Settings.ColorIndex = PaletteIndexOf(Color());
     PaintPointer();
   }
 }
 
 void TFormMain::PopupMenuLockSettingsOnClick(TObject* /*Sender*/) {
-  Pointer.SettingsLocked = PopupMenuLockSettings.Checked;
+  Settings.SettingsLocked = PopupMenuLockSettings.Checked;
 }
 
 void TFormMain::PopupMenuEscTerminatesOnClick(TObject* /*Sender*/) {
-  Pointer.EscTerminates = PopupMenuEscTerminates.Checked;
-  SetExitShortcut(Pointer.EscTerminates);
+  Settings.EscTerminates = PopupMenuEscTerminates.Checked;
+  SetExitShortcut(Settings.EscTerminates);
 }
 
 void TFormMain::PopupMenuTerminateOnClick(TObject* /*Sender*/) { App().Terminate(); }

@@ -1,7 +1,0 @@
-#include "model/pointer_state.h"
-
-namespace qd {
-
-PointerState Pointer;
-
-}  // namespace qd

@@ -1,0 +1,78 @@
+// The arrow's opacity: the fades out and in with the blocking delay between their steps,
+// and the opacity a restore from the task bar brings back.
+#include <algorithm>
+
+#include "model/tables.h"
+#include "window/UnitMain.h"
+
+namespace qd {
+
+namespace {
+constexpr std::uint16_t kFadeStepMs = 60;
+constexpr std::int32_t kRestoreFloorIndex = 8;
+constexpr std::uint32_t kWaitLimitMs = 65535;
+}  // namespace
+
+std::uint8_t TFormMain::StepAlphaValue(std::int32_t index) {
+  const int value = AlphaTable[static_cast<std::size_t>(std::clamp(index, 0, kTopAlphaIndex))];
+  return static_cast<std::uint8_t>(std::clamp(value, 2, 255));
+}
+
+bool TFormMain::Delay(std::uint16_t milliseconds) {
+  if (milliseconds == 0) {
+    return false;
+  }
+  SystemServices& services = Services();
+  const std::int64_t due = milliseconds == 1 ? 5000 : (milliseconds - 1) * std::int64_t{10000};
+  const OwnedWaitableTimer timer = services.CreateWaitableTimer();
+  if (!timer) {
+    return false;
+  }
+  return services.SetWaitableTimer(timer.Get(), due) &&
+         services.WaitForTimer(timer.Get(), kWaitLimitMs) &&
+         services.CancelWaitableTimer(timer.Get());
+}
+
+void TFormMain::FadeOut() {
+  for (std::int32_t i = Settings.AlphaBlendIndex; i >= 0; --i) {
+    SetAlphaBlendValue(StepAlphaValue(i));
+    CurrentAlphaIndex = i;
+    PaintPointer();
+    if (i > 0) {
+      Delay(kFadeStepMs);
+    }
+  }
+  SetAlphaBlend(AlphaBlendValue() < 255);
+  FadedOut = true;
+}
+
+void TFormMain::FadeIn() {
+  for (std::int32_t i = 0; i <= Settings.AlphaBlendIndex; ++i) {
+    SetAlphaBlendValue(StepAlphaValue(i));
+    CurrentAlphaIndex = i;
+    PaintPointer();
+    if (i < Settings.AlphaBlendIndex) {
+      Delay(kFadeStepMs);
+    }
+  }
+  SetAlphaBlend(Settings.AlphaBlendIndex < kTopAlphaIndex);
+  // Serves the input of the fade and the repaint that switching translucency off asked for.
+  App().ProcessMessages();
+  if (!AlphaBlend()) {
+    PaintPointer();
+  }
+  FadedOut = false;
+}
+
+void TFormMain::ApplicationOnRestore(TObject* /*Sender*/) {
+  if (AlphaBlend()) {
+    CurrentAlphaIndex = std::max(Settings.AlphaBlendIndex, kRestoreFloorIndex);
+    SetAlphaBlendValue(
+        AlphaTable[static_cast<std::size_t>(std::min(CurrentAlphaIndex, kTopAlphaIndex))]);
+    Settings.AlphaBlendIndex = CurrentAlphaIndex;
+    FadedOut = false;
+  }
+  PaintPointer();
+}
+
+}  // namespace qd

@@ -1,0 +1,64 @@
+// The arrow on the window: its outline cut into the window's region and placed by the
+// window's bounds, and painted inside it.
+#include <utility>
+#include <vector>
+
+#include "model/shape.h"
+#include "window/UnitMain.h"
+
+namespace qd {
+
+void TFormMain::BuildPointerShape() {
+  ShapeReady = false;
+  Geometry = ComputePointerGeometry(BaseUnit, Settings);
+  const std::vector<TPoint> outline(Geometry.PointerPolygon.begin(),
+                                    Geometry.PointerPolygon.begin() + 7);
+  // The region belongs to the window system once it is handed over.
+  OwnedRegion region = Ws().CreatePolygonRegion(outline);
+
+  // No alpha blending while region and bounds change.
+  const bool wasBlended = AlphaBlend();
+  SetAlphaBlend(false);
+  // A shrinking arrow is cut first, so the old outline never shows beyond the smaller
+  // window; a growing one is cut last, so it never shows clipped by the old bounds.
+  if (Settings.Size < PreviousSize) {
+    Ws().SetWindowRegion(Handle(), std::move(region), true);
+    SetLeft(Geometry.WindowLeft);
+    SetTop(Geometry.WindowTop);
+    SetWidth(Geometry.WindowWidth);
+    SetHeight(Geometry.WindowHeight);
+  } else {
+    SetWidth(Geometry.WindowWidth);
+    SetHeight(Geometry.WindowHeight);
+    SetLeft(Geometry.WindowLeft);
+    SetTop(Geometry.WindowTop);
+    Ws().SetWindowRegion(Handle(), std::move(region), true);
+  }
+  SetAlphaBlend(wasBlended);
+
+  PaintPointer();
+  PreviousSize = Settings.Size;
+  ShapeReady = true;
+}
+
+void TFormMain::PaintPointer() {
+  {
+    const auto canvas = GetCanvas();
+    canvas->FillRect({0, 0, Geometry.WindowWidth, Geometry.WindowHeight}, Color());
+    DrawPointerRim(*canvas);
+  }
+  // One repeat paint draws the rim again over a repaint the window system made meanwhile.
+  TimerDrawBorder.SetEnabled(!TimerDrawBorder.Enabled());
+}
+
+void TFormMain::DrawPointerRim(Canvas& canvas) {
+  const int penWidth = Settings.Size >= 5 ? 5 : 3;
+  const TColor penColor = Color() == clBlack ? clWhite : clBlack;
+  canvas.Polyline(
+      std::vector<TPoint>(Geometry.PointerPolygon.begin(), Geometry.PointerPolygon.end()), penWidth,
+      penColor);
+}
+
+void TFormMain::TimerDrawBorderOnTimer(TObject* /*Sender*/) { PaintPointer(); }
+
+}  // namespace qd
