@@ -100,33 +100,13 @@ void TPopupMenu::Popup(int x, int y) {
 
 namespace qd {
 
-namespace {
-
-// The value of a "name=value" line of the list, or empty text.
-std::string ValueOf(const std::vector<std::string>& lines, const std::string& name) {
-  for (const std::string& line : lines) {
-    const auto equals = line.find('=');
-    if (equals != std::string::npos && SameTextAnsi(line.substr(0, equals), name)) {
-      return line.substr(equals + 1);
-    }
-  }
-  return {};
-}
-
-std::string CustomColorName(std::size_t slot) {
-  return std::string("Color") + static_cast<char>('A' + slot);
-}
-
-}  // namespace
-
 bool TColorDialog::Execute() {
   constexpr TColor kEmptySlot = 0xFFFFFFFF;
   std::array<TColor, 16> custom{};
   for (std::size_t slot = 0; slot < custom.size(); ++slot) {
     // A value that is not hexadecimal leaves its slot empty rather than stopping the
     // dialog from opening.
-    std::string hex = "$";
-    hex += ValueOf(CustomColors, CustomColorName(slot));
+    const std::string hex = "$" + CustomColors[slot];
     custom[slot] = hex.size() == 1 ? kEmptySlot : static_cast<TColor>(StrToIntDef(hex, -1));
   }
   TColor chosen = Color;
@@ -140,9 +120,8 @@ bool TColorDialog::Execute() {
     return false;
   }
   Color = chosen;
-  CustomColors.clear();
   for (std::size_t slot = 0; slot < custom.size(); ++slot) {
-    CustomColors.push_back(CustomColorName(slot) + "=" + IntToHex(custom[slot], 6));
+    CustomColors[slot] = IntToHex(custom[slot], 6);
   }
   return true;
 }

@@ -95,8 +95,8 @@ class TColorDialog : public TComponent {
   using TComponent::TComponent;
   TColor Color = clBlack;
   unsigned Options = 0;
-  // Lines "ColorA=<hex>" .. "ColorP=<hex>".
-  std::vector<std::string> CustomColors;
+  // Each slot's hexadecimal text; text that is not hexadecimal opens its slot empty.
+  TCustomColors CustomColors{};
   // Runs the system colour dialog; true when the user confirmed it.
   bool Execute();
 };

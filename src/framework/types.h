@@ -1,7 +1,9 @@
 // Plain value types shared by every layer.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
 
 namespace qd {
 
@@ -9,6 +11,9 @@ namespace qd {
 using TColor = std::uint32_t;
 inline constexpr TColor clBlack = 0x000000;
 inline constexpr TColor clWhite = 0xFFFFFF;
+
+// The colour dialog's sixteen custom colours, each as the hexadecimal text it is stored as.
+using TCustomColors = std::array<std::string, 16>;
 
 struct TPoint {
   std::int32_t x = 0;

@@ -2,8 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "framework/types.h"
 
@@ -30,8 +28,7 @@ struct PointerSettings {
   std::int32_t AlphaBlendIndex = 0;
   bool SettingsLocked = false;
   bool EscTerminates = false;
-  // Lines "ColorA=<hex>" .. "ColorP=<hex>".
-  std::vector<std::string> CustomColors;
+  TCustomColors CustomColors{};
 };
 
 }  // namespace qd

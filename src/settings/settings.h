@@ -2,10 +2,14 @@
 // section "Colors" with the colour dialog's sixteen custom colours.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "framework/system_services.h"
 #include "model/pointer_settings.h"
@@ -14,7 +18,26 @@ namespace qd {
 
 inline constexpr std::string_view kPointerSection = "Pointer";
 inline constexpr std::string_view kColorsSection = "Colors";
-inline constexpr int kCustomColorCount = 16;
+
+// One key of the "Pointer" section: its name, once shipped never renamed; the field it
+// holds; the value of a missing or unreadable entry; the range a loaded value is clamped
+// into, lower bound first. Every value is stored as a decimal integer: the flags as 0 or 1,
+// the colour as its signed 32-bit value.
+struct PointerKey {
+  std::string_view name;
+  std::variant<bool PointerSettings::*, std::int32_t PointerSettings::*, TColor PointerSettings::*>
+      field;
+  std::int32_t fallback = 0;
+  std::int32_t low = std::numeric_limits<std::int32_t>::min();
+  std::int32_t high = std::numeric_limits<std::int32_t>::max();
+};
+
+// The keys in the order they are written. The tip's default is the middle of the work area
+// and its range keeps it 32 pixels inside; the other keys do not depend on the work area.
+std::array<PointerKey, 9> PointerKeys(std::int32_t workAreaWidth, std::int32_t workAreaHeight);
+
+// "ColorA" to "ColorP": the key of a custom colour slot in section "Colors".
+std::string CustomColorKey(std::size_t slot);
 
 struct SettingsLoadResult {
   PointerSettings settings;
@@ -22,12 +45,10 @@ struct SettingsLoadResult {
   std::string error;        // the system's message when readFailed
 };
 
-// Loads SettingsLocked, EscTerminates, TipPosX, TipPosY, Size, Orientation, Color,
-// ColorIndex and AlphaBlendIndex from the file at `path`, each with its default and clamped
-// into its range (the tip's default is the middle of the work area, and its range keeps it
-// 32 pixels inside), and the sixteen lines "ColorA=..." to "ColorP=...". A missing file
-// gives the defaults. A file that exists but cannot be read gives the defaults too, with
-// readFailed set: the caller reports it once and must not save over that file at the end.
+// Loads every key of the table and the sixteen custom colours from the file at `path`. A
+// missing file gives the defaults. A file that exists but cannot be read gives the defaults
+// too, with readFailed set: the caller reports it once and must not save over that file at
+// the end.
 SettingsLoadResult LoadSettings(SystemServices& services, const std::string& path,
                                 std::int32_t workAreaWidth, std::int32_t workAreaHeight);
 

@@ -29,20 +29,20 @@ constexpr int kWorkAreaHeight = 1080;
 fs::path CorpusDir() { return fs::path(__FILE__).parent_path() / "data" / "hostile"; }
 
 struct State : test::LoadedPointer {
-  std::vector<std::string> custom;  // the sixteen "ColorA=..." lines
+  TCustomColors custom;  // the sixteen values of ColorA to ColorP
   friend bool operator==(const State&, const State&) = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const State& s) {
   os << static_cast<const test::LoadedPointer&>(s) << " custom";
-  for (const auto& line : s.custom) os << " " << line.substr(0, 40);
+  for (const auto& value : s.custom) os << " " << value.substr(0, 33);
   return os;
 }
 
-std::vector<std::string> DefaultCustom() {
-  std::vector<std::string> lines;
-  for (char slot = 'A'; slot <= 'P'; ++slot) lines.push_back(std::string("Color") + slot + "=1FFFFFFF");
-  return lines;
+TCustomColors DefaultCustom() {
+  TCustomColors values;
+  values.fill("1FFFFFFF");
+  return values;
 }
 
 struct Loaded {
@@ -114,8 +114,7 @@ std::vector<CorpusCase> ReadManifest() {
     s.custom = DefaultCustom();
     for (std::string slot; in >> slot;) {
       const auto eq = slot.find('=');
-      s.custom.at(static_cast<std::size_t>(slot[0] - 'A')) =
-          std::string("Color") + slot[0] + "=" + Unescaped(slot.substr(eq + 1));
+      s.custom.at(static_cast<std::size_t>(slot[0] - 'A')) = Unescaped(slot.substr(eq + 1));
     }
     cases.push_back(c);
   }
@@ -161,7 +160,7 @@ TEST(HostileSettings, SavedBackLoadsToTheSameState) {
     const std::string saved = sys.files[kPath];
     const Loaded second = Load(sys);
     State expected = first.state;
-    for (auto& line : expected.custom) line = line.substr(0, 7 + 8);  // values are cut to 8
+    for (auto& value : expected.custom) value = value.substr(0, 8);  // values are cut to 8
     EXPECT_EQ(second.state, expected) << c.file;
     ASSERT_EQ(SaveSettings(sys, kPath, second.result.settings), std::nullopt);
     EXPECT_EQ(sys.files[kPath], saved) << c.file << ": a second save changed the file";

@@ -401,7 +401,7 @@ TEST_F(ColorDialogTest, ConfirmedColourRecoloursAndIndexes) {
 
 TEST_F(ColorDialogTest, ADialogEndedByTheProgramsEndChangesNothing) {
   const TColor before = form->Color();
-  const std::vector<std::string> custom = form->ColorDialog.CustomColors;
+  const TCustomColors custom = form->ColorDialog.CustomColors;
   // The program is asked to end while the dialog is open; the platform reports the
   // dialog as confirmed on its way out.
   ws.chooseColor = [&](TColor& color, std::array<TColor, 16>& slots) {
@@ -417,10 +417,9 @@ TEST_F(ColorDialogTest, ADialogEndedByTheProgramsEndChangesNothing) {
 }
 
 TEST_F(ColorDialogTest, ConfirmRewritesTheCustomColoursCancelKeepsEverything) {
-  std::vector<std::string> custom;
-  for (char slot = 'A'; slot <= 'P'; ++slot) {
-    custom.push_back(std::string("Color") + slot + "=" + (slot == 'C' ? "ab" : "1FFFFFFF"));
-  }
+  TCustomColors custom;
+  custom.fill("1FFFFFFF");
+  custom[2] = "ab";
   form->ColorDialog.CustomColors = custom;
   form->Settings.ColorIndex = 4;
   form->SetColor(ColorPalette[4]);
@@ -450,35 +449,33 @@ TEST_F(ColorDialogTest, ConfirmRewritesTheCustomColoursCancelKeepsEverything) {
     return true;
   };
   OpenMenu(kColor);
-  std::vector<std::string> expected = custom;
-  expected[0] = "ColorA=ABCDEF";
-  expected[1] = "ColorB=000012";
-  expected[2] = "ColorC=0000AB";
-  expected[15] = "ColorP=FFFFFFFF";
+  TCustomColors expected = custom;
+  expected[0] = "ABCDEF";
+  expected[1] = "000012";
+  expected[2] = "0000AB";
+  expected[15] = "FFFFFFFF";
   EXPECT_EQ(form->ColorDialog.CustomColors, expected);
   EXPECT_EQ(form->Color(), 0x00ABCDEFU);
   EXPECT_EQ(form->Settings.ColorIndex, -1);
 }
 
 struct SlotCase {
-  const char* line;  // the custom-colour line of slot B
+  const char* value;  // the custom colour of slot B, as stored
   TColor offered;
 };
 
 TEST_F(ColorDialogTest, AMalformedCustomColourOpensItsSlotEmpty) {
   const SlotCase cases[] = {
-      {"ColorB=00FF00", 0x00FF00},   {"ColorB=ff00", 0xFF00},
-      {"colorb=123", 0x123},         {"ColorB=1FFFFFFF", 0x1FFFFFFF},
-      {"ColorB=12G4", kEmptySlot},   {"ColorB=", kEmptySlot},
-      {"ColorB=xyz", kEmptySlot},    {"ColorB=$FF", kEmptySlot},
-      {"ColorB=0x12", kEmptySlot},   {"ColorB=-5", kEmptySlot},
-      {"ColorB= 12", kEmptySlot},    {"ColorB=123456789", kEmptySlot},
-      {"ColorB=\x97", kEmptySlot},   {"Unrelated=1", kEmptySlot},
+      {"00FF00", 0x00FF00},   {"ff00", 0xFF00},       {"123", 0x123},
+      {"1FFFFFFF", 0x1FFFFFFF}, {"12G4", kEmptySlot}, {"", kEmptySlot},
+      {"xyz", kEmptySlot},    {"$FF", kEmptySlot},    {"0x12", kEmptySlot},
+      {"-5", kEmptySlot},     {" 12", kEmptySlot},    {"123456789", kEmptySlot},
+      {"\x97", kEmptySlot},
   };
   for (const SlotCase& c : cases) {
-    SCOPED_TRACE(c.line);
-    const std::vector<std::string> lines = {"ColorA=0000FF", c.line, "ColorC=FFFFFF"};
-    form->ColorDialog.CustomColors = lines;
+    SCOPED_TRACE(c.value);
+    const TCustomColors values = {"0000FF", c.value, "FFFFFF"};
+    form->ColorDialog.CustomColors = values;
     std::optional<std::array<TColor, 16>> offered;
     ws.chooseColor = [&](TColor&, std::array<TColor, 16>& slots) {
       offered = slots;
@@ -494,7 +491,7 @@ TEST_F(ColorDialogTest, AMalformedCustomColourOpensItsSlotEmpty) {
       EXPECT_EQ((*offered)[slot], kEmptySlot) << slot;
     }
     EXPECT_EQ(ws.messageBoxes, std::vector<std::string>{});
-    EXPECT_EQ(form->ColorDialog.CustomColors, lines) << "kept as it was until confirmed";
+    EXPECT_EQ(form->ColorDialog.CustomColors, values) << "kept as it was until confirmed";
   }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -109,13 +110,18 @@ TEST(LoadSettings, CustomColoursAsTextWithTheDefaultForMissingKeys) {
   sys.files[kPath] =
       "[Colors]\ncolorb=00FF00\nColorC=\nColorD=xyz\nColorE=123456789\nColorQ=1\n"
       "[Pointer]\nColorF=ABCDEF\n";
-  const std::vector<std::string> expected = {
-      "ColorA=1FFFFFFF",  "ColorB=00FF00",   "ColorC=",         "ColorD=xyz",
-      "ColorE=123456789", "ColorF=1FFFFFFF", "ColorG=1FFFFFFF", "ColorH=1FFFFFFF",
-      "ColorI=1FFFFFFF",  "ColorJ=1FFFFFFF", "ColorK=1FFFFFFF", "ColorL=1FFFFFFF",
-      "ColorM=1FFFFFFF",  "ColorN=1FFFFFFF", "ColorO=1FFFFFFF", "ColorP=1FFFFFFF",
+  const TCustomColors expected = {
+      "1FFFFFFF",  "00FF00",   "",         "xyz",      "123456789", "1FFFFFFF",
+      "1FFFFFFF",  "1FFFFFFF", "1FFFFFFF", "1FFFFFFF", "1FFFFFFF",  "1FFFFFFF",
+      "1FFFFFFF",  "1FFFFFFF", "1FFFFFFF", "1FFFFFFF",
   };
   EXPECT_EQ(Load(sys).settings.CustomColors, expected);
+}
+
+TEST(CustomColorKey, NamesTheSixteenSlotsAToP) {
+  EXPECT_EQ(CustomColorKey(0), "ColorA");
+  EXPECT_EQ(CustomColorKey(1), "ColorB");
+  EXPECT_EQ(CustomColorKey(15), "ColorP");
 }
 
 TEST(LoadSettings, UnreadableFileGivesDefaultsAndTheSystemMessage) {
@@ -127,15 +133,23 @@ TEST(LoadSettings, UnreadableFileGivesDefaultsAndTheSystemMessage) {
   EXPECT_EQ(result.error, "Access denied");
   EXPECT_EQ(test::LoadedPointerState(result.settings), Loaded{});
   EXPECT_EQ(result.settings.CustomColors.size(), 16U);
-  EXPECT_EQ(result.settings.CustomColors[15], "ColorP=1FFFFFFF");
+  EXPECT_EQ(result.settings.CustomColors[15], "1FFFFFFF");
 }
 
-std::vector<std::string> DefaultCustomColors() {
-  std::vector<std::string> lines;
-  for (char slot = 'A'; slot <= 'P'; ++slot) {
-    lines.push_back(std::string("Color") + slot + "=1FFFFFFF");
+TEST(PointerKeys, EachFieldHasExactlyOneKey) {
+  const auto keys = PointerKeys(1920, 1080);
+  for (const PointerKey& key : keys) {
+    EXPECT_EQ(std::count_if(keys.begin(), keys.end(),
+                            [&](const PointerKey& other) { return other.field == key.field; }),
+              1)
+        << key.name;
   }
-  return lines;
+}
+
+TCustomColors DefaultCustomColors() {
+  TCustomColors colors;
+  colors.fill("1FFFFFFF");
+  return colors;
 }
 
 // Settings to save where only the steps of writing them matter.
@@ -187,10 +201,10 @@ TEST(SaveSettings, CustomColourValueIsCutToEightAndKeyedByPosition) {
   test::FakeSystemServices sys;
   sys.directories.insert(kFolder);
   PointerSettings settings = Load(sys).settings;
-  settings.CustomColors[0] = "ColorA=123456789";
-  settings.CustomColors[1] = "ColorZ=00FF00";  // the position names the key
-  settings.CustomColors[2] = "ColorC";         // no value at all
-  settings.CustomColors[3] = "ColorD=xyz";     // not hexadecimal: kept as it is
+  settings.CustomColors[0] = "123456789";
+  settings.CustomColors[1] = "00FF00";
+  settings.CustomColors[2] = "";     // no value at all
+  settings.CustomColors[3] = "xyz";  // not hexadecimal: kept as it is
   EXPECT_EQ(SaveSettings(sys, kPath, settings), std::nullopt);
   const std::string& file = sys.files[kPath];
   EXPECT_NE(file.find("\r\nColorA=12345678\r\nColorB=00FF00\r\nColorC=\r\nColorD=xyz\r\n"),
@@ -213,7 +227,7 @@ TEST(SaveSettings, WhatIsSavedLoadsBackTheSame) {
   settings.AlphaBlendIndex = 9;
   settings.Color = 0xFFFFFFFF;  // written as -1, so that it reads back
   settings.CustomColors = DefaultCustomColors();
-  settings.CustomColors[7] = "ColorH=00ABCDEF";
+  settings.CustomColors[7] = "00ABCDEF";
   EXPECT_EQ(SaveSettings(sys, kPath, settings), std::nullopt);
 
   const PointerSettings loaded = Load(sys).settings;

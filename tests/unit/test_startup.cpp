@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/program.h"
 #include "program_fixture.h"
+#include "settings/settings.h"
 
 namespace qd::test {
 namespace {
@@ -41,6 +43,16 @@ TEST(MainSequence, ShapesThePointerBeforeShowingItAndSavesAtTheEnd) {
 
 class StartUp : public ProgramTest {};
 
+// The default of a key of the "Pointer" section on a work area of that size.
+int DefaultOf(std::string_view name, int width, int height) {
+  for (const PointerKey& key : PointerKeys(width, height)) {
+    if (key.name == name) {
+      return key.fallback;
+    }
+  }
+  return -1;
+}
+
 TEST_F(StartUp, PlacesTheDefaultArrowAtTheCentreOfAnyWorkArea) {
   struct Case {
     TRect workArea;
@@ -61,7 +73,9 @@ TEST_F(StartUp, PlacesTheDefaultArrowAtTheCentreOfAnyWorkArea) {
     SetUp();
     ws.workArea = c.workArea;
     Start();
+    const int width = c.workArea.right - c.workArea.left;
     EXPECT_EQ(form->BaseUnit, c.baseUnit);
+    EXPECT_EQ(DefaultOf("TipPosX", width, c.workArea.bottom - c.workArea.top), width / 2);
     EXPECT_EQ(form->Settings.TipPosX, c.tipX);
     EXPECT_EQ(form->Settings.TipPosY, c.tipY);
     EXPECT_EQ(std::to_string(form->Left()) + " " + std::to_string(form->Top()) + " " +
