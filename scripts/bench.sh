@@ -2,7 +2,8 @@
 # Measures the program: native micro-benchmarks of the hot paths, then the Release exe under
 # Wine on private Xvfb displays against baseline.exe (a bare top-most shaped window) in the
 # same run: start-up, idle CPU and timer ticks, peak memory, exe size and imports, drag-follow
-# delay and fade duration; then the full-length endurance run and the kill-during-save loop.
+# delay, wheel-turn delay and fade duration; then the full-length endurance run and the
+# kill-during-save loop.
 # Prints figures and ratios; judges nothing. Takes about 40 minutes on two cores (the endurance run is 25).
 #
 #   scripts/bench.sh [--quick]    --quick: fewer starts and inputs, for a look in a minute or two

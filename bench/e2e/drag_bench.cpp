@@ -1,19 +1,27 @@
-// How far behind the pointer Quiverdart.exe's arrow lags during a steady drag under Wine,
-// beside one 60 Hz frame (16.7 ms). Prints figures and ratios; judges nothing.
+// How far behind the input Quiverdart.exe's arrow lags under Wine, beside one 60 Hz frame
+// (16.7 ms): during a steady drag, and after each wheel step that turns it. Prints figures
+// and ratios; judges nothing.
 //
-//   drag_bench [--motions N]
+//   drag_bench [--motions N] [--steps N]
 //
-// The arrow is pressed in its inner area and dragged in a straight line by XTest motions of
-// 2 pixels each, sent at a steady rate (125 Hz, then 60 Hz back the other way). For every
-// motion the lag is the time from sending it to the ConfigureNotify at which the arrow's X
-// window first stands at that motion's place or beyond. Moves that come within the 10 ms
-// hold-off after a handled one are dropped, so the window catches up at the next handled
-// move; the lag includes that wait. Motions the window never caught up with (the last ones,
-// when the final move was dropped) are counted apart.
+// Drag: the arrow is pressed in its inner area and dragged in a straight line by XTest
+// motions of 2 pixels each, sent at a steady rate (125 Hz, then 60 Hz back the other way).
+// For every motion the lag is the time from sending it to the ConfigureNotify at which the
+// arrow's X window first stands at that motion's place or beyond. Moves that come within the
+// 10 ms hold-off after a handled one are dropped, so the window catches up at the next
+// handled move; the lag includes that wait. Motions the window never caught up with (the
+// last ones, when the final move was dropped) are counted apart.
 //
-// baseline.exe shows the same kind of window but does not drag, so there is no floor to
-// measure against here.
+// Wheel: N steps forward (button 4), then N back (button 5), over the middle of the arrow's
+// head, each 100 ms after the last one showed. Each lag is the time from the step to the
+// ShapeNotify after which the window's X shape is the turned arrow's. What each of the 24
+// turns looks like on X is learnt first, in one unmeasured round, from the shape that stays
+// once Wine is done with a step. Wine sets the shape once per turn, after the moves.
+//
+// baseline.exe shows the same kind of window but neither drags nor turns, so there is no
+// floor to measure against here.
 #include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,6 +33,7 @@
 #include <vector>
 
 #include "arrow_run.h"
+#include "arrow_shape.h"
 
 namespace qd::e2e {
 namespace {
@@ -42,48 +51,68 @@ double Percentile(std::vector<double> values, double p) {
   return values[std::min(rank, values.size() - 1)];
 }
 
-// Where the arrow's X window stands, with the time each move arrived, read on a connection
-// of its own so that the times are those of arrival.
-class MoveWatch {
+// The arrow's X window's moves and shape changes, with the time each arrived, read on a
+// connection of its own so that the times are those of arrival.
+class ArrowWatch {
  public:
-  MoveWatch(const std::string& display, Window window) : window_(window) {
+  ArrowWatch(const std::string& display, Window window) : window_(window) {
     display_ = XOpenDisplay(display.c_str());
-    if (display_ == nullptr) {
-      std::fprintf(stderr, "cannot open %s\n", display.c_str());
+    int shapeErrors = 0;
+    if (display_ == nullptr || !XShapeQueryExtension(display_, &shapeEvents_, &shapeErrors)) {
+      std::fprintf(stderr, "cannot watch %s\n", display.c_str());
       std::exit(1);
     }
     XSelectInput(display_, window_, StructureNotifyMask);
+    XShapeSelectInput(display_, window_, ShapeNotifyMask);
     XSync(display_, False);
   }
-  ~MoveWatch() { XCloseDisplay(display_); }
-  MoveWatch(const MoveWatch&) = delete;
-  MoveWatch& operator=(const MoveWatch&) = delete;
+  ~ArrowWatch() { XCloseDisplay(display_); }
+  ArrowWatch(const ArrowWatch&) = delete;
+  ArrowWatch& operator=(const ArrowWatch&) = delete;
 
-  struct Move {
+  struct Change {
     Clock::time_point at;
-    int x;
+    bool shape;  // false: a move
+    int x;       // where a move put the window's left edge
   };
 
-  // Collects the moves that arrive until the given time.
-  void CollectUntil(Clock::time_point until) {
+  // The next move or change of the bounding shape that arrives before the given time.
+  std::optional<Change> Next(Clock::time_point until) {
     const int fd = ConnectionNumber(display_);
     for (;;) {
       while (XPending(display_) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
+        const auto now = Clock::now();
         if (event.type == ConfigureNotify && event.xconfigure.window == window_) {
-          moves_.push_back({Clock::now(), event.xconfigure.x});
+          return Change{now, false, event.xconfigure.x};
+        }
+        if (event.type == shapeEvents_ + ShapeNotify) {
+          const auto& e = reinterpret_cast<const XShapeEvent&>(event);
+          if (e.window == window_ && e.kind == ShapeBounding) return Change{now, true, 0};
         }
       }
-      if (!WaitReadable(fd, until)) return;
+      if (!WaitReadable(fd, until)) return std::nullopt;
     }
   }
 
+  // Collects the moves that arrive until the given time.
+  void CollectUntil(Clock::time_point until) {
+    while (const auto change = Next(until)) {
+      if (!change->shape) moves_.push_back({change->at, change->x});
+    }
+  }
+
+  struct Move {
+    Clock::time_point at;
+    int x;
+  };
   std::vector<Move> Take() { return std::exchange(moves_, {}); }
 
  private:
   ::Display* display_ = nullptr;
   Window window_;
+  int shapeEvents_ = 0;
   std::vector<Move> moves_;
 };
 
@@ -102,7 +131,7 @@ struct Anchors {
 
 // Drags by n motions of kStep pixels in the direction (+1 or -1) at the given rate, from
 // the pointer's place (px, py).
-Figures SteadyDrag(ArrowRun& run, MoveWatch& watch, const Anchors& press, int& px, int py, int n,
+Figures SteadyDrag(ArrowRun& run, ArrowWatch& watch, const Anchors& press, int& px, int py, int n,
                    int direction, double rateHz) {
   const auto period =
       std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rateHz));
@@ -147,13 +176,91 @@ void Print(double rateHz, int motions, const Figures& f) {
       f.unresolved);
 }
 
+constexpr int kTurns = 24;  // a wheel step turns the arrow by 15 degrees
+constexpr auto kWheelPause = 100ms;
+
+using Shape = std::vector<Rect>;
+
+// Puts the pointer over the middle of the arrow's head, where a wheel step reaches the arrow
+// whatever its turn, and lets the pause pass.
+void AimAndPause(ArrowRun& run, ArrowWatch& watch, const ArrowPose& pose) {
+  const auto [x, y] = OnScreen(pose, -3.5, 0);
+  run.Input().MoveTo(x, y);
+  const auto until = Clock::now() + kWheelPause;
+  while (watch.Next(until)) {
+  }
+}
+
+// The shape after a step once Wine is done with it: after a first change, none for 300 ms.
+std::optional<Shape> SettledShape(ArrowRun& run, ArrowWatch& watch) {
+  const auto deadline = Clock::now() + 10s;
+  std::optional<ArrowWatch::Change> change;
+  while ((change = watch.Next(deadline)) && !change->shape) {
+  }
+  if (!change) return std::nullopt;
+  while (Clock::now() < deadline && watch.Next(Clock::now() + 300ms)) {
+  }
+  return run.X().ShapeRectangles(run.Arrow());
+}
+
+// What each turn of the arrow looks like on X, learnt in one unmeasured round of forward
+// steps from turn 0 back to it; nothing if a step did not change the shape.
+std::optional<std::vector<Shape>> LearnShapes(ArrowRun& run, ArrowWatch& watch, ArrowPose pose) {
+  std::vector<Shape> shapes(kTurns);
+  shapes[0] = run.X().ShapeRectangles(run.Arrow());
+  for (int turn = 1; turn <= kTurns; ++turn) {
+    pose.orientation = turn - 1;
+    AimAndPause(run, watch, pose);
+    run.Input().Wheel(1);
+    const auto shape = SettledShape(run, watch);
+    if (!shape || *shape == shapes[static_cast<std::size_t>(turn - 1)]) return std::nullopt;
+    shapes[static_cast<std::size_t>(turn % kTurns)] = *shape;
+  }
+  return shapes;
+}
+
+// Gives n wheel steps in the direction (+1 forward, -1 back), each after a pause; the time
+// from each step to the turned shape on X. Nothing if a turn did not show within 10 s.
+std::optional<std::vector<double>> TurnLags(ArrowRun& run, ArrowWatch& watch,
+                                            const std::vector<Shape>& shapes, ArrowPose& pose,
+                                            int n, int direction) {
+  std::vector<double> lags;
+  for (int i = 0; i < n; ++i) {
+    AimAndPause(run, watch, pose);
+    const int turned = (pose.orientation + direction + kTurns) % kTurns;
+    const auto sent = Clock::now();
+    run.Input().Wheel(direction);
+    std::optional<ArrowWatch::Change> change;
+    while ((change = watch.Next(sent + 10s)) &&
+           !(change->shape &&
+             run.X().ShapeRectangles(run.Arrow()) == shapes[static_cast<std::size_t>(turned)])) {
+    }
+    if (!change) return std::nullopt;
+    lags.push_back(Ms(change->at - sent));
+    pose.orientation = turned;
+  }
+  return lags;
+}
+
+void PrintTurns(const char* direction, const std::vector<double>& lags) {
+  const double median = Percentile(lags, 50);
+  const double p95 = Percentile(lags, 95);
+  std::printf(
+      "wheel_turn_ms direction=%s steps=%zu median=%.1f p95=%.1f frame=%.1f ratio_median=%.2f "
+      "ratio_p95=%.2f\n",
+      direction, lags.size(), median, p95, kFrameMs, median / kFrameMs, p95 / kFrameMs);
+}
+
 int Main(int argc, char** argv) {
   int motions = 300;
+  int steps = 48;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--motions") == 0 && i + 1 < argc) {
       motions = std::clamp(std::atoi(argv[++i]), 1, 400);
+    } else if (std::strcmp(argv[i], "--steps") == 0 && i + 1 < argc) {
+      steps = std::clamp(std::atoi(argv[++i]), 1, 240);
     } else {
-      std::fprintf(stderr, "usage: drag_bench [--motions N]\n");
+      std::fprintf(stderr, "usage: drag_bench [--motions N] [--steps N]\n");
       return 2;
     }
   }
@@ -162,7 +269,7 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "the arrow did not show\n");
     return 1;
   }
-  MoveWatch watch(run.S().Screen().Display(), run.Arrow());
+  ArrowWatch watch(run.S().Screen().Display(), run.Arrow());
   const Rect& r = run.Shown();
   int px = r.x + r.width / 4;
   const int py = r.y + r.height / 2;
@@ -190,7 +297,30 @@ int Main(int argc, char** argv) {
   run.Input().Release(1);
   Print(125, motions, fast);
   Print(60, motions, slow);
-  std::printf("drag_lag_ms baseline=none (baseline.exe does not drag)\n");
+  watch.CollectUntil(Clock::now() + 500ms);
+  watch.Take();
+
+  // The drag may leave the arrow a little off its start (a dropped last move): the tip is
+  // where the window puts it.
+  ArrowPose pose;
+  const Rect unturned = ExpectedBounds(pose);
+  const Rect now = run.Now();
+  pose.tipX += now.x - unturned.x;
+  pose.tipY += now.y - unturned.y;
+  const auto shapes = LearnShapes(run, watch, pose);
+  if (!shapes) {
+    std::fprintf(stderr, "a wheel step did not turn the arrow\n");
+    return 1;
+  }
+  const auto forward = TurnLags(run, watch, *shapes, pose, steps, 1);
+  const auto back = forward ? TurnLags(run, watch, *shapes, pose, steps, -1) : std::nullopt;
+  if (!back) {
+    std::fprintf(stderr, "a turn did not show within 10 s\n");
+    return 1;
+  }
+  PrintTurns("forward", *forward);
+  PrintTurns("back", *back);
+  std::printf("drag_lag_ms wheel_turn_ms baseline=none (baseline.exe neither drags nor turns)\n");
   return 0;
 }
 
