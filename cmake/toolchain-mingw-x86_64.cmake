@@ -1,8 +1,10 @@
-# Cross-compiling Quiverdart.exe with MinGW-w64 (x86_64), posix thread model.
+# Cross-compiling Quiverdart.exe with MinGW-w64 (x86_64), win32 thread model: the program
+# has no threads, and the posix model would link a pthread emulation (about 30 KB) that
+# only the exception runtime calls.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-win32)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-win32)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

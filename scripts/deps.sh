@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang python3
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
+  g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686
   wine wine32 wine64 xvfb xauth xdotool x11-utils imagemagick
   x11-xkb-utils xserver-xorg-core xserver-xorg-video-dummy libxrandr2:i386
   libx11-dev libxtst-dev libxfixes-dev libgtest-dev libgmock-dev libbenchmark-dev)
