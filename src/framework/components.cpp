@@ -9,9 +9,7 @@
 
 namespace qd {
 
-TTimer::TTimer(TForm& owner, unsigned id) : TComponent(owner), id_(id) {
-  owner.AddTimer(this);
-}
+TTimer::TTimer(TForm& owner, unsigned id) : TComponent(owner), id_(id) { owner.AddTimer(this); }
 
 TTimer::~TTimer() {
   TForm& form = Owner();
@@ -86,8 +84,8 @@ void TPopupMenu::Popup(int x, int y) {
   std::vector<MenuItemView> views;
   views.reserve(Items.size());
   for (const TMenuItem* item : Items) {
-    views.push_back({item->Caption, ShortCutToText(item->ShortCut), item->Checked,
-                     item->Enabled, item->Glyph});
+    views.push_back(
+        {item->Caption, ShortCutToText(item->ShortCut), item->Checked, item->Enabled, item->Glyph});
   }
   TForm& form = Owner();
   const int choice = form.Ws().TrackPopupMenu(form.Handle(), views, {x, y});
@@ -111,9 +109,8 @@ bool TColorDialog::Execute() {
   }
   TColor chosen = Color;
   TForm& form = Owner();
-  const bool confirmed = form.Ws().ChooseColor(form.Handle(), chosen, custom,
-                                               (Options & cdFullOpen) != 0,
-                                               (Options & cdSolidColor) != 0);
+  const bool confirmed = form.Ws().ChooseColor(
+      form.Handle(), chosen, custom, (Options & cdFullOpen) != 0, (Options & cdSolidColor) != 0);
   // A dialog ended by the program's own end was not confirmed by the user, whatever the
   // platform reports for it.
   if (!confirmed || form.App().Terminated()) {

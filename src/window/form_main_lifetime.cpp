@@ -37,7 +37,8 @@ void TFormMain::FormMainOnCreate(TObject* /*Sender*/) {
   const TRect workArea = ws.GetWorkArea();
   const std::int32_t workAreaWidth = workArea.right - workArea.left;
   const std::int32_t workAreaHeight = workArea.bottom - workArea.top;
-  SettingsLoadResult loaded = LoadSettings(services, SettingsFilePath, workAreaWidth, workAreaHeight);
+  SettingsLoadResult loaded =
+      LoadSettings(services, SettingsFilePath, workAreaWidth, workAreaHeight);
   Settings = std::move(loaded.settings);
   SetColor(Settings.Color);
   ColorDialog.CustomColors = Settings.CustomColors;
@@ -81,8 +82,7 @@ void TFormMain::FormMainOnDestroy(TObject* /*Sender*/) {
   }
   if (const auto error = SaveSettings(Services(), SettingsFilePath, Settings)) {
     // The system's message alone ("Access denied") does not say what failed.
-    Ws().ShowMessageBox(NativeWindow{},
-                        "Cannot write file \"" + SettingsFilePath + "\". " + *error,
+    Ws().ShowMessageBox(NativeWindow{}, "Cannot write file \"" + SettingsFilePath + "\". " + *error,
                         App().Title(), MessageKind::Error);
   }
 }

@@ -10,6 +10,8 @@ namespace {
 // Title, two blanks, version, five blanks, author line ending in a blank.
 const std::string kTitleLine = "Quiverdart  Version 1.0     Quiverdart developers ";
 
+// One paragraph per line: reflowed, the two tables would be hard to read side by side.
+// clang-format off
 const std::string kHelpEnglish =
     kTitleLine + "\r\r\r"
     "The Quiverdart program displays a topmost uniformly colored arrow to be used as pointer to any location of interest on the computer screen. It can be used for any kind of presentation where the screen contents is projected before an audience by means of a beamer. " "\r\r"
@@ -39,6 +41,7 @@ const std::string kHelpGerman =
     "Ein Kontext-pop-up-Men\xFC" " (Aufruf per Rechtsklick) gestattet das \xD6" "ffnen der Hilfe (F1), die Farbeinstellung (F2), das Sperren/Entsperren der Grundeinstellungen (F3), das Aktivieren/Deaktivieren des Tastenk\xFC" "rzels ESC zum Beenden dieses Programms und das Beenden des Programms (ESC/ALT+F4). " "\r\r"
     "Ein Programmaufruf mit den Kommandozeilen-Schaltern  /?  oder  \x97" "?  \xF6" "ffnet diese Hilfe-Funktion. "
 ;
+// clang-format on
 
 }  // namespace
 

@@ -4,12 +4,11 @@
 // counted so that a leak shows up as a live count that keeps growing.
 #pragma once
 
-#include "framework/win32/win32.h"
-
 #include <cstdint>
 #include <utility>
 
 #include "framework/native_handles.h"
+#include "framework/win32/win32.h"
 
 namespace qd::win32 {
 

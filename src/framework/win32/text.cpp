@@ -1,8 +1,8 @@
 #include "framework/win32/text.h"
 
-#include "framework/win32/win32.h"
-
 #include <climits>
+
+#include "framework/win32/win32.h"
 
 namespace qd::win32 {
 

@@ -35,7 +35,8 @@ void ForceDirectoriesWide(std::wstring path) {
   while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
   if (path.empty() || IsDirectory(path)) return;
   const size_t separator = path.find_last_of(L"\\/");
-  if (separator != std::wstring::npos && separator > 0) ForceDirectoriesWide(path.substr(0, separator));
+  if (separator != std::wstring::npos && separator > 0)
+    ForceDirectoriesWide(path.substr(0, separator));
   ::CreateDirectoryW(path.c_str(), nullptr);
 }
 
@@ -116,7 +117,8 @@ RegistryRead Win32SystemServices::ReadUserRegistryText(const std::string& key,
   while (result == ERROR_MORE_DATA) {
     data.resize(size + sizeof(wchar_t));
     size = static_cast<DWORD>(data.size());
-    result = ::RegQueryValueExW(handle.Get(), valueName.c_str(), nullptr, &type, data.data(), &size);
+    result =
+        ::RegQueryValueExW(handle.Get(), valueName.c_str(), nullptr, &type, data.data(), &size);
   }
   if (result != ERROR_SUCCESS) return {RegistryStatus::NoValue, {}};
   if (type != REG_SZ && type != REG_EXPAND_SZ) return {RegistryStatus::NotText, {}};

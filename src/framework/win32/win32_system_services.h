@@ -2,9 +2,8 @@
 // registry and environment, files through the wide-character calls, and waitable timers.
 #pragma once
 
-#include "framework/win32/win32.h"
-
 #include "framework/system_services.h"
+#include "framework/win32/win32.h"
 
 namespace qd::win32 {
 

@@ -105,8 +105,8 @@ GdiObject MakeMenuGlyph(HINSTANCE instance, const std::string& name) {
   format.bmiHeader.biCompression = BI_RGB;
   std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
   const WindowDc screen(nullptr);
-  if (::GetDIBits(screen.Get(), static_cast<HBITMAP>(source.Get()), 0,
-                  static_cast<UINT>(height), pixels.data(), &format, DIB_RGB_COLORS) == 0) {
+  if (::GetDIBits(screen.Get(), static_cast<HBITMAP>(source.Get()), 0, static_cast<UINT>(height),
+                  pixels.data(), &format, DIB_RGB_COLORS) == 0) {
     return {};
   }
 
@@ -188,9 +188,9 @@ NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, Wind
   if (params.topMost) exStyle |= WS_EX_TOPMOST;
   if (layered) exStyle |= WS_EX_LAYERED;
   const TRect& b = params.bounds;
-  HWND hwnd = ::CreateWindowExA(exStyle, kFormClassName, params.caption.c_str(), WS_POPUP,
-                                b.left, b.top, b.right - b.left, b.bottom - b.top, appWindow_,
-                                nullptr, instance_, data.get());
+  HWND hwnd = ::CreateWindowExA(exStyle, kFormClassName, params.caption.c_str(), WS_POPUP, b.left,
+                                b.top, b.right - b.left, b.bottom - b.top, appWindow_, nullptr,
+                                instance_, data.get());
   if (hwnd == nullptr) return {};
   static_cast<void>(data.release());  // owned by the window until WM_NCDESTROY
   // A layered window stays invisible until it has attributes; start it opaque.
@@ -206,8 +206,7 @@ void Win32WindowSystem::DestroyAppWindow(NativeWindow window) {
 
 void Win32WindowSystem::SetWindowBounds(NativeWindow window, int left, int top, int width,
                                         int height) {
-  ::SetWindowPos(ToHwnd(window), nullptr, left, top, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(ToHwnd(window), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32WindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
@@ -252,7 +251,8 @@ void Win32WindowSystem::SetLayered(NativeWindow window, bool layered) {
   if (wanted == exStyle) return;
   ::SetWindowLongA(hwnd, GWL_EXSTYLE, wanted);
   if (!layered) {
-    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    ::RedrawWindow(hwnd, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   }
 }
 
@@ -367,8 +367,9 @@ int Win32WindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<Menu
   HWND hwnd = ToHwnd(owner);
   // Without the foreground the menu would not close when the user clicks elsewhere.
   ::SetForegroundWindow(hwnd);
-  const BOOL chosen = ::TrackPopupMenu(menu.Get(), TPM_CENTERALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD,
-                                       screenPos.x, screenPos.y, 0, hwnd, nullptr);
+  const BOOL chosen =
+      ::TrackPopupMenu(menu.Get(), TPM_CENTERALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, screenPos.x,
+                       screenPos.y, 0, hwnd, nullptr);
   ::PostMessageA(hwnd, WM_NULL, 0, 0);
   return chosen > 0 && static_cast<size_t>(chosen) <= items.size() ? chosen : 0;
 }
@@ -390,8 +391,7 @@ void Win32WindowSystem::ShowMessageBox(NativeWindow /*owner*/, const std::string
 }
 
 bool Win32WindowSystem::ChooseColor(NativeWindow owner, TColor& color,
-                                    std::array<TColor, 16>& custom, bool fullOpen,
-                                    bool solidOnly) {
+                                    std::array<TColor, 16>& custom, bool fullOpen, bool solidOnly) {
   std::array<COLORREF, 16> customColors{};
   for (size_t i = 0; i < custom.size(); ++i) customColors[i] = custom[i];
   CHOOSECOLORA dialog{};
@@ -619,8 +619,8 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       break;
     case WM_CONTEXTMENU: {
       // From the keyboard's menu key the position is -1, -1.
-      const TPoint at = lParam == -1 ? GetCursorPos()
-                                     : TPoint{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      const TPoint at =
+          lParam == -1 ? GetCursorPos() : TPoint{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       events.OnContextPopup(at);
       return 0;
     }

@@ -6,10 +6,9 @@
 // restoring shows them again before the restore event runs.
 #pragma once
 
-#include "framework/win32/win32.h"
-
-#include "framework/window_system.h"
 #include "framework/win32/handles.h"
+#include "framework/win32/win32.h"
+#include "framework/window_system.h"
 
 namespace qd::win32 {
 
@@ -52,8 +51,8 @@ class Win32WindowSystem final : public WindowSystem {
                      TPoint screenPos) override;
   void ShowMessageBox(NativeWindow owner, const std::string& text, const std::string& caption,
                       MessageKind kind) override;
-  bool ChooseColor(NativeWindow owner, TColor& color, std::array<TColor, 16>& custom,
-                   bool fullOpen, bool solidOnly) override;
+  bool ChooseColor(NativeWindow owner, TColor& color, std::array<TColor, 16>& custom, bool fullOpen,
+                   bool solidOnly) override;
 
  private:
   bool DeleteRegion(NativeRegion region) override;
