@@ -27,29 +27,30 @@ class TApplication {
       : ws_(windowSystem), services_(services) {}
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
+  ~TApplication() = default;
 
   WindowSystem& Ws() { return ws_; }
   SystemServices& Services() { return services_; }
 
-  const std::string& Title() const { return title_; }
+  [[nodiscard]] const std::string& Title() const { return title_; }
   void SetTitle(const std::string& title);
 
   std::function<void(TObject* sender)> OnRestore;
 
   // Creates the main form's window; the form's creation handler runs inside.
   void SetMainForm(TForm* form) { mainForm_ = form; }
-  TForm* MainForm() const { return mainForm_; }
+  [[nodiscard]] TForm* MainForm() const { return mainForm_; }
   // Shows the main form and runs the message loop until termination is asked for.
   void Run();
   void Terminate();
-  bool Terminated() const { return terminated_; }
+  [[nodiscard]] bool Terminated() const { return terminated_; }
   void ProcessMessages() { ws_.ProcessMessages(); }
 
   // Cursor registry and the application-wide cursor, which overrides the window's own
   // cursor while it is not crDefault.
   void RegisterCursor(TCursor id, NativeCursor cursor);
-  NativeCursor CursorHandle(TCursor id) const;
-  TCursor Cursor() const { return cursor_; }
+  [[nodiscard]] NativeCursor CursorHandle(TCursor id) const;
+  [[nodiscard]] TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
 
   // The standard error box, captioned with the application title.

@@ -27,7 +27,7 @@ using TNotifyEvent = std::function<void(TObject* sender)>;
 class TComponent : public TObject {
  public:
   explicit TComponent(TForm& owner) : owner_(owner) {}
-  TForm& Owner() const { return owner_; }
+  [[nodiscard]] TForm& Owner() const { return owner_; }
 
  private:
   TForm& owner_;
@@ -41,13 +41,13 @@ class TTimer : public TComponent {
   TTimer(const TTimer&) = delete;
   TTimer& operator=(const TTimer&) = delete;
 
-  bool Enabled() const { return enabled_; }
+  [[nodiscard]] bool Enabled() const { return enabled_; }
   // Enabling a stopped timer starts a fresh interval; a refused timer raises
   // EOutOfResources and leaves it stopped.
   void SetEnabled(bool enabled);
-  unsigned Interval() const { return interval_; }
+  [[nodiscard]] unsigned Interval() const { return interval_; }
   void SetInterval(unsigned ms) { interval_ = ms; }
-  unsigned Id() const { return id_; }
+  [[nodiscard]] unsigned Id() const { return id_; }
   void Tick();
 
   TNotifyEvent OnTimer;

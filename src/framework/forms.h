@@ -41,8 +41,8 @@ class TForm : public TObject {
   void CreateWnd();
   // Runs OnDestroy, then destroys the window; once only.
   void Destroy();
-  NativeWindow Handle() const { return handle_; }
-  bool HandleAllocated() const { return static_cast<bool>(handle_); }
+  [[nodiscard]] NativeWindow Handle() const { return handle_; }
+  [[nodiscard]] bool HandleAllocated() const { return static_cast<bool>(handle_); }
 
   // Properties as the window is created.
   TFormStyle FormStyle = TFormStyle::fsNormal;
@@ -52,10 +52,10 @@ class TForm : public TObject {
 
   // Bounds: each setter is one change of the window; width and height never go below
   // the minimum.
-  int Left() const { return left_; }
-  int Top() const { return top_; }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
+  [[nodiscard]] int Left() const { return left_; }
+  [[nodiscard]] int Top() const { return top_; }
+  [[nodiscard]] int Width() const { return width_; }
+  [[nodiscard]] int Height() const { return height_; }
   void SetLeft(int value);
   void SetTop(int value);
   void SetWidth(int value);
@@ -63,16 +63,16 @@ class TForm : public TObject {
   void SetInitialBounds(int left, int top, int width, int height);
 
   // The window colour; a new value repaints, the same value does nothing.
-  TColor Color() const { return color_; }
+  [[nodiscard]] TColor Color() const { return color_; }
   void SetColor(TColor color);
 
   // Translucency: the layered style with a constant alpha.
-  bool AlphaBlend() const { return alphaBlend_; }
+  [[nodiscard]] bool AlphaBlend() const { return alphaBlend_; }
   void SetAlphaBlend(bool on);
-  std::uint8_t AlphaBlendValue() const { return alphaBlendValue_; }
+  [[nodiscard]] std::uint8_t AlphaBlendValue() const { return alphaBlendValue_; }
   void SetAlphaBlendValue(std::uint8_t value);
 
-  TCursor Cursor() const { return cursor_; }
+  [[nodiscard]] TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
   // Shows the cursor that now applies (application-wide over the window's own).
   void UpdateCursor();
@@ -80,7 +80,7 @@ class TForm : public TObject {
   void Show();
   void Hide();
   std::unique_ptr<Canvas> GetCanvas();
-  TTimer* FindTimer(unsigned id) const;
+  [[nodiscard]] TTimer* FindTimer(unsigned id) const;
   void AddTimer(TTimer* timer) { timers_.push_back(timer); }
   void RemoveTimer(const TTimer* timer) { std::erase(timers_, timer); }
 

@@ -21,7 +21,7 @@ struct RegistryRead {
 
 enum class FileStatus : std::uint8_t { Ok, NotFound, Error };
 inline constexpr std::uint64_t kMaxWholeFileBytes = 1U << 20U;
-inline constexpr char kFileTooLargeMessage[] = "The file is larger than 1 MB.";
+inline constexpr const char* kFileTooLargeMessage = "The file is larger than 1 MB.";
 struct FileRead {
   FileStatus status = FileStatus::NotFound;
   std::string bytes;

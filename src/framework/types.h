@@ -46,9 +46,11 @@ class TShiftState {
  public:
   constexpr TShiftState() = default;
   constexpr TShiftState(TShiftStateElement element) : bits_(element) {}  // NOLINT: a set of one
-  constexpr bool Contains(TShiftStateElement element) const { return (bits_ & element) != 0; }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr std::uint8_t Bits() const { return bits_; }
+  [[nodiscard]] constexpr bool Contains(TShiftStateElement element) const {
+    return (bits_ & element) != 0;
+  }
+  [[nodiscard]] constexpr bool Empty() const { return bits_ == 0; }
+  [[nodiscard]] constexpr std::uint8_t Bits() const { return bits_; }
   constexpr TShiftState operator+(TShiftState other) const { return FromBits(bits_ | other.bits_); }
   constexpr TShiftState operator-(TShiftState other) const {
     return FromBits(static_cast<std::uint8_t>(bits_ & ~other.bits_));

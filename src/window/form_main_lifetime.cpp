@@ -16,7 +16,7 @@ namespace qd {
 
 namespace {
 
-constexpr char kMakerFolder[] = "Brennavo";
+constexpr const char* kMakerFolder = "Brennavo";
 
 bool IsHelpSwitch(const std::string& parameter) {
   return parameter.find("/?") != std::string::npos || parameter.find("-?") != std::string::npos;

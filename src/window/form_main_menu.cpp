@@ -1,5 +1,6 @@
 // The form's context menu: its captions by interface language, its shortcuts and item
 // states, the handlers of its items, and the help.
+#include <array>
 #include <string>
 
 #include "model/tables.h"
@@ -18,12 +19,13 @@ struct MenuCaptions {
 };
 
 // By interface language: English, German.
-constexpr MenuCaptions kMenuCaptions[] = {
+constexpr std::array<MenuCaptions, 2> kMenuCaptions = {{
     {"Help", "Color", "  Esc = Exit", "Exit"},
     {"Hilfe", "Farbe", "  Esc = Beenden", "Beenden"},
-};
+}};
 // By interface language, then by the lock: unlocked, locked.
-constexpr const char* kLockCaptions[][2] = {{"Lock", "Unlock"}, {"Sperren", "Entsperren"}};
+constexpr std::array<std::array<const char*, 2>, 2> kLockCaptions = {
+    {{"Lock", "Unlock"}, {"Sperren", "Entsperren"}}};
 
 std::size_t LanguageIndex(TUiLanguage language) { return static_cast<std::size_t>(language); }
 
