@@ -2,7 +2,7 @@
 # Installs what building and testing need, only when something is missing (idempotent).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang python3
+packages=(cmake ninja-build g++ clang clang-format clang-tidy python3
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686
   wine wine32 wine64 xvfb xauth xdotool x11-utils imagemagick
   x11-xkb-utils xserver-xorg-core xserver-xorg-video-dummy libxrandr2:i386
