@@ -107,7 +107,9 @@ struct Figures {
 
 std::set<std::string> ImportedDlls(const std::string& exe) {
   std::set<std::string> dlls;
-  const std::string command = "i686-w64-mingw32-objdump -p '" + exe + "' 2>/dev/null";
+  const std::string objdump =
+      Target().x64 ? "x86_64-w64-mingw32-objdump" : "i686-w64-mingw32-objdump";
+  const std::string command = objdump + " -p '" + exe + "' 2>/dev/null";
   if (std::FILE* pipe = popen(command.c_str(), "r")) {
     char line[512];
     while (std::fgets(line, sizeof line, pipe) != nullptr) {

@@ -54,11 +54,9 @@ WinRect Rectangle(const std::string& text) {
 
 }  // namespace
 
-std::string HelperPath(const std::string& fileName) {
-  return std::string(QD_E2E_HELPER_DIR) + "/" + fileName;
-}
+std::string HelperPath(const std::string& fileName) { return Target().buildDir / fileName; }
 
-std::string ProgramPath() { return QD_E2E_PROGRAM; }
+std::string ProgramPath() { return Target().buildDir / "Quiverdart.exe"; }
 
 Probe::Probe(const WinePrefix& prefix, std::string display)
     : prefix_(prefix), display_(std::move(display)) {}

@@ -23,8 +23,21 @@ fs::path TemplateReadyMark() { return WorkDir() / "wine-template.ready"; }
 // A template made by another Wine version would be upgraded at every start; remake it.
 std::string WineVersion() {
   ProcessOptions options;
-  options.argv = {"wine", "--version"};
+  options.argv = {Target().loader, "--version"};
   return Run(options, 30s).output;
+}
+
+// Debian's `wine` wrapper picks the 32-bit loader; the 64-bit one is named, and the programs
+// it starts must find it again.
+std::vector<std::pair<std::string, std::string>> LoaderEnvironment() {
+  if (!Target().x64) return {};
+  return {{"WINELOADER", Target().loader}};
+}
+
+std::vector<std::string> WineCommand(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {Target().loader};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
 }
 
 std::string ReadFile(const fs::path& path) {
@@ -48,14 +61,26 @@ void RunOrThrow(const std::vector<std::string>& argv, Clock::duration timeout,
   options.setEnv = env;
   const RunResult result = Run(options, timeout);
   if (!result.status || !result.status->exited || result.status->code != 0) {
-    throw std::runtime_error("command failed: " + argv.front() + " " +
-                             (argv.size() > 1 ? argv[1] : std::string()));
+    throw std::runtime_error(
+        "command failed: " + argv.front() + " " + (argv.size() > 1 ? argv[1] : std::string()) +
+        (result.status ? " (status " + std::to_string(result.status->code) + ")" : " (timed out)"));
   }
 }
 
 }  // namespace
 
-fs::path WorkDir() { return QD_E2E_WORK_DIR; }
+const WineTarget& Target() {
+  static const WineTarget target = [] {
+    const char* arch = std::getenv("QD_WINE_ARCH");
+    const std::string name = arch != nullptr ? arch : "";
+    if (name == "x64") return WineTarget{true, QD_E2E_WIN64_DIR, QD_E2E_WINE64_LOADER};
+    if (name.empty() || name == "x86") return WineTarget{false, QD_E2E_WIN32_DIR, "wine"};
+    throw std::invalid_argument("QD_WINE_ARCH=" + name + ": use x64, x86 or leave it unset");
+  }();
+  return target;
+}
+
+fs::path WorkDir() { return fs::path(QD_E2E_WORK_DIR) += Target().x64 ? "-x64" : ""; }
 
 void WinePrefix::EnsureTemplate() {
   fs::create_directories(WorkDir());
@@ -64,16 +89,17 @@ void WinePrefix::EnsureTemplate() {
   if (lock < 0 || flock(lock, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + lockPath);
   try {
     const std::string version = WineVersion();
-    if (version.empty()) throw std::runtime_error("wine is not installed");
+    if (version.empty()) throw std::runtime_error(Target().loader + " does not run");
     if (ReadFile(TemplateReadyMark()) != version) {
       fs::remove(TemplateReadyMark());
       fs::remove_all(TemplateDir());
-      const std::vector<std::pair<std::string, std::string>> env = {
+      std::vector<std::pair<std::string, std::string>> env = {
           {"WINEPREFIX", TemplateDir().string()},
           {"WINEDEBUG", "-all"},
           {"WINEDLLOVERRIDES", kDllOverrides},
           {"DISPLAY", ""}};
-      RunOrThrow({"wineboot", "-i"}, 180s, env);
+      for (const auto& variable : LoaderEnvironment()) env.push_back(variable);
+      RunOrThrow(WineCommand({"wineboot", "-i"}), 180s, env);
       // Until the server has exited, the registry may not be on disk yet.
       RunOrThrow({"wineserver", "-w"}, 60s, env);
       std::FILE* mark = std::fopen(TemplateReadyMark().c_str(), "w");
@@ -140,18 +166,20 @@ std::vector<std::pair<std::string, std::string>> WinePrefix::Environment(
     const std::string& display, const std::string& locale) const {
   // A failing run can be traced with Wine's own channels, e.g. QD_E2E_WINEDEBUG=+win.
   const char* trace = std::getenv("QD_E2E_WINEDEBUG");
-  return {{"WINEPREFIX", root_.string()},
-          {"WINEDEBUG", trace != nullptr && *trace != '\0' ? trace : "-all"},
-          {"WINEDLLOVERRIDES", kDllOverrides},
-          {"DISPLAY", display},
-          {"LC_ALL", locale.empty() ? "en_US.UTF-8" : locale}};
+  std::vector<std::pair<std::string, std::string>> env = {
+      {"WINEPREFIX", root_.string()},
+      {"WINEDEBUG", trace != nullptr && *trace != '\0' ? trace : "-all"},
+      {"WINEDLLOVERRIDES", kDllOverrides},
+      {"DISPLAY", display},
+      {"LC_ALL", locale.empty() ? "en_US.UTF-8" : locale}};
+  for (const auto& variable : LoaderEnvironment()) env.push_back(variable);
+  return env;
 }
 
 Process WinePrefix::Start(const std::string& display, const std::vector<std::string>& wineArgs,
                           const std::string& locale) const {
   ProcessOptions options;
-  options.argv = {"wine"};
-  options.argv.insert(options.argv.end(), wineArgs.begin(), wineArgs.end());
+  options.argv = WineCommand(wineArgs);
   options.setEnv = Environment(display, locale);
   options.unsetEnv = {"WAYLAND_DISPLAY", "WINEARCH", "WINESERVER", "WINELOADER"};
   options.outputFile = LogFile().string();
@@ -161,8 +189,7 @@ Process WinePrefix::Start(const std::string& display, const std::vector<std::str
 RunResult WinePrefix::Run(const std::string& display, const std::vector<std::string>& wineArgs,
                           Clock::duration timeout) const {
   ProcessOptions options;
-  options.argv = {"wine"};
-  options.argv.insert(options.argv.end(), wineArgs.begin(), wineArgs.end());
+  options.argv = WineCommand(wineArgs);
   options.setEnv = Environment(display, {});
   options.unsetEnv = {"WAYLAND_DISPLAY", "WINEARCH", "WINESERVER", "WINELOADER"};
   options.outputFile = LogFile().string();
@@ -214,7 +241,7 @@ namespace {
 // letter of a value.
 RunResult RunReg(const WinePrefix& prefix, const std::vector<std::string>& args) {
   ProcessOptions options;
-  options.argv = {"wine", "reg"};
+  options.argv = WineCommand({"reg"});
   options.argv.insert(options.argv.end(), args.begin(), args.end());
   options.setEnv = prefix.Environment("", "C.UTF-8");
   options.unsetEnv = {"WAYLAND_DISPLAY", "WINEARCH", "WINESERVER", "WINELOADER"};

@@ -12,7 +12,18 @@
 
 namespace qd::e2e {
 
-// Where the template, the per-test prefixes and the logs live (build/e2e/...).
+// The build under test and the Wine loader that runs it: the 32-bit exe, the product, or,
+// with QD_WINE_ARCH=x64 (which the test and bench scripts set where 32-bit programs cannot
+// run), the 64-bit exe and helpers under Wine's 64-bit loader, in 64-bit prefixes of their own.
+struct WineTarget {
+  bool x64 = false;
+  std::filesystem::path buildDir;  // Quiverdart.exe, probe.exe, baseline.exe
+  std::string loader;
+};
+const WineTarget& Target();
+
+// Where the template, the per-test prefixes and the logs live (build/e2e/...), one folder
+// per target.
 std::filesystem::path WorkDir();
 
 class WinePrefix {
