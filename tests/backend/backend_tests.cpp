@@ -1,6 +1,7 @@
 // Tests of the Windows backend, run under Wine (or on Windows) in a scratch folder:
 // message decoding, the window's minimum size, files with non-ANSI names, the registry
-// and environment readers, the command-line splitter and the release of every object.
+// and environment readers, the command-line splitter and the release of every object; and
+// the arrow's scale table and worked geometry examples as this build's arithmetic gives them.
 // Prints one line per failure and exits non-zero if there was any.
 #include <cstdio>
 #include <initializer_list>
@@ -12,6 +13,7 @@
 #include "framework/win32/text.h"
 #include "framework/win32/win32_system_services.h"
 #include "framework/win32/win32_window_system.h"
+#include "shape_examples.h"
 
 namespace {
 
@@ -450,6 +452,24 @@ void TestWaitableTimer(qd::win32::Win32SystemServices& ws) {
         "a cancelled timer does not fire");
 }
 
+// The native unit tests' exact values, with the arithmetic this build compiles: x87
+// intermediates in a 32-bit build can round a turned outline's points otherwise.
+void TestShapeArithmetic() {
+  using namespace qd::test;
+  for (std::size_t k = 1; k < kScaleTable.size(); ++k) {
+    char text[96];
+    std::snprintf(text, sizeof text, "scale table entry %u is %.17g, not %.17g",
+                  static_cast<unsigned>(k), qd::ScaleTable[k], kScaleTable[k]);
+    Check(qd::ScaleTable[k] == kScaleTable[k], text);
+  }
+  for (const ShapeCase& c : kWorkedExamples) {
+    const qd::PointerGeometry g = ComputedShape(c);
+    Check(g.PointerPolygon == c.polygon && g.WindowWidth == c.width &&
+              g.WindowHeight == c.height && g.WindowLeft == c.left && g.WindowTop == c.top,
+          Cat({"worked example ", c.name}));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -459,6 +479,7 @@ int main(int argc, char** argv) {
   }
   qd::win32::Win32WindowSystem ws(::GetModuleHandleA(nullptr));
   qd::win32::Win32SystemServices services;
+  TestShapeArithmetic();
   TestCommandLineSplitting();
   TestMessageDecoding(ws);
   TestShowAgainTakesTheKeyboard(ws);

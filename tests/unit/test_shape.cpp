@@ -2,33 +2,21 @@
 
 #include <array>
 #include <cmath>
+#include <string>
 
 #include "model/shape.h"
 #include "model/tables.h"
 #include "program_fixture.h"
+#include "shape_examples.h"
 
 namespace qd::test {
 namespace {
-
-using Polygon = std::array<TPoint, 8>;
-
-struct ShapeCase {
-  int baseUnit, size, orientation;
-  TPoint tip;
-  Polygon polygon;
-  int width, height, left, top;
-};
 
 class ShapeGeometry : public ::testing::TestWithParam<ShapeCase> {};
 
 TEST_P(ShapeGeometry, TurnsScalesRoundsAndPlacesTheTipOnTheTipPosition) {
   const ShapeCase& c = GetParam();
-  PointerSettings s;
-  s.Size = c.size;
-  s.Orientation = c.orientation;
-  s.TipPosX = c.tip.x;
-  s.TipPosY = c.tip.y;
-  const PointerGeometry g = ComputePointerGeometry(c.baseUnit, s);
+  const PointerGeometry g = ComputedShape(c);
   EXPECT_EQ(g.PointerPolygon, c.polygon);
   EXPECT_EQ(g.WindowWidth, c.width);
   EXPECT_EQ(g.WindowHeight, c.height);
@@ -38,30 +26,8 @@ TEST_P(ShapeGeometry, TurnsScalesRoundsAndPlacesTheTipOnTheTipPosition) {
   EXPECT_EQ(g.WindowTop + g.PointerPolygon[0].y, c.tip.y);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    WorkedExamples, ShapeGeometry,
-    ::testing::Values(
-        ShapeCase{1, 1, 0, {500, 400},
-                  {{{12, 3}, {6, 0}, {6, 2}, {0, 2}, {0, 4}, {6, 4}, {6, 6}, {12, 3}}},
-                  13, 7, 488, 397},
-        ShapeCase{1, 1, 6, {500, 400},
-                  {{{3, 0}, {0, 6}, {2, 6}, {2, 12}, {4, 12}, {4, 6}, {6, 6}, {3, 0}}},
-                  7, 13, 497, 400},
-        ShapeCase{1, 1, 3, {500, 400},
-                  {{{9, 0}, {3, 2}, {4, 4}, {0, 8}, {1, 9}, {5, 5}, {7, 6}, {9, 0}}},
-                  10, 10, 491, 400},
-        ShapeCase{3, 4, 0, {960, 520},
-                  {{{61, 15}, {31, 0}, {31, 10}, {0, 10}, {0, 20}, {31, 20}, {31, 30}, {61, 15}}},
-                  62, 31, 899, 505},
-        ShapeCase{3, 4, 2, {960, 520},
-                  {{{55, 0}, {21, 2}, {26, 11}, {0, 26}, {5, 35}, {31, 20}, {36, 28}, {55, 0}}},
-                  56, 36, 905, 520},
-        ShapeCase{3, 4, 12, {960, 520},
-                  {{{0, 15}, {30, 30}, {30, 20}, {61, 20}, {61, 10}, {30, 10}, {30, 0}, {0, 15}}},
-                  62, 31, 960, 505},
-        ShapeCase{3, 4, 18, {960, 520},
-                  {{{15, 61}, {30, 31}, {20, 31}, {20, 0}, {10, 0}, {10, 31}, {0, 31}, {15, 61}}},
-                  31, 62, 945, 459}));
+INSTANTIATE_TEST_SUITE_P(WorkedExamples, ShapeGeometry, ::testing::ValuesIn(kWorkedExamples),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ShapeRounding, HalvesGoToTheEvenNeighbour) {
   const std::array<std::pair<double, int>, 8> cases = {
@@ -72,18 +38,9 @@ TEST(ShapeRounding, HalvesGoToTheEvenNeighbour) {
 }
 
 TEST(ScaleTable, HoldsTheRepeatedProductsBitForBit) {
-  const std::array<double, 25> expected = {
-      0.0,                1.0,                1.189207115002721,  1.414213562373095,
-      1.6817928305074288, 1.9999999999999996, 2.3784142300054416, 2.8284271247461894,
-      3.363585661014857,  3.9999999999999987, 4.756828460010882,  5.656854249492378,
-      6.727171322029713,  7.9999999999999964, 9.513656920021765,  11.313708498984756,
-      13.454342644059427, 15.999999999999993, 19.02731384004353,  22.62741699796951,
-      26.908685288118853, 31.999999999999986, 38.05462768008706,  45.25483399593902,
-      53.81737057623771};
-  EXPECT_EQ(ScaleRatio, 1.189207115002721);
   EXPECT_EQ(ScaleRatio, std::sqrt(std::sqrt(2.0))) << "the constant is the fourth root of 2";
   for (int k = 1; k <= kMaxSize; ++k) {
-    EXPECT_EQ(ScaleTable[static_cast<std::size_t>(k)], expected[static_cast<std::size_t>(k)])
+    EXPECT_EQ(ScaleTable[static_cast<std::size_t>(k)], kScaleTable[static_cast<std::size_t>(k)])
         << "entry " << k;
   }
 }
