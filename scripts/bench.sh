@@ -5,12 +5,16 @@
 # delay, wheel-turn delay and fade duration; then the full-length endurance run and the
 # kill-during-save loop.
 # Prints figures and ratios; judges nothing. Takes about 40 minutes on two cores (the endurance run is 25).
+# The 32-bit exe where this machine runs 32-bit programs, else (or with QD_WINE_ARCH=x64)
+# the 64-bit one under Wine's 64-bit loader (scripts/wine-arch.sh).
 #
 #   scripts/bench.sh [--quick]    --quick: fewer starts and inputs, for a look in a minute or two
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/wine-arch.sh
 bash scripts/deps.sh
 jobs=$(nproc)
+echo "Measured: build/$qd_exe_preset/Quiverdart.exe under $qd_wine_loader, because $qd_wine_reason"
 
 starts=15
 inputs=10000
@@ -22,8 +26,8 @@ if [ "${1:-}" = "--quick" ]; then
 fi
 
 echo "== build: Release exe and helpers, end-to-end harness and benches, native benches"
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j "$jobs"
+cmake --preset "$qd_exe_preset" >/dev/null
+cmake --build --preset "$qd_exe_preset" -j "$jobs"
 cmake --preset e2e >/dev/null
 cmake --build --preset e2e -j "$jobs"
 cmake --preset bench >/dev/null
