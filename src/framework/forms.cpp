@@ -223,4 +223,16 @@ void TForm::Sink::OnEndSession() {
 
 void TForm::Sink::OnRestore() { form_.Fire(form_.app_.OnRestore); }
 
+void TForm::Sink::OnDisplayChange() { form_.Fire(form_.OnDisplayChange); }
+
+void TForm::Sink::OnBoundsChanged(int left, int top, int width, int height) {
+  // Taken as they are, so that the next change starts from where the window really is.
+  form_.left_ = left;
+  form_.top_ = top;
+  form_.width_ = width;
+  form_.height_ = height;
+}
+
+void TForm::Sink::OnHotKey(int hotKeyId) { form_.Fire(form_.OnHotKey, hotKeyId); }
+
 }  // namespace qd

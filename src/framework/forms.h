@@ -25,6 +25,7 @@ using TMouseWheelEvent = std::function<void(TObject* sender, TShiftState shift, 
                                             TPoint mousePos, bool& handled)>;
 using TContextPopupEvent = std::function<void(TObject* sender, TPoint mousePos, bool& handled)>;
 using TPaintEvent = std::function<void(Canvas& canvas)>;
+using THotKeyEvent = std::function<void(TObject* sender, int hotKeyId)>;
 
 class TForm : public TObject {
  public:
@@ -98,6 +99,9 @@ class TForm : public TObject {
   TContextPopupEvent OnContextPopup;
   // Drawn over the fill in the colour whenever the window system repaints the window.
   TPaintEvent OnRepaint;
+  // Monitors or work areas changed.
+  TNotifyEvent OnDisplayChange;
+  THotKeyEvent OnHotKey;
 
  private:
   // Decoded messages from the backend, each dispatched under the error guard.
@@ -119,6 +123,9 @@ class TForm : public TObject {
     void OnCloseRequest() override;
     void OnEndSession() override;
     void OnRestore() override;
+    void OnDisplayChange() override;
+    void OnBoundsChanged(int left, int top, int width, int height) override;
+    void OnHotKey(int hotKeyId) override;
 
    private:
     TForm& form_;

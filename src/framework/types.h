@@ -29,6 +29,15 @@ struct TRect {
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 
+// One display monitor in screen coordinates: monitors left of or above the primary have
+// negative ones.
+struct MonitorInfo {
+  TRect bounds;
+  TRect workArea;
+  bool primary = false;
+  friend bool operator==(const MonitorInfo&, const MonitorInfo&) = default;
+};
+
 enum class TMouseButton : std::uint8_t { mbLeft, mbRight, mbMiddle };
 
 enum TShiftStateElement : std::uint8_t {
@@ -70,6 +79,12 @@ class TShiftState {
 constexpr TShiftState operator+(TShiftStateElement a, TShiftStateElement b) {
   return TShiftState(a) + TShiftState(b);
 }
+
+// Modifiers of a system-wide hotkey.
+inline constexpr unsigned kHotKeyAlt = 1;
+inline constexpr unsigned kHotKeyCtrl = 2;
+inline constexpr unsigned kHotKeyShift = 4;
+inline constexpr unsigned kHotKeyWin = 8;
 
 // Virtual-key codes the program looks at.
 inline constexpr std::uint16_t kKeyShift = 16;

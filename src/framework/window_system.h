@@ -56,6 +56,12 @@ class WindowEvents {
   virtual void OnEndSession() = 0;
   // The application was restored from the minimised state; the window is shown again.
   virtual void OnRestore() = 0;
+  // Monitors or work areas changed.
+  virtual void OnDisplayChange() = 0;
+  // The window's bounds as the system now has them, whoever moved it; not while hidden.
+  virtual void OnBoundsChanged(int left, int top, int width, int height) = 0;
+  // A hotkey registered for the window was pressed.
+  virtual void OnHotKey(int hotKeyId) = 0;
 };
 
 struct WindowParams {
@@ -137,8 +143,19 @@ class WindowSystem {
   virtual void ApplyCursor(NativeWindow window, NativeCursor cursor) = 0;
 
   // Screen.
-  virtual TRect GetWorkArea() = 0;
+  virtual TRect GetWorkArea() = 0;  // the primary monitor's
+  virtual std::vector<MonitorInfo> GetMonitors() = 0;
   virtual TColor GetScreenPixel(TPoint screenPos) = 0;
+
+  // System-wide hotkeys, modifiers as kHotKey* bits; false when another program holds it.
+  virtual bool RegisterHotKey(NativeWindow window, int hotKeyId, unsigned modifiers,
+                              std::uint16_t key) = 0;
+  virtual void UnregisterHotKey(NativeWindow window, int hotKeyId) = 0;
+  // Top of the top-most windows, with the keyboard.
+  virtual void BringToFront(NativeWindow window) = 0;
+  // Restores a minimised application as its task-bar entry does, restore event included;
+  // false when it was not minimised.
+  virtual bool RestoreApplication() = 0;
 
   // Menus and dialogs. TrackPopupMenu returns the chosen item's index + 1, or 0.
   virtual int TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,

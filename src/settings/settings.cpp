@@ -5,20 +5,15 @@
 #include <utility>
 
 #include "framework/ini_file.h"
+#include "model/placement.h"
 
 namespace qd {
 
 namespace {
 
-constexpr std::int32_t kTipMargin = 32;
 constexpr std::string_view kDefaultCustomColor = "1FFFFFFF";
 // A custom colour is written with at most eight characters of its text.
 constexpr std::size_t kCustomColorValueLength = 8;
-
-// Lower bound first, so that an upper bound below the lower one wins (tiny work areas).
-std::int32_t ClampLowFirst(std::int32_t value, std::int32_t low, std::int32_t high) {
-  return std::min(std::max(value, low), high);
-}
 
 }  // namespace
 
@@ -42,7 +37,8 @@ std::string CustomColorKey(std::size_t slot) {
 }
 
 SettingsLoadResult LoadSettings(SystemServices& services, const std::string& path,
-                                std::int32_t workAreaWidth, std::int32_t workAreaHeight) {
+                                std::int32_t workAreaWidth, std::int32_t workAreaHeight,
+                                const std::vector<MonitorInfo>& monitors) {
   SettingsLoadResult result;
   TMemIniFile ini;
   if (auto error = ReadIniFile(services, path, ini)) {
@@ -51,7 +47,13 @@ SettingsLoadResult LoadSettings(SystemServices& services, const std::string& pat
   }
 
   PointerSettings& settings = result.settings;
+  TPoint storedTip;
   for (const PointerKey& key : PointerKeys(workAreaWidth, workAreaHeight)) {
+    if (key.name == "TipPosX") {
+      storedTip.x = ini.ReadInteger(kPointerSection, key.name, key.fallback);
+    } else if (key.name == "TipPosY") {
+      storedTip.y = ini.ReadInteger(kPointerSection, key.name, key.fallback);
+    }
     const std::int32_t value =
         ClampLowFirst(ini.ReadInteger(kPointerSection, key.name, key.fallback), key.low, key.high);
     std::visit(
@@ -60,6 +62,15 @@ SettingsLoadResult LoadSettings(SystemServices& services, const std::string& pat
           settings.*field = static_cast<Value>(value);
         },
         key.field);
+  }
+  // A tip left on another monitor that is still there stays on it.
+  const TPoint tip = PlaceTip(storedTip, monitors, workAreaWidth, workAreaHeight);
+  settings.TipPosX = tip.x;
+  settings.TipPosY = tip.y;
+  // Two different answers for a missing key tell it from any value the user wrote.
+  const std::string hotKey = ini.ReadString(kHotkeySection, kArrowToPointerKey, "0");
+  if (hotKey != "0" || ini.ReadString(kHotkeySection, kArrowToPointerKey, "1") != "1") {
+    result.arrowToPointer = hotKey;
   }
   const std::string defaultColor(kDefaultCustomColor);
   for (std::size_t slot = 0; slot < settings.CustomColors.size(); ++slot) {

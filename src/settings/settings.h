@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "framework/system_services.h"
 #include "model/pointer_settings.h"
@@ -18,6 +19,9 @@ namespace qd {
 
 inline constexpr std::string_view kPointerSection = "Pointer";
 inline constexpr std::string_view kColorsSection = "Colors";
+// Read only, never written: the user adds it to change or switch off the hotkey.
+inline constexpr std::string_view kHotkeySection = "Hotkey";
+inline constexpr std::string_view kArrowToPointerKey = "ArrowToPointer";
 
 // One key of the "Pointer" section: its name, once shipped never renamed; the field it
 // holds; the value of a missing or unreadable entry; the range a loaded value is clamped
@@ -43,14 +47,18 @@ struct SettingsLoadResult {
   PointerSettings settings;
   bool readFailed = false;  // the file exists but could not be read
   std::string error;        // the system's message when readFailed
+  // The hotkey's value as written in the file; none when the key is absent.
+  std::optional<std::string> arrowToPointer;
 };
 
 // Loads every key of the table and the sixteen custom colours from the file at `path`. A
 // missing file gives the defaults. A file that exists but cannot be read gives the defaults
 // too, with readFailed set: the caller reports it once and must not save over that file at
-// the end.
+// the end. A tip on one of the monitors other than the primary is kept on that monitor
+// (model/placement.h); the primary work area's size gives every other tip's range.
 SettingsLoadResult LoadSettings(SystemServices& services, const std::string& path,
-                                std::int32_t workAreaWidth, std::int32_t workAreaHeight);
+                                std::int32_t workAreaWidth, std::int32_t workAreaHeight,
+                                const std::vector<MonitorInfo>& monitors = {});
 
 // Writes the settings over the file, keeping the sections and keys it does not know, and
 // replaces the file atomically. Returns the system's message when the file cannot be read

@@ -49,6 +49,8 @@ TFormMain::TFormMain(TApplication& application, TUiLanguage language)
   OnKeyPress = std::bind_front(&TFormMain::FormMainOnKeyPress, this);
   OnContextPopup = std::bind_front(&TFormMain::FormMainOnContextPopup, this);
   OnRepaint = std::bind_front(&TFormMain::DrawPointerRim, this);
+  OnDisplayChange = std::bind_front(&TFormMain::FormMainOnDisplayChange, this);
+  OnHotKey = std::bind_front(&TFormMain::FormMainOnHotKey, this);
   PopupMenu.OnPopup = std::bind_front(&TFormMain::PopupMenuOnPopup, this);
   PopupMenuHelp.OnClick = std::bind_front(&TFormMain::PopupMenuHelpOnClick, this);
   PopupMenuColor.OnClick = std::bind_front(&TFormMain::PopupMenuColorOnClick, this);

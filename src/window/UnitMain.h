@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "framework/components.h"
@@ -44,6 +45,14 @@ class TFormMain : public TForm {
   // Start-up and shutdown: form_main_lifetime.cpp.
   void FormMainOnCreate(TObject* Sender);
   void FormMainOnDestroy(TObject* Sender);
+
+  // Monitors and the hotkey: form_main_screens.cpp.
+  void FormMainOnDisplayChange(TObject* Sender);
+  void FormMainOnHotKey(TObject* Sender, int HotKeyId);
+  // The hotkey as the settings file's value has it (none: the default), with a message for
+  // a value that cannot be read.
+  void RegisterArrowHotKey(const std::optional<std::string>& value);
+  void UnregisterArrowHotKey();
 
   // Mouse, wheel and double-click: form_main_mouse.cpp.
   void FormMainOnMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
@@ -116,6 +125,8 @@ class TFormMain : public TForm {
   // The opacity index shown; Settings.AlphaBlendIndex is the one to return to.
   std::int32_t CurrentAlphaIndex = 0;
   bool FadedOut = false;
+
+  bool HotKeyRegistered = false;
 
   std::uint8_t CursorZone = kZoneNone;
   std::uint8_t LastCursorZone = kZoneNone;

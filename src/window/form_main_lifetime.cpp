@@ -38,7 +38,7 @@ void TFormMain::FormMainOnCreate(TObject* /*Sender*/) {
   const std::int32_t workAreaWidth = workArea.right - workArea.left;
   const std::int32_t workAreaHeight = workArea.bottom - workArea.top;
   SettingsLoadResult loaded =
-      LoadSettings(services, SettingsFilePath, workAreaWidth, workAreaHeight);
+      LoadSettings(services, SettingsFilePath, workAreaWidth, workAreaHeight, ws.GetMonitors());
   Settings = std::move(loaded.settings);
   SetColor(Settings.Color);
   ColorDialog.CustomColors = Settings.CustomColors;
@@ -71,9 +71,11 @@ void TFormMain::FormMainOnCreate(TObject* /*Sender*/) {
   if (std::any_of(parameters.begin(), parameters.end(), IsHelpSwitch)) {
     ShowHelpText();
   }
+  RegisterArrowHotKey(loaded.arrowToPointer);
 }
 
 void TFormMain::FormMainOnDestroy(TObject* /*Sender*/) {
+  UnregisterArrowHotKey();
   Settings.Color = Color();
   Settings.ColorIndex = PaletteIndexOf(Color());
   Settings.CustomColors = ColorDialog.CustomColors;

@@ -62,6 +62,11 @@ class RecordingEvents final : public qd::WindowEvents {
   void OnCloseRequest() override { log.push_back("close"); }
   void OnEndSession() override { log.push_back("endsession"); }
   void OnRestore() override { log.push_back("restore"); }
+  void OnDisplayChange() override { log.push_back("display"); }
+  void OnBoundsChanged(int left, int top, int width, int height) override {
+    Add("bounds", left, top, width, height);
+  }
+  void OnHotKey(int id) override { Add("hotkey", id); }
 
  private:
   template <typename... Ints>
@@ -131,6 +136,10 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
       {"session end", WM_ENDSESSION, TRUE, 0, "endsession"},
       {"cancelled session end", WM_ENDSESSION, FALSE, 0, ""},
       {"timer", WM_TIMER, 7, 0, "timer 7"},
+      {"display change", WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080), "display"},
+      {"work area change", WM_SETTINGCHANGE, SPI_SETWORKAREA, 0, "display"},
+      {"other setting change", WM_SETTINGCHANGE, SPI_SETDESKWALLPAPER, 0, ""},
+      {"hotkey", WM_HOTKEY, 1, MAKELPARAM(MOD_CONTROL | MOD_ALT, VK_F8), "hotkey 1"},
   };
   for (const Case& c : cases) {
     events.log.clear();
@@ -157,7 +166,9 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
                std::to_string(r.right - r.left), "x", std::to_string(r.bottom - r.top)}));
   }
 
+  events.log.clear();
   ws.SetWindowBounds(window, 10, 10, 100, 50);
+  Check(events.log.empty(), "a hidden window's moves are not reported");
   ws.SetWindowRegion(window, ws.CreatePolygonRegion({{0, 0}, {99, 25}, {0, 49}}), false);
   HRGN region = ::CreateRectRgn(0, 0, 0, 0);
   Check(::GetWindowRgn(hwnd, region) != ERROR, "the region reaches the window");
@@ -216,6 +227,11 @@ void TestShowAgainTakesTheKeyboard(qd::win32::Win32WindowSystem& ws) {
   ws.ProcessMessages();
   Check(::IsWindowVisible(hwnd) && ::GetFocus() == hwnd,
         "shown again, the window has the keyboard again");
+  // Moved by someone else: the form learns where the window now is.
+  events.log.clear();
+  ::SetWindowPos(hwnd, nullptr, 30, -40, 50, 50, SWP_NOZORDER | SWP_NOACTIVATE);
+  Check(Joined(events.log) == "bounds 30 -40 50 50",
+        Cat({"a moved window reports its bounds: ", Joined(events.log)}));
   ws.DestroyAppWindow(window);
 }
 

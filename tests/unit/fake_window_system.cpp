@@ -58,6 +58,38 @@ std::vector<std::string> FakeWindowSystem::Calls(const std::string& prefix) cons
   return out;
 }
 
+std::vector<MonitorInfo> FakeWindowSystem::GetMonitors() {
+  if (monitors.empty()) {
+    return {MonitorInfo{workArea, workArea, true}};
+  }
+  return monitors;
+}
+
+bool FakeWindowSystem::RegisterHotKey(NativeWindow /*window*/, int hotKeyId, unsigned modifiers,
+                                      std::uint16_t key) {
+  log.push_back("RegisterHotKey " + std::to_string(hotKeyId) + " " + std::to_string(modifiers) +
+                " " + std::to_string(key));
+  return !hotKeyTaken;
+}
+
+void FakeWindowSystem::UnregisterHotKey(NativeWindow /*window*/, int hotKeyId) {
+  log.push_back("UnregisterHotKey " + std::to_string(hotKeyId));
+}
+
+void FakeWindowSystem::BringToFront(NativeWindow /*window*/) { log.push_back("BringToFront"); }
+
+bool FakeWindowSystem::RestoreApplication() {
+  if (!minimised) {
+    return false;
+  }
+  minimised = false;
+  log.push_back("RestoreApplication");
+  if (events != nullptr) {
+    events->OnRestore();
+  }
+  return true;
+}
+
 void FakeWindowSystem::SetApplicationTitle(const std::string& title) {
   log.push_back("SetApplicationTitle " + title);
 }

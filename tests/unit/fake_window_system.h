@@ -18,6 +18,10 @@ class FakeWindowSystem final : public WindowSystem {
   // --- what the test scripts ---
   TRect workArea{0, 0, 1920, 1080};
   TPoint cursorPos{0, 0};
+  // Empty: one primary monitor whose bounds are the work area.
+  std::vector<MonitorInfo> monitors;
+  bool hotKeyTaken = false;  // RegisterHotKey refused, as when another program holds it
+  bool minimised = false;    // RestoreApplication restores and runs the restore event
   std::function<TColor(TPoint)> screenPixel = [](TPoint) { return TColor{0}; };
   bool layeredAttributesAvailable = true;
   bool refuseTimers = false;
@@ -66,7 +70,13 @@ class FakeWindowSystem final : public WindowSystem {
   NativeCursor LoadCursorResource(const std::string& name) override;
   void ApplyCursor(NativeWindow window, NativeCursor cursor) override;
   TRect GetWorkArea() override { return workArea; }
+  std::vector<MonitorInfo> GetMonitors() override;
   TColor GetScreenPixel(TPoint screenPos) override;
+  bool RegisterHotKey(NativeWindow window, int hotKeyId, unsigned modifiers,
+                      std::uint16_t key) override;
+  void UnregisterHotKey(NativeWindow window, int hotKeyId) override;
+  void BringToFront(NativeWindow window) override;
+  bool RestoreApplication() override;
   int TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
                      TPoint screenPos) override;
   void ShowMessageBox(NativeWindow owner, const std::string& text, const std::string& caption,

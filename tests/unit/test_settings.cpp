@@ -19,16 +19,26 @@ constexpr char kTemporary[] =
     "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart\\Quiverdart.ini.tmp";
 
 SettingsLoadResult Load(test::FakeSystemServices& sys, int workAreaWidth = 1920,
-                        int workAreaHeight = 1080) {
-  return LoadSettings(sys, kPath, workAreaWidth, workAreaHeight);
+                        int workAreaHeight = 1080, const std::vector<MonitorInfo>& monitors = {}) {
+  return LoadSettings(sys, kPath, workAreaWidth, workAreaHeight, monitors);
 }
 
 using Loaded = test::LoadedPointer;
+
+// The primary monitor of the table's work area, and a second one beside it as a
+// projector would be: right of it, left of it (negative x) or above it (negative y).
+constexpr MonitorInfo kPrimary{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}, true};
+const std::vector<MonitorInfo> kRight = {kPrimary,
+                                         {{1920, 0, 3200, 720}, {1920, 0, 3200, 690}, false}};
+const std::vector<MonitorInfo> kLeft = {kPrimary, {{-1280, 0, 0, 720}, {-1280, 0, 0, 720}, false}};
+const std::vector<MonitorInfo> kAbove = {kPrimary,
+                                         {{0, -1024, 1280, 0}, {0, -1024, 1280, -40}, false}};
 
 struct LoadCase {
   const char* what;
   std::optional<std::string> file;  // nullopt: no file
   Loaded expected;
+  std::vector<MonitorInfo> monitors = {};  // none: the one primary monitor
 };
 
 TEST(LoadSettings, FileContentToLoadedValues) {
@@ -81,13 +91,44 @@ TEST(LoadSettings, FileContentToLoadedValues) {
       {"first duplicate wins", "[Pointer]\nSize=5\nSize=6\n[Pointer]\nSize=7\n", {.size = 5}},
       {"huge value", "[Pointer]\nTipPosX=99999999999999999999\n", {}},
       {"binary junk", std::string("\0\xFF\xFE[\x01\r\r\n=\0", 11), {}},
+      {"tip on a monitor to the right stays",
+       "[Pointer]\nTipPosX=2500\nTipPosY=300\n",
+       {.x = 2500, .y = 300},
+       kRight},
+      {"tip at that monitor's edges keeps its margin",
+       "[Pointer]\nTipPosX=1925\nTipPosY=700\n",
+       {.x = 1952, .y = 658},
+       kRight},
+      {"tip on a monitor to the left, negative",
+       "[Pointer]\nTipPosX=-1275\nTipPosY=719\n",
+       {.x = -1248, .y = 688},
+       kLeft},
+      {"tip on a monitor above, negative",
+       "[Pointer]\nTipPosX=1270\nTipPosY=-20\n",
+       {.x = 1248, .y = -72},
+       kAbove},
+      {"tip on a monitor that is gone",
+       "[Pointer]\nTipPosX=2500\nTipPosY=300\n",
+       {.x = 1888, .y = 300}},
+      {"tip left of a primary without a monitor there",
+       "[Pointer]\nTipPosX=-640\nTipPosY=300\n",
+       {.x = 32, .y = 300},
+       kRight},
+      {"tip below the smaller monitor lies on none",
+       "[Pointer]\nTipPosX=2500\nTipPosY=900\n",
+       {.x = 1888, .y = 900},
+       kRight},
+      {"tip on the primary beside another monitor: the usual clamp",
+       "[Pointer]\nTipPosX=1919\nTipPosY=5\n",
+       {.x = 1888, .y = 32},
+       kRight},
   };
   for (const auto& c : cases) {
     test::FakeSystemServices sys;
     if (c.file) {
       sys.files[kPath] = *c.file;
     }
-    const SettingsLoadResult result = Load(sys);
+    const SettingsLoadResult result = Load(sys, 1920, 1080, c.monitors);
     EXPECT_FALSE(result.readFailed) << c.what;
     EXPECT_EQ(test::LoadedPointerState(result.settings), c.expected) << c.what;
     EXPECT_EQ(result.settings.CustomColors.size(), 16U) << c.what;

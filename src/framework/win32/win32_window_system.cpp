@@ -333,6 +333,55 @@ TRect Win32WindowSystem::GetWorkArea() {
   return TRect{r.left, r.top, r.right, r.bottom};
 }
 
+namespace {
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC /*dc*/, LPRECT /*rect*/, LPARAM param) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (::GetMonitorInfoW(monitor, &info)) {
+    const RECT& b = info.rcMonitor;
+    const RECT& w = info.rcWork;
+    reinterpret_cast<std::vector<MonitorInfo>*>(param)->push_back(MonitorInfo{
+        TRect{b.left, b.top, b.right, b.bottom}, TRect{w.left, w.top, w.right, w.bottom},
+        (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<MonitorInfo> Win32WindowSystem::GetMonitors() {
+  std::vector<MonitorInfo> monitors;
+  ::EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
+}
+
+bool Win32WindowSystem::RegisterHotKey(NativeWindow window, int hotKeyId, unsigned modifiers,
+                                       std::uint16_t key) {
+  // A held key gives one press, not a stream of them.
+  constexpr UINT kNoRepeat = 0x4000;
+  if (::RegisterHotKey(ToHwnd(window), hotKeyId, modifiers | kNoRepeat, key)) return true;
+  // Windows before 7 do not know the no-repeat flag.
+  return ::GetLastError() != ERROR_HOTKEY_ALREADY_REGISTERED &&
+         ::RegisterHotKey(ToHwnd(window), hotKeyId, modifiers, key);
+}
+
+void Win32WindowSystem::UnregisterHotKey(NativeWindow window, int hotKeyId) {
+  ::UnregisterHotKey(ToHwnd(window), hotKeyId);
+}
+
+void Win32WindowSystem::BringToFront(NativeWindow window) {
+  HWND hwnd = ToHwnd(window);
+  ::SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ::SetForegroundWindow(hwnd);
+}
+
+bool Win32WindowSystem::RestoreApplication() {
+  if (!::IsIconic(appWindow_)) return false;
+  Restore();
+  return true;
+}
+
 TColor Win32WindowSystem::GetScreenPixel(TPoint screenPos) {
   const WindowDc screen(nullptr);
   return ::GetPixel(screen.Get(), screenPos.x, screenPos.y);
@@ -643,6 +692,23 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       }
       break;
     }
+    case WM_WINDOWPOSCHANGED: {
+      // A minimised or hidden window reports a position far off the screen.
+      RECT r{};
+      if (::IsWindowVisible(hwnd) && !::IsIconic(appWindow_) && ::GetWindowRect(hwnd, &r)) {
+        events.OnBoundsChanged(r.left, r.top, r.right - r.left, r.bottom - r.top);
+      }
+      break;
+    }
+    case WM_DISPLAYCHANGE:
+      events.OnDisplayChange();
+      break;
+    case WM_SETTINGCHANGE:
+      if (wParam == SPI_SETWORKAREA) events.OnDisplayChange();
+      break;
+    case WM_HOTKEY:
+      events.OnHotKey(static_cast<int>(wParam));
+      return 0;
     case WM_CLOSE:
       events.OnCloseRequest();
       return 0;

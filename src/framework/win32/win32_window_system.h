@@ -45,7 +45,14 @@ class Win32WindowSystem final : public WindowSystem {
   void ApplyCursor(NativeWindow window, NativeCursor cursor) override;
 
   TRect GetWorkArea() override;
+  std::vector<MonitorInfo> GetMonitors() override;
   TColor GetScreenPixel(TPoint screenPos) override;
+
+  bool RegisterHotKey(NativeWindow window, int hotKeyId, unsigned modifiers,
+                      std::uint16_t key) override;
+  void UnregisterHotKey(NativeWindow window, int hotKeyId) override;
+  void BringToFront(NativeWindow window) override;
+  bool RestoreApplication() override;
 
   int TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
                      TPoint screenPos) override;

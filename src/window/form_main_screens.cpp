@@ -1,0 +1,84 @@
+// The arrow across monitors: brought back when its monitor goes away, and brought to the
+// mouse pointer by the hotkey.
+#include <string>
+#include <vector>
+
+#include "model/placement.h"
+#include "settings/hotkey.h"
+#include "settings/settings.h"
+#include "window/UnitMain.h"
+
+namespace qd {
+
+namespace {
+
+constexpr int kArrowHotKeyId = 1;
+
+std::string MalformedHotKeyText(TUiLanguage language, const std::string& value) {
+  const std::string setting =
+      "[" + std::string(kHotkeySection) + "] " + std::string(kArrowToPointerKey) + "=" + value;
+  const std::string fallback(kDefaultArrowToPointerText);
+  if (language == TUiLanguage::German) {
+    return "Die Einstellung \"" + setting + "\" ist keine g\xFCltige Tastenkombination. " +
+           fallback + " wird verwendet.";
+  }
+  return "The setting \"" + setting + "\" is not a valid key combination. " + fallback +
+         " is used instead.";
+}
+
+}  // namespace
+
+void TFormMain::RegisterArrowHotKey(const std::optional<std::string>& value) {
+  HotKey hotKey = kDefaultArrowToPointer;
+  if (value) {
+    if (const std::optional<HotKey> parsed = ParseHotKey(*value)) {
+      hotKey = *parsed;
+    } else {
+      Ws().ShowMessageBox(NativeWindow{}, MalformedHotKeyText(UiLanguage, *value), App().Title(),
+                          MessageKind::Error);
+    }
+  }
+  // Held by another program: the arrow works as before, without it.
+  HotKeyRegistered = hotKey.key != 0 &&
+                     Ws().RegisterHotKey(Handle(), kArrowHotKeyId, hotKey.modifiers, hotKey.key);
+}
+
+void TFormMain::UnregisterArrowHotKey() {
+  if (HotKeyRegistered) {
+    Ws().UnregisterHotKey(Handle(), kArrowHotKeyId);
+    HotKeyRegistered = false;
+  }
+}
+
+void TFormMain::FormMainOnDisplayChange(TObject* /*Sender*/) {
+  const std::vector<MonitorInfo> monitors = Ws().GetMonitors();
+  const TPoint tip{Settings.TipPosX, Settings.TipPosY};
+  if (MonitorAt(tip, monitors) != nullptr) {
+    return;
+  }
+  // Its monitor is gone: back onto the primary, as a start would place it. The size keeps
+  // the unit measured at start.
+  const TRect workArea = Ws().GetWorkArea();
+  const TPoint placed =
+      PlaceTip(tip, monitors, workArea.right - workArea.left, workArea.bottom - workArea.top);
+  Settings.TipPosX = placed.x;
+  Settings.TipPosY = placed.y;
+  BuildPointerShape();
+}
+
+void TFormMain::FormMainOnHotKey(TObject* Sender, int HotKeyId) {
+  if (HotKeyId != kArrowHotKeyId) {
+    return;
+  }
+  const TPoint cursor = Ws().GetCursorPos();
+  Settings.TipPosX = cursor.x;
+  Settings.TipPosY = cursor.y;
+  BuildPointerShape();
+  // Visible again as after a restore from the task bar, minimised or merely faded out.
+  if (!Ws().RestoreApplication()) {
+    ApplicationOnRestore(Sender);
+  }
+  Ws().BringToFront(Handle());
+}
+
+}  // namespace qd

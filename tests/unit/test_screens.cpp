@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "program_fixture.h"
+#include "settings/hotkey.h"
+
+namespace qd::test {
+namespace {
+
+constexpr char kIniPath[] = "C:\\Tools\\Quiverdart.ini";
+constexpr MonitorInfo kPrimary{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, true};
+constexpr MonitorInfo kLeftOfPrimary{{-1280, 0, 0, 720}, {-1280, 0, 0, 720}, false};
+
+class Screens : public ProgramTest {
+ protected:
+  void PutTip(int x, int y) {
+    form->Settings.TipPosX = x;
+    form->Settings.TipPosY = y;
+    form->BuildPointerShape();
+    ws.ClearLog();
+  }
+  TPoint Tip() const { return {form->Settings.TipPosX, form->Settings.TipPosY}; }
+};
+
+TEST_F(Screens, DisplayChangeBringsBackOnlyAnArrowOnNoMonitor) {
+  struct Case {
+    const char* what;
+    TPoint tip;
+    std::vector<MonitorInfo> monitorsAfter;
+    TPoint expected;
+  };
+  const std::vector<Case> cases = {
+      {"its monitor stays", {-600, 700}, {kPrimary, kLeftOfPrimary}, {-600, 700}},
+      {"its monitor is gone", {-600, 700}, {kPrimary}, {32, 700}},
+      {"gone, beyond the primary's height", {-600, 1079}, {kPrimary}, {32, 1008}},
+      {"on the primary whose work area shrank", {960, 1060}, {kPrimary}, {960, 1060}},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    SetUp();
+    ws.workArea = kPrimary.workArea;
+    ws.monitors = {kPrimary, kLeftOfPrimary};
+    Start();
+    PutTip(c.tip.x, c.tip.y);
+    const int size = form->Width();
+    ws.monitors = c.monitorsAfter;
+    ws.events->OnDisplayChange();
+    EXPECT_EQ(Tip(), c.expected) << c.what;
+    EXPECT_EQ(form->Width(), size) << c.what;
+    if (c.expected == c.tip) {
+      EXPECT_TRUE(ws.log.empty()) << c.what;
+    } else {
+      EXPECT_FALSE(ws.Calls("SetWindowRegion").empty()) << c.what;
+      EXPECT_FALSE(ws.Calls("FillRect").empty()) << c.what;
+    }
+  }
+}
+
+TEST_F(Screens, BoundsMovedByTheSystemAreWhereTheNextChangeStarts) {
+  Start();
+  const int width = form->Width();
+  const int height = form->Height();
+  ws.events->OnBoundsChanged(-900, 300, width, height);
+  EXPECT_TRUE(ws.log.empty()) << "taken as they are, not applied back";
+  form->SetLeft(-899);
+  EXPECT_EQ(ws.Calls("SetWindowBounds"),
+            std::vector<std::string>{"SetWindowBounds -899 300 " + std::to_string(width) + " " +
+                                     std::to_string(height)});
+}
+
+TEST(ParseHotKey, TextToCombination) {
+  struct Case {
+    const char* text;
+    std::optional<HotKey> expected;
+  };
+  const std::vector<Case> cases = {
+      {"Ctrl+Alt+F8", kDefaultArrowToPointer},
+      {" control + ALT + f8 ", kDefaultArrowToPointer},
+      {"Win+Shift+P", HotKey{kHotKeyWin | kHotKeyShift, 'P'}},
+      {"Alt+0", HotKey{kHotKeyAlt, '0'}},
+      {"Ctrl+F24", HotKey{kHotKeyCtrl, 0x87}},
+      {"Ctrl+Alt+PageDown", HotKey{kHotKeyCtrl | kHotKeyAlt, 0x22}},
+      {"Ctrl+Pause", HotKey{kHotKeyCtrl, 0x13}},
+      {"Off", HotKey{}},
+      {"off", HotKey{}},
+      {"", HotKey{}},
+      {"F8", std::nullopt},
+      {"Shift+F8", std::nullopt},
+      {"Ctrl+Alt", std::nullopt},
+      {"Ctrl+Alt+F25", std::nullopt},
+      {"Ctrl+Alt+F0", std::nullopt},
+      {"Ctrl+Alt+F08", std::nullopt},
+      {"Ctrl+Ctrl+F8", std::nullopt},
+      {"Ctrl++F8", std::nullopt},
+      {"Ctrl+Alt+F8+", std::nullopt},
+      {"Ctrl+AB", std::nullopt},
+      {"Ctrl+\xC4", std::nullopt},
+      {"Strg+Alt+F8", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseHotKey(c.text), c.expected) << c.text;
+  }
+}
+
+TEST_F(Screens, HotKeySettingAtStart) {
+  struct Case {
+    const char* what;
+    std::string file;
+    bool taken;
+    std::vector<std::string> registered;
+    std::vector<std::string> boxes;
+  };
+  const std::string box =
+      "Quiverdart|The setting \"[Hotkey] ArrowToPointer=Ctrl+Alt+Q8\" is not a valid key "
+      "combination. Ctrl+Alt+F8 is used instead.";
+  const std::vector<Case> cases = {
+      {"no key: the default", "", false, {"RegisterHotKey 1 3 119"}, {}},
+      {"the user's own",
+       "[Hotkey]\r\nArrowToPointer=Win+P\r\n",
+       false,
+       {"RegisterHotKey 1 8 80"},
+       {}},
+      {"switched off", "[hotkey]\r\narrowtopointer=Off\r\n", false, {}, {}},
+      {"malformed: one box, then the default",
+       "[Hotkey]\r\nArrowToPointer=Ctrl+Alt+Q8\r\n",
+       false,
+       {"RegisterHotKey 1 3 119"},
+       {box}},
+      {"held by another program: no box", "", true, {"RegisterHotKey 1 3 119"}, {}},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    SetUp();
+    sys.directories.insert("C:\\Tools");
+    sys.files[kIniPath] = c.file;
+    ws.messageBoxes.clear();
+    ws.hotKeyTaken = c.taken;
+    form = std::make_unique<TFormMain>(*app);
+    app->SetMainForm(form.get());
+    form->CreateWnd();
+    EXPECT_EQ(ws.Calls("RegisterHotKey"), c.registered) << c.what;
+    EXPECT_EQ(ws.messageBoxes, c.boxes) << c.what;
+    ws.ClearLog();
+    form->Destroy();
+    EXPECT_EQ(ws.Calls("UnregisterHotKey").size(), c.registered.size() - c.taken) << c.what;
+  }
+}
+
+TEST_F(Screens, HotKeyBringsAFadedOutLockedArrowToThePointerVisible) {
+  sys.files[kIniPath] = "[Pointer]\r\nSettingsLocked=1\r\nAlphaBlendIndex=12\r\n";
+  ws.monitors = {kPrimary, kLeftOfPrimary};
+  Start();
+  form->FadeOut();
+  ASSERT_TRUE(form->FadedOut);
+  ws.cursorPos = {-1270, 5};  // at the far corner of the monitor to the left: not clamped
+  ws.ClearLog();
+  ws.events->OnHotKey(1);
+  EXPECT_EQ(Tip(), (TPoint{-1270, 5}));
+  EXPECT_EQ(form->Left(), form->Geometry.WindowLeft);
+  EXPECT_FALSE(form->FadedOut);
+  EXPECT_EQ(form->CurrentAlphaIndex, 12);
+  EXPECT_TRUE(form->Settings.SettingsLocked);
+  EXPECT_EQ(ws.log.back(), "BringToFront");
+  ws.ClearLog();
+  ws.events->OnHotKey(2);
+  EXPECT_TRUE(ws.log.empty()) << "not ours";
+}
+
+TEST_F(Screens, HotKeyRestoresAMinimisedArrowThroughTheRestoreEvent) {
+  Start();
+  ws.minimised = true;
+  form->SetAlphaBlendValue(2);
+  form->Settings.AlphaBlendIndex = 3;
+  ws.cursorPos = {400, 300};
+  ws.events->OnHotKey(1);
+  EXPECT_EQ(ws.Calls("RestoreApplication").size(), 1U);
+  EXPECT_EQ(form->CurrentAlphaIndex, 8);
+  EXPECT_EQ(Tip(), (TPoint{400, 300}));
+}
+
+}  // namespace
+}  // namespace qd::test
