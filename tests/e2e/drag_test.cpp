@@ -360,3 +360,123 @@ TEST(DragStrayInput, NextHandledMovePutsTheWindowUnderTheCursor) {
 
 }  // namespace
 }  // namespace qd::e2e
+
+namespace qd::e2e {
+namespace {
+
+// A presenter's projector beside the laptop's primary monitor (Windows coordinates; left of
+// the primary is negative).
+constexpr Rect kPrimaryMonitor{0, 0, kWidth, kHeight};
+constexpr Rect kRightMonitor{1920, 0, 1280, 720};
+constexpr Rect kLeftMonitor{-1280, 0, 1280, 720};
+const std::string kSecondDevice = "\\\\.\\DISPLAY2";
+
+// The default arrow's window with its tip at a point, Windows coordinates.
+WinRect WindowForTip(Point tip) {
+  const int left = tip.x - (kTipX - kStart.x);
+  const int top = tip.y - (kTipY - kStart.y);
+  return {left, top, left + kStart.width, top + kStart.height};
+}
+
+bool ArrowAt(ArrowRun& run, Point tip) {
+  return WaitUntil(10s, [&] {
+    const auto arrow = run.ProbeArrow();
+    return arrow && arrow->rect == WindowForTip(tip);
+  });
+}
+
+std::string ArrowRect(ArrowRun& run) {
+  const auto arrow = run.ProbeArrow();
+  if (!arrow) return "no arrow";
+  std::ostringstream out;
+  out << arrow->rect.left << "," << arrow->rect.top << "-" << arrow->rect.right << ","
+      << arrow->rect.bottom;
+  return out.str();
+}
+
+struct MonitorDragCase {
+  const char* name;
+  Rect second;
+  Point tip;             // where the drag takes the tip, Windows coordinates
+  bool secondAtRestart;  // the second monitor is still there at the next start
+  Point restartTip;      // where the next start puts the tip
+};
+void PrintTo(const MonitorDragCase& c, std::ostream* out) { *out << c.name; }
+
+class DragOntoMonitor : public testing::TestWithParam<MonitorDragCase> {};
+
+TEST_P(DragOntoMonitor, TheNextStartKeepsTheArrowThereWhileTheMonitorIs) {
+  const MonitorDragCase& c = GetParam();
+  std::string saved;
+  {
+    ArrowRun run({kPrimaryMonitor, c.second});
+    ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+    const VirtualScreen& screen = run.S().Screen();
+    const auto onX = [&](Point p) {
+      return Point{screen.XFromWindowsX(p.x), screen.YFromWindowsY(p.y)};
+    };
+    const Point grip = Grip(kStart);
+    const Point from = onX(grip);
+    const Point to = onX({grip.x + c.tip.x - kTipX, grip.y + c.tip.y - kTipY});
+    run.Input().MoveTo(from.x, from.y);
+    ASSERT_TRUE(WaitForHand(run, kHandFlat)) << "the arrow never took the pointer";
+    run.Input().Press(1);
+    ASSERT_TRUE(WaitForHand(run, kHandGrab));
+    Burst(run, from, to, 60);
+    ASSERT_TRUE(SettleAt(run, to, Moved(run.Shown(), to.x - from.x, to.y - from.y)))
+        << "window at " << run.Now();
+    run.Input().Release(1);
+    ASSERT_TRUE(EndedWithTipAt(run, c.tip.x, c.tip.y));
+    saved = ReadText(run.SettingsFile());
+  }
+  std::vector<Rect> monitors{kPrimaryMonitor};
+  if (c.secondAtRestart) monitors.push_back(c.second);
+  ArrowRun again(monitors, saved);
+  ASSERT_NE(again.Arrow(), 0u) << "no window mapped at the restart";
+  EXPECT_TRUE(ArrowAt(again, c.restartTip)) << ArrowRect(again);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, DragOntoMonitor,
+    testing::Values(MonitorDragCase{"Right", kRightMonitor, {2500, 300}, true, {2500, 300}},
+                    MonitorDragCase{"Left", kLeftMonitor, {-640, 300}, true, {-640, 300}},
+                    // Gone at the next start: the primary's clamp, as on one monitor.
+                    MonitorDragCase{"LeftGone", kLeftMonitor, {-640, 300}, false, {32, 300}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The projector switched off while the arrow is on it: the arrow comes back onto the
+// primary at once, and that is where the next start finds it.
+TEST(MonitorSwitchedOff, BringsTheArrowBackOntoThePrimary) {
+  ArrowRun run({kPrimaryMonitor, kLeftMonitor}, "[Pointer]\r\nTipPosX=-640\r\nTipPosY=700\r\n");
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  ASSERT_TRUE(ArrowAt(run, {-640, 688})) << ArrowRect(run);
+  ASSERT_TRUE(run.S().WinProbe().SwitchMonitorOff(kSecondDevice))
+      << "ChangeDisplaySettingsEx failed; a 32-bit Wine needs libxrandr2:i386 for it";
+  EXPECT_TRUE(ArrowAt(run, {32, 688})) << ArrowRect(run);
+  EndedWithTipAt(run, 32, 688);
+}
+
+// Ctrl+Alt+F8 with the pointer on the projector brings a faded-out arrow there, visible
+// again, also while the settings are locked.
+TEST(ArrowHotKey, BringsAFadedOutArrowToThePointerOnTheSecondMonitor) {
+  ArrowRun run({kPrimaryMonitor, kRightMonitor}, "[Pointer]\r\nSettingsLocked=1\r\n");
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  ASSERT_TRUE(run.WaitForAlpha(192u));
+  const Point grip = Grip(kStart);  // the primary's corner is X's 0,0 here
+  run.Input().MoveTo(grip.x, grip.y);
+  run.Input().Click(2);
+  ASSERT_TRUE(run.WaitForAlpha(2u)) << "faded to " << run.Alpha().value_or(255);
+  // Wine passes a hotkey on only while one of its windows has the X keyboard focus.
+  run.Input().Focus(run.Arrow());
+  run.Input().MoveTo(2500, 300);
+  run.Input().Key(XK_F8, kCtrl | kAlt);
+  EXPECT_TRUE(ArrowAt(run, {2500, 300})) << ArrowRect(run);
+  EXPECT_TRUE(run.WaitForAlpha(192u)) << "alpha " << run.Alpha().value_or(255);
+  const auto arrow = run.ProbeArrow();
+  ASSERT_TRUE(arrow);
+  EXPECT_TRUE(arrow->visible);
+  EXPECT_EQ(arrow->exStyle & kWsExTopmost, kWsExTopmost);
+}
+
+}  // namespace
+}  // namespace qd::e2e

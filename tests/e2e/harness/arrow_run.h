@@ -88,9 +88,12 @@ class ArrowRun {
  public:
   // settings: the text of the settings file the program finds at start; empty for none.
   // locale: LC_ALL for the program, which sets its user locale; empty for en_US.UTF-8.
-  ArrowRun(int width, int height, const std::string& settings = {},
-           const std::string& locale = {})
-      : session_(width, height),
+  ArrowRun(int width, int height, const std::string& settings = {}, const std::string& locale = {})
+      : ArrowRun(std::vector<Rect>{Rect{0, 0, width, height}}, settings, locale) {}
+  // Several monitors, the first the primary at 0,0 (see VirtualScreen).
+  explicit ArrowRun(const std::vector<Rect>& monitors, const std::string& settings = {},
+                    const std::string& locale = {})
+      : session_(monitors),
         settingsFile_(AppDataFolder(session_.Prefix()) / "Brennavo" / "Quiverdart" /
                       "Quiverdart.ini") {
     if (!settings.empty()) {
