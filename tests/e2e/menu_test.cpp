@@ -197,8 +197,8 @@ const LanguageCase kLanguages[] = {
      {"Hilfe", "Farbe", "Sperren", "  Esc = Beenden", "Beenden"},
      "Entsperren",
      kTitleLine,
-     "\r\rDieser Zeiger kann auf die \xFC"
-     "bliche Art mit der Maus gegriffen und \xFC"
+     "\r\rDieser Zeiger kann auf die \xC3\xBC"
+     "bliche Art mit der Maus gegriffen und \xC3\xBC"
      "ber den gesamten Bildschirm verschoben werden. \r\r"},
 };
 

@@ -47,9 +47,10 @@ const Rgb kRed = Rgb::FromColorRef(0x0000FF);
 
 class ProgramSession {
  public:
-  ProgramSession(int width, int height, const std::string& exeName = "Quiverdart.exe")
+  ProgramSession(int width, int height, const std::string& exeName = "Quiverdart.exe",
+                 const std::vector<std::string>& args = {}, const std::string& locale = {})
       : session_(width, height), exeName_(exeName) {
-    process_.emplace(session_.Launch(session_.Install(ProgramPath(), exeName)));
+    process_.emplace(session_.Launch(session_.Install(ProgramPath(), exeName), args, locale));
     first_ = session_.X().WaitForFirstMap(kStartTimeout);
   }
   Session& S() { return session_; }
@@ -135,17 +136,31 @@ TEST_P(ProgramStart, WindowIsBorderlessTopMostAndCutToTheOutline) {
 
 INSTANTIATE_TEST_SUITE_P(Defaults, ProgramStart, testing::ValuesIn(kArrowCases), CaseName);
 
+std::vector<ProbeWindow> Dialogs(const std::vector<ProbeWindow>& windows) {
+  std::vector<ProbeWindow> dialogs;
+  for (const auto& w : windows) {
+    if (w.className == "#32770" && w.visible) dialogs.push_back(w);
+  }
+  return dialogs;
+}
+
 // The program file's name without its extension becomes the application title, which
-// names the one task-bar entry; that entry's window owns the arrow.
+// names the one task-bar entry (that entry's window owns the arrow) and captions the help,
+// letter for letter, whatever the letters.
 struct TitleCase {
-  const char* exeName;
+  const char* name;
+  const char* exeName;  // UTF-8
   const char* title;
 };
+void PrintTo(const TitleCase& c, std::ostream* out) { *out << c.name; }
+
+// Wine names files and reads the command line in the Unix locale's character set.
+constexpr char kUtf8Locale[] = "C.UTF-8";
 
 class ProgramTaskBar : public testing::TestWithParam<TitleCase> {};
 
 TEST_P(ProgramTaskBar, OneEntryUnderTheApplicationTitleOwnsTheArrow) {
-  ProgramSession p(1920, 1080, GetParam().exeName);
+  ProgramSession p(1920, 1080, GetParam().exeName, {}, kUtf8Locale);
   ASSERT_TRUE(p.First()) << "no window mapped";
   const auto arrow = p.ProbeArrow();
   ASSERT_TRUE(arrow) << "no visible window of the program has the arrow's bounds";
@@ -163,10 +178,40 @@ TEST_P(ProgramTaskBar, OneEntryUnderTheApplicationTitleOwnsTheArrow) {
   EXPECT_EQ(arrow->owner, entries[0].hwnd) << "the arrow is not owned by the task-bar window";
 }
 
-INSTANTIATE_TEST_SUITE_P(ExeNames, ProgramTaskBar,
-                         testing::Values(TitleCase{"Quiverdart.exe", "Quiverdart"},
-                                         TitleCase{"Arrow.exe", "Arrow"}),
-                         [](const auto& info) { return std::string(info.param.title); });
+TEST_P(ProgramTaskBar, TheHelpIsCaptionedWithTheTitle) {
+  ProgramSession p(1920, 1080, GetParam().exeName, {"/?"}, kUtf8Locale);
+  std::vector<ProbeWindow> dialogs;
+  ASSERT_TRUE(WaitUntil(kStartTimeout, [&] {
+    return !(dialogs = Dialogs(p.ProbeWindows())).empty();
+  })) << "no help dialog";
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0].title, GetParam().title);
+  // The help is what the program brings along; it ends in OK, which lets the arrow show.
+  for (const auto& child : dialogs[0].children) {
+    if (child.className == "Button") {
+      p.S().Input().MoveTo((child.rect.left + child.rect.right) / 2,
+                           (child.rect.top + child.rect.bottom) / 2);
+      p.S().Input().Click(1);
+    }
+  }
+  EXPECT_TRUE(WaitUntil(kStartTimeout, [&] {
+    const auto windows = p.ProbeWindows();
+    return std::any_of(windows.begin(), windows.end(), [](const ProbeWindow& w) {
+      return w.className == "TFormMain" && w.visible;
+    });
+  })) << "the arrow did not show";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExeNames, ProgramTaskBar,
+    testing::Values(TitleCase{"Quiverdart", "Quiverdart.exe", "Quiverdart"},
+                    TitleCase{"Arrow", "Arrow.exe", "Arrow"},
+                    // Windows-1252 letters, and Greek ones outside it.
+                    TitleCase{"Umlaut", "Pr\xC3\xA4sentation.exe", "Pr\xC3\xA4sentation"},
+                    TitleCase{"Greek",
+                              "\xCE\x94\xCE\xB5\xCE\xAF\xCE\xBA\xCF\x84\xCE\xB7\xCF\x82.exe",
+                              "\xCE\x94\xCE\xB5\xCE\xAF\xCE\xBA\xCF\x84\xCE\xB7\xCF\x82"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Any parameter containing "/?" or "-?" shows the help once, in a message dialog captioned
 // with the application title and centred on the screen, before the arrow is shown.
@@ -177,14 +222,6 @@ struct HelpCase {
 };
 
 class ProgramHelpSwitch : public testing::TestWithParam<HelpCase> {};
-
-std::vector<ProbeWindow> Dialogs(const std::vector<ProbeWindow>& windows) {
-  std::vector<ProbeWindow> dialogs;
-  for (const auto& w : windows) {
-    if (w.className == "#32770" && w.visible) dialogs.push_back(w);
-  }
-  return dialogs;
-}
 
 TEST_P(ProgramHelpSwitch, ShowsTheHelpOnceBeforeTheArrow) {
   const HelpCase& c = GetParam();
@@ -229,13 +266,13 @@ TEST_P(ProgramHelpSwitch, ShowsTheHelpOnceBeforeTheArrow) {
       << "a help dialog with the arrow";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, ProgramHelpSwitch,
-    testing::Values(HelpCase{"Dash", {"-?"}, true}, HelpCase{"DashAndSlash", {"-?", "/?"}, true},
-                    HelpCase{"InsideAWord", {"abc/?"}, true},
-                    HelpCase{"QuestionMarkAlone", {"?"}, false},
-                    HelpCase{"SlashHelp", {"/help"}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(CommandLines, ProgramHelpSwitch,
+                         testing::Values(HelpCase{"Dash", {"-?"}, true},
+                                         HelpCase{"DashAndSlash", {"-?", "/?"}, true},
+                                         HelpCase{"InsideAWord", {"abc/?"}, true},
+                                         HelpCase{"QuestionMarkAlone", {"?"}, false},
+                                         HelpCase{"SlashHelp", {"/help"}, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct CloseWay {
   const char* name;

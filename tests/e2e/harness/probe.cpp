@@ -23,6 +23,23 @@ std::string Unescaped(const std::string& text) {
   return out;
 }
 
+// The probe takes image names the way it prints texts: UTF-8 with the bytes outside
+// printable ASCII (and the backslash) as \xHH.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7F || byte == '\\') {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::map<std::string, std::string> Fields(const std::string& line) {
   std::map<std::string, std::string> fields;
   std::istringstream in(line);
@@ -108,7 +125,7 @@ std::optional<std::vector<ProbeWindow>> Probe::Parse(const std::string& output) 
 
 std::vector<ProbeWindow> Probe::Windows(const std::string& imageName,
                                         const std::vector<std::pair<int, int>>& points) const {
-  std::vector<std::string> args = {HelperPath("probe.exe"), "windows", imageName};
+  std::vector<std::string> args = {HelperPath("probe.exe"), "windows", Escaped(imageName)};
   for (const auto& [x, y] : points) args.push_back(std::to_string(x) + "," + std::to_string(y));
   const RunResult result = prefix_.Run(display_, args, 30s);
   auto windows = Parse(result.output);
@@ -138,7 +155,8 @@ std::optional<ProbeCounts> Probe::ParseCounts(const std::string& output) {
 }
 
 std::optional<ProbeCounts> Probe::Counts(const std::string& imageName) const {
-  const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "counts", imageName}, 30s);
+  const RunResult result =
+      prefix_.Run(display_, {HelperPath("probe.exe"), "counts", Escaped(imageName)}, 30s);
   return ParseCounts(result.output);
 }
 
@@ -169,7 +187,8 @@ std::optional<std::vector<ProbeMenu>> Probe::ParseMenus(const std::string& outpu
 }
 
 std::optional<std::vector<ProbeMenu>> Probe::Menus(const std::string& imageName) const {
-  const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "menu", imageName}, 30s);
+  const RunResult result =
+      prefix_.Run(display_, {HelperPath("probe.exe"), "menu", Escaped(imageName)}, 30s);
   return ParseMenus(result.output);
 }
 
@@ -306,6 +325,32 @@ bool Probe::SwitchMonitorOn(const std::string& device, const WinRect& rect) cons
   const RunResult result =
       prefix_.Run(display_, {HelperPath("probe.exe"), "display", device, "on", place}, 60s);
   return result.status && result.status->exited && result.status->code == 0;
+}
+
+std::optional<std::uint32_t> Probe::FileAttributes(const std::string& windowsPath,
+                                                   std::optional<std::uint32_t> set) const {
+  std::vector<std::string> args = {HelperPath("probe.exe"), "attributes", windowsPath};
+  if (set) {
+    std::ostringstream hex;
+    hex << std::hex << *set;
+    args.push_back(hex.str());
+  }
+  const RunResult result = prefix_.Run(display_, args, 30s);
+  std::optional<std::uint32_t> attributes;
+  std::istringstream in(result.output);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    auto f = Fields(line);
+    try {
+      if (f[""] == "attributes") {
+        attributes = static_cast<std::uint32_t>(std::stoul(f["value"], nullptr, 16));
+      }
+    } catch (const std::exception&) {
+      return std::nullopt;
+    }
+    if (f[""] == "end") return attributes;
+  }
+  return std::nullopt;  // cut off before "end"
 }
 
 bool Probe::Post(std::uintptr_t hwnd, const std::string& command) const {

@@ -31,12 +31,12 @@ struct ProbeChild {
   std::string className;
   bool visible = false;
   WinRect rect;  // screen coordinates
-  std::string text;  // Windows-1252 bytes
+  std::string text;  // UTF-8, as the user sees it
   long id = 0;       // GetDlgCtrlID
 };
 
 struct ProbeMenuItem {
-  std::string caption;   // Windows-1252 bytes, before the tab
+  std::string caption;   // UTF-8, before the tab
   std::string shortcut;  // after the tab, empty if none
   bool checked = false;
   bool grayed = false;
@@ -55,7 +55,7 @@ struct ProbeWindow {
   std::uintptr_t hwnd = 0;
   unsigned long pid = 0;
   std::string className;
-  std::string title;  // Windows-1252 bytes
+  std::string title;  // UTF-8, as the user sees it
   bool visible = false;
   bool minimized = false;
   WinRect rect;
@@ -165,6 +165,10 @@ class Probe {
   // Registers a system-wide hotkey (MOD_ flags, virtual-key code) in another program;
   // nothing if the system refused it, as it does for a combination already taken.
   std::optional<HeldHotKey> HoldHotKey(unsigned modifiers, unsigned key) const;
+  // A file's attributes (FILE_ATTRIBUTE_*), after setting them to `set` when given; nothing
+  // if the file is missing or the probe failed.
+  std::optional<std::uint32_t> FileAttributes(const std::string& windowsPath,
+                                              std::optional<std::uint32_t> set = {}) const;
   // Live GDI, USER and kernel objects and timer ticks of the program's arrow window;
   // nothing if no such window answered.
   std::optional<ProbeCounts> Counts(const std::string& imageName) const;

@@ -36,10 +36,14 @@
 //       switches a monitor (\\.\DISPLAY2) off, or on at that place and size, with
 //       ChangeDisplaySettingsEx, as the display settings would: the X output follows, and
 //       running programs get WM_DISPLAYCHANGE
+//   probe.exe attributes <path> [<hex attributes>]
+//       sets the file's attributes when given, then prints them (GetFileAttributesW)
 //
 // Output: one record per line, tab-separated key=value fields, the record kind first; texts
-// are the raw ANSI bytes with control, non-ASCII and backslash bytes written as \xHH.
-// The last line is "end", so that a reader can tell a complete answer from a cut one.
+// are read through the wide calls, as the user sees them, and printed in UTF-8 with control,
+// non-ASCII and backslash bytes written as \xHH. The last line is "end", so that a reader
+// can tell a complete answer from a cut one. An image name is given the same way (UTF-8,
+// escaped), so that it passes whatever the Unix locale makes of the command line.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -55,10 +59,10 @@
 
 namespace {
 
-std::string Escaped(const char* text) {
+std::string Escaped(const std::string& text) {
   std::string out;
-  for (const char* p = text; *p != '\0'; ++p) {
-    const auto byte = static_cast<unsigned char>(*p);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte >= 0x7F || byte == '\\') {
       char hex[5];
       std::snprintf(hex, sizeof hex, "\\x%02X", byte);
@@ -70,29 +74,60 @@ std::string Escaped(const char* text) {
   return out;
 }
 
+std::string Utf8(const wchar_t* text) {
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(length > 0 ? static_cast<size_t>(length) : 1, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
+  utf8.resize(utf8.size() - 1);
+  return utf8;
+}
+
+std::string EscapedUtf8(const wchar_t* text) { return Escaped(Utf8(text)); }
+
+// The reverse of Escaped: an argument in escaped UTF-8.
+std::wstring FromEscaped(const char* text) {
+  std::string utf8;
+  for (const char* p = text; *p != '\0'; ++p) {
+    unsigned byte = 0;
+    if (p[0] == '\\' && p[1] == 'x' && std::sscanf(p + 2, "%2x", &byte) == 1) {
+      utf8 += static_cast<char>(byte);
+      p += 3;
+    } else {
+      utf8 += *p;
+    }
+  }
+  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), length);
+  wide.resize(wide.size() - 1);
+  return wide;
+}
+
 std::string WindowText(HWND window) {
-  // Message boxes hold texts of thousands of bytes.
-  std::vector<char> text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1024, '\0');
-  GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
-  return Escaped(text.data());
+  // Message boxes hold texts of thousands of characters.
+  std::vector<wchar_t> text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1024, L'\0');
+  GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+  return EscapedUtf8(text.data());
 }
 
 std::string ClassName(HWND window) {
-  char name[256] = {};
-  GetClassNameA(window, name, sizeof name);
-  return Escaped(name);
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return EscapedUtf8(name);
 }
 
-std::vector<DWORD> ProcessesNamed(const char* image) {
+std::vector<DWORD> ProcessesNamed(const char* escapedImage) {
+  const std::wstring image = FromEscaped(escapedImage);
   std::vector<DWORD> ids;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return ids;
-  PROCESSENTRY32 entry{};
+  PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    const char* base = std::strrchr(entry.szExeFile, '\\');
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    const wchar_t* base = std::wcsrchr(entry.szExeFile, L'\\');
     base = base != nullptr ? base + 1 : entry.szExeFile;
-    if (lstrcmpiA(base, image) == 0) ids.push_back(entry.th32ProcessID);
+    if (lstrcmpiW(base, image.c_str()) == 0) ids.push_back(entry.th32ProcessID);
   }
   CloseHandle(snapshot);
   return ids;
@@ -123,11 +158,11 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
 // does not ask; WM_GETTEXT does.
 std::string ControlText(HWND control) {
   if (ClassName(control) != "Edit") return WindowText(control);
-  char text[1024] = {};
+  wchar_t text[1024] = {};
   DWORD_PTR copied = 0;
-  SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+  SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
                       SMTO_ABORTIFHUNG, 5000, &copied);
-  return Escaped(text);
+  return EscapedUtf8(text);
 }
 
 BOOL CALLBACK PrintChild(HWND child, LPARAM parent) {
@@ -274,13 +309,6 @@ std::wstring Wide(const char* text) {
   return wide;
 }
 
-std::string EscapedAnsi(const wchar_t* text) {
-  const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string ansi(length > 0 ? static_cast<size_t>(length) : 1, '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), length, nullptr, nullptr);
-  return Escaped(ansi.c_str());
-}
-
 // The null-separated list that the profile functions return, as separate strings.
 std::vector<std::wstring> Strings(const std::vector<wchar_t>& list) {
   std::vector<std::wstring> strings;
@@ -294,15 +322,15 @@ int IniRead(char** argv) {
   std::vector<wchar_t> sections(kSize, L'\0');
   GetPrivateProfileSectionNamesW(sections.data(), kSize, path.c_str());
   for (const std::wstring& section : Strings(sections)) {
-    std::printf("section\tname=%s\n", EscapedAnsi(section.c_str()).c_str());
+    std::printf("section\tname=%s\n", EscapedUtf8(section.c_str()).c_str());
     std::vector<wchar_t> keys(kSize, L'\0');
     GetPrivateProfileStringW(section.c_str(), nullptr, L"", keys.data(), kSize, path.c_str());
     for (const std::wstring& key : Strings(keys)) {
       std::vector<wchar_t> value(kSize, L'\0');
       GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", value.data(), kSize,
                                path.c_str());
-      std::printf("key\tsection=%s\tname=%s\tvalue=%s\n", EscapedAnsi(section.c_str()).c_str(),
-                  EscapedAnsi(key.c_str()).c_str(), EscapedAnsi(value.data()).c_str());
+      std::printf("key\tsection=%s\tname=%s\tvalue=%s\n", EscapedUtf8(section.c_str()).c_str(),
+                  EscapedUtf8(key.c_str()).c_str(), EscapedUtf8(value.data()).c_str());
     }
   }
   std::printf("end\n");
@@ -369,6 +397,19 @@ int HoldHotKey(char** argv) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
   UnregisterHotKey(nullptr, 1);
+  return 0;
+}
+
+int Attributes(int argc, char** argv) {
+  const std::wstring path = Wide(argv[2]);
+  if (argc == 4 &&
+      SetFileAttributesW(path.c_str(), static_cast<DWORD>(std::strtoul(argv[3], nullptr, 16))) ==
+          0) {
+    return 1;
+  }
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return 1;
+  std::printf("attributes\tvalue=0x%08lX\nend\n", static_cast<unsigned long>(attributes));
   return 0;
 }
 
@@ -468,7 +509,7 @@ int Menus(char** argv) {
       const std::wstring shortcut = tab == std::wstring::npos ? L"" : text.substr(tab + 1);
       std::printf("menuitem\tindex=%d\tcaption=%s\tshortcut=%s\tchecked=%d\tgrayed=%d"
                   "\thilited=%d\trect=%ld,%ld,%ld,%ld\n",
-                  i, EscapedAnsi(caption.c_str()).c_str(), EscapedAnsi(shortcut.c_str()).c_str(),
+                  i, EscapedUtf8(caption.c_str()).c_str(), EscapedUtf8(shortcut.c_str()).c_str(),
                   (item.state & MF_CHECKED) != 0 ? 1 : 0,
                   (item.state & (MF_GRAYED | MF_DISABLED)) != 0 ? 1 : 0,
                   (item.state & MF_HILITE) != 0 ? 1 : 0,
@@ -536,6 +577,9 @@ int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "hotkey") == 0) return HoldHotKey(argv);
   if (argc == 3 && std::strcmp(argv[1], "counts") == 0) return Counts(argv);
   if (argc == 3 && std::strcmp(argv[1], "menu") == 0) return Menus(argv);
+  if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "attributes") == 0) {
+    return Attributes(argc, argv);
+  }
   if (argc == 2 && std::strcmp(argv[1], "monitors") == 0) return Monitors();
   if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "display") == 0) {
     return Display(argc, argv);
@@ -550,6 +594,7 @@ int main(int argc, char** argv) {
                "       probe hold <path> [share-read]\n"
                "       probe hotkey <modifiers> <virtual key> <marker>\n"
                "       probe monitors\n"
-               "       probe display <device> off|on <left,top,right,bottom>\n");
+               "       probe display <device> off|on <left,top,right,bottom>\n"
+               "       probe attributes <path> [<hex attributes>]\n");
   return 2;
 }
