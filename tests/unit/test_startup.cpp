@@ -65,6 +65,8 @@ TEST_F(StartUp, PlacesTheDefaultArrowAtTheCentreOfAnyWorkArea) {
       {{0, 0, 1365, 768}, 2, 682, 384, "642 374 41 21"},
       {{0, 0, 500, 400}, 1, 250, 200, "230 195 21 11"},
       {{0, 40, 3840, 2120}, 7, 1920, 1040, "1779 1005 142 71"},
+      // A task bar docked on the left: the default tip comes from the width, not the edges.
+      {{100, 0, 1920, 1080}, 3, 910, 540, "849 525 62 31"},
       // Below 64 pixels the upper bound of the tip range wins over the lower one.
       {{0, 0, 1, 1}, 1, -31, -31, "-51 -36 21 11"},
   };
@@ -140,6 +142,7 @@ TEST_F(StartUp, AnUnreadableSettingsFileIsReportedOnceAndNeverOverwritten) {
   EXPECT_EQ(form->Settings.Size, 4);
   EXPECT_TRUE(form->ShapeReady);
   form.reset();
+  EXPECT_EQ(ws.messageBoxes.size(), 1U) << "another box by the end";
   EXPECT_EQ(sys.files[kIniPath], "[Pointer]\r\nSize=9\r\n");
   EXPECT_TRUE(ws.Calls("CreateFileForWrite").empty());
 }
