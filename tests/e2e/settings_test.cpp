@@ -29,6 +29,9 @@ constexpr char kVolatileEnvironment[] = "Volatile Environment";
 constexpr char kBesidePath[] = "C:\\Programs\\Quiverdart.ini";
 // Wine converts file names with the Unix locale's character set; this one every glibc has.
 constexpr char kUtf8Locale[] = "C.UTF-8";
+// File attributes.
+constexpr std::uint32_t kReadOnly = 0x1;
+constexpr std::uint32_t kHidden = 0x2;
 
 // The arrow at its defaults on this screen: tip (960, 540), Size 4, Orientation 0.
 constexpr Rect kDefaultWindow{899, 525, 62, 31};
@@ -109,6 +112,17 @@ class SettingsSession {
       if (w.className == className) return w;
     }
     return std::nullopt;
+  }
+
+  // The texts of the open dialogs, for a failure message.
+  std::string DialogTexts() const {
+    std::string texts;
+    for (const auto& dialog : Dialogs()) {
+      for (const auto& child : dialog.children) {
+        if (child.className == "Static" && !child.text.empty()) texts += "\n" + child.text;
+      }
+    }
+    return texts;
   }
 
   std::vector<ProbeWindow> Dialogs() const {
@@ -373,6 +387,7 @@ struct SaveFault {
   // Applied while the arrow shows; what it returns is kept until the program has ended.
   std::function<std::optional<HeldFile>(SettingsSession&, const std::string& path)> apply;
   bool folderMoved;
+  std::string appData = {};  // the per-user base folder, UTF-8; empty for the prefix's own
 };
 void PrintTo(const SaveFault& c, std::ostream* out) { *out << c.name; }
 
@@ -404,6 +419,22 @@ const SaveFault kSaveFaults[] = {
        return held;
      },
      false},
+    // Windows refuses to replace it; Wine, whose server runs as root here, would not.
+    {"FileReadOnly",
+     [](SettingsSession& p, const std::string& path) -> std::optional<HeldFile> {
+       EXPECT_EQ(p.WinProbe().FileAttributes(path, kReadOnly).value_or(0) & kReadOnly, kReadOnly);
+       return std::nullopt;
+     },
+     false},
+    // The message names a profile folder outside ASCII letter for letter.
+    {"FolderGoneUnderAProfileOutsideAscii",
+     [](SettingsSession& p, const std::string& path) -> std::optional<HeldFile> {
+       fs::rename(p.Prefix().UnixPath(path).parent_path(),
+                  p.Prefix().UnixPath(MovedPath(path)).parent_path());
+       return std::nullopt;
+     },
+     true,
+     "C:\\users\\J\xC3\xBCrgen\\AppData\\Roaming"},
 };
 
 class SettingsFileSaveFails : public testing::TestWithParam<SaveFault> {};
@@ -411,10 +442,14 @@ class SettingsFileSaveFails : public testing::TestWithParam<SaveFault> {};
 TEST_P(SettingsFileSaveFails, OneErrorBoxTheProgramEndsTheOldFileStays) {
   const std::string old = "[Pointer]\r\nSize=6\r\n\r\n[Mine]\r\nNote=keep me\r\n";
   SettingsSession p;
-  const std::string path = PerUserPath(p.RegistryAppData());
+  const std::string& appData = GetParam().appData;
+  if (!appData.empty()) {
+    ASSERT_TRUE(p.Prefix().SetUserRegistryValue(kShellFolders, "AppData", "REG_SZ", appData));
+  }
+  const std::string path = PerUserPath(appData.empty() ? p.RegistryAppData() : appData);
   p.Prefix().WriteBytes(path, old);
 
-  p.Start();
+  p.Start(appData.empty() ? "" : kUtf8Locale);
   const auto arrow = p.WaitForArrow();
   ASSERT_TRUE(arrow) << "no arrow";
   std::optional<HeldFile> held = GetParam().apply(p, path);
@@ -423,10 +458,11 @@ TEST_P(SettingsFileSaveFails, OneErrorBoxTheProgramEndsTheOldFileStays) {
   const auto dialogs = p.WaitForDialogs(kExitTimeout);
   ASSERT_EQ(dialogs.size(), 1u) << "error boxes";
   EXPECT_EQ(dialogs[0].title, kTitle);
+  const std::string named = "Cannot write file \"" + path + "\". ";
   EXPECT_TRUE(std::any_of(
       dialogs[0].children.begin(), dialogs[0].children.end(),
-      [](const ProbeChild& c) { return c.text.find("Quiverdart.ini") != std::string::npos; }))
-      << "the message does not name the file";
+      [&](const ProbeChild& c) { return c.text.find(named) != std::string::npos; }))
+      << "no text begins " << named;
   p.ClickButton(dialogs[0]);
   const auto status = p.Program().WaitFor(kExitTimeout);
   EXPECT_TRUE(status) << "still running; boxes now: " << p.Dialogs().size();
@@ -480,6 +516,98 @@ TEST(SettingsFile, UnreadableAtStartGivesOneBoxThenDefaultsAndIsLeftAlone) {
   ExpectEndedCleanly(p.CloseAndWait(*arrow));
   EXPECT_EQ(p.Prefix().ReadBytes(path), old) << "the unreadable file was overwritten";
 }
+
+// The file's own attributes stay as the user set them across the replace of a save.
+TEST(SettingsFile, AHiddenFileStaysHiddenAcrossASave) {
+  SettingsSession p;
+  const std::string path = PerUserPath(p.RegistryAppData());
+  p.Prefix().WriteBytes(path, "[Pointer]\r\nSize=6\r\n");
+  ASSERT_EQ(p.WinProbe().FileAttributes(path, kHidden).value_or(0) & kHidden, kHidden);
+
+  p.Start();
+  const auto arrow = p.WaitForArrow();
+  ASSERT_TRUE(arrow) << "no arrow";
+  ExpectEndedCleanly(p.CloseAndWait(*arrow));
+  EXPECT_TRUE(HasLine(p.Prefix().ReadBytes(path).value_or(""), "AlphaBlendIndex=18"))
+      << "not saved";
+  const auto attributes = p.WinProbe().FileAttributes(path);
+  ASSERT_TRUE(attributes) << "no file";
+  EXPECT_EQ(*attributes & kHidden, kHidden) << "attributes now " << *attributes;
+  EXPECT_EQ(FolderEntries(p.Prefix().UnixPath(path).parent_path()),
+            std::set<std::string>{"Quiverdart.ini"});
+}
+
+// Two arrows of one program write the same file when they end. Whichever ends last, or
+// both at once, the file is the whole file of one of them, and neither shows an error.
+struct TwoProgramsCase {
+  const char* name;
+  std::optional<std::size_t> last;  // the program asked to close last; none: both at once
+};
+void PrintTo(const TwoProgramsCase& c, std::ostream* out) { *out << c.name; }
+
+class SettingsFileOfTwoPrograms : public testing::TestWithParam<TwoProgramsCase> {};
+
+std::string DefaultFileWithTip(int x, int y) {
+  std::string file = kDefaultFile;
+  const std::string defaultTip = "TipPosX=960\r\nTipPosY=540\r\n";
+  return file.replace(file.find(defaultTip), defaultTip.size(),
+                      "TipPosX=" + std::to_string(x) + "\r\nTipPosY=" + std::to_string(y) + "\r\n");
+}
+
+TEST_P(SettingsFileOfTwoPrograms, LeaveTheWholeFileOfOne) {
+  // Each starts from a whole file with its own tip, so that each one's save is known to the
+  // byte: the window starts 61 left of the tip and 15 above it.
+  const std::array<std::string, 2> files = {DefaultFileWithTip(300, 200),
+                                            DefaultFileWithTip(1500, 250)};
+  const std::array<Rect, 2> bounds = {Rect{239, 185, 62, 31}, Rect{1439, 235, 62, 31}};
+  SettingsSession p;
+  const std::string path = PerUserPath(p.RegistryAppData());
+  std::vector<Process> programs;
+  std::array<std::uintptr_t, 2> arrows{};
+  for (std::size_t i = 0; i < 2; ++i) {
+    p.Prefix().WriteBytes(path, files[i]);
+    programs.push_back(p.S().Launch("C:\\Programs\\Quiverdart.exe"));
+    ASSERT_TRUE(WaitUntil(kStartTimeout, [&] {
+      for (const auto& w : p.Windows()) {
+        if (w.className == "TFormMain" && w.visible && Bounds(w) == bounds[i]) arrows[i] = w.hwnd;
+      }
+      return arrows[i] != 0;
+    })) << "no arrow of program " << i;
+  }
+
+  // An error box would keep its program from ending.
+  const auto waitFor = [&](std::size_t i) {
+    const auto status = programs[i].WaitFor(kExitTimeout);
+    EXPECT_TRUE(status) << "program " << i << " still running; boxes:" << p.DialogTexts();
+    ExpectEndedCleanly(status);
+  };
+  const std::optional<std::size_t> last = GetParam().last;
+  if (last) {
+    for (const std::size_t i : {1 - *last, *last}) {
+      ASSERT_TRUE(p.WinProbe().PostClose(arrows[i]));
+      waitFor(i);
+    }
+  } else {
+    ASSERT_TRUE(p.WinProbe().PostClose({arrows[0], arrows[1]}));
+    waitFor(0);
+    waitFor(1);
+  }
+
+  const std::string saved = p.Prefix().ReadBytes(path).value_or("");
+  if (last) {
+    EXPECT_EQ(saved, files[*last]) << "not the file of the program that ended last";
+  } else {
+    EXPECT_TRUE(saved == files[0] || saved == files[1]) << "neither program's file:\n" << saved;
+  }
+  EXPECT_EQ(FolderEntries(p.Prefix().UnixPath(path).parent_path()),
+            std::set<std::string>{"Quiverdart.ini"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, SettingsFileOfTwoPrograms,
+                         testing::Values(TwoProgramsCase{"FirstStartedEndsFirst", 1},
+                                         TwoProgramsCase{"SecondStartedEndsFirst", 0},
+                                         TwoProgramsCase{"BothAtOnce", std::nullopt}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The per-user base folder comes from the registry value, or from the environment when that
 // value is not text; a folder name outside the ANSI code page works too. Either way the

@@ -353,11 +353,12 @@ std::optional<std::uint32_t> Probe::FileAttributes(const std::string& windowsPat
   return std::nullopt;  // cut off before "end"
 }
 
-bool Probe::Post(std::uintptr_t hwnd, const std::string& command) const {
-  std::ostringstream handle;
-  handle << std::hex << hwnd;
+bool Probe::Post(const std::vector<std::uintptr_t>& hwnds, const std::string& command) const {
+  std::ostringstream handles;
+  handles << std::hex;
+  for (std::size_t i = 0; i < hwnds.size(); ++i) handles << (i == 0 ? "" : ",") << hwnds[i];
   const RunResult result =
-      prefix_.Run(display_, {HelperPath("probe.exe"), "post", handle.str(), command}, 30s);
+      prefix_.Run(display_, {HelperPath("probe.exe"), "post", handles.str(), command}, 30s);
   return result.status && result.status->exited && result.status->code == 0;
 }
 

@@ -148,11 +148,13 @@ class Probe {
   // each window-relative point lies in the region. Empty if the probe fails.
   std::vector<ProbeWindow> Windows(const std::string& imageName,
                                    const std::vector<std::pair<int, int>>& points = {}) const;
-  bool PostClose(std::uintptr_t hwnd) const { return Post(hwnd, "close"); }
-  bool PostMinimize(std::uintptr_t hwnd) const { return Post(hwnd, "minimize"); }
-  bool PostRestore(std::uintptr_t hwnd) const { return Post(hwnd, "restore"); }
+  bool PostClose(std::uintptr_t hwnd) const { return Post({hwnd}, "close"); }
+  // Closes the windows together: the messages are posted one right after the other.
+  bool PostClose(const std::vector<std::uintptr_t>& hwnds) const { return Post(hwnds, "close"); }
+  bool PostMinimize(std::uintptr_t hwnd) const { return Post({hwnd}, "minimize"); }
+  bool PostRestore(std::uintptr_t hwnd) const { return Post({hwnd}, "restore"); }
   // WM_QUERYENDSESSION, then WM_ENDSESSION, sent and answered; false if refused.
-  bool SendEndSession(std::uintptr_t hwnd) const { return Post(hwnd, "endsession"); }
+  bool SendEndSession(std::uintptr_t hwnd) const { return Post({hwnd}, "endsession"); }
 
   // An INI file through GetPrivateProfileStringW; nothing if the probe failed.
   std::optional<std::vector<ProbeIniSection>> ReadIni(const std::string& windowsPath) const;
@@ -192,7 +194,7 @@ class Probe {
   static std::optional<std::vector<ProbeMonitor>> ParseMonitors(const std::string& output);
 
  private:
-  bool Post(std::uintptr_t hwnd, const std::string& command) const;
+  bool Post(const std::vector<std::uintptr_t>& hwnds, const std::string& command) const;
   std::optional<HeldFile> StartHolder(const std::vector<std::string>& args,
                                       const std::string& windowsMarker) const;
 

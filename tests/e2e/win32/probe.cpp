@@ -5,8 +5,8 @@
 //       one line per top-level window of every process with that image name; for each
 //       window with a region, whether each window-relative point lies inside it; for each
 //       dialog (#32770), its child windows with their texts
-//   probe.exe post <hwnd> close|minimize|restore
-//       posts WM_CLOSE, or WM_SYSCOMMAND SC_MINIMIZE / SC_RESTORE
+//   probe.exe post <hwnd>[,<hwnd>...] close|minimize|restore
+//       posts WM_CLOSE, or WM_SYSCOMMAND SC_MINIMIZE / SC_RESTORE, to each window in turn
 //   probe.exe post <hwnd> endsession
 //       sends WM_QUERYENDSESSION and then WM_ENDSESSION with its answer, as Windows does at
 //       log-off; fails if the window refused or did not answer
@@ -246,26 +246,38 @@ int ListWindows(int argc, char** argv) {
   return 0;
 }
 
-int Post(char** argv) {
-  HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoull(argv[2], nullptr, 16)));
-  const std::string command = argv[3];
-  BOOL posted = FALSE;
-  if (command == "close") {
-    posted = PostMessageA(window, WM_CLOSE, 0, 0);
-  } else if (command == "minimize") {
-    posted = PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  } else if (command == "restore") {
-    posted = PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
-  } else if (command == "endsession") {
+// False when the command is unknown or was refused.
+bool PostTo(HWND window, const std::string& command) {
+  if (command == "close") return PostMessageA(window, WM_CLOSE, 0, 0) != 0;
+  if (command == "minimize") return PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0) != 0;
+  if (command == "restore") return PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0) != 0;
+  if (command == "endsession") {
     // Synchronous, as Windows sends them: the session may end as soon as these return.
     DWORD_PTR agreed = 0;
     const bool asked = SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
                                            SMTO_ABORTIFHUNG, 10000, &agreed) != 0;
-    posted = asked && agreed != 0 &&
-             SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
-                                 SMTO_ABORTIFHUNG, 10000, nullptr) != 0;
-  } else {
+    return asked && agreed != 0 &&
+           SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+                               10000, nullptr) != 0;
+  }
+  return false;
+}
+
+int Post(char** argv) {
+  const std::string command = argv[3];
+  if (command != "close" && command != "minimize" && command != "restore" &&
+      command != "endsession") {
     return 2;
+  }
+  // Several windows, comma-separated, get the command one right after the other.
+  bool posted = true;
+  for (const char* p = argv[2]; *p != '\0';) {
+    char* end = nullptr;
+    const auto window =
+        reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoull(p, &end, 16)));
+    if (end == p) return 2;
+    posted &= PostTo(window, command);
+    p = *end == ',' ? end + 1 : end;
   }
   std::printf("posted\tok=%d\terror=%lu\nend\n", posted ? 1 : 0,
               posted ? 0ul : static_cast<unsigned long>(GetLastError()));
@@ -586,7 +598,7 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr,
                "usage: probe windows <image name> [x,y ...]\n"
-               "       probe post <hwnd> close|minimize|restore|endsession\n"
+               "       probe post <hwnd>[,<hwnd>...] close|minimize|restore|endsession\n"
                "       probe counts <image name>\n"
                "       probe menu <image name>\n"
                "       probe ini-read <path>\n"
