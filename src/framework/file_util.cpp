@@ -9,16 +9,38 @@ std::string FailureText(SystemServices& services, const std::string& path) {
   return message.empty() ? "Cannot write " + path : message;
 }
 
+// Writes over the file itself, which a crash meanwhile may leave torn: only where nothing
+// can be made beside it.
+std::optional<std::string> WriteInPlace(SystemServices& services, const std::string& path,
+                                        const std::string& bytes) {
+  OwnedFile file = services.CreateFileForWrite(path);
+  if (!file) {
+    return FailureText(services, path);
+  }
+  if (!services.WriteFileBytes(file.Get(), bytes) || !services.FlushFile(file.Get()) ||
+      !file.Close()) {
+    return FailureText(services, path);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> WriteFileAtomically(SystemServices& services, const std::string& path,
                                                const std::string& bytes) {
-  const std::string temporary = path + ".tmp";
+  const std::optional<std::uint32_t> attributes = services.FileAttributes(path);
+  // Windows refuses to replace or write a read-only file; Wine, run as root, does both.
+  if (attributes && (*attributes & kFileAttributeReadOnly) != 0) {
+    return services.AccessDeniedMessage();
+  }
+  // The process's own, so that two programs saving at once never write into one file.
+  const std::string temporary = path + "." + std::to_string(services.ProcessId()) + ".tmp";
   std::optional<std::string> error;
   {
     OwnedFile file = services.CreateFileForWrite(temporary);
     if (!file) {
-      return FailureText(services, path);
+      // A locked-down folder may let the file be changed but nothing be made beside it.
+      return WriteInPlace(services, path, bytes);
     }
     // The message is taken before the clean-up calls can overwrite it.
     if (!services.WriteFileBytes(file.Get(), bytes) || !services.FlushFile(file.Get()) ||
@@ -31,8 +53,15 @@ std::optional<std::string> WriteFileAtomically(SystemServices& services, const s
   }
   if (error) {
     services.DeleteFile(temporary);
+    return error;
   }
-  return error;
+  // The file keeps its own attributes where the replace did not carry them over, marked
+  // as changed since the last backup, as a write in place would be. Failing here loses
+  // nothing of the settings.
+  if (attributes) {
+    services.SetFileAttributes(path, *attributes | kFileAttributeArchive);
+  }
+  return std::nullopt;
 }
 
 }  // namespace qd

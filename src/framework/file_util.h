@@ -9,10 +9,12 @@
 namespace qd {
 
 // Replaces the file at `path` with `bytes` so that a crash or power loss at any moment
-// leaves the old file or the new one, never a torn one: the bytes go to `path` + ".tmp",
-// which is flushed, closed and then renamed over the target. On any failure the
-// temporary file is deleted, the old file stays as it was, and the system's message is
-// returned.
+// leaves the old file or the new one, never a torn one: the bytes go to a temporary file
+// of this process beside it (`path`.<process id>.tmp), which is flushed, closed and then
+// renamed over the target; the target keeps its attributes. Where no file can be made
+// beside it, the bytes are written over the file itself. A read-only file is never
+// written. On any failure the temporary file is deleted, the old file stays as it was
+// (unless written in place), and the system's message is returned.
 std::optional<std::string> WriteFileAtomically(SystemServices& services, const std::string& path,
                                                const std::string& bytes);
 

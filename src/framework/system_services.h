@@ -20,6 +20,10 @@ struct RegistryRead {
 };
 
 enum class FileStatus : std::uint8_t { Ok, NotFound, Error };
+// File attributes (FILE_ATTRIBUTE_*) that the save looks at.
+inline constexpr std::uint32_t kFileAttributeReadOnly = 0x1;
+inline constexpr std::uint32_t kFileAttributeArchive = 0x20;
+
 inline constexpr std::uint64_t kMaxWholeFileBytes = 1U << 20U;
 inline constexpr const char* kFileTooLargeMessage = "The file is larger than 1 MB.";
 struct FileRead {
@@ -59,6 +63,7 @@ class SystemServices {
   virtual std::string ModuleFileName() = 0;                  // UTF-8
   virtual std::vector<std::string> CommandLineParams() = 0;  // parameters 1..n
   virtual std::string LocaleLanguageText() = 0;  // LOCALE_ILANGUAGE of the user default locale
+  virtual std::uint32_t ProcessId() = 0;
   // Case-insensitive comparison in the user's default locale.
   virtual bool SameText(const std::string& a, const std::string& b) = 0;
 
@@ -84,12 +89,21 @@ class SystemServices {
   // Writing is split into its steps so that the atomic replace above it can be tested
   // step by step. Each returns false (CreateFileForWrite: an empty owner, OwnedFile::Close:
   // false) on failure, with LastErrorMessage() telling why.
+  // Opens the file for writing from its start: made if missing, emptied if not; a file that
+  // exists keeps its attributes.
   virtual OwnedFile CreateFileForWrite(const std::string& path) = 0;
   virtual bool WriteFileBytes(NativeFile file, const std::string& bytes) = 0;
   virtual bool FlushFile(NativeFile file) = 0;
-  virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;  // rename over
+  // Renames `from` over `to`, keeping the permissions of the file replaced where the system
+  // can; its attributes may not survive (under Wine the hidden one does not).
+  virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
   virtual void DeleteFile(const std::string& path) = 0;
+  // FILE_ATTRIBUTE_* bits; nothing for a missing file.
+  virtual std::optional<std::uint32_t> FileAttributes(const std::string& path) = 0;
+  virtual bool SetFileAttributes(const std::string& path, std::uint32_t attributes) = 0;
   virtual std::string LastErrorMessage() = 0;
+  // The system's message for a file that may not be written.
+  virtual std::string AccessDeniedMessage() = 0;
 
  private:
   friend struct FileTraits;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace qd::test {
 
@@ -123,7 +124,7 @@ FileRead FakeSystemServices::ReadWholeFile(const std::string& path) {
 bool FakeSystemServices::FailStep(const std::string& step) {
   const int call = ++fileStepCalls_[step];
   const auto it = failFileStepAt.find(step);
-  if (it != failFileStepAt.end() && it->second == call) {
+  if (it != failFileStepAt.end() && call >= it->second) {
     lastError_ = "Injected failure at " + step;
     return true;
   }
@@ -132,10 +133,20 @@ bool FakeSystemServices::FailStep(const std::string& step) {
 
 OwnedFile FakeSystemServices::CreateFileForWrite(const std::string& path) {
   log.push_back("CreateFileForWrite " + path);
-  if (FailStep("create") || BelowUnwritable(path) || !directories.contains(ParentOf(path))) {
-    if (lastError_.empty()) {
-      lastError_ = "Cannot create " + path;
-    }
+  if (FailStep("create")) {
+    return {};
+  }
+  const bool open = std::any_of(openFiles.begin(), openFiles.end(), [&](const auto& entry) {
+    return entry.second.open && entry.second.path == path;
+  });
+  if (open) {
+    lastError_ = "Sharing violation";
+    return {};
+  }
+  const std::string folder = ParentOf(path);
+  if (BelowUnwritable(path) || !directories.contains(folder) ||
+      (closedFolders.contains(folder) && !files.contains(path))) {
+    lastError_ = "Cannot create " + path;
     return {};
   }
   const NativeFile file{nextFile_++};
@@ -146,6 +157,9 @@ OwnedFile FakeSystemServices::CreateFileForWrite(const std::string& path) {
 
 bool FakeSystemServices::WriteFileBytes(NativeFile file, const std::string& bytes) {
   log.push_back("WriteFileBytes " + std::to_string(bytes.size()));
+  if (onWriteFileBytes) {
+    std::exchange(onWriteFileBytes, nullptr)();
+  }
   if (FailStep("write")) {
     // A failing write may leave part of the data behind.
     openFiles[file].bytes += bytes.substr(0, bytes.size() / 2);
@@ -175,12 +189,35 @@ bool FakeSystemServices::ReplaceFile(const std::string& from, const std::string&
   }
   files[to] = files[from];
   files.erase(from);
+  fileAttributes.erase(to);
+  if (const auto it = fileAttributes.find(from); it != fileAttributes.end()) {
+    fileAttributes[to] = it->second;
+    fileAttributes.erase(it);
+  }
   return true;
 }
 
 void FakeSystemServices::DeleteFile(const std::string& path) {
   log.push_back("DeleteFile " + path);
   files.erase(path);
+  fileAttributes.erase(path);
+}
+
+std::optional<std::uint32_t> FakeSystemServices::FileAttributes(const std::string& path) {
+  if (!files.contains(path)) {
+    return std::nullopt;
+  }
+  const auto it = fileAttributes.find(path);
+  return it == fileAttributes.end() ? 0U : it->second;
+}
+
+bool FakeSystemServices::SetFileAttributes(const std::string& path, std::uint32_t attributes) {
+  log.push_back("SetFileAttributes " + path + " " + std::to_string(attributes));
+  if (!files.contains(path)) {
+    return false;
+  }
+  fileAttributes[path] = attributes;
+  return true;
 }
 
 }  // namespace qd::test

@@ -3,6 +3,7 @@
 // so that one log shows the order of calls across both.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -35,8 +36,16 @@ class FakeSystemServices final : public SystemServices {
   std::set<std::string> directories;
   std::set<std::string> unreadableFiles;
   std::set<std::string> unwritableFolders;  // ForceDirectories and file creation fail below
-  // Fail the n-th (1-based) call of a file-writing step: "create", "write", "flush",
-  // "close", "replace".
+  // Folders where the files there may be written but no new one made.
+  std::set<std::string> closedFolders;
+  // FILE_ATTRIBUTE_* bits of files, 0 when not listed. The replace, like Wine's, gives the
+  // new file the attributes of the one renamed over it.
+  std::map<std::string, std::uint32_t> fileAttributes;
+  std::uint32_t processId = 4242;
+  // Runs once, inside the next WriteFileBytes: another program at work meanwhile.
+  std::function<void()> onWriteFileBytes;
+  // Fail the n-th (1-based) and every later call of a file-writing step: "create",
+  // "write", "flush", "close", "replace".
   std::map<std::string, int> failFileStepAt;
 
   // --- what the test observes ---
@@ -48,6 +57,7 @@ class FakeSystemServices final : public SystemServices {
 
   // --- SystemServices ---
   std::string ModuleFileName() override { return moduleFileName; }
+  std::uint32_t ProcessId() override { return processId; }
   std::vector<std::string> CommandLineParams() override { return commandLine; }
   std::string LocaleLanguageText() override { return localeText; }
   bool SameText(const std::string& a, const std::string& b) override;
@@ -67,7 +77,10 @@ class FakeSystemServices final : public SystemServices {
   bool FlushFile(NativeFile file) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   void DeleteFile(const std::string& path) override;
+  std::optional<std::uint32_t> FileAttributes(const std::string& path) override;
+  bool SetFileAttributes(const std::string& path, std::uint32_t attributes) override;
   std::string LastErrorMessage() override { return lastError_; }
+  std::string AccessDeniedMessage() override { return "Access denied"; }
 
   // Files being written: path and the bytes written so far (visible on disk only when
   // closed, as a flushed and closed file would be).

@@ -15,8 +15,12 @@ namespace {
 
 constexpr char kFolder[] = "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart";
 constexpr char kPath[] = "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart\\Quiverdart.ini";
+// The process's own, so that two programs saving at once do not share one.
 constexpr char kTemporary[] =
-    "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart\\Quiverdart.ini.tmp";
+    "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart\\Quiverdart.ini.4242.tmp";
+constexpr std::uint32_t kReadOnly = 0x1;
+constexpr std::uint32_t kHidden = 0x2;
+constexpr std::uint32_t kArchive = 0x20;
 
 SettingsLoadResult Load(test::FakeSystemServices& sys, int workAreaWidth = 1920,
                         int workAreaHeight = 1080, const std::vector<MonitorInfo>& monitors = {}) {
@@ -307,6 +311,7 @@ TEST(SaveSettings, ReplacesThroughATemporaryFileBesideTheTarget) {
       "FlushFile",
       "CloseFile",
       std::string("ReplaceFile ") + kTemporary + " " + kPath,
+      std::string("SetFileAttributes ") + kPath + " 32",
   };
   EXPECT_EQ(sys.log, expected);
 }
@@ -326,6 +331,76 @@ TEST(SaveSettings, FailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
       EXPECT_FALSE(state.open) << step << ": file left open";
     }
   }
+}
+
+TEST(SaveSettings, KeepsTheFilesAttributesAcrossTheReplace) {
+  test::FakeSystemServices sys;
+  sys.directories.insert(kFolder);
+  sys.files[kPath] = "[Pointer]\nSize=9\n";
+  sys.fileAttributes[kPath] = kHidden;
+  EXPECT_EQ(SaveSettings(sys, kPath, AnySettings()), std::nullopt);
+  EXPECT_EQ(sys.Calls("ReplaceFile").size(), 1U);
+  EXPECT_NE(sys.files[kPath].find("SettingsLocked=0\r\n"), std::string::npos) << sys.files[kPath];
+  // Changed since the last backup, as a write in place would mark it.
+  EXPECT_EQ(sys.fileAttributes[kPath], kHidden | kArchive);
+}
+
+// A folder that lets the file be changed but nothing be made beside it.
+TEST(SaveSettings, WritesInPlaceWhereNoFileCanBeMadeBesideIt) {
+  test::FakeSystemServices sys;
+  sys.directories.insert(kFolder);
+  sys.closedFolders.insert(kFolder);
+  sys.files[kPath] = "[Pointer]\nSize=9\n[Mine]\nkeep=1\n";
+  sys.fileAttributes[kPath] = kHidden;
+  EXPECT_EQ(SaveSettings(sys, kPath, AnySettings()), std::nullopt);
+  EXPECT_NE(sys.files[kPath].find("SettingsLocked=0\r\n"), std::string::npos) << sys.files[kPath];
+  EXPECT_NE(sys.files[kPath].find("[Mine]\r\nkeep=1\r\n"), std::string::npos);
+  EXPECT_EQ(sys.fileAttributes[kPath], kHidden);
+  EXPECT_TRUE(sys.Calls("ReplaceFile").empty());
+  EXPECT_FALSE(sys.files.contains(kTemporary));
+
+  // Without a file to change there is nothing to write in place either.
+  sys.files.erase(kPath);
+  EXPECT_EQ(SaveSettings(sys, kPath, AnySettings()), std::string("Cannot create ") + kPath);
+  EXPECT_FALSE(sys.files.contains(kPath));
+  EXPECT_FALSE(sys.files.contains(kTemporary));
+}
+
+// Whichever way it would be written, and whatever the system would let through.
+TEST(SaveSettings, AReadOnlyFileIsNeverWritten) {
+  for (const bool closedFolder : {false, true}) {
+    test::FakeSystemServices sys;
+    sys.directories.insert(kFolder);
+    if (closedFolder) {
+      sys.closedFolders.insert(kFolder);
+    }
+    sys.files[kPath] = "[Pointer]\nSize=9\n";
+    sys.fileAttributes[kPath] = kReadOnly | kArchive;
+    EXPECT_EQ(SaveSettings(sys, kPath, AnySettings()), "Access denied");
+    EXPECT_EQ(sys.files[kPath], "[Pointer]\nSize=9\n");
+    EXPECT_EQ(sys.fileAttributes[kPath], kReadOnly | kArchive);
+    EXPECT_TRUE(sys.Calls("CreateFileForWrite").empty());
+  }
+}
+
+// A second program saves the same file while the first is writing its temporary file.
+TEST(SaveSettings, TwoProgramsSavingAtOnceEachSaveWhole) {
+  test::FakeSystemServices sys;
+  sys.directories.insert(kFolder);
+  PointerSettings first = AnySettings();
+  first.TipPosX = 300;
+  PointerSettings second = AnySettings();
+  second.TipPosX = 1500;
+  std::optional<std::string> secondError = "not run";
+  sys.processId = 7;
+  sys.onWriteFileBytes = [&] {
+    sys.processId = 8;
+    secondError = SaveSettings(sys, kPath, second);
+  };
+  EXPECT_EQ(SaveSettings(sys, kPath, first), std::nullopt);
+  EXPECT_EQ(secondError, std::nullopt);
+  EXPECT_NE(sys.files[kPath].find("\r\nTipPosX=300\r\n"), std::string::npos) << "the last one's";
+  EXPECT_EQ(sys.files.size(), 1U) << "a temporary file was left";
 }
 
 }  // namespace

@@ -18,3 +18,4 @@
 #undef DeleteFile
 #undef GetEnvironmentVariable
 #undef ReplaceFile
+#undef SetFileAttributes

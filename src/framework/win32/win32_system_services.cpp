@@ -13,11 +13,13 @@ namespace {
 
 // FormatMessage text of an error code, without the trailing line break and full stop.
 std::string SystemErrorMessage(DWORD error) {
-  char* buffer = nullptr;
-  const DWORD length = ::FormatMessageA(
+  wchar_t* buffer = nullptr;
+  const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string text = length != 0 && buffer != nullptr ? std::string(buffer, length) : std::string();
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text = length != 0 && buffer != nullptr
+                         ? WideToUtf8(std::wstring_view(buffer, length))
+                         : std::string();
   if (buffer != nullptr) ::LocalFree(buffer);
   while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) {
     text.pop_back();
@@ -55,6 +57,8 @@ std::string Win32SystemServices::ModuleFileName() {
     buffer.resize(buffer.size() * 2);  // truncated: the path is longer than the buffer
   }
 }
+
+std::uint32_t Win32SystemServices::ProcessId() { return ::GetCurrentProcessId(); }
 
 std::vector<std::string> Win32SystemServices::CommandLineParams() {
   std::vector<std::wstring> args = SplitCommandLine(::GetCommandLineW());
@@ -206,11 +210,19 @@ FileRead Win32SystemServices::ReadWholeFile(const std::string& path) {
 }
 
 OwnedFile Win32SystemServices::CreateFileForWrite(const std::string& path) {
-  HANDLE file = ::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  // Not CREATE_ALWAYS, which Windows refuses for a hidden file unless told its attributes.
+  HANDLE file = ::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   ++LiveObjects().kernel;
-  return {*this, ToNative<NativeFile>(file)};
+  OwnedFile owned(*this, ToNative<NativeFile>(file));
+  if (::SetEndOfFile(file) == 0) {
+    const DWORD error = ::GetLastError();
+    owned.Close();
+    ::SetLastError(error);
+    return {};
+  }
+  return owned;
 }
 
 bool Win32SystemServices::WriteFileBytes(NativeFile file, const std::string& bytes) {
@@ -241,14 +253,61 @@ bool Win32SystemServices::CloseFile(NativeFile file) {
 }
 
 bool Win32SystemServices::ReplaceFile(const std::string& from, const std::string& to) {
-  return ::MoveFileExW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  const std::wstring source = Utf8ToWide(from);
+  const std::wstring target = Utf8ToWide(to);
+  // ReplaceFileW keeps the replaced file's permissions (and on Windows its attributes).
+  // Given no backup name, Wine's makes one of its own and leaves it behind when it fails.
+  const std::wstring backup = source + L".bak";
+  if (::ReplaceFileW(target.c_str(), source.c_str(), backup.c_str(),
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0) {
+    ::DeleteFileW(backup.c_str());
+    return true;
+  }
+  // With no file to replace yet, or another program replacing it at the same moment (a
+  // second arrow ending), a plain rename, atomic too, puts the new file in place.
+  const DWORD error = ::GetLastError();
+  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_SHARING_VIOLATION &&
+      error != ERROR_UNABLE_TO_MOVE_REPLACEMENT && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+    return false;
+  }
+  const bool moved = ::MoveFileExW(source.c_str(), target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  const DWORD moveError = ::GetLastError();
+  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+    // The old file has gone to the backup name: back in place unless the new one is there.
+    if (moved) {
+      ::DeleteFileW(backup.c_str());
+    } else {
+      ::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    }
+  }
+  ::SetLastError(moveError);
+  return moved;
 }
 
 void Win32SystemServices::DeleteFile(const std::string& path) {
   ::DeleteFileW(Utf8ToWide(path).c_str());
 }
 
+std::optional<std::uint32_t> Win32SystemServices::FileAttributes(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  return attributes;
+}
+
+bool Win32SystemServices::SetFileAttributes(const std::string& path, std::uint32_t attributes) {
+  // The ones SetFileAttributesW sets; the others describe the file, not a choice.
+  constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  return ::SetFileAttributesW(Utf8ToWide(path).c_str(), attributes & kSettable) != 0;
+}
+
 std::string Win32SystemServices::LastErrorMessage() { return SystemErrorMessage(::GetLastError()); }
+
+std::string Win32SystemServices::AccessDeniedMessage() {
+  return SystemErrorMessage(ERROR_ACCESS_DENIED);
+}
 
 }  // namespace qd::win32

@@ -10,6 +10,7 @@ namespace qd::win32 {
 class Win32SystemServices final : public SystemServices {
  public:
   std::string ModuleFileName() override;
+  std::uint32_t ProcessId() override;
   std::vector<std::string> CommandLineParams() override;
   std::string LocaleLanguageText() override;
   bool SameText(const std::string& a, const std::string& b) override;
@@ -32,7 +33,10 @@ class Win32SystemServices final : public SystemServices {
   bool FlushFile(NativeFile file) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   void DeleteFile(const std::string& path) override;
+  std::optional<std::uint32_t> FileAttributes(const std::string& path) override;
+  bool SetFileAttributes(const std::string& path, std::uint32_t attributes) override;
   std::string LastErrorMessage() override;
+  std::string AccessDeniedMessage() override;
 
  private:
   bool CloseFile(NativeFile file) override;
