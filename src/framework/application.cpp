@@ -1,6 +1,7 @@
 #include "framework/application.h"
 
 #include "framework/forms.h"
+#include "framework/strings.h"
 
 namespace qd {
 
@@ -46,13 +47,15 @@ void TApplication::SetCursor(TCursor cursor) {
   }
 }
 
-void TApplication::ShowException(const std::exception& error) {
-  ws_.ShowMessageBox(mainForm_ != nullptr ? mainForm_->Handle() : NativeWindow{}, error.what(),
-                     title_, MessageKind::Error);
+void TApplication::ShowException(const std::exception& error) { ShowError(error.what()); }
+
+void TApplication::ShowError(const std::string& text) {
+  ws_.ShowMessageBox(mainForm_ != nullptr ? mainForm_->Handle() : NativeWindow{},
+                     Windows1252ToUtf8(text), title_, MessageKind::Error);
 }
 
 void TApplication::ShowPlainMessage(const std::string& text) {
-  ws_.ShowMessageBox(NativeWindow{}, text, title_, MessageKind::Plain);
+  ws_.ShowMessageBox(NativeWindow{}, Windows1252ToUtf8(text), title_, MessageKind::Plain);
 }
 
 }  // namespace qd

@@ -32,6 +32,7 @@ class TApplication {
   WindowSystem& Ws() { return ws_; }
   SystemServices& Services() { return services_; }
 
+  // The program file's name: UTF-8.
   [[nodiscard]] const std::string& Title() const { return title_; }
   void SetTitle(const std::string& title);
 
@@ -53,9 +54,13 @@ class TApplication {
   [[nodiscard]] TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
 
-  // The standard error box, captioned with the application title.
+  // The standard error box, captioned with the application title; the framework's
+  // messages are Windows-1252.
   void ShowException(const std::exception& error);
-  // The plain message dialog: no icon, one OK button, centred on the screen.
+  // The standard error box with a message of the program's own, Windows-1252.
+  void ShowError(const std::string& text);
+  // The plain message dialog: no icon, one OK button, centred on the screen; a text of the
+  // program's own, Windows-1252.
   void ShowPlainMessage(const std::string& text);
 
   // Runs a handler with its arguments, showing any framework failure that escapes it.

@@ -84,8 +84,8 @@ void TPopupMenu::Popup(int x, int y) {
   std::vector<MenuItemView> views;
   views.reserve(Items.size());
   for (const TMenuItem* item : Items) {
-    views.push_back(
-        {item->Caption, ShortCutToText(item->ShortCut), item->Checked, item->Enabled, item->Glyph});
+    views.push_back({Windows1252ToUtf8(item->Caption), ShortCutToText(item->ShortCut),
+                     item->Checked, item->Enabled, item->Glyph});
   }
   TForm& form = Owner();
   const int choice = form.Ws().TrackPopupMenu(form.Handle(), views, {x, y});

@@ -68,7 +68,7 @@ std::string ShortCutToText(TShortCut shortcut);
 class TMenuItem : public TComponent {
  public:
   using TComponent::TComponent;
-  std::string Caption;
+  std::string Caption;  // Windows-1252
   TShortCut ShortCut = 0;
   bool AutoCheck = false;
   bool Checked = false;

@@ -1,6 +1,7 @@
 #include "framework/strings.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <utility>
 
@@ -97,6 +98,31 @@ std::string_view TrimBlanks(std::string_view text) {
     text.remove_suffix(1);
   }
   return text;
+}
+
+std::string Windows1252ToUtf8(std::string_view text) {
+  // 0x80 to 0x9F; the rest of the upper half is Latin-1, the code point of the same value.
+  static constexpr std::array<char16_t, 32> kHigh = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  std::string utf8;
+  utf8.reserve(text.size());
+  for (const char ch : text) {
+    const auto byte = static_cast<unsigned char>(ch);
+    const unsigned code = byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80U] : byte;
+    if (code < 0x80) {
+      utf8 += static_cast<char>(code);
+    } else if (code < 0x800) {
+      utf8 += static_cast<char>(0xC0U | (code >> 6U));
+      utf8 += static_cast<char>(0x80U | (code & 0x3FU));
+    } else {
+      utf8 += static_cast<char>(0xE0U | (code >> 12U));
+      utf8 += static_cast<char>(0x80U | ((code >> 6U) & 0x3FU));
+      utf8 += static_cast<char>(0x80U | (code & 0x3FU));
+    }
+  }
+  return utf8;
 }
 
 char FoldCase(char ch) {

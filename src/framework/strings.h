@@ -22,6 +22,12 @@ std::string IntToHex(std::uint32_t value, int minDigits);
 // Trim: characters of code 32 or below (blanks and control characters) removed at both ends.
 std::string_view TrimBlanks(std::string_view text);
 
+// The program's own texts (captions, help texts, framework messages) are Windows-1252;
+// the window system takes UTF-8. This is the one conversion between the two. The five
+// bytes that Windows-1252 leaves undefined stand for the control characters of the same
+// code, as Windows takes them.
+std::string Windows1252ToUtf8(std::string_view text);
+
 // Case folding of Windows-1252 text (ASCII and the Latin-1 letters), for names that are
 // matched without regard to case.
 char FoldCase(char ch);

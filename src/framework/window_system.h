@@ -2,7 +2,9 @@
 // the message pump, as the operating system provides them. The Win32 backend implements
 // it for the real program; the unit tests implement a recording fake. Nothing above this
 // interface includes <windows.h>. Files, registry, environment, locale and the blocking
-// delay are the system services (system_services.h).
+// delay are the system services (system_services.h). Every text is UTF-8: the backend
+// shows it through the wide calls, so that names from the system show whatever their
+// letters.
 #pragma once
 
 #include <array>
@@ -74,7 +76,7 @@ struct WindowParams {
 };
 
 struct MenuItemView {
-  std::string caption;       // Windows-1252
+  std::string caption;
   std::string shortcutText;  // shown at the right; never dispatched
   bool checked = false;
   bool enabled = true;
@@ -105,7 +107,7 @@ class WindowSystem {
   WindowSystem& operator=(WindowSystem&&) = delete;
   virtual ~WindowSystem() = default;
 
-  // The task-bar entry's title, Windows-1252.
+  // The task-bar entry's title.
   virtual void SetApplicationTitle(const std::string& title) = 0;
 
   // The window. Created hidden; shown by the message loop.

@@ -143,10 +143,15 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
   };
   for (const Case& c : cases) {
     events.log.clear();
-    ::SendMessageA(hwnd, c.msg, c.wParam, c.lParam);
+    ::SendMessageW(hwnd, c.msg, c.wParam, c.lParam);
     const std::string got = Joined(events.log);
     Check(got == c.expected, Cat({c.name, ": got \"", got, "\", want \"", c.expected, "\""}));
   }
+  // U+011B, which cut to eight bits would be Esc.
+  events.log.clear();
+  ::SendMessageW(hwnd, WM_CHAR, 0x011B, 0);
+  Check(events.log.size() == 1 && events.log[0] != "press 27",
+        Cat({"a letter outside ASCII is no control character: got ", Joined(events.log)}));
   Check(::SendMessageA(hwnd, WM_QUERYENDSESSION, 0, 0) == TRUE, "session end is allowed");
   Check(::SendMessageA(hwnd, WM_ERASEBKGND, 0, 0) == 1, "the paint fills the background");
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fake_window_system.h"
+#include "framework/strings.h"
 #include "model/tables.h"
 #include "program_fixture.h"
 #include "window/UnitMain.h"
@@ -522,7 +523,7 @@ TEST_F(KeysTest, FunctionKeysActOnlyWithoutModifiers) {
   form->Settings.SettingsLocked = true;
   KeyDown(kKeyF1);
   ASSERT_EQ(ws.messageBoxes.size(), 1U);
-  EXPECT_EQ(ws.messageBoxes[0], "Quiverdart|" + HelpText(TUiLanguage::English));
+  EXPECT_EQ(ws.messageBoxes[0], "Quiverdart|" + Windows1252ToUtf8(HelpText(TUiLanguage::English)));
   ws.chooseColor = [](TColor& color, std::array<TColor, 16>&) {
     color = ColorPalette[8];
     return true;

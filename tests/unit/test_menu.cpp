@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fake_window_system.h"
+#include "framework/strings.h"
 #include "model/tables.h"
 #include "program_fixture.h"
 #include "window/UnitMain.h"
@@ -302,7 +303,7 @@ TEST_F(MenuTest, HelpIsAPlainBoxCaptionedWithTheApplicationTitle) {
     EXPECT_EQ(ws.Calls("MessageBox "), std::vector<std::string>{"MessageBox Arrow"});
     EXPECT_EQ(ws.Calls("ErrorBox ").size(), 0U);
     ASSERT_EQ(ws.messageBoxes.size(), 1U);
-    EXPECT_EQ(ws.messageBoxes[0], "Arrow|" + HelpText(language));
+    EXPECT_EQ(ws.messageBoxes[0], "Arrow|" + Windows1252ToUtf8(HelpText(language)));
   }
 }
 
@@ -524,7 +525,8 @@ TEST_F(MenuTest, HelpSwitchOnTheCommandLineShowsTheHelpOnceBeforeTheArrow) {
     ws.onMessageBox = nullptr;
     if (c.showsHelp) {
       EXPECT_EQ(ws.messageBoxes,
-                std::vector<std::string>{"Quiverdart|" + HelpText(TUiLanguage::German)});
+                std::vector<std::string>{"Quiverdart|" +
+                                         Windows1252ToUtf8(HelpText(TUiLanguage::German))});
       EXPECT_FALSE(arrowShown);
     } else {
       EXPECT_EQ(ws.messageBoxes, std::vector<std::string>{});

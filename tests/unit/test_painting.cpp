@@ -94,7 +94,7 @@ TEST_F(Painting, ARefusedTimerShowsTheFrameworkErrorAndTheProgramGoesOn) {
   // A Ctrl wheel step repaints; its timer start fails.
   ws.events->OnMouseWheel(TShiftState(ssCtrl), 120, {0, 0});
   EXPECT_EQ(ws.messageBoxes,
-            std::vector<std::string>{"Quiverdart|Nicht gen\xFCgend Timer verf\xFCgbar"});
+            std::vector<std::string>{"Quiverdart|Nicht gen\xC3\xBCgend Timer verf\xC3\xBCgbar"});
   EXPECT_EQ(ws.Calls("Polyline").size(), 1U);
   EXPECT_EQ(ws.openCanvases, 0);
   EXPECT_FALSE(form->TimerDrawBorder.Enabled());

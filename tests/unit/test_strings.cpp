@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "framework/strings.h"
 
@@ -79,6 +80,26 @@ TEST(IntToHex, UpperCaseWithAtLeastTheDigitsAsked) {
   EXPECT_EQ(IntToHex(0xABCDEF, 6), "ABCDEF");
   EXPECT_EQ(IntToHex(0, 0), "0");
   EXPECT_EQ(IntToHex(0xFFFFFFFF, 2), "FFFFFFFF");
+}
+
+TEST(Windows1252ToUtf8, EachLetterAsTheUserSeesIt) {
+  struct Case {
+    std::string windows1252, utf8;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"Help\r\r", "Help\r\r"},
+           {"\x80", "\xE2\x82\xAC"},    // euro sign
+           {"\x97?", "\xE2\x80\x94?"},  // em dash
+           {"Gr\xF6\xDF"
+            "e 15\xB0",
+            "Gr\xC3\xB6\xC3\x9F"
+            "e 15\xC2\xB0"},
+           {"\x8A\x9F\xFF", "\xC5\xA0\xC5\xB8\xC3\xBF"},
+           {"\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},  // undefined
+           {std::string("a\0b", 3), std::string("a\0b", 3)},
+       }) {
+    EXPECT_EQ(Windows1252ToUtf8(c.windows1252), c.utf8) << c.windows1252;
+  }
 }
 
 TEST(SameTextAnsi, FoldsAsciiAndWindows1252LettersOnly) {

@@ -5,12 +5,14 @@
 #include <exception>
 #include <optional>
 
+#include "framework/win32/text.h"
+
 namespace qd::win32 {
 
 namespace {
 
-constexpr char kAppClassName[] = "TApplication";
-constexpr char kFormClassName[] = "TFormMain";
+constexpr wchar_t kAppClassName[] = L"TApplication";
+constexpr wchar_t kFormClassName[] = L"TFormMain";
 constexpr char kIconName[] = "MAINICON";
 constexpr int kParkedPosition = -32000;
 // A probe in another process asks for the live-object counts with this message; wParam
@@ -21,6 +23,16 @@ constexpr char kLiveObjectsMessageName[] = "Quiverdart.LiveObjects";
 constexpr char kTimerTicksMessageName[] = "Quiverdart.TimerTicks";
 
 HWND ToHwnd(NativeWindow window) { return ToWin32<HWND>(window); }
+
+// A typed character as the key-press handlers take it, in the ANSI code page, as a window
+// of the ANSI calls would have it; one outside that code page becomes '?', never the
+// control character that cutting it to eight bits would make of it (U+011B: Esc).
+char AnsiChar(wchar_t ch) {
+  if (ch < 0x80) return static_cast<char>(ch);
+  char ansi = '?';
+  ::WideCharToMultiByte(CP_ACP, 0, &ch, 1, &ansi, 1, nullptr, nullptr);
+  return ansi;
+}
 
 TShiftState KeyShiftState() {
   unsigned bits = 0;
@@ -145,16 +157,16 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
   timerTicksMessage_ = ::RegisterWindowMessageA(kTimerTicksMessageName);
   const HICON icon = ::LoadIconA(instance_, kIconName);
 
-  WNDCLASSEXA appClass{};
+  WNDCLASSEXW appClass{};
   appClass.cbSize = sizeof appClass;
   appClass.lpfnWndProc = &AppWindowProc;
   appClass.hInstance = instance_;
   appClass.hIcon = icon;
   appClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
   appClass.lpszClassName = kAppClassName;
-  ::RegisterClassExA(&appClass);
+  ::RegisterClassExW(&appClass);
 
-  WNDCLASSEXA formClass{};
+  WNDCLASSEXW formClass{};
   formClass.cbSize = sizeof formClass;
   formClass.style = CS_DBLCLKS;
   formClass.lpfnWndProc = &FormWindowProc;
@@ -162,13 +174,13 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
   formClass.hIcon = icon;
   formClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
   formClass.lpszClassName = kFormClassName;
-  ::RegisterClassExA(&formClass);
+  ::RegisterClassExW(&formClass);
 
   // Visible, so that it owns the task-bar entry, but of zero size and parked where
   // minimised windows go, far off every screen: at the screen centre Wine would map it
   // as a one-pixel X window over the arrow's default place.
-  appWindow_ = ::CreateWindowExA(
-      0, kAppClassName, "", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+  appWindow_ = ::CreateWindowExW(
+      0, kAppClassName, L"", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
       kParkedPosition, kParkedPosition, 0, 0, nullptr, nullptr, instance_, this);
 }
 
@@ -177,7 +189,7 @@ Win32WindowSystem::~Win32WindowSystem() {
 }
 
 void Win32WindowSystem::SetApplicationTitle(const std::string& title) {
-  ::SetWindowTextA(appWindow_, title.c_str());
+  ::SetWindowTextW(appWindow_, Utf8ToWide(title).c_str());
 }
 
 NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, WindowEvents& events) {
@@ -188,9 +200,9 @@ NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, Wind
   if (params.topMost) exStyle |= WS_EX_TOPMOST;
   if (layered) exStyle |= WS_EX_LAYERED;
   const TRect& b = params.bounds;
-  HWND hwnd = ::CreateWindowExA(exStyle, kFormClassName, params.caption.c_str(), WS_POPUP, b.left,
-                                b.top, b.right - b.left, b.bottom - b.top, appWindow_, nullptr,
-                                instance_, data.get());
+  HWND hwnd = ::CreateWindowExW(exStyle, kFormClassName, Utf8ToWide(params.caption).c_str(),
+                                WS_POPUP, b.left, b.top, b.right - b.left, b.bottom - b.top,
+                                appWindow_, nullptr, instance_, data.get());
   if (hwnd == nullptr) return {};
   static_cast<void>(data.release());  // owned by the window until WM_NCDESTROY
   // A layered window stays invisible until it has attributes; start it opaque.
@@ -284,22 +296,22 @@ void Win32WindowSystem::RunMessageLoop(NativeWindow mainWindow) {
   ::UpdateWindow(hwnd);
   ::ShowWindow(appWindow_, SW_SHOWNA);
   MSG msg;
-  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
+    ::DispatchMessageW(&msg);
   }
 }
 
 void Win32WindowSystem::ProcessMessages() {
   MSG msg;
-  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       // Leave the quit request for the main loop.
       ::PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
     ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
+    ::DispatchMessageW(&msg);
   }
 }
 
@@ -396,9 +408,9 @@ int Win32WindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<Menu
   if (!menu.Valid()) return 0;
   for (size_t i = 0; i < items.size(); ++i) {
     const MenuItemView& item = items[i];
-    std::string text = item.caption;
-    if (!item.shortcutText.empty()) text += "\t" + item.shortcutText;
-    MENUITEMINFOA info{};
+    std::wstring text = Utf8ToWide(item.caption);
+    if (!item.shortcutText.empty()) text += L"\t" + Utf8ToWide(item.shortcutText);
+    MENUITEMINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = MIIM_ID | MIIM_STRING | MIIM_STATE;
     info.wID = static_cast<UINT>(i + 1);
@@ -411,7 +423,7 @@ int Win32WindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<Menu
         info.hbmpItem = static_cast<HBITMAP>(glyph.Get());
       }
     }
-    ::InsertMenuItemA(menu.Get(), static_cast<UINT>(i), TRUE, &info);
+    ::InsertMenuItemW(menu.Get(), static_cast<UINT>(i), TRUE, &info);
   }
   HWND hwnd = ToHwnd(owner);
   // Without the foreground the menu would not close when the user clicks elsewhere.
@@ -419,7 +431,7 @@ int Win32WindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<Menu
   const BOOL chosen =
       ::TrackPopupMenu(menu.Get(), TPM_CENTERALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, screenPos.x,
                        screenPos.y, 0, hwnd, nullptr);
-  ::PostMessageA(hwnd, WM_NULL, 0, 0);
+  ::PostMessageW(hwnd, WM_NULL, 0, 0);
   return chosen > 0 && static_cast<size_t>(chosen) <= items.size() ? chosen : 0;
 }
 
@@ -433,7 +445,7 @@ void Win32WindowSystem::ShowMessageBox(NativeWindow /*owner*/, const std::string
   // Without an owner nothing hands the keyboard back when the box closes; the window that
   // had it takes it again, so that F1, Esc and the rest work after the help.
   HWND active = ::GetActiveWindow();
-  ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags);
+  ::MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(), flags);
   if (active != nullptr && ::IsWindow(active) && ::IsWindowVisible(active)) {
     ::SetForegroundWindow(active);
   }
@@ -443,7 +455,7 @@ bool Win32WindowSystem::ChooseColor(NativeWindow owner, TColor& color,
                                     std::array<TColor, 16>& custom, bool fullOpen, bool solidOnly) {
   std::array<COLORREF, 16> customColors{};
   for (size_t i = 0; i < custom.size(); ++i) customColors[i] = custom[i];
-  CHOOSECOLORA dialog{};
+  CHOOSECOLORW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = ToHwnd(owner);
   dialog.rgbResult = color;
@@ -456,7 +468,7 @@ bool Win32WindowSystem::ChooseColor(NativeWindow owner, TColor& color,
     // print spooler into every start for a dialog that most runs never open.
     if (const HMODULE comdlg32 = ::LoadLibraryA("comdlg32.dll"); comdlg32 != nullptr) {
       chooseColor_ = reinterpret_cast<ChooseColorFn>(
-          reinterpret_cast<void*>(::GetProcAddress(comdlg32, "ChooseColorA")));
+          reinterpret_cast<void*>(::GetProcAddress(comdlg32, "ChooseColorW")));
     }
     if (chooseColor_ == nullptr) return false;
   }
@@ -478,28 +490,30 @@ void Win32WindowSystem::Restore() {
   ::ShowWindow(appWindow_, SW_RESTORE);
   if (mainWindow_ == nullptr) return;
   if (mainWasVisible_) ::ShowWindow(mainWindow_, SW_SHOW);
-  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrA(mainWindow_, GWLP_USERDATA));
+  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(mainWindow_, GWLP_USERDATA));
   if (data != nullptr) data->events->OnRestore();
 }
 
 void Win32WindowSystem::ShowHandlerError(const char* text) {
-  char title[256] = {};
-  ::GetWindowTextA(appWindow_, title, sizeof title);
-  ::MessageBoxA(nullptr, text, title, MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
+  std::wstring title(static_cast<std::size_t>(::GetWindowTextLengthW(appWindow_)) + 1, L'\0');
+  title.resize(static_cast<std::size_t>(
+      ::GetWindowTextW(appWindow_, title.data(), static_cast<int>(title.size()))));
+  ::MessageBoxW(nullptr, Utf8ToWide(text).c_str(), title.c_str(),
+                MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
 }
 
 LRESULT CALLBACK Win32WindowSystem::AppWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
                                                   LPARAM lParam) {
   if (msg == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     ++LiveObjects().user;
   } else if (msg == WM_NCDESTROY) {
     --LiveObjects().user;
   }
-  auto* system = reinterpret_cast<Win32WindowSystem*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  auto* system = reinterpret_cast<Win32WindowSystem*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (system == nullptr || msg == WM_NCCREATE || msg == WM_NCDESTROY) {
-    return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   }
   // No exception may unwind through the system's frames.
   try {
@@ -535,7 +549,7 @@ LRESULT Win32WindowSystem::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, 
       break;
     case WM_CLOSE:
       // Closing the task-bar entry closes the main window.
-      if (mainWindow_ != nullptr) ::SendMessageA(mainWindow_, WM_CLOSE, 0, 0);
+      if (mainWindow_ != nullptr) ::SendMessageW(mainWindow_, WM_CLOSE, 0, 0);
       return 0;
     case WM_SETFOCUS:
       // Keys go to the main window, never to the invisible owner.
@@ -549,25 +563,25 @@ LRESULT Win32WindowSystem::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, 
     default:
       break;
   }
-  return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
                                                    LPARAM lParam) {
   if (msg == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     static_cast<WindowData*>(create->lpCreateParams)->hwnd = hwnd;
-    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     ++LiveObjects().user;
   }
-  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (msg == WM_NCDESTROY) {
-    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     delete data;
     --LiveObjects().user;
-    return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   }
-  if (data == nullptr) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (data == nullptr) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   try {
     return data->system->HandleFormMessage(*data, msg, wParam, lParam);
   } catch (const std::exception& e) {
@@ -660,7 +674,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       events.OnKeyUp(static_cast<std::uint16_t>(wParam), KeyShiftState());
       break;
     case WM_CHAR:
-      events.OnKeyPress(static_cast<char>(wParam));
+      events.OnKeyPress(AnsiChar(static_cast<wchar_t>(wParam)));
       return 0;
     case WM_SYSCOMMAND:
       // There is no menu bar; menu mode after a lone Alt would swallow the next keys.
@@ -720,7 +734,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     default:
       break;
   }
-  return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace qd::win32

@@ -74,7 +74,7 @@ class Win32WindowSystem final : public WindowSystem {
   void ShowHandlerError(const char* text);
 
   using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
-  using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORA);
+  using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORW);
 
   HINSTANCE instance_;
   SetLayeredWindowAttributesFn setLayeredWindowAttributes_ = nullptr;
