@@ -14,6 +14,13 @@ int RunProgram(WindowSystem& windowSystem, SystemServices& services) {
   TFormMain form(application, language);
   application.SetMainForm(&form);
   form.CreateWnd();
+  if (!form.HandleAllocated()) {
+    // Without its window the program has nothing to show and no task-bar entry that could
+    // end it.
+    application.ShowError("Cannot create the window.");
+    application.SetMainForm(nullptr);
+    return 1;
+  }
   application.Run();
   application.SetMainForm(nullptr);
   return 0;

@@ -24,6 +24,12 @@ void TTimer::SetEnabled(bool enabled) {
     return;
   }
   TForm& form = Owner();
+  // A form without a window (never made, or destroyed under a running handler at a
+  // session end) has no timers to start or stop.
+  if (!form.HandleAllocated()) {
+    enabled_ = enabled;
+    return;
+  }
   if (!enabled) {
     enabled_ = false;
     form.Ws().StopTimer(form.Handle(), id_);

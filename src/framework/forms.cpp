@@ -17,6 +17,9 @@ void TForm::CreateWnd() {
   params.layered = alphaBlend_ && Ws().HasLayeredAttributes();
   params.caption = Caption;
   handle_ = Ws().CreateAppWindow(params, sink_);
+  if (!handle_) {
+    return;  // reported by the caller; no handler runs on a form without a window
+  }
   if (params.layered) {
     Ws().SetLayeredAlpha(handle_, alphaBlendValue_);
   }
@@ -142,7 +145,24 @@ void TForm::Hide() {
   }
 }
 
-std::unique_ptr<Canvas> TForm::GetCanvas() { return Ws().GetCanvas(handle_); }
+namespace {
+
+// What a form without a window draws on; the system would give the whole screen.
+class NoCanvas final : public Canvas {
+ public:
+  void FillRect(const TRect& /*rect*/, TColor /*color*/) override {}
+  void Polyline(const std::vector<TPoint>& /*points*/, int /*penWidth*/,
+                TColor /*penColor*/) override {}
+};
+
+}  // namespace
+
+std::unique_ptr<Canvas> TForm::GetCanvas() {
+  if (!handle_) {
+    return std::make_unique<NoCanvas>();
+  }
+  return Ws().GetCanvas(handle_);
+}
 
 TTimer* TForm::FindTimer(unsigned id) const {
   const auto it = std::find_if(timers_.begin(), timers_.end(),

@@ -38,7 +38,8 @@ class TForm : public TObject {
   WindowSystem& Ws() { return app_.Ws(); }
   SystemServices& Services() { return app_.Services(); }
 
-  // Creates the window (hidden) from the properties, then runs OnCreate.
+  // Creates the window (hidden) from the properties, then runs OnCreate; when the window
+  // cannot be made (HandleAllocated() stays false), OnCreate does not run.
   void CreateWnd();
   // Runs OnDestroy, then destroys the window; once only.
   void Destroy();

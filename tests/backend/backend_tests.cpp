@@ -3,8 +3,11 @@
 // and environment readers, the command-line splitter and the release of every object; and
 // the arrow's scale table and worked geometry examples as this build's arithmetic gives them.
 // Prints one line per failure and exits non-zero if there was any.
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +17,46 @@
 #include "framework/win32/win32_system_services.h"
 #include "framework/win32/win32_window_system.h"
 #include "shape_examples.h"
+
+// Every block the program holds, so that a block freed twice is counted rather than freed.
+namespace {
+
+constexpr std::size_t kSlots = std::size_t{1} << 16U;
+void* liveBlocks[kSlots];
+void* const kFreed = &liveBlocks;  // a slot whose block went away
+int doubleFrees = 0;
+
+std::size_t SlotOf(const void* block) {
+  return (reinterpret_cast<std::uintptr_t>(block) >> 4U) % kSlots;
+}
+
+void Release(void* block) noexcept {
+  if (block == nullptr) return;
+  for (std::size_t i = SlotOf(block); liveBlocks[i] != nullptr; i = (i + 1) % kSlots) {
+    if (liveBlocks[i] == block) {
+      liveBlocks[i] = kFreed;
+      std::free(block);
+      return;
+    }
+  }
+  ++doubleFrees;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  void* block = std::malloc(size != 0 ? size : 1);
+  if (block == nullptr) throw std::bad_alloc();
+  for (std::size_t i = SlotOf(block);; i = (i + 1) % kSlots) {
+    if (liveBlocks[i] == nullptr || liveBlocks[i] == kFreed) {
+      liveBlocks[i] = block;
+      return block;
+    }
+  }
+}
+
+void operator delete(void* block) noexcept { Release(block); }
+void operator delete(void* block, std::size_t /*size*/) noexcept { Release(block); }
 
 namespace {
 
@@ -338,6 +381,29 @@ void TestObjectsReleased(qd::win32::Win32WindowSystem& ws, qd::win32::Win32Syste
              std::to_string(after.kernel - before.kernel)}));
 }
 
+LRESULT CALLBACK DestroyAtCreate(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && message->message == WM_CREATE) ::DestroyWindow(message->hwnd);
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A window destroyed while it is being made fails after its window procedure took its
+// data over and freed it on the way out.
+void TestFailedCreationFreesOnce(qd::win32::Win32WindowSystem& ws) {
+  const long users = qd::win32::LiveObjects().user;
+  const int frees = doubleFrees;
+  HHOOK hook =
+      ::SetWindowsHookExW(WH_CALLWNDPROC, DestroyAtCreate, nullptr, ::GetCurrentThreadId());
+  Check(hook != nullptr, "the hook is set");
+  RecordingEvents events;
+  qd::WindowParams params;
+  params.bounds = {0, 0, 40, 40};
+  Check(!ws.CreateAppWindow(params, events), "a window gone at its creation is no window");
+  ::UnhookWindowsHookEx(hook);
+  Check(doubleFrees == frees, "its data is freed once");
+  Check(qd::win32::LiveObjects().user == users, "no window is left counted");
+}
+
 void TestFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
   // "Ærø-Ωmega" in UTF-8: outside Windows-1252 in part, so only the wide calls can reach it.
   const std::string folder = Cat({root, "\\\xC3\x86r\xC3\xB8-\xCE\xA9mega\\sub\\deeper"});
@@ -507,6 +573,7 @@ int main(int argc, char** argv) {
   TestMessageBoxGivesTheKeyboardBack(ws);
   TestNoMenuModeOnTheTaskBarWindow(ws);
   TestObjectsReleased(ws, services, argv[1]);
+  TestFailedCreationFreesOnce(ws);
   TestFiles(services, argv[1]);
   TestRegistryAndEnvironment(services);
   TestWaitableTimer(services);

@@ -65,18 +65,23 @@ std::vector<MonitorInfo> FakeWindowSystem::GetMonitors() {
   return monitors;
 }
 
-bool FakeWindowSystem::RegisterHotKey(NativeWindow /*window*/, int hotKeyId, unsigned modifiers,
+bool FakeWindowSystem::RegisterHotKey(NativeWindow window, int hotKeyId, unsigned modifiers,
                                       std::uint16_t key) {
+  CountNullWindow(window);
   log.push_back("RegisterHotKey " + std::to_string(hotKeyId) + " " + std::to_string(modifiers) +
                 " " + std::to_string(key));
   return !hotKeyTaken;
 }
 
-void FakeWindowSystem::UnregisterHotKey(NativeWindow /*window*/, int hotKeyId) {
+void FakeWindowSystem::UnregisterHotKey(NativeWindow window, int hotKeyId) {
+  CountNullWindow(window);
   log.push_back("UnregisterHotKey " + std::to_string(hotKeyId));
 }
 
-void FakeWindowSystem::BringToFront(NativeWindow /*window*/) { log.push_back("BringToFront"); }
+void FakeWindowSystem::BringToFront(NativeWindow window) {
+  CountNullWindow(window);
+  log.push_back("BringToFront");
+}
 
 bool FakeWindowSystem::RestoreApplication() {
   if (!minimised) {
@@ -90,11 +95,21 @@ bool FakeWindowSystem::RestoreApplication() {
   return true;
 }
 
+void FakeWindowSystem::CountNullWindow(NativeWindow window) {
+  if (!window) {
+    ++nullWindowCalls;
+  }
+}
+
 void FakeWindowSystem::SetApplicationTitle(const std::string& title) {
   log.push_back("SetApplicationTitle " + title);
 }
 
 NativeWindow FakeWindowSystem::CreateAppWindow(const WindowParams& params, WindowEvents& sink) {
+  if (refuseWindow) {
+    log.push_back("CreateAppWindow refused");
+    return {};
+  }
   events = &sink;
   log.push_back("CreateAppWindow " + std::to_string(params.bounds.left) + " " +
                 std::to_string(params.bounds.top) + " " + std::to_string(params.bounds.right) +
@@ -103,18 +118,21 @@ NativeWindow FakeWindowSystem::CreateAppWindow(const WindowParams& params, Windo
   return kWindow;
 }
 
-void FakeWindowSystem::DestroyAppWindow(NativeWindow /*window*/) {
+void FakeWindowSystem::DestroyAppWindow(NativeWindow window) {
+  CountNullWindow(window);
   log.push_back("DestroyAppWindow");
   events = nullptr;
 }
 
-void FakeWindowSystem::SetWindowBounds(NativeWindow /*window*/, int left, int top, int width,
+void FakeWindowSystem::SetWindowBounds(NativeWindow window, int left, int top, int width,
                                        int height) {
+  CountNullWindow(window);
   log.push_back("SetWindowBounds " + std::to_string(left) + " " + std::to_string(top) + " " +
                 std::to_string(width) + " " + std::to_string(height));
 }
 
-void FakeWindowSystem::ShowAppWindow(NativeWindow /*window*/, bool visible) {
+void FakeWindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
+  CountNullWindow(window);
   log.push_back(visible ? "ShowAppWindow" : "HideAppWindow");
 }
 
@@ -127,7 +145,8 @@ OwnedRegion FakeWindowSystem::CreatePolygonRegion(const std::vector<TPoint>& poi
   return {*this, NativeRegion{nextRegion_++}};
 }
 
-void FakeWindowSystem::SetWindowRegion(NativeWindow /*window*/, OwnedRegion region, bool redraw) {
+void FakeWindowSystem::SetWindowRegion(NativeWindow window, OwnedRegion region, bool redraw) {
+  CountNullWindow(window);
   log.push_back("SetWindowRegion " + std::to_string(region.Get().Value()) +
                 (redraw ? " redraw" : ""));
   static_cast<void>(region.Release());  // the window's now
@@ -138,22 +157,28 @@ bool FakeWindowSystem::DeleteRegion(NativeRegion region) {
   return true;
 }
 
-void FakeWindowSystem::SetLayered(NativeWindow /*window*/, bool layered) {
+void FakeWindowSystem::SetLayered(NativeWindow window, bool layered) {
+  CountNullWindow(window);
   log.push_back(layered ? "SetLayered on" : "SetLayered off");
 }
 
-void FakeWindowSystem::SetLayeredAlpha(NativeWindow /*window*/, std::uint8_t alpha) {
+void FakeWindowSystem::SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) {
+  CountNullWindow(window);
   log.push_back("SetLayeredAlpha " + std::to_string(alpha));
 }
 
-void FakeWindowSystem::Invalidate(NativeWindow /*window*/) { log.push_back("Invalidate"); }
+void FakeWindowSystem::Invalidate(NativeWindow window) {
+  CountNullWindow(window);
+  log.push_back("Invalidate");
+}
 
-std::unique_ptr<Canvas> FakeWindowSystem::GetCanvas(NativeWindow /*window*/) {
+std::unique_ptr<Canvas> FakeWindowSystem::GetCanvas(NativeWindow window) {
+  CountNullWindow(window);
   return std::make_unique<FakeCanvas>(*this);
 }
 
-bool FakeWindowSystem::StartTimer(NativeWindow /*window*/, unsigned timerId,
-                                  unsigned intervalMs) {
+bool FakeWindowSystem::StartTimer(NativeWindow window, unsigned timerId, unsigned intervalMs) {
+  CountNullWindow(window);
   log.push_back("StartTimer " + std::to_string(timerId) + " " + std::to_string(intervalMs));
   if (refuseTimers) {
     return false;
@@ -162,12 +187,14 @@ bool FakeWindowSystem::StartTimer(NativeWindow /*window*/, unsigned timerId,
   return true;
 }
 
-void FakeWindowSystem::StopTimer(NativeWindow /*window*/, unsigned timerId) {
+void FakeWindowSystem::StopTimer(NativeWindow window, unsigned timerId) {
+  CountNullWindow(window);
   log.push_back("StopTimer " + std::to_string(timerId));
   runningTimers.erase(timerId);
 }
 
-void FakeWindowSystem::RunMessageLoop(NativeWindow /*mainWindow*/) {
+void FakeWindowSystem::RunMessageLoop(NativeWindow mainWindow) {
+  CountNullWindow(mainWindow);
   log.push_back("RunMessageLoop");
 }
 
@@ -182,7 +209,10 @@ void FakeWindowSystem::ProcessMessages() {
 
 void FakeWindowSystem::PostQuit() { log.push_back("PostQuit"); }
 
-void FakeWindowSystem::SetCapture(NativeWindow /*window*/) { log.push_back("SetCapture"); }
+void FakeWindowSystem::SetCapture(NativeWindow window) {
+  CountNullWindow(window);
+  log.push_back("SetCapture");
+}
 
 void FakeWindowSystem::ReleaseCapture() { log.push_back("ReleaseCapture"); }
 
@@ -197,7 +227,8 @@ NativeCursor FakeWindowSystem::LoadCursorResource(const std::string& name) {
   return {};
 }
 
-void FakeWindowSystem::ApplyCursor(NativeWindow /*window*/, NativeCursor cursor) {
+void FakeWindowSystem::ApplyCursor(NativeWindow window, NativeCursor cursor) {
+  CountNullWindow(window);
   log.push_back("ApplyCursor " + std::to_string(cursor.Value()));
 }
 
@@ -207,8 +238,9 @@ TColor FakeWindowSystem::GetScreenPixel(TPoint screenPos) {
   return screenPixel(screenPos);
 }
 
-int FakeWindowSystem::TrackPopupMenu(NativeWindow /*owner*/,
-                                     const std::vector<MenuItemView>& items, TPoint screenPos) {
+int FakeWindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
+                                     TPoint screenPos) {
+  CountNullWindow(owner);
   std::string text = "TrackPopupMenu " + std::to_string(screenPos.x) + " " +
                      std::to_string(screenPos.y);
   for (const MenuItemView& item : items) {

@@ -26,6 +26,7 @@ class FakeWindowSystem final : public WindowSystem {
   bool layeredAttributesAvailable = true;
   bool refuseTimers = false;
   bool refuseRegions = false;
+  bool refuseWindow = false;
   std::deque<int> menuChoices;  // answers of TrackPopupMenu, 0 when empty
   // Answer of ChooseColor: nullopt cancels; otherwise the colour and custom colours chosen.
   std::function<bool(TColor&, std::array<TColor, 16>&)> chooseColor;
@@ -39,6 +40,9 @@ class FakeWindowSystem final : public WindowSystem {
   int openCanvases = 0;
   int regionsCreated = 0;
   std::vector<std::string> messageBoxes;  // "caption|text"
+  // Calls that named no window (the owners of boxes and dialogs aside): the system would
+  // take them for the whole screen or for no window at all.
+  int nullWindowCalls = 0;
 
   // Runs the handler of a running timer, as a tick from the message loop would.
   void Tick(unsigned timerId);
@@ -86,6 +90,7 @@ class FakeWindowSystem final : public WindowSystem {
 
  private:
   bool DeleteRegion(NativeRegion region) override;
+  void CountNullWindow(NativeWindow window);
 
   std::uintptr_t nextRegion_ = 1;
 };

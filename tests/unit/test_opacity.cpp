@@ -189,6 +189,18 @@ TEST_F(Fading, AMiddleClickServedInsideAFadeInFadesOutThere) {
   EXPECT_EQ(form->Settings.AlphaBlendIndex, 10);
 }
 
+// Windows ends the session while the fade lets messages through: the window is gone when
+// the fade paints its last step and flips the repeat paint's timer.
+TEST_F(Fading, ASessionEndInsideAFadeLeavesNothingForAWindowThatIsGone) {
+  SetIndex(22);
+  MiddleClick();
+  ws.onProcessMessages = [this] { ws.events->OnEndSession(); };
+  ws.events->OnMouseDown(TMouseButton::mbMiddle, {}, 10, 10);  // no window for the release
+  EXPECT_FALSE(form->HandleAllocated());
+  EXPECT_EQ(ws.nullWindowCalls, 0);
+  EXPECT_TRUE(ws.runningTimers.empty());
+}
+
 TEST_F(Fading, RestoreBringsAFaintArrowBackAndAlwaysRepaints) {
   struct Case {
     const char* name;

@@ -41,6 +41,19 @@ TEST(MainSequence, ShapesThePointerBeforeShowingItAndSavesAtTheEnd) {
   EXPECT_TRUE(sys.files.contains(kIniPath));
 }
 
+// Without its window the program has nothing to show and no task-bar entry to be ended by.
+TEST(MainSequence, AWindowThatCannotBeMadeIsOneErrorAndAnExitCodeOtherThanZero) {
+  FakeWindowSystem ws;
+  FakeSystemServices sys{ws.log};
+  ws.refuseWindow = true;
+  EXPECT_NE(RunProgram(ws, sys), 0);
+  EXPECT_EQ(ws.messageBoxes, std::vector<std::string>{"Quiverdart|Cannot create the window."});
+  EXPECT_EQ(ws.Calls("ErrorBox").size(), 1U);
+  EXPECT_TRUE(ws.Calls("RunMessageLoop").empty());
+  EXPECT_TRUE(ws.Calls("ReadWholeFile").empty()) << "the start-up handler ran";
+  EXPECT_EQ(ws.nullWindowCalls, 0);
+}
+
 class StartUp : public ProgramTest {};
 
 // The default of a key of the "Pointer" section on a work area of that size.

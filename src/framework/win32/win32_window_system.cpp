@@ -200,11 +200,12 @@ NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, Wind
   if (params.topMost) exStyle |= WS_EX_TOPMOST;
   if (layered) exStyle |= WS_EX_LAYERED;
   const TRect& b = params.bounds;
+  // The window takes the data over at WM_NCCREATE and frees it at WM_NCDESTROY, also when
+  // its creation fails after that; before, and if it never gets that far, it is ours.
   HWND hwnd = ::CreateWindowExW(exStyle, kFormClassName, Utf8ToWide(params.caption).c_str(),
                                 WS_POPUP, b.left, b.top, b.right - b.left, b.bottom - b.top,
-                                appWindow_, nullptr, instance_, data.get());
+                                appWindow_, nullptr, instance_, &data);
   if (hwnd == nullptr) return {};
-  static_cast<void>(data.release());  // owned by the window until WM_NCDESTROY
   // A layered window stays invisible until it has attributes; start it opaque.
   if (layered) setLayeredWindowAttributes_(hwnd, 0, 255, LWA_ALPHA);
   if (mainWindow_ == nullptr) mainWindow_ = hwnd;
@@ -570,8 +571,10 @@ LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM w
                                                    LPARAM lParam) {
   if (msg == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    static_cast<WindowData*>(create->lpCreateParams)->hwnd = hwnd;
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    WindowData* adopted =
+        static_cast<std::unique_ptr<WindowData>*>(create->lpCreateParams)->release();
+    adopted->hwnd = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(adopted));
     ++LiveObjects().user;
   }
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
