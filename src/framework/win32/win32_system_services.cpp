@@ -179,9 +179,11 @@ bool Win32SystemServices::SameText(const std::string& a, const std::string& b) {
 }
 
 FileRead Win32SystemServices::ReadWholeFile(const std::string& path) {
+  // Sharing deletion too: a read must not keep another program (a second arrow saving at
+  // the same moment) from replacing the file.
   const FileHandle file(::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
     const DWORD error = ::GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
@@ -252,9 +254,9 @@ bool Win32SystemServices::CloseFile(NativeFile file) {
   return true;
 }
 
-bool Win32SystemServices::ReplaceFile(const std::string& from, const std::string& to) {
-  const std::wstring source = Utf8ToWide(from);
-  const std::wstring target = Utf8ToWide(to);
+namespace {
+
+bool ReplaceOnce(const std::wstring& source, const std::wstring& target) {
   // ReplaceFileW keeps the replaced file's permissions (and on Windows its attributes).
   // Given no backup name, Wine's makes one of its own and leaves it behind when it fails.
   const std::wstring backup = source + L".bak";
@@ -263,13 +265,9 @@ bool Win32SystemServices::ReplaceFile(const std::string& from, const std::string
     ::DeleteFileW(backup.c_str());
     return true;
   }
-  // With no file to replace yet, or another program replacing it at the same moment (a
-  // second arrow ending), a plain rename, atomic too, puts the new file in place.
+  // Where it cannot (no file to replace yet, another program replacing it at the same
+  // moment: a second arrow ending), a plain rename, atomic too, puts the new file in place.
   const DWORD error = ::GetLastError();
-  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_SHARING_VIOLATION &&
-      error != ERROR_UNABLE_TO_MOVE_REPLACEMENT && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-    return false;
-  }
   const bool moved = ::MoveFileExW(source.c_str(), target.c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   const DWORD moveError = ::GetLastError();
@@ -283,6 +281,25 @@ bool Win32SystemServices::ReplaceFile(const std::string& from, const std::string
   }
   ::SetLastError(moveError);
   return moved;
+}
+
+}  // namespace
+
+bool Win32SystemServices::ReplaceFile(const std::string& from, const std::string& to) {
+  const std::wstring source = Utf8ToWide(from);
+  const std::wstring target = Utf8ToWide(to);
+  // Another program may hold the file for a moment (a second arrow replacing it, a virus
+  // scanner reading it): a few tries over a fifth of a second.
+  constexpr int kTries = 10;
+  constexpr DWORD kPauseMs = 20;
+  for (int attempt = 1;; ++attempt) {
+    if (ReplaceOnce(source, target)) return true;
+    const DWORD error = ::GetLastError();
+    if (attempt == kTries || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+      return false;
+    }
+    ::Sleep(kPauseMs);
+  }
 }
 
 void Win32SystemServices::DeleteFile(const std::string& path) {
