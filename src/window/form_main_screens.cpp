@@ -34,8 +34,8 @@ void TFormMain::RegisterArrowHotKey(const std::optional<std::string>& value) {
     if (const std::optional<HotKey> parsed = ParseHotKey(*value)) {
       hotKey = *parsed;
     } else {
-      Ws().ShowMessageBox(NativeWindow{}, MalformedHotKeyText(UiLanguage, *value), App().Title(),
-                          MessageKind::Error);
+      // Windows-1252, the value as the file has it.
+      App().ShowError(MalformedHotKeyText(UiLanguage, *value));
     }
   }
   // Held by another program: the arrow works as before, without it.

@@ -112,6 +112,7 @@ TEST_F(Screens, HotKeySettingAtStart) {
     bool taken;
     std::vector<std::string> registered;
     std::vector<std::string> boxes;
+    TUiLanguage language = TUiLanguage::English;
   };
   const std::string box =
       "Quiverdart|The setting \"[Hotkey] ArrowToPointer=Ctrl+Alt+Q8\" is not a valid key "
@@ -130,6 +131,14 @@ TEST_F(Screens, HotKeySettingAtStart) {
        {"RegisterHotKey 1 3 119"},
        {box}},
       {"held by another program: no box", "", true, {"RegisterHotKey 1 3 119"}, {}},
+      // The file's Windows-1252 value in the German text, letter for letter.
+      {"malformed, in German",
+       "[Hotkey]\r\nArrowToPointer=Strg+\xC4\r\n",
+       false,
+       {"RegisterHotKey 1 3 119"},
+       {"Quiverdart|Die Einstellung \"[Hotkey] ArrowToPointer=Strg+\xC3\x84\" ist keine "
+        "g\xC3\xBCltige Tastenkombination. Ctrl+Alt+F8 wird verwendet."},
+       TUiLanguage::German},
   };
   for (const Case& c : cases) {
     TearDown();
@@ -138,7 +147,7 @@ TEST_F(Screens, HotKeySettingAtStart) {
     sys.files[kIniPath] = c.file;
     ws.messageBoxes.clear();
     ws.hotKeyTaken = c.taken;
-    form = std::make_unique<TFormMain>(*app);
+    form = std::make_unique<TFormMain>(*app, c.language);
     app->SetMainForm(form.get());
     form->CreateWnd();
     EXPECT_EQ(ws.Calls("RegisterHotKey"), c.registered) << c.what;
