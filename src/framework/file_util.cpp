@@ -48,18 +48,18 @@ std::optional<std::string> WriteFileAtomically(SystemServices& services, const s
       error = FailureText(services, path);
     }
   }  // closed here when a step failed: the temporary file cannot be deleted while open
+  // The new file takes the old one's attributes before it takes its name, marked as changed
+  // since the last backup, as a write in place would be. Failing here loses nothing of the
+  // settings.
+  if (!error && attributes) {
+    services.SetFileAttributes(temporary, *attributes | kFileAttributeArchive);
+  }
   if (!error && !services.ReplaceFile(temporary, path)) {
     error = FailureText(services, path);
   }
   if (error) {
     services.DeleteFile(temporary);
     return error;
-  }
-  // The file keeps its own attributes where the replace did not carry them over, marked
-  // as changed since the last backup, as a write in place would be. Failing here loses
-  // nothing of the settings.
-  if (attributes) {
-    services.SetFileAttributes(path, *attributes | kFileAttributeArchive);
   }
   return std::nullopt;
 }

@@ -10,8 +10,8 @@ namespace qd {
 
 // Replaces the file at `path` with `bytes` so that a crash or power loss at any moment
 // leaves the old file or the new one, never a torn one: the bytes go to a temporary file
-// of this process beside it (`path`.<process id>.tmp), which is flushed, closed and then
-// renamed over the target; the target keeps its attributes. Where no file can be made
+// of this process beside it (`path`.<process id>.tmp), which is flushed, closed, given the
+// target's attributes and renamed over it. Where no file can be made
 // beside it, the bytes are written over the file itself. A read-only file is never
 // written. On any failure the temporary file is deleted, the old file stays as it was
 // (unless written in place), and the system's message is returned.

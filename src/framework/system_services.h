@@ -94,8 +94,8 @@ class SystemServices {
   virtual OwnedFile CreateFileForWrite(const std::string& path) = 0;
   virtual bool WriteFileBytes(NativeFile file, const std::string& bytes) = 0;
   virtual bool FlushFile(NativeFile file) = 0;
-  // Renames `from` over `to`, keeping the permissions of the file replaced where the system
-  // can; its attributes may not survive (under Wine the hidden one does not).
+  // Renames `from` over `to` in one step, `from` taking the permissions of the file replaced
+  // where the system lets it; `from` keeps its own attributes.
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
   virtual void DeleteFile(const std::string& path) = 0;
   // FILE_ATTRIBUTE_* bits; nothing for a missing file.

@@ -433,8 +433,7 @@ const SaveFault kSaveFaults[] = {
                   p.Prefix().UnixPath(MovedPath(path)).parent_path());
        return std::nullopt;
      },
-     true,
-     "C:\\users\\J\xC3\xBCrgen\\AppData\\Roaming"},
+     true, "C:\\users\\J\xC3\xBCrgen\\AppData\\Roaming"},
 };
 
 class SettingsFileSaveFails : public testing::TestWithParam<SaveFault> {};
@@ -459,9 +458,9 @@ TEST_P(SettingsFileSaveFails, OneErrorBoxTheProgramEndsTheOldFileStays) {
   ASSERT_EQ(dialogs.size(), 1u) << "error boxes";
   EXPECT_EQ(dialogs[0].title, kTitle);
   const std::string named = "Cannot write file \"" + path + "\". ";
-  EXPECT_TRUE(std::any_of(
-      dialogs[0].children.begin(), dialogs[0].children.end(),
-      [&](const ProbeChild& c) { return c.text.find(named) != std::string::npos; }))
+  EXPECT_TRUE(
+      std::any_of(dialogs[0].children.begin(), dialogs[0].children.end(),
+                  [&](const ProbeChild& c) { return c.text.find(named) != std::string::npos; }))
       << "no text begins " << named;
   p.ClickButton(dialogs[0]);
   const auto status = p.Program().WaitFor(kExitTimeout);
@@ -518,11 +517,14 @@ TEST(SettingsFile, UnreadableAtStartGivesOneBoxThenDefaultsAndIsLeftAlone) {
 }
 
 // The file's own attributes stay as the user set them across the replace of a save.
-TEST(SettingsFile, AHiddenFileStaysHiddenAcrossASave) {
+// Hidden, and kept from other users: the new file takes both.
+TEST(SettingsFile, AHiddenPrivateFileStaysSoAcrossASave) {
   SettingsSession p;
   const std::string path = PerUserPath(p.RegistryAppData());
   p.Prefix().WriteBytes(path, "[Pointer]\r\nSize=6\r\n");
   ASSERT_EQ(p.WinProbe().FileAttributes(path, kHidden).value_or(0) & kHidden, kHidden);
+  const fs::path unixPath = p.Prefix().UnixPath(path);
+  fs::permissions(unixPath, fs::perms::owner_read | fs::perms::owner_write);
 
   p.Start();
   const auto arrow = p.WaitForArrow();
@@ -533,8 +535,11 @@ TEST(SettingsFile, AHiddenFileStaysHiddenAcrossASave) {
   const auto attributes = p.WinProbe().FileAttributes(path);
   ASSERT_TRUE(attributes) << "no file";
   EXPECT_EQ(*attributes & kHidden, kHidden) << "attributes now " << *attributes;
-  EXPECT_EQ(FolderEntries(p.Prefix().UnixPath(path).parent_path()),
-            std::set<std::string>{"Quiverdart.ini"});
+  // Wine maps the owner's permissions back to owner and group bits; others stay shut out.
+  EXPECT_EQ(fs::status(unixPath).permissions() & fs::perms::others_all, fs::perms::none)
+      << "readable by others now: " << std::oct
+      << static_cast<int>(fs::status(unixPath).permissions());
+  EXPECT_EQ(FolderEntries(unixPath.parent_path()), std::set<std::string>{"Quiverdart.ini"});
 }
 
 // Two arrows of one program write the same file when they end. Whichever ends last, or
@@ -567,12 +572,15 @@ TEST_P(SettingsFileOfTwoPrograms, LeaveTheWholeFileOfOne) {
   for (std::size_t i = 0; i < 2; ++i) {
     p.Prefix().WriteBytes(path, files[i]);
     programs.push_back(p.S().Launch("C:\\Programs\\Quiverdart.exe"));
-    ASSERT_TRUE(WaitUntil(kStartTimeout, [&] {
-      for (const auto& w : p.Windows()) {
-        if (w.className == "TFormMain" && w.visible && Bounds(w) == bounds[i]) arrows[i] = w.hwnd;
-      }
-      return arrows[i] != 0;
-    })) << "no arrow of program " << i;
+    ASSERT_TRUE(WaitUntil(kStartTimeout,
+                          [&] {
+                            for (const auto& w : p.Windows()) {
+                              if (w.className == "TFormMain" && w.visible && Bounds(w) == bounds[i])
+                                arrows[i] = w.hwnd;
+                            }
+                            return arrows[i] != 0;
+                          }))
+        << "no arrow of program " << i;
   }
 
   // An error box would keep its program from ending.

@@ -310,8 +310,8 @@ TEST(SaveSettings, ReplacesThroughATemporaryFileBesideTheTarget) {
       "WriteFileBytes " + std::to_string(sys.files[kPath].size()),
       "FlushFile",
       "CloseFile",
+      std::string("SetFileAttributes ") + kTemporary + " 32",
       std::string("ReplaceFile ") + kTemporary + " " + kPath,
-      std::string("SetFileAttributes ") + kPath + " 32",
   };
   EXPECT_EQ(sys.log, expected);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include "framework/win32/handles.h"
 #include "framework/win32/text.h"
@@ -256,31 +257,17 @@ bool Win32SystemServices::CloseFile(NativeFile file) {
 
 namespace {
 
-bool ReplaceOnce(const std::wstring& source, const std::wstring& target) {
-  // ReplaceFileW keeps the replaced file's permissions (and on Windows its attributes).
-  // Given no backup name, Wine's makes one of its own and leaves it behind when it fails.
-  const std::wstring backup = source + L".bak";
-  if (::ReplaceFileW(target.c_str(), source.c_str(), backup.c_str(),
-                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0) {
-    ::DeleteFileW(backup.c_str());
-    return true;
+// Gives `to` the permissions of `from` where the system lets us read and set them; where
+// not, `to` keeps those it took from its folder, as any new file would.
+void CopyPermissions(const std::wstring& from, const std::wstring& to) {
+  DWORD needed = 0;
+  ::GetFileSecurityW(from.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  if (needed == 0) return;
+  std::vector<unsigned char> descriptor(needed);
+  if (::GetFileSecurityW(from.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed,
+                         &needed) != 0) {
+    ::SetFileSecurityW(to.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
   }
-  // Where it cannot (no file to replace yet, another program replacing it at the same
-  // moment: a second arrow ending), a plain rename, atomic too, puts the new file in place.
-  const DWORD error = ::GetLastError();
-  const bool moved = ::MoveFileExW(source.c_str(), target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-  const DWORD moveError = ::GetLastError();
-  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-    // The old file has gone to the backup name: back in place unless the new one is there.
-    if (moved) {
-      ::DeleteFileW(backup.c_str());
-    } else {
-      ::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-    }
-  }
-  ::SetLastError(moveError);
-  return moved;
 }
 
 }  // namespace
@@ -288,12 +275,19 @@ bool ReplaceOnce(const std::wstring& source, const std::wstring& target) {
 bool Win32SystemServices::ReplaceFile(const std::string& from, const std::string& to) {
   const std::wstring source = Utf8ToWide(from);
   const std::wstring target = Utf8ToWide(to);
+  // One rename, so that the name always holds a whole file: ReplaceFileW would keep the
+  // permissions itself, but Wine's moves the old file aside first, leaving no file at all
+  // for a moment. The permissions are carried over by hand instead.
+  CopyPermissions(target, source);
   // Another program may hold the file for a moment (a second arrow replacing it, a virus
   // scanner reading it): a few tries over a fifth of a second.
   constexpr int kTries = 10;
   constexpr DWORD kPauseMs = 20;
   for (int attempt = 1;; ++attempt) {
-    if (ReplaceOnce(source, target)) return true;
+    if (::MoveFileExW(source.c_str(), target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+      return true;
+    }
     const DWORD error = ::GetLastError();
     if (attempt == kTries || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
       return false;
