@@ -316,8 +316,8 @@ void TestNoMenuModeOnTheTaskBarWindow(qd::win32::Win32WindowSystem& ws) {
     ::SendMessageA(taskBarWindow, WM_SYSCOMMAND, SC_KEYMENU, key);
     ws.ProcessMessages();
     ::KillTimer(nullptr, timer);
-    Check(!sawMenuMode, Cat({"no menu mode on the task-bar window after Alt",
-                             key == 0 ? "" : "+Space"}));
+    Check(!sawMenuMode,
+          Cat({"no menu mode on the task-bar window after Alt", key == 0 ? "" : "+Space"}));
   }
   ws.DestroyAppWindow(window);
 }
@@ -404,6 +404,26 @@ void TestFailedCreationFreesOnce(qd::win32::Win32WindowSystem& ws) {
   Check(qd::win32::LiveObjects().user == users, "no window is left counted");
 }
 
+// Looks for the file over and over from another thread, as a second program starting
+// while the first one saves would, counting the looks that found no file.
+struct FileWatch {
+  std::wstring path;
+  volatile LONG stop = 0;
+  volatile LONG looks = 0;
+  volatile LONG missing = 0;
+};
+
+DWORD WINAPI WatchFile(void* param) {
+  auto* watch = static_cast<FileWatch*>(param);
+  while (::InterlockedCompareExchange(&watch->stop, 0, 0) == 0) {
+    if (::GetFileAttributesW(watch->path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      ::InterlockedIncrement(&watch->missing);
+    }
+    ::InterlockedIncrement(&watch->looks);
+  }
+  return 0;
+}
+
 void TestFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
   // "Ærø-Ωmega" in UTF-8: outside Windows-1252 in part, so only the wide calls can reach it.
   const std::string folder = Cat({root, "\\\xC3\x86r\xC3\xB8-\xCE\xA9mega\\sub\\deeper"});
@@ -421,6 +441,22 @@ void TestFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
           "write, flush, close");
     Check(ws.ReplaceFile(temp, target), Cat({"replace round ", std::to_string(round)}));
   }
+  FileWatch watch;
+  watch.path = qd::win32::Utf8ToWide(target);
+  HANDLE watcher = ::CreateThread(nullptr, 0, WatchFile, &watch, 0, nullptr);
+  Check(watcher != nullptr, "the watching thread starts");
+  for (int round = 0; round < 200; ++round) {
+    qd::OwnedFile file = ws.CreateFileForWrite(temp);
+    Check(file && ws.WriteFileBytes(file.Get(), content) && file.Close() &&
+              ws.ReplaceFile(temp, target),
+          "replace while watched");
+  }
+  ::InterlockedExchange(&watch.stop, 1);
+  ::WaitForSingleObject(watcher, INFINITE);
+  ::CloseHandle(watcher);
+  Check(watch.missing == 0,
+        Cat({"the file is there at every look: missing at ", std::to_string(watch.missing), " of ",
+             std::to_string(watch.looks)}));
   const qd::FileRead read = ws.ReadWholeFile(target);
   Check(read.status == qd::FileStatus::Ok && read.bytes == content, "bytes survive unchanged");
   Check(!ws.FileExists(temp), "the temporary file is gone after the replace");
@@ -435,8 +471,9 @@ void TestFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
     std::string path;
     qd::FileStatus want;
   };
-  for (const Missing& m : {Missing{Cat({folder, "\\none.ini"}), qd::FileStatus::NotFound},
-                           Missing{Cat({root, "\\no\\such\\dir\\x.ini"}), qd::FileStatus::NotFound}}) {
+  for (const Missing& m :
+       {Missing{Cat({folder, "\\none.ini"}), qd::FileStatus::NotFound},
+        Missing{Cat({root, "\\no\\such\\dir\\x.ini"}), qd::FileStatus::NotFound}}) {
     Check(ws.ReadWholeFile(m.path).status == m.want, Cat({"missing file ", m.path}));
   }
   const qd::FileRead folderRead = ws.ReadWholeFile(folder);
@@ -450,9 +487,9 @@ void TestFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
     const char* b;
     bool want;
   };
-  for (const Same& s : {Same{"C:\\Tools\\Quiverdart.INI", "c:\\tools\\quiverdart.ini", true},
-                        Same{"\xC3\x84rger", "\xC3\xA4RGER", true},
-                        Same{"a.ini", "a.ini ", false}}) {
+  for (const Same& s :
+       {Same{"C:\\Tools\\Quiverdart.INI", "c:\\tools\\quiverdart.ini", true},
+        Same{"\xC3\x84rger", "\xC3\xA4RGER", true}, Same{"a.ini", "a.ini ", false}}) {
     Check(ws.SameText(s.a, s.b) == s.want, Cat({"SameText ", s.a, " / ", s.b}));
   }
 }
@@ -497,7 +534,8 @@ void TestRegistryAndEnvironment(qd::win32::Win32SystemServices& ws) {
   ::SetEnvironmentVariableW(L"QD_TEST_UNSET", nullptr);
   Check(ws.GetEnvironmentVariable("QD_TEST_SET") == std::optional<std::string>(" \xC3\x98 "),
         "an environment value comes back whole, in UTF-8");
-  Check(ws.GetEnvironmentVariable("QD_TEST_LONG") == std::optional<std::string>(std::string(300, 'x')),
+  Check(ws.GetEnvironmentVariable("QD_TEST_LONG") ==
+            std::optional<std::string>(std::string(300, 'x')),
         "a long environment value is not cut");
   Check(!ws.GetEnvironmentVariable("QD_TEST_UNSET").has_value(), "an absent variable is none");
 }
@@ -551,8 +589,8 @@ void TestShapeArithmetic() {
   }
   for (const ShapeCase& c : kWorkedExamples) {
     const qd::PointerGeometry g = ComputedShape(c);
-    Check(g.PointerPolygon == c.polygon && g.WindowWidth == c.width &&
-              g.WindowHeight == c.height && g.WindowLeft == c.left && g.WindowTop == c.top,
+    Check(g.PointerPolygon == c.polygon && g.WindowWidth == c.width && g.WindowHeight == c.height &&
+              g.WindowLeft == c.left && g.WindowTop == c.top,
           Cat({"worked example ", c.name}));
   }
 }
