@@ -1,44 +1,18 @@
 #include "probe.h"
 
 #include <atomic>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <utility>
+
+#include "probe_text.h"
 
 namespace qd::e2e {
 
 namespace {
 
-std::string Unescaped(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x') {
-      out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
-      i += 3;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
-// The probe takes image names the way it prints texts: UTF-8 with the bytes outside
-// printable ASCII (and the backslash) as \xHH.
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte >= 0x7F || byte == '\\') {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+using probe_text::Escaped;
+using probe_text::Unescaped;
 
 std::map<std::string, std::string> Fields(const std::string& line) {
   std::map<std::string, std::string> fields;

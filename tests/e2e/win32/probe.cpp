@@ -48,6 +48,7 @@
 #include <tlhelp32.h>
 
 #include "probe_menu.h"
+#include "probe_text.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -59,20 +60,7 @@
 
 namespace {
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte >= 0x7F || byte == '\\') {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-      out += hex;
-    } else {
-      out += static_cast<char>(byte);
-    }
-  }
-  return out;
-}
+using probe_text::Escaped;
 
 std::string Utf8(const wchar_t* text) {
   const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -84,18 +72,9 @@ std::string Utf8(const wchar_t* text) {
 
 std::string EscapedUtf8(const wchar_t* text) { return Escaped(Utf8(text)); }
 
-// The reverse of Escaped: an argument in escaped UTF-8.
+// An argument in escaped UTF-8.
 std::wstring FromEscaped(const char* text) {
-  std::string utf8;
-  for (const char* p = text; *p != '\0'; ++p) {
-    unsigned byte = 0;
-    if (p[0] == '\\' && p[1] == 'x' && std::sscanf(p + 2, "%2x", &byte) == 1) {
-      utf8 += static_cast<char>(byte);
-      p += 3;
-    } else {
-      utf8 += *p;
-    }
-  }
+  const std::string utf8 = probe_text::Unescaped(text);
   const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
   std::wstring wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), length);
