@@ -110,10 +110,11 @@ testing::AssertionResult Choose(ArrowRun& run, const ProbeMenu& menu, std::size_
   return testing::AssertionFailure() << "the menu stayed open after clicking item " << item;
 }
 
-// Closes the open menu by clicking beside it, on no window.
+// Closes the open menu with Esc. Not with a click beside it: Wine destroys the menu on the
+// press and may then drop the release, and a left button it still thinks held turns the
+// next move over the arrow into a drag.
 testing::AssertionResult Dismiss(ArrowRun& run) {
-  run.Input().MoveTo(20, 20);
-  run.Input().Click(1);
+  run.Input().Key(XK_Escape);
   if (MenuClosed(run)) return testing::AssertionSuccess();
   return testing::AssertionFailure() << "the menu stayed open";
 }
