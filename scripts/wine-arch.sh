@@ -68,9 +68,11 @@ export QD_WINE_ARCH
 
 # The command that runs Wine on each path: Debian's `wine` wrapper, which takes the 32-bit
 # loader here; or the 64-bit loader by name, with WINELOADER so that the programs it starts
-# find it again.
+# find it again. That loader has no preloader, and with address randomization its heap can
+# land on the page Windows' shared user data needs (about one start in two thousand fails
+# with "failed to map the shared user data"); setarch -R keeps the heap right after it.
 qd_wine_x86=(wine)
-qd_wine_x64=(env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64)
+qd_wine_x64=(setarch -R env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64)
 if [ "$QD_WINE_ARCH" = x64 ]; then
   qd_wine=("${qd_wine_x64[@]}")
   qd_wine_loader="Wine's 64-bit loader"

@@ -34,8 +34,13 @@ std::vector<std::pair<std::string, std::string>> LoaderEnvironment() {
   return {{"WINELOADER", Target().loader}};
 }
 
+// The 64-bit loader sits at a fixed low address with no preloader to keep room for Windows;
+// the kernel puts its heap anywhere in the gigabyte above it, so about one start in two
+// thousand finds the shared user data page taken and dies. Without address randomization
+// the heap starts right after the loader. The processes it starts inherit this.
 std::vector<std::string> WineCommand(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {Target().loader};
+  if (Target().x64) argv.insert(argv.begin(), {"setarch", "-R"});
   argv.insert(argv.end(), args.begin(), args.end());
   return argv;
 }
