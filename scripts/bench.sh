@@ -11,8 +11,8 @@
 #   scripts/bench.sh [--quick]    --quick: fewer starts and inputs, for a look in a minute or two
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source scripts/wine-arch.sh
 bash scripts/deps.sh
+source scripts/wine-arch.sh
 jobs=$(nproc)
 echo "Measured: build/$qd_exe_preset/Quiverdart.exe under $qd_wine_loader, because $qd_wine_reason"
 

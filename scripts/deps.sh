@@ -4,6 +4,7 @@
 # elsewhere it cannot start, and its installation only costs time and prints errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+qd_installing=yes
 source scripts/wine-arch.sh
 
 packages=(cmake ninja-build g++ clang clang-format clang-tidy python3 zip
@@ -12,20 +13,35 @@ packages=(cmake ninja-build g++ clang clang-format clang-tidy python3 zip
   x11-xkb-utils xserver-xorg-core xserver-xorg-video-dummy
   libx11-dev libxtst-dev libxfixes-dev libgtest-dev libgmock-dev libbenchmark-dev)
 # 32-bit Wine, and the 32-bit XRandR it needs to list several monitors.
-if [ "$QD_WINE_ARCH" = x86 ]; then packages+=(wine32 libxrandr2:i386); fi
+packages32=()
+if [ "$QD_WINE_ARCH" = x86 ]; then packages32=(wine32 libxrandr2:i386); fi
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+missing32=()
+for p in "${packages32[@]}"; do installed "$p" || missing32+=("$p"); done
+[ ${#missing[@]} -eq 0 ] && [ ${#missing32[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
+echo "Installing: ${missing[*]} ${missing32[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-if [[ " ${missing[*]} " == *" wine32 "* || " ${missing[*]} " == *":i386 "* ]] &&
-  ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ ${#missing32[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
-$sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+# A mirror in the middle of a sync fails some lists for a minute or so: try again, then go
+# on with the lists there are, since the packages wanted may well be in them.
+for attempt in 1 2 3; do
+  $sudo apt-get update -q && break
+  echo "apt-get update failed (attempt $attempt of 3)" >&2
+  [ "$attempt" -lt 3 ] && sleep 20
+done
+apt_install() { DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$@"; }
+[ ${#missing[@]} -eq 0 ] || apt_install "${missing[@]}"
+if [ ${#missing32[@]} -gt 0 ] && ! apt_install "${missing32[@]}"; then
+  if [ "$qd_wine_arch_forced" = yes ]; then
+    echo "QD_WINE_ARCH=x86 needs ${missing32[*]}, which could not be installed" >&2
+    exit 1
+  fi
+  echo "Could not install ${missing32[*]}: the 64-bit exe is tested and run instead" >&2
+fi

@@ -23,11 +23,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-source scripts/wine-arch.sh
-
 step="installing the compilers, Wine and the X tools (scripts/deps.sh)"
 hint="run 'bash scripts/deps.sh' to see apt-get's message; it needs the network and root or sudo"
 bash scripts/deps.sh
+
+source scripts/wine-arch.sh
 
 step="building Quiverdart.exe (cmake preset $qd_exe_preset)"
 hint="read the compiler's message above; 'rm -rf build/$qd_exe_preset' starts the build afresh"

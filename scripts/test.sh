@@ -9,8 +9,8 @@
 # QD_WINE_ARCH=x64, the 64-bit exe takes its place in every Wine run (scripts/wine-arch.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source scripts/wine-arch.sh
 bash scripts/deps.sh
+source scripts/wine-arch.sh
 jobs=$(nproc)
 
 not_run=""

@@ -10,7 +10,8 @@
 # 32-bit program, never by reading kernel flags. Sets and exports QD_WINE_ARCH (x86 or x64),
 # and sets qd_runs_32bit (yes or no), qd_wine_reason, qd_wine (the command that runs Wine:
 # "${qd_wine[@]}" prog.exe), qd_wine_x86 and qd_wine_x64 (each path's), qd_wine_loader
-# (its name, for messages) and qd_exe_preset (win32 or win64).
+# (its name, for messages), qd_exe_preset (win32 or win64) and qd_wine_arch_forced (yes when
+# QD_WINE_ARCH was set). Sourced after deps.sh, which installs wine32 when it can.
 
 # Runs a 93-byte static i386 program that only exits with status 0: it needs nothing
 # installed, so deps.sh can ask before deciding whether to install wine32. It is written
@@ -37,11 +38,22 @@ else
   qd_runs_32bit=no
 fi
 
+# The 32-bit path also needs Debian's wine32, which an apt mirror caught mid-sync can fail
+# to give (its i386 lists lag behind the amd64 ones); deps.sh then goes on without it, and
+# the 64-bit path is taken. deps.sh itself sets qd_installing, to ask what to install.
+qd_wine32_installed() {
+  dpkg-query -W -f='${Status}' wine32 2>/dev/null | grep -q 'install ok installed'
+}
+
+qd_wine_arch_forced=${QD_WINE_ARCH:+yes}
 case "${QD_WINE_ARCH:-}" in
   "")
-    if [ "$qd_runs_32bit" = yes ]; then
+    if [ "$qd_runs_32bit" = yes ] && { [ -n "${qd_installing:-}" ] || qd_wine32_installed; }; then
       QD_WINE_ARCH=x86
       qd_wine_reason="this machine runs 32-bit programs"
+    elif [ "$qd_runs_32bit" = yes ]; then
+      QD_WINE_ARCH=x64
+      qd_wine_reason="32-bit Wine (wine32) is not installed and scripts/deps.sh could not install it"
     else
       QD_WINE_ARCH=x64
       qd_wine_reason="this machine cannot run 32-bit programs (an i386 program fails: $qd_32bit_error)"
