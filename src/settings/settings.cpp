@@ -17,21 +17,6 @@ constexpr std::size_t kCustomColorValueLength = 8;
 
 }  // namespace
 
-std::array<PointerKey, 9> PointerKeys(std::int32_t workAreaWidth, std::int32_t workAreaHeight) {
-  using S = PointerSettings;
-  return {{
-      {"SettingsLocked", &S::SettingsLocked, 0},
-      {"EscTerminates", &S::EscTerminates, 1},
-      {"TipPosX", &S::TipPosX, workAreaWidth / 2, kTipMargin, workAreaWidth - kTipMargin},
-      {"TipPosY", &S::TipPosY, workAreaHeight / 2, kTipMargin, workAreaHeight - kTipMargin},
-      {"Size", &S::Size, 4, kMinSize, kMaxSize},
-      {"Orientation", &S::Orientation, 0, 0, kOrientationSteps - 1},
-      {"Color", &S::Color, 255},
-      {"ColorIndex", &S::ColorIndex, 0, -1, kPaletteCount - 1},
-      {"AlphaBlendIndex", &S::AlphaBlendIndex, 18, 8, kTopAlphaIndex},
-  }};
-}
-
 std::string CustomColorKey(std::size_t slot) {
   return std::string("Color") + static_cast<char>('A' + slot);
 }
@@ -47,15 +32,12 @@ SettingsLoadResult LoadSettings(SystemServices& services, const std::string& pat
   }
 
   PointerSettings& settings = result.settings;
-  TPoint storedTip;
-  for (const PointerKey& key : PointerKeys(workAreaWidth, workAreaHeight)) {
-    if (key.name == "TipPosX") {
-      storedTip.x = ini.ReadInteger(kPointerSection, key.name, key.fallback);
-    } else if (key.name == "TipPosY") {
-      storedTip.y = ini.ReadInteger(kPointerSection, key.name, key.fallback);
-    }
+  for (const PointerKey& key : kPointerKeys) {
+    const std::int32_t fallback = key.span == WorkAreaSpan::Width    ? workAreaWidth / 2
+                                  : key.span == WorkAreaSpan::Height ? workAreaHeight / 2
+                                                                     : key.fallback;
     const std::int32_t value =
-        ClampLowFirst(ini.ReadInteger(kPointerSection, key.name, key.fallback), key.low, key.high);
+        ClampLowFirst(ini.ReadInteger(kPointerSection, key.name, fallback), key.low, key.high);
     std::visit(
         [&](auto field) {
           using Value = std::remove_reference_t<decltype(settings.*field)>;
@@ -64,7 +46,8 @@ SettingsLoadResult LoadSettings(SystemServices& services, const std::string& pat
         key.field);
   }
   // A tip left on another monitor that is still there stays on it.
-  const TPoint tip = PlaceTip(storedTip, monitors, workAreaWidth, workAreaHeight);
+  const TPoint tip =
+      PlaceTip({settings.TipPosX, settings.TipPosY}, monitors, workAreaWidth, workAreaHeight);
   settings.TipPosX = tip.x;
   settings.TipPosY = tip.y;
   // Two different answers for a missing key tell it from any value the user wrote.
@@ -89,8 +72,7 @@ std::optional<std::string> SaveSettings(SystemServices& services, const std::str
     return error;
   }
 
-  // The work area changes only defaults and ranges, which saving does not use.
-  for (const PointerKey& key : PointerKeys(0, 0)) {
+  for (const PointerKey& key : kPointerKeys) {
     const std::int32_t value = std::visit(
         [&](auto field) { return static_cast<std::int32_t>(settings.*field); }, key.field);
     ini.WriteInteger(kPointerSection, key.name, value);

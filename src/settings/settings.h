@@ -23,10 +23,15 @@ inline constexpr std::string_view kColorsSection = "Colors";
 inline constexpr std::string_view kHotkeySection = "Hotkey";
 inline constexpr std::string_view kArrowToPointerKey = "ArrowToPointer";
 
+// Which extent of the primary work area a key's default follows.
+enum class WorkAreaSpan : std::uint8_t { None, Width, Height };
+
 // One key of the "Pointer" section: its name, once shipped never renamed; the field it
 // holds; the value of a missing or unreadable entry; the range a loaded value is clamped
 // into, lower bound first. Every value is stored as a decimal integer: the flags as 0 or 1,
-// the colour as its signed 32-bit value.
+// the colour as its signed 32-bit value. The tip's coordinates default to the middle of
+// the work area and are placed on their monitor as a whole (model/placement.h) rather than
+// clamped one by one.
 struct PointerKey {
   std::string_view name;
   std::variant<bool PointerSettings::*, std::int32_t PointerSettings::*, TColor PointerSettings::*>
@@ -34,11 +39,21 @@ struct PointerKey {
   std::int32_t fallback = 0;
   std::int32_t low = std::numeric_limits<std::int32_t>::min();
   std::int32_t high = std::numeric_limits<std::int32_t>::max();
+  WorkAreaSpan span = WorkAreaSpan::None;
 };
 
-// The keys in the order they are written. The tip's default is the middle of the work area
-// and its range keeps it 32 pixels inside; the other keys do not depend on the work area.
-std::array<PointerKey, 9> PointerKeys(std::int32_t workAreaWidth, std::int32_t workAreaHeight);
+// The keys in the order they are written.
+inline constexpr std::array<PointerKey, 9> kPointerKeys = {{
+    {"SettingsLocked", &PointerSettings::SettingsLocked, 0},
+    {"EscTerminates", &PointerSettings::EscTerminates, 1},
+    {.name = "TipPosX", .field = &PointerSettings::TipPosX, .span = WorkAreaSpan::Width},
+    {.name = "TipPosY", .field = &PointerSettings::TipPosY, .span = WorkAreaSpan::Height},
+    {"Size", &PointerSettings::Size, 4, kMinSize, kMaxSize},
+    {"Orientation", &PointerSettings::Orientation, 0, 0, kOrientationSteps - 1},
+    {"Color", &PointerSettings::Color, 255},
+    {"ColorIndex", &PointerSettings::ColorIndex, 0, -1, kPaletteCount - 1},
+    {"AlphaBlendIndex", &PointerSettings::AlphaBlendIndex, 18, 8, kTopAlphaIndex},
+}};
 
 // "ColorA" to "ColorP": the key of a custom colour slot in section "Colors".
 std::string CustomColorKey(std::size_t slot);

@@ -182,7 +182,7 @@ TEST(LoadSettings, UnreadableFileGivesDefaultsAndTheSystemMessage) {
 }
 
 TEST(PointerKeys, EachFieldHasExactlyOneKey) {
-  const auto keys = PointerKeys(1920, 1080);
+  const auto& keys = kPointerKeys;
   for (const PointerKey& key : keys) {
     EXPECT_EQ(std::count_if(keys.begin(), keys.end(),
                             [&](const PointerKey& other) { return other.field == key.field; }),

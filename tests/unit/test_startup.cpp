@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "app/program.h"
@@ -56,16 +55,6 @@ TEST(MainSequence, AWindowThatCannotBeMadeIsOneErrorAndAnExitCodeOtherThanZero) 
 
 class StartUp : public ProgramTest {};
 
-// The default of a key of the "Pointer" section on a work area of that size.
-int DefaultOf(std::string_view name, int width, int height) {
-  for (const PointerKey& key : PointerKeys(width, height)) {
-    if (key.name == name) {
-      return key.fallback;
-    }
-  }
-  return -1;
-}
-
 TEST_F(StartUp, PlacesTheDefaultArrowAtTheCentreOfAnyWorkArea) {
   struct Case {
     TRect workArea;
@@ -88,9 +77,7 @@ TEST_F(StartUp, PlacesTheDefaultArrowAtTheCentreOfAnyWorkArea) {
     SetUp();
     ws.workArea = c.workArea;
     Start();
-    const int width = c.workArea.right - c.workArea.left;
     EXPECT_EQ(form->BaseUnit, c.baseUnit);
-    EXPECT_EQ(DefaultOf("TipPosX", width, c.workArea.bottom - c.workArea.top), width / 2);
     EXPECT_EQ(form->Settings.TipPosX, c.tipX);
     EXPECT_EQ(form->Settings.TipPosY, c.tipY);
     EXPECT_EQ(std::to_string(form->Left()) + " " + std::to_string(form->Top()) + " " +
