@@ -47,8 +47,6 @@ void TApplication::SetCursor(TCursor cursor) {
   }
 }
 
-void TApplication::ShowException(const std::exception& error) { ShowError(error.what()); }
-
 void TApplication::ShowError(const std::string& text) {
   ws_.ShowMessageBox(mainForm_ != nullptr ? mainForm_->Handle() : NativeWindow{},
                      Windows1252ToUtf8(text), title_, MessageKind::Error);

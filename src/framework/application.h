@@ -1,13 +1,10 @@
-// The application object: title, restore event, termination, the registered cursors and
+// The application object: title, termination, the registered cursors and
 // the application-wide cursor, the standard error box, and the window system and system
 // services it hands out.
 #pragma once
 
-#include <exception>
-#include <functional>
 #include <map>
 #include <string>
-#include <utility>
 
 #include "framework/system_services.h"
 #include "framework/window_system.h"
@@ -15,7 +12,6 @@
 namespace qd {
 
 class TForm;
-class TObject;
 
 // Cursor identifiers.
 using TCursor = int;
@@ -36,8 +32,6 @@ class TApplication {
   [[nodiscard]] const std::string& Title() const { return title_; }
   void SetTitle(const std::string& title);
 
-  std::function<void(TObject* sender)> OnRestore;
-
   // Creates the main form's window; the form's creation handler runs inside.
   void SetMainForm(TForm* form) { mainForm_ = form; }
   [[nodiscard]] TForm* MainForm() const { return mainForm_; }
@@ -54,24 +48,12 @@ class TApplication {
   [[nodiscard]] TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
 
-  // The standard error box, captioned with the application title; the framework's
-  // messages are Windows-1252.
-  void ShowException(const std::exception& error);
-  // The standard error box with a message of the program's own, Windows-1252.
+  // The standard error box, captioned with the application title; the program's and the
+  // framework's messages are Windows-1252.
   void ShowError(const std::string& text);
   // The plain message dialog: no icon, one OK button, centred on the screen; a text of the
   // program's own, Windows-1252.
   void ShowPlainMessage(const std::string& text);
-
-  // Runs a handler with its arguments, showing any framework failure that escapes it.
-  template <typename F, typename... Args>
-  void Dispatch(F&& handler, Args&&... args) {
-    try {
-      std::invoke(std::forward<F>(handler), std::forward<Args>(args)...);
-    } catch (const std::exception& error) {
-      ShowException(error);
-    }
-  }
 
  private:
   WindowSystem& ws_;

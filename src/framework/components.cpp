@@ -41,12 +41,6 @@ void TTimer::SetEnabled(bool enabled) {
   enabled_ = true;
 }
 
-void TTimer::Tick() {
-  if (enabled_ && OnTimer) {
-    OnTimer(this);
-  }
-}
-
 std::string ShortCutToText(TShortCut shortcut) {
   const unsigned key = shortcut & 0xFFU;
   std::string name;
@@ -74,19 +68,7 @@ std::string ShortCutToText(TShortCut shortcut) {
   return text;
 }
 
-void TMenuItem::Click() {
-  if (AutoCheck) {
-    Checked = !Checked;
-  }
-  if (OnClick) {
-    OnClick(this);
-  }
-}
-
-void TPopupMenu::Popup(int x, int y) {
-  if (OnPopup) {
-    OnPopup(this);
-  }
+TMenuItem* TPopupMenu::Popup(int x, int y) {
   std::vector<MenuItemView> views;
   views.reserve(Items.size());
   for (const TMenuItem* item : Items) {
@@ -95,9 +77,14 @@ void TPopupMenu::Popup(int x, int y) {
   }
   TForm& form = Owner();
   const int choice = form.Ws().TrackPopupMenu(form.Handle(), views, {x, y});
-  if (choice > 0 && static_cast<std::size_t>(choice) <= Items.size()) {
-    form.App().Dispatch(&TMenuItem::Click, Items[static_cast<std::size_t>(choice) - 1]);
+  if (choice <= 0 || static_cast<std::size_t>(choice) > Items.size()) {
+    return nullptr;
   }
+  TMenuItem* chosen = Items[static_cast<std::size_t>(choice) - 1];
+  if (chosen->AutoCheck) {
+    chosen->Checked = !chosen->Checked;
+  }
+  return chosen;
 }
 
 }  // namespace qd

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,8 +21,6 @@ class TObject {
   virtual ~TObject() = default;
 };
 
-using TNotifyEvent = std::function<void(TObject* sender)>;
-
 class TComponent : public TObject {
  public:
   explicit TComponent(TForm& owner) : owner_(owner) {}
@@ -33,7 +30,8 @@ class TComponent : public TObject {
   TForm& owner_;
 };
 
-// A per-window timer ticking through the message loop.
+// A per-window timer ticking through the message loop: its ticks reach the form's OnTimer
+// with its id.
 class TTimer : public TComponent {
  public:
   TTimer(TForm& owner, unsigned id);
@@ -48,9 +46,6 @@ class TTimer : public TComponent {
   [[nodiscard]] unsigned Interval() const { return interval_; }
   void SetInterval(unsigned ms) { interval_ = ms; }
   [[nodiscard]] unsigned Id() const { return id_; }
-  void Tick();
-
-  TNotifyEvent OnTimer;
 
  private:
   unsigned id_;
@@ -74,18 +69,15 @@ class TMenuItem : public TComponent {
   bool Checked = false;
   bool Enabled = true;
   std::string Glyph;  // bitmap resource name, empty for none
-  TNotifyEvent OnClick;
-  // Choosing the item: an auto-check item flips its mark before its handler runs.
-  void Click();
 };
 
 class TPopupMenu : public TComponent {
  public:
   using TComponent::TComponent;
   std::vector<TMenuItem*> Items;
-  TNotifyEvent OnPopup;
-  // Opens the menu at a screen point; runs OnPopup first, then the chosen item.
-  void Popup(int x, int y);
+  // Opens the menu at a screen point and returns the item chosen, or null; an auto-check
+  // item has flipped its mark by then.
+  TMenuItem* Popup(int x, int y);
 };
 
 enum TColorDialogOption : std::uint8_t { cdFullOpen = 1, cdSolidColor = 2 };

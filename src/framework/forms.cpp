@@ -6,7 +6,7 @@ namespace qd {
 
 TForm::TForm(TApplication& application) : app_(application) {}
 
-TForm::~TForm() { Destroy(); }
+TForm::~TForm() = default;
 
 void TForm::CreateWnd() {
   WindowParams params;
@@ -16,14 +16,14 @@ void TForm::CreateWnd() {
   params.topMost = FormStyle == TFormStyle::fsStayOnTop;
   params.layered = alphaBlend_ && Ws().HasLayeredAttributes();
   params.caption = Caption;
-  handle_ = Ws().CreateAppWindow(params, sink_);
+  handle_ = Ws().CreateAppWindow(params, *this);
   if (!handle_) {
     return;  // reported by the caller; no handler runs on a form without a window
   }
   if (params.layered) {
     Ws().SetLayeredAlpha(handle_, alphaBlendValue_);
   }
-  Fire(OnCreate);
+  Guarded(*this, [this] { FormMainOnCreate(); });
 }
 
 void TForm::Destroy() {
@@ -31,20 +31,14 @@ void TForm::Destroy() {
     return;
   }
   destroyed_ = true;
-  Fire(OnDestroy);
-  for (TTimer* timer : timers_) {
+  Guarded(*this, [this] { FormMainOnDestroy(); });
+  for (const TTimer* timer : timers_) {
     if (timer->Enabled()) {
       Ws().StopTimer(handle_, timer->Id());
     }
   }
   Ws().DestroyAppWindow(handle_);
   handle_ = NativeWindow{};
-}
-
-void TForm::ApplyBounds() {
-  if (handle_) {
-    Ws().SetWindowBounds(handle_, left_, top_, width_, height_);
-  }
 }
 
 void TForm::SetInitialBounds(int left, int top, int width, int height) {
@@ -54,33 +48,18 @@ void TForm::SetInitialBounds(int left, int top, int width, int height) {
   height_ = std::max(height, MinHeight);
 }
 
-void TForm::SetLeft(int value) {
-  if (value != left_) {
-    left_ = value;
-    ApplyBounds();
+void TForm::SetBounds(int left, int top, int width, int height) {
+  width = std::max(width, MinWidth);
+  height = std::max(height, MinHeight);
+  if (left == left_ && top == top_ && width == width_ && height == height_) {
+    return;
   }
-}
-
-void TForm::SetTop(int value) {
-  if (value != top_) {
-    top_ = value;
-    ApplyBounds();
-  }
-}
-
-void TForm::SetWidth(int value) {
-  value = std::max(value, MinWidth);
-  if (value != width_) {
-    width_ = value;
-    ApplyBounds();
-  }
-}
-
-void TForm::SetHeight(int value) {
-  value = std::max(value, MinHeight);
-  if (value != height_) {
-    height_ = value;
-    ApplyBounds();
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  if (handle_) {
+    Ws().SetWindowBounds(handle_, left_, top_, width_, height_);
   }
 }
 
@@ -129,7 +108,7 @@ void TForm::SetCursor(TCursor cursor) {
 
 void TForm::UpdateCursor() {
   if (handle_) {
-    Ws().ApplyCursor(handle_, sink_.OnSetCursor());
+    Ws().ApplyCursor(handle_, OnSetCursor());
   }
 }
 
@@ -164,95 +143,27 @@ std::unique_ptr<Canvas> TForm::GetCanvas() {
   return Ws().GetCanvas(handle_);
 }
 
-TTimer* TForm::FindTimer(unsigned id) const {
-  const auto it = std::find_if(timers_.begin(), timers_.end(),
-                               [id](const TTimer* timer) { return timer->Id() == id; });
-  return it == timers_.end() ? nullptr : *it;
+NativeCursor TForm::OnSetCursor() {
+  const TCursor app = app_.Cursor();
+  return app_.CursorHandle(app != crDefault ? app : cursor_);
 }
 
-// --- messages from the backend ---
+void TForm::OnCloseRequest() { app_.Terminate(); }
 
-void TForm::Sink::OnPaint(Canvas& canvas) {
-  form_.app_.Dispatch([&] {
-    canvas.FillRect({0, 0, form_.width_, form_.height_}, form_.color_);
-    if (form_.OnRepaint) {
-      form_.OnRepaint(canvas);
-    }
-  });
-}
-
-void TForm::Sink::OnMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  // The form keeps the mouse from a left press to its release.
-  if (button == TMouseButton::mbLeft) {
-    form_.Ws().SetCapture(form_.handle_);
-  }
-  form_.Fire(form_.OnMouseDown, button, shift, x, y);
-}
-
-void TForm::Sink::OnMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  if (button == TMouseButton::mbLeft) {
-    form_.Ws().ReleaseCapture();
-  }
-  form_.Fire(form_.OnMouseUp, button, shift, x, y);
-}
-
-void TForm::Sink::OnMouseMove(TShiftState shift, int x, int y) {
-  form_.Fire(form_.OnMouseMove, shift, x, y);
-}
-
-void TForm::Sink::OnDblClick() { form_.Fire(form_.OnDblClick); }
-
-void TForm::Sink::OnMouseWheel(TShiftState shift, int delta, TPoint screenPos) {
-  bool handled = false;
-  form_.Fire(form_.OnMouseWheel, shift, delta, screenPos, handled);
-}
-
-void TForm::Sink::OnKeyDown(std::uint16_t key, TShiftState shift) {
-  form_.Fire(form_.OnKeyDown, key, shift);
-}
-
-void TForm::Sink::OnKeyUp(std::uint16_t key, TShiftState shift) {
-  form_.Fire(form_.OnKeyUp, key, shift);
-}
-
-void TForm::Sink::OnKeyPress(char ch) { form_.Fire(form_.OnKeyPress, ch); }
-
-void TForm::Sink::OnContextPopup(TPoint screenPos) {
-  bool handled = false;
-  form_.Fire(form_.OnContextPopup, screenPos, handled);
-}
-
-void TForm::Sink::OnTimer(unsigned timerId) {
-  if (TTimer* timer = form_.FindTimer(timerId)) {
-    form_.app_.Dispatch(&TTimer::Tick, timer);
-  }
-}
-
-NativeCursor TForm::Sink::OnSetCursor() {
-  const TCursor app = form_.app_.Cursor();
-  return form_.app_.CursorHandle(app != crDefault ? app : form_.cursor_);
-}
-
-void TForm::Sink::OnCloseRequest() { form_.app_.Terminate(); }
-
-void TForm::Sink::OnEndSession() {
+void TForm::OnEndSession() {
   // Windows may end the process as soon as this returns: end the orderly way now.
-  form_.app_.Terminate();
-  form_.Destroy();
+  app_.Terminate();
+  Destroy();
 }
 
-void TForm::Sink::OnRestore() { form_.Fire(form_.app_.OnRestore); }
-
-void TForm::Sink::OnDisplayChange() { form_.Fire(form_.OnDisplayChange); }
-
-void TForm::Sink::OnBoundsChanged(int left, int top, int width, int height) {
+void TForm::OnBoundsChanged(int left, int top, int width, int height) {
   // Taken as they are, so that the next change starts from where the window really is.
-  form_.left_ = left;
-  form_.top_ = top;
-  form_.width_ = width;
-  form_.height_ = height;
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
 }
 
-void TForm::Sink::OnHotKey(int hotKeyId) { form_.Fire(form_.OnHotKey, hotKeyId); }
+void TForm::OnHandlerError(const char* text) { app_.ShowError(text); }
 
 }  // namespace qd

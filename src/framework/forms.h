@@ -1,11 +1,11 @@
-// The form: one top-level window of the program with its properties and events.
+// The form: one top-level window of the program with its properties. It answers the
+// window's own events (cursor, close, session end, bounds, failures); the form built on it
+// answers the rest of WindowEvents.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "framework/application.h"
@@ -16,20 +16,11 @@ namespace qd {
 
 enum class TFormStyle : std::uint8_t { fsNormal, fsStayOnTop };
 
-using TMouseEvent =
-    std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
-using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
-using TKeyEvent = std::function<void(TObject* sender, std::uint16_t& key, TShiftState shift)>;
-using TKeyPressEvent = std::function<void(TObject* sender, char& key)>;
-using TMouseWheelEvent = std::function<void(TObject* sender, TShiftState shift, int wheelDelta,
-                                            TPoint mousePos, bool& handled)>;
-using TContextPopupEvent = std::function<void(TObject* sender, TPoint mousePos, bool& handled)>;
-using TPaintEvent = std::function<void(Canvas& canvas)>;
-using THotKeyEvent = std::function<void(TObject* sender, int hotKeyId)>;
-
-class TForm : public TObject {
+class TForm : public TObject, public WindowEvents {
  public:
   explicit TForm(TApplication& application);
+  // A form built on this one destroys its window in its own destructor, while its
+  // handlers still exist.
   ~TForm() override;
   TForm(const TForm&) = delete;
   TForm& operator=(const TForm&) = delete;
@@ -38,10 +29,10 @@ class TForm : public TObject {
   WindowSystem& Ws() { return app_.Ws(); }
   SystemServices& Services() { return app_.Services(); }
 
-  // Creates the window (hidden) from the properties, then runs OnCreate; when the window
-  // cannot be made (HandleAllocated() stays false), OnCreate does not run.
+  // Creates the window (hidden) from the properties, then runs the creation handler; when
+  // the window cannot be made (HandleAllocated() stays false), no handler runs.
   void CreateWnd();
-  // Runs OnDestroy, then destroys the window; once only.
+  // Runs the destroy handler, then destroys the window; once only.
   void Destroy();
   [[nodiscard]] NativeWindow Handle() const { return handle_; }
   [[nodiscard]] bool HandleAllocated() const { return static_cast<bool>(handle_); }
@@ -52,16 +43,13 @@ class TForm : public TObject {
   int MinHeight = 0;
   std::string Caption;
 
-  // Bounds: each setter is one change of the window; width and height never go below
-  // the minimum.
+  // Bounds, applied together as one change of the window, and only when they change;
+  // width and height never go below the minimum.
   [[nodiscard]] int Left() const { return left_; }
   [[nodiscard]] int Top() const { return top_; }
   [[nodiscard]] int Width() const { return width_; }
   [[nodiscard]] int Height() const { return height_; }
-  void SetLeft(int value);
-  void SetTop(int value);
-  void SetWidth(int value);
-  void SetHeight(int value);
+  void SetBounds(int left, int top, int width, int height);
   void SetInitialBounds(int left, int top, int width, int height);
 
   // The window colour; a new value repaints, the same value does nothing.
@@ -82,67 +70,17 @@ class TForm : public TObject {
   void Show();
   void Hide();
   std::unique_ptr<Canvas> GetCanvas();
-  [[nodiscard]] TTimer* FindTimer(unsigned id) const;
   void AddTimer(TTimer* timer) { timers_.push_back(timer); }
   void RemoveTimer(const TTimer* timer) { std::erase(timers_, timer); }
 
-  // Events.
-  TNotifyEvent OnCreate;
-  TNotifyEvent OnDestroy;
-  TMouseEvent OnMouseDown;
-  TMouseEvent OnMouseUp;
-  TMouseMoveEvent OnMouseMove;
-  TKeyEvent OnKeyDown;
-  TKeyEvent OnKeyUp;
-  TKeyPressEvent OnKeyPress;
-  TMouseWheelEvent OnMouseWheel;
-  TNotifyEvent OnDblClick;
-  TContextPopupEvent OnContextPopup;
-  // Drawn over the fill in the colour whenever the window system repaints the window.
-  TPaintEvent OnRepaint;
-  // Monitors or work areas changed.
-  TNotifyEvent OnDisplayChange;
-  THotKeyEvent OnHotKey;
+  // --- the window's own events ---
+  NativeCursor OnSetCursor() override;
+  void OnCloseRequest() override;
+  void OnEndSession() override;
+  void OnBoundsChanged(int left, int top, int width, int height) override;
+  void OnHandlerError(const char* text) override;
 
  private:
-  // Decoded messages from the backend, each dispatched under the error guard.
-  class Sink final : public WindowEvents {
-   public:
-    explicit Sink(TForm& form) : form_(form) {}
-    void OnPaint(Canvas& canvas) override;
-    void OnMouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-    void OnMouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
-    void OnMouseMove(TShiftState shift, int x, int y) override;
-    void OnDblClick() override;
-    void OnMouseWheel(TShiftState shift, int delta, TPoint screenPos) override;
-    void OnKeyDown(std::uint16_t key, TShiftState shift) override;
-    void OnKeyUp(std::uint16_t key, TShiftState shift) override;
-    void OnKeyPress(char ch) override;
-    void OnContextPopup(TPoint screenPos) override;
-    void OnTimer(unsigned timerId) override;
-    NativeCursor OnSetCursor() override;
-    void OnCloseRequest() override;
-    void OnEndSession() override;
-    void OnRestore() override;
-    void OnDisplayChange() override;
-    void OnBoundsChanged(int left, int top, int width, int height) override;
-    void OnHotKey(int hotKeyId) override;
-
-   private:
-    TForm& form_;
-  };
-
-  void ApplyBounds();
-  // Runs the handler assigned to an event, if any, under the application's error guard.
-  template <typename Event, typename... Args>
-  void Fire(const Event& event, Args&&... args) {
-    if (event) {
-      app_.Dispatch(event, this, std::forward<Args>(args)...);
-    }
-  }
-
-  Sink sink_{*this};
-
   TApplication& app_;
   NativeWindow handle_;
   bool destroyed_ = false;

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,39 +33,65 @@ class Canvas {
   virtual void Polyline(const std::vector<TPoint>& points, int penWidth, TColor penColor) = 0;
 };
 
-// What the backend tells the window about. Coordinates of mouse events are
-// window-relative unless named otherwise.
+// The form's events as the backend delivers them: the window procedure decodes a message
+// and calls one of these, each with the event's own arguments. The form's handlers are
+// named as the main form has always named them; the rest the framework's TForm answers.
+// Coordinates of mouse events are window-relative unless named otherwise.
 class WindowEvents {
  public:
+  WindowEvents() = default;
+  WindowEvents(const WindowEvents&) = delete;
+  WindowEvents& operator=(const WindowEvents&) = delete;
   virtual ~WindowEvents() = default;
-  virtual void OnPaint(Canvas& canvas) = 0;
-  virtual void OnMouseDown(TMouseButton button, TShiftState shift, int x, int y) = 0;
-  virtual void OnMouseUp(TMouseButton button, TShiftState shift, int x, int y) = 0;
-  virtual void OnMouseMove(TShiftState shift, int x, int y) = 0;
-  virtual void OnDblClick() = 0;
-  // One message, one step: only the sign of delta counts.
-  virtual void OnMouseWheel(TShiftState shift, int delta, TPoint screenPos) = 0;
-  virtual void OnKeyDown(std::uint16_t key, TShiftState shift) = 0;
-  virtual void OnKeyUp(std::uint16_t key, TShiftState shift) = 0;
-  virtual void OnKeyPress(char ch) = 0;
+
+  // Lifetime: after the window is made (hidden), and before it goes.
+  virtual void FormMainOnCreate() = 0;
+  virtual void FormMainOnDestroy() = 0;
+  // The whole window, whatever asked for the paint.
+  virtual void FormMainOnPaint(Canvas& canvas) = 0;
+  virtual void FormMainOnMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) = 0;
+  virtual void FormMainOnMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) = 0;
+  virtual void FormMainOnMouseMove(TShiftState Shift, int X, int Y) = 0;
+  virtual void FormMainOnDblClick() = 0;
+  // One message, one step: only the sign of the delta counts. Screen position.
+  virtual void FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) = 0;
+  virtual void FormMainOnKeyDown(std::uint16_t Key, TShiftState Shift) = 0;
+  virtual void FormMainOnKeyUp(std::uint16_t Key, TShiftState Shift) = 0;
+  virtual void FormMainOnKeyPress(char Key) = 0;
   // Context-menu request (right click or the keyboard's menu key); screen position.
-  virtual void OnContextPopup(TPoint screenPos) = 0;
+  virtual void FormMainOnContextPopup(TPoint MousePos) = 0;
+  // Monitors or work areas changed.
+  virtual void FormMainOnDisplayChange() = 0;
+  // A hotkey registered for the window was pressed.
+  virtual void FormMainOnHotKey(int HotKeyId) = 0;
+  // The application was restored from the minimised state; the window is shown again.
+  virtual void ApplicationOnRestore() = 0;
   virtual void OnTimer(unsigned timerId) = 0;
+
   // The cursor to show while the mouse is over the window; none gives the standard arrow.
   virtual NativeCursor OnSetCursor() = 0;
   // The system's close command (Alt+F4, close from the task bar).
   virtual void OnCloseRequest() = 0;
   // Windows is ending the session.
   virtual void OnEndSession() = 0;
-  // The application was restored from the minimised state; the window is shown again.
-  virtual void OnRestore() = 0;
-  // Monitors or work areas changed.
-  virtual void OnDisplayChange() = 0;
   // The window's bounds as the system now has them, whoever moved it; not while hidden.
   virtual void OnBoundsChanged(int left, int top, int width, int height) = 0;
-  // A hotkey registered for the window was pressed.
-  virtual void OnHotKey(int hotKeyId) = 0;
+  // A failure that escaped a handler (text in Windows-1252): shown, and the program goes on.
+  virtual void OnHandlerError(const char* text) = 0;
 };
+
+// The one error guard around every event: no exception unwinds through the system's
+// frames, and the failure is shown.
+template <typename F>
+void Guarded(WindowEvents& events, F&& handler) noexcept {
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    events.OnHandlerError(error.what());
+  } catch (...) {
+    events.OnHandlerError("Unknown error");
+  }
+}
 
 struct WindowParams {
   TRect bounds{};  // left, top, right, bottom
@@ -137,8 +164,6 @@ class WindowSystem {
 
   // Mouse and cursor.
   virtual TPoint GetCursorPos() = 0;
-  virtual void SetCapture(NativeWindow window) = 0;
-  virtual void ReleaseCapture() = 0;
   // Shared resource cursors, never freed; none when absent.
   virtual NativeCursor LoadCursorResource(const std::string& name) = 0;
   // Shows the cursor at once when the mouse is over the window (or captured by it).

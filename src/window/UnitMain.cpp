@@ -1,10 +1,8 @@
 #include "window/UnitMain.h"
 
-#include <functional>
-
 namespace qd {
 
-// The window's definition: its properties, components and event wiring.
+// The window's definition: its properties and components.
 TFormMain::TFormMain(TApplication& application, TUiLanguage language)
     : TForm(application), UiLanguage(language) {
   FormStyle = TFormStyle::fsStayOnTop;
@@ -36,29 +34,6 @@ TFormMain::TFormMain(TApplication& application, TUiLanguage language)
   TimerDrawBorder.SetInterval(10);
   TimerMouseMoveHoldOff.SetInterval(10);
   ColorDialog.Options = cdFullOpen | cdSolidColor;
-
-  OnCreate = std::bind_front(&TFormMain::FormMainOnCreate, this);
-  OnDestroy = std::bind_front(&TFormMain::FormMainOnDestroy, this);
-  OnMouseDown = std::bind_front(&TFormMain::FormMainOnMouseDown, this);
-  OnMouseMove = std::bind_front(&TFormMain::FormMainOnMouseMove, this);
-  OnMouseUp = std::bind_front(&TFormMain::FormMainOnMouseUp, this);
-  OnMouseWheel = std::bind_front(&TFormMain::FormMainOnMouseWheel, this);
-  OnDblClick = std::bind_front(&TFormMain::FormMainOnDblClick, this);
-  OnKeyDown = std::bind_front(&TFormMain::FormMainOnKeyDown, this);
-  OnKeyUp = std::bind_front(&TFormMain::FormMainOnKeyUp, this);
-  OnKeyPress = std::bind_front(&TFormMain::FormMainOnKeyPress, this);
-  OnContextPopup = std::bind_front(&TFormMain::FormMainOnContextPopup, this);
-  OnRepaint = std::bind_front(&TFormMain::DrawPointerRim, this);
-  OnDisplayChange = std::bind_front(&TFormMain::FormMainOnDisplayChange, this);
-  OnHotKey = std::bind_front(&TFormMain::FormMainOnHotKey, this);
-  PopupMenu.OnPopup = std::bind_front(&TFormMain::PopupMenuOnPopup, this);
-  PopupMenuHelp.OnClick = std::bind_front(&TFormMain::PopupMenuHelpOnClick, this);
-  PopupMenuColor.OnClick = std::bind_front(&TFormMain::PopupMenuColorOnClick, this);
-  PopupMenuLockSettings.OnClick = std::bind_front(&TFormMain::PopupMenuLockSettingsOnClick, this);
-  PopupMenuEscTerminates.OnClick = std::bind_front(&TFormMain::PopupMenuEscTerminatesOnClick, this);
-  PopupMenuTerminate.OnClick = std::bind_front(&TFormMain::PopupMenuTerminateOnClick, this);
-  TimerDrawBorder.OnTimer = std::bind_front(&TFormMain::TimerDrawBorderOnTimer, this);
-  TimerMouseMoveHoldOff.OnTimer = std::bind_front(&TFormMain::TimerMouseMoveHoldOffOnTimer, this);
 }
 
 TFormMain::~TFormMain() {

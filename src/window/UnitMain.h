@@ -1,6 +1,6 @@
 // The pointer window: TFormMain, its components, its handlers and the routines they call,
 // and its run-time state. The members are defined in the form_main_*.cpp files named for
-// what they hold; UnitMain.cpp holds the window's definition and event wiring.
+// what they hold; UnitMain.cpp holds the window's definition.
 #pragma once
 
 #include <cstdint>
@@ -24,12 +24,78 @@ inline constexpr TCursor HandGrab = 2;
 inline constexpr std::uint8_t kZoneNone = 0;
 inline constexpr std::uint8_t kZoneInner = 13;
 
-class TFormMain : public TForm {
+class TFormMain final : public TForm {
  public:
   explicit TFormMain(TApplication& application, TUiLanguage language = TUiLanguage::English);
   ~TFormMain() override;
   TFormMain(const TFormMain&) = delete;
   TFormMain& operator=(const TFormMain&) = delete;
+
+  // Zone code for window-relative X, Y in a window of the given size: 1 to 8 for the
+  // strips and corners within 8 pixels of the edges, kZoneInner for the inner area; 1
+  // whenever the Shift key is down. Never kZoneNone.
+  static std::uint8_t ComputeCursorZone(bool ShiftDown, std::int32_t X, std::int32_t Y,
+                                        std::int32_t width, std::int32_t height);
+  // Opacity value of an index for the fades and steps: at least 2, at most 255.
+  static std::uint8_t StepAlphaValue(std::int32_t index);
+
+ private:
+  // Start-up and shutdown: form_main_lifetime.cpp.
+  void FormMainOnCreate() override;
+  void FormMainOnDestroy() override;
+
+  // Monitors and the hotkey: form_main_screens.cpp.
+  void FormMainOnDisplayChange() override;
+  void FormMainOnHotKey(int HotKeyId) override;
+  // The hotkey as the settings file's value has it (none: the default), with a message for
+  // a value that cannot be read.
+  void RegisterArrowHotKey(const std::optional<std::string>& value);
+  void UnregisterArrowHotKey();
+
+  // Mouse, wheel, double-click and the hold-off: form_main_mouse.cpp.
+  void FormMainOnMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void FormMainOnMouseMove(TShiftState Shift, int X, int Y) override;
+  void FormMainOnMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
+  void FormMainOnDblClick() override;
+  void TimerMouseMoveHoldOffOnTimer();
+
+  // Keys: form_main_keys.cpp.
+  void FormMainOnKeyDown(std::uint16_t Key, TShiftState Shift) override;
+  void FormMainOnKeyUp(std::uint16_t Key, TShiftState Shift) override;
+  void FormMainOnKeyPress(char Key) override;
+
+  // The context menu and the help: form_main_menu.cpp.
+  void FormMainOnContextPopup(TPoint MousePos) override;
+  void PopupMenuOnPopup();
+  void PopupMenuHelpOnClick();
+  void PopupMenuColorOnClick();
+  void PopupMenuLockSettingsOnClick();
+  void PopupMenuEscTerminatesOnClick();
+  void PopupMenuTerminateOnClick();
+  void SetMenuCaptions(TUiLanguage language);
+  // Esc when Esc ends the program, else Alt+F4.
+  void SetExitShortcut(bool escTerminates);
+  // The help action: the help text in the plain message dialog.
+  void ShowHelpText();
+
+  // The arrow's shape and paint: form_main_shape.cpp.
+  void BuildPointerShape();
+  void PaintPointer();
+  void FormMainOnPaint(Canvas& canvas) override;
+  // Draws the arrow's contrasting rim on a canvas.
+  void DrawPointerRim(Canvas& canvas);
+  void TimerDrawBorderOnTimer();
+  // The timers' ticks, to their handlers.
+  void OnTimer(unsigned timerId) override;
+
+  // Opacity and fades: form_main_opacity.cpp.
+  void FadeOut();
+  void FadeIn();
+  void ApplicationOnRestore() override;
+  // Blocks for one millisecond less than asked on a waitable timer; false for 0 or when
+  // the timer fails.
+  bool Delay(std::uint16_t milliseconds);
 
   // Components, in their declared order.
   TPopupMenu PopupMenu{*this};
@@ -41,68 +107,6 @@ class TFormMain : public TForm {
   TTimer TimerMouseMoveHoldOff{*this, 2};
   TColorDialog ColorDialog{*this};
   TMenuItem PopupMenuEscTerminates{*this};
-
-  // Start-up and shutdown: form_main_lifetime.cpp.
-  void FormMainOnCreate(TObject* Sender);
-  void FormMainOnDestroy(TObject* Sender);
-
-  // Monitors and the hotkey: form_main_screens.cpp.
-  void FormMainOnDisplayChange(TObject* Sender);
-  void FormMainOnHotKey(TObject* Sender, int HotKeyId);
-  // The hotkey as the settings file's value has it (none: the default), with a message for
-  // a value that cannot be read.
-  void RegisterArrowHotKey(const std::optional<std::string>& value);
-  void UnregisterArrowHotKey();
-
-  // Mouse, wheel and double-click: form_main_mouse.cpp.
-  void FormMainOnMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-  void FormMainOnMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
-  void FormMainOnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-  void FormMainOnMouseWheel(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos,
-                            bool& Handled);
-  void FormMainOnDblClick(TObject* Sender);
-  void TimerMouseMoveHoldOffOnTimer(TObject* Sender);
-  // Zone code for window-relative X, Y in a window of the given size: 1 to 8 for the
-  // strips and corners within 8 pixels of the edges, kZoneInner for the inner area; 1
-  // whenever the Shift key is down. Never kZoneNone.
-  static std::uint8_t ComputeCursorZone(bool ShiftDown, std::int32_t X, std::int32_t Y,
-                                        std::int32_t width, std::int32_t height);
-
-  // Keys: form_main_keys.cpp.
-  void FormMainOnKeyDown(TObject* Sender, std::uint16_t& Key, TShiftState Shift);
-  void FormMainOnKeyUp(TObject* Sender, std::uint16_t& Key, TShiftState Shift);
-  void FormMainOnKeyPress(TObject* Sender, char& Key);
-
-  // The context menu and the help: form_main_menu.cpp.
-  void FormMainOnContextPopup(TObject* Sender, TPoint MousePos, bool& Handled);
-  void PopupMenuOnPopup(TObject* Sender);
-  void PopupMenuHelpOnClick(TObject* Sender);
-  void PopupMenuColorOnClick(TObject* Sender);
-  void PopupMenuLockSettingsOnClick(TObject* Sender);
-  void PopupMenuEscTerminatesOnClick(TObject* Sender);
-  void PopupMenuTerminateOnClick(TObject* Sender);
-  void SetMenuCaptions(TUiLanguage language);
-  // Esc when Esc ends the program, else Alt+F4.
-  void SetExitShortcut(bool escTerminates);
-  // The help action: the help text in the plain message dialog.
-  void ShowHelpText();
-
-  // The arrow's shape and paint: form_main_shape.cpp.
-  void BuildPointerShape();
-  void PaintPointer();
-  // Draws the arrow's contrasting rim on a canvas.
-  void DrawPointerRim(Canvas& canvas);
-  void TimerDrawBorderOnTimer(TObject* Sender);
-
-  // Opacity and fades: form_main_opacity.cpp.
-  void FadeOut();
-  void FadeIn();
-  void ApplicationOnRestore(TObject* Sender);
-  // Blocks for one millisecond less than asked on a waitable timer; false for 0 or when
-  // the timer fails.
-  bool Delay(std::uint16_t milliseconds);
-  // Opacity value of an index for the fades and steps: at least 2, at most 255.
-  static std::uint8_t StepAlphaValue(std::int32_t index);
 
   // --- state ---
 

@@ -22,12 +22,12 @@ int KeyStep(std::uint16_t key) {
 
 }  // namespace
 
-void TFormMain::FormMainOnKeyDown(TObject* Sender, std::uint16_t& Key, TShiftState Shift) {
+void TFormMain::FormMainOnKeyDown(std::uint16_t Key, TShiftState Shift) {
   if (Shift.Empty()) {
     if (Key == kKeyF1) {
       ShowHelpText();
     } else if (Key == kKeyF2) {
-      PopupMenuColorOnClick(Sender);
+      PopupMenuColorOnClick();
     } else if (Key == kKeyF3) {
       Settings.SettingsLocked = !Settings.SettingsLocked;
     }
@@ -37,19 +37,18 @@ void TFormMain::FormMainOnKeyDown(TObject* Sender, std::uint16_t& Key, TShiftSta
     step = -step;
   }
   if (step != 0) {
-    bool handled = false;
-    FormMainOnMouseWheel(Sender, Shift, step, {0, 0}, handled);
+    FormMainOnMouseWheel(Shift, step, {0, 0});
   }
 }
 
-void TFormMain::FormMainOnKeyUp(TObject* Sender, std::uint16_t& Key, TShiftState Shift) {
+void TFormMain::FormMainOnKeyUp(std::uint16_t Key, TShiftState Shift) {
   if (Key == kKeyShift || Key == kKeyControl) {
     const TPoint cursor = Ws().GetCursorPos();
-    FormMainOnMouseMove(Sender, Shift, cursor.x - Left(), cursor.y - Top());
+    FormMainOnMouseMove(Shift, cursor.x - Left(), cursor.y - Top());
   }
 }
 
-void TFormMain::FormMainOnKeyPress(TObject* /*Sender*/, char& Key) {
+void TFormMain::FormMainOnKeyPress(char Key) {
   if (Key == '\x1B') {
     if (Settings.EscTerminates) {
       App().Terminate();

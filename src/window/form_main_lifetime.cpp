@@ -1,7 +1,6 @@
 // The form's start-up and shutdown: the settings are loaded and the arrow shaped when the
 // window is created, and the settings saved when it is destroyed.
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,14 +23,13 @@ bool IsHelpSwitch(const std::string& parameter) {
 
 }  // namespace
 
-void TFormMain::FormMainOnCreate(TObject* /*Sender*/) {
+void TFormMain::FormMainOnCreate() {
   WindowSystem& ws = Ws();
   SystemServices& services = Services();
 
   const std::string exePath = services.ModuleFileName();
   SettingsFilePath = ResolveSettingsFilePath(services, kMakerFolder, exePath, true);
   App().SetTitle(ExeBaseNameOf(exePath));
-  App().OnRestore = std::bind_front(&TFormMain::ApplicationOnRestore, this);
   SetMenuCaptions(UiLanguage);
 
   const TRect workArea = ws.GetWorkArea();
@@ -74,7 +72,7 @@ void TFormMain::FormMainOnCreate(TObject* /*Sender*/) {
   RegisterArrowHotKey(loaded.arrowToPointer);
 }
 
-void TFormMain::FormMainOnDestroy(TObject* /*Sender*/) {
+void TFormMain::FormMainOnDestroy() {
   UnregisterArrowHotKey();
   Settings.Color = Color();
   Settings.ColorIndex = PaletteIndexOf(Color());

@@ -52,14 +52,25 @@ void TFormMain::SetExitShortcut(bool escTerminates) {
 
 void TFormMain::ShowHelpText() { App().ShowPlainMessage(HelpText(UiLanguage)); }
 
-void TFormMain::FormMainOnContextPopup(TObject* /*Sender*/, TPoint /*MousePos*/, bool& Handled) {
+void TFormMain::FormMainOnContextPopup(TPoint /*MousePos*/) {
+  PopupMenuOnPopup();
   // At the mouse, also when the keyboard's menu key asked for the menu.
   const TPoint cursor = Ws().GetCursorPos();
-  PopupMenu.Popup(cursor.x - 36, cursor.y - 30);
-  Handled = true;
+  const TMenuItem* chosen = PopupMenu.Popup(cursor.x - 36, cursor.y - 30);
+  if (chosen == &PopupMenuHelp) {
+    PopupMenuHelpOnClick();
+  } else if (chosen == &PopupMenuColor) {
+    PopupMenuColorOnClick();
+  } else if (chosen == &PopupMenuLockSettings) {
+    PopupMenuLockSettingsOnClick();
+  } else if (chosen == &PopupMenuEscTerminates) {
+    PopupMenuEscTerminatesOnClick();
+  } else if (chosen == &PopupMenuTerminate) {
+    PopupMenuTerminateOnClick();
+  }
 }
 
-void TFormMain::PopupMenuOnPopup(TObject* /*Sender*/) {
+void TFormMain::PopupMenuOnPopup() {
   SetMenuItemState(PopupMenuColor, !Settings.SettingsLocked, "ColorsDisabled", "ColorsEnabled");
   PopupMenuLockSettings.Caption =
       kLockCaptions[LanguageIndex(UiLanguage)][Settings.SettingsLocked ? 1 : 0];
@@ -67,9 +78,9 @@ void TFormMain::PopupMenuOnPopup(TObject* /*Sender*/) {
   SetCursor(crDefault);
 }
 
-void TFormMain::PopupMenuHelpOnClick(TObject* /*Sender*/) { ShowHelpText(); }
+void TFormMain::PopupMenuHelpOnClick() { ShowHelpText(); }
 
-void TFormMain::PopupMenuColorOnClick(TObject* /*Sender*/) {
+void TFormMain::PopupMenuColorOnClick() {
   ColorDialog.Color = Color();
   if (ColorDialog.Execute()) {
     SetColor(ColorDialog.Color);
@@ -78,15 +89,15 @@ void TFormMain::PopupMenuColorOnClick(TObject* /*Sender*/) {
   }
 }
 
-void TFormMain::PopupMenuLockSettingsOnClick(TObject* /*Sender*/) {
+void TFormMain::PopupMenuLockSettingsOnClick() {
   Settings.SettingsLocked = PopupMenuLockSettings.Checked;
 }
 
-void TFormMain::PopupMenuEscTerminatesOnClick(TObject* /*Sender*/) {
+void TFormMain::PopupMenuEscTerminatesOnClick() {
   Settings.EscTerminates = PopupMenuEscTerminates.Checked;
   SetExitShortcut(Settings.EscTerminates);
 }
 
-void TFormMain::PopupMenuTerminateOnClick(TObject* /*Sender*/) { App().Terminate(); }
+void TFormMain::PopupMenuTerminateOnClick() { App().Terminate(); }
 
 }  // namespace qd

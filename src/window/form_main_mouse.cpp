@@ -31,8 +31,8 @@ std::uint8_t TFormMain::ComputeCursorZone(bool ShiftDown, std::int32_t X, std::i
   return Y <= kMargin ? 3 : Y >= height - kMargin ? 4 : kZoneInner;
 }
 
-void TFormMain::FormMainOnMouseDown(TObject* /*Sender*/, TMouseButton Button, TShiftState /*Shift*/,
-                                    int /*X*/, int /*Y*/) {
+void TFormMain::FormMainOnMouseDown(TMouseButton Button, TShiftState /*Shift*/, int /*X*/,
+                                    int /*Y*/) {
   if (Button == TMouseButton::mbLeft) {
     DragStartCursor = Ws().GetCursorPos();
     DragStartWindow = {Left(), Top()};
@@ -49,7 +49,7 @@ void TFormMain::FormMainOnMouseDown(TObject* /*Sender*/, TMouseButton Button, TS
   }
 }
 
-void TFormMain::FormMainOnMouseMove(TObject* /*Sender*/, TShiftState Shift, int X, int Y) {
+void TFormMain::FormMainOnMouseMove(TShiftState Shift, int X, int Y) {
   if (!ShapeReady) {
     return;
   }
@@ -80,9 +80,8 @@ void TFormMain::FormMainOnMouseMove(TObject* /*Sender*/, TShiftState Shift, int 
     const TPoint cursor = Ws().GetCursorPos();
     const std::int32_t dx = cursor.x - DragStartCursor.x;
     const std::int32_t dy = cursor.y - DragStartCursor.y;
-    SetLeft(DragStartWindow.x + dx);
+    SetBounds(DragStartWindow.x + dx, DragStartWindow.y + dy, Width(), Height());
     Settings.TipPosX = DragStartTip.x + dx;
-    SetTop(DragStartWindow.y + dy);
     Settings.TipPosY = DragStartTip.y + dy;
     if (CursorZone != kZoneInner) {
       BuildPointerShape();
@@ -90,20 +89,17 @@ void TFormMain::FormMainOnMouseMove(TObject* /*Sender*/, TShiftState Shift, int 
   }
 }
 
-void TFormMain::FormMainOnMouseUp(TObject* /*Sender*/, TMouseButton /*Button*/,
-                                  TShiftState /*Shift*/, int /*X*/, int /*Y*/) {
+void TFormMain::FormMainOnMouseUp(TMouseButton /*Button*/, TShiftState /*Shift*/, int /*X*/,
+                                  int /*Y*/) {
   if (CursorZone == kZoneInner) {
     SetCursor(HandFlat);
     App().SetCursor(HandFlat);
   }
 }
 
-void TFormMain::TimerMouseMoveHoldOffOnTimer(TObject* /*Sender*/) {
-  TimerMouseMoveHoldOff.SetEnabled(false);
-}
+void TFormMain::TimerMouseMoveHoldOffOnTimer() { TimerMouseMoveHoldOff.SetEnabled(false); }
 
-void TFormMain::FormMainOnMouseWheel(TObject* /*Sender*/, TShiftState Shift, int WheelDelta,
-                                     TPoint /*MousePos*/, bool& /*Handled*/) {
+void TFormMain::FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint /*MousePos*/) {
   // One step per message, by sign only. Zero is backward for orientation and colour,
   // forward for size and opacity.
   PointerSettings& s = Settings;
@@ -152,7 +148,7 @@ void TFormMain::FormMainOnMouseWheel(TObject* /*Sender*/, TShiftState Shift, int
   }
 }
 
-void TFormMain::FormMainOnDblClick(TObject* /*Sender*/) {
+void TFormMain::FormMainOnDblClick() {
   if (Settings.SettingsLocked) {
     return;
   }

@@ -64,7 +64,7 @@ void TFormMain::FadeIn() {
   FadedOut = false;
 }
 
-void TFormMain::ApplicationOnRestore(TObject* /*Sender*/) {
+void TFormMain::ApplicationOnRestore() {
   if (AlphaBlend()) {
     CurrentAlphaIndex = std::max(Settings.AlphaBlendIndex, kRestoreFloorIndex);
     SetAlphaBlendValue(

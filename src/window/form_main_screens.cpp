@@ -50,7 +50,7 @@ void TFormMain::UnregisterArrowHotKey() {
   }
 }
 
-void TFormMain::FormMainOnDisplayChange(TObject* /*Sender*/) {
+void TFormMain::FormMainOnDisplayChange() {
   const std::vector<MonitorInfo> monitors = Ws().GetMonitors();
   const TPoint tip{Settings.TipPosX, Settings.TipPosY};
   if (MonitorAt(tip, monitors) != nullptr) {
@@ -66,7 +66,7 @@ void TFormMain::FormMainOnDisplayChange(TObject* /*Sender*/) {
   BuildPointerShape();
 }
 
-void TFormMain::FormMainOnHotKey(TObject* Sender, int HotKeyId) {
+void TFormMain::FormMainOnHotKey(int HotKeyId) {
   if (HotKeyId != kArrowHotKeyId) {
     return;
   }
@@ -76,7 +76,7 @@ void TFormMain::FormMainOnHotKey(TObject* Sender, int HotKeyId) {
   BuildPointerShape();
   // Visible again as after a restore from the task bar, minimised or merely faded out.
   if (!Ws().RestoreApplication()) {
-    ApplicationOnRestore(Sender);
+    ApplicationOnRestore();
   }
   Ws().BringToFront(Handle());
 }

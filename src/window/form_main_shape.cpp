@@ -21,17 +21,12 @@ void TFormMain::BuildPointerShape() {
   SetAlphaBlend(false);
   // A shrinking arrow is cut first, so the old outline never shows beyond the smaller
   // window; a growing one is cut last, so it never shows clipped by the old bounds.
-  if (Settings.Size < PreviousSize) {
+  const bool shrinking = Settings.Size < PreviousSize;
+  if (shrinking) {
     Ws().SetWindowRegion(Handle(), std::move(region), true);
-    SetLeft(Geometry.WindowLeft);
-    SetTop(Geometry.WindowTop);
-    SetWidth(Geometry.WindowWidth);
-    SetHeight(Geometry.WindowHeight);
-  } else {
-    SetWidth(Geometry.WindowWidth);
-    SetHeight(Geometry.WindowHeight);
-    SetLeft(Geometry.WindowLeft);
-    SetTop(Geometry.WindowTop);
+  }
+  SetBounds(Geometry.WindowLeft, Geometry.WindowTop, Geometry.WindowWidth, Geometry.WindowHeight);
+  if (!shrinking) {
     Ws().SetWindowRegion(Handle(), std::move(region), true);
   }
   SetAlphaBlend(wasBlended);
@@ -59,6 +54,20 @@ void TFormMain::DrawPointerRim(Canvas& canvas) {
       penColor);
 }
 
-void TFormMain::TimerDrawBorderOnTimer(TObject* /*Sender*/) { PaintPointer(); }
+void TFormMain::FormMainOnPaint(Canvas& canvas) {
+  canvas.FillRect({0, 0, Width(), Height()}, Color());
+  DrawPointerRim(canvas);
+}
+
+void TFormMain::TimerDrawBorderOnTimer() { PaintPointer(); }
+
+void TFormMain::OnTimer(unsigned timerId) {
+  // A tick already queued when its timer stopped is dropped.
+  if (timerId == TimerDrawBorder.Id() && TimerDrawBorder.Enabled()) {
+    TimerDrawBorderOnTimer();
+  } else if (timerId == TimerMouseMoveHoldOff.Id() && TimerMouseMoveHoldOff.Enabled()) {
+    TimerMouseMoveHoldOffOnTimer();
+  }
+}
 
 }  // namespace qd

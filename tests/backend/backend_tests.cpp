@@ -80,36 +80,39 @@ class RecordingEvents final : public qd::WindowEvents {
  public:
   std::vector<std::string> log;
 
-  void OnPaint(qd::Canvas& canvas) override {
+  void FormMainOnCreate() override { log.push_back("create"); }
+  void FormMainOnDestroy() override { log.push_back("destroy"); }
+  void FormMainOnPaint(qd::Canvas& canvas) override {
     canvas.FillRect({0, 0, 10, 10}, 0x0000FF);
     canvas.Polyline({{0, 0}, {5, 5}, {9, 0}}, 3, 0xFFFFFF);
     log.push_back("paint");
   }
-  void OnMouseDown(qd::TMouseButton b, qd::TShiftState s, int x, int y) override {
+  void FormMainOnMouseDown(qd::TMouseButton b, qd::TShiftState s, int x, int y) override {
     Add("down", static_cast<int>(b), s.Bits(), x, y);
   }
-  void OnMouseUp(qd::TMouseButton b, qd::TShiftState s, int x, int y) override {
+  void FormMainOnMouseUp(qd::TMouseButton b, qd::TShiftState s, int x, int y) override {
     Add("up", static_cast<int>(b), s.Bits(), x, y);
   }
-  void OnMouseMove(qd::TShiftState s, int x, int y) override { Add("move", s.Bits(), x, y); }
-  void OnDblClick() override { log.push_back("dblclick"); }
-  void OnMouseWheel(qd::TShiftState s, int delta, qd::TPoint p) override {
+  void FormMainOnMouseMove(qd::TShiftState s, int x, int y) override { Add("move", s.Bits(), x, y); }
+  void FormMainOnDblClick() override { log.push_back("dblclick"); }
+  void FormMainOnMouseWheel(qd::TShiftState s, int delta, qd::TPoint p) override {
     Add("wheel", s.Bits(), delta, p.x, p.y);
   }
-  void OnKeyDown(std::uint16_t key, qd::TShiftState) override { Add("keydown", key); }
-  void OnKeyUp(std::uint16_t key, qd::TShiftState) override { Add("keyup", key); }
-  void OnKeyPress(char ch) override { Add("press", ch); }
-  void OnContextPopup(qd::TPoint p) override { Add("context", p.x, p.y); }
+  void FormMainOnKeyDown(std::uint16_t key, qd::TShiftState) override { Add("keydown", key); }
+  void FormMainOnKeyUp(std::uint16_t key, qd::TShiftState) override { Add("keyup", key); }
+  void FormMainOnKeyPress(char ch) override { Add("press", ch); }
+  void FormMainOnContextPopup(qd::TPoint p) override { Add("context", p.x, p.y); }
   void OnTimer(unsigned id) override { Add("timer", static_cast<int>(id)); }
   qd::NativeCursor OnSetCursor() override { return {}; }
   void OnCloseRequest() override { log.push_back("close"); }
   void OnEndSession() override { log.push_back("endsession"); }
-  void OnRestore() override { log.push_back("restore"); }
-  void OnDisplayChange() override { log.push_back("display"); }
+  void ApplicationOnRestore() override { log.push_back("restore"); }
+  void FormMainOnDisplayChange() override { log.push_back("display"); }
   void OnBoundsChanged(int left, int top, int width, int height) override {
     Add("bounds", left, top, width, height);
   }
-  void OnHotKey(int id) override { Add("hotkey", id); }
+  void FormMainOnHotKey(int id) override { Add("hotkey", id); }
+  void OnHandlerError(const char* text) override { log.push_back(std::string("error ") + text); }
 
  private:
   template <typename... Ints>

@@ -24,6 +24,7 @@ class FakeCanvas final : public Canvas {
   FakeCanvas(const FakeCanvas&) = delete;
   FakeCanvas& operator=(const FakeCanvas&) = delete;
   void FillRect(const TRect& r, TColor color) override {
+    ws_.window.fill = color;
     ws_.log.push_back("FillRect " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
                       std::to_string(r.right) + " " + std::to_string(r.bottom) + " " +
                       ColorText(color));
@@ -90,7 +91,7 @@ bool FakeWindowSystem::RestoreApplication() {
   minimised = false;
   log.push_back("RestoreApplication");
   if (events != nullptr) {
-    events->OnRestore();
+    events->ApplicationOnRestore();
   }
   return true;
 }
@@ -111,6 +112,8 @@ NativeWindow FakeWindowSystem::CreateAppWindow(const WindowParams& params, Windo
     return {};
   }
   events = &sink;
+  this->window.bounds = params.bounds;
+  this->window.layered = params.layered;
   log.push_back("CreateAppWindow " + std::to_string(params.bounds.left) + " " +
                 std::to_string(params.bounds.top) + " " + std::to_string(params.bounds.right) +
                 " " + std::to_string(params.bounds.bottom) + (params.topMost ? " topmost" : "") +
@@ -129,11 +132,13 @@ void FakeWindowSystem::SetWindowBounds(NativeWindow window, int left, int top, i
   CountNullWindow(window);
   log.push_back("SetWindowBounds " + std::to_string(left) + " " + std::to_string(top) + " " +
                 std::to_string(width) + " " + std::to_string(height));
+  this->window.bounds = {left, top, left + width, top + height};
 }
 
 void FakeWindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
   CountNullWindow(window);
   log.push_back(visible ? "ShowAppWindow" : "HideAppWindow");
+  this->window.visible = visible;
 }
 
 OwnedRegion FakeWindowSystem::CreatePolygonRegion(const std::vector<TPoint>& points) {
@@ -142,6 +147,7 @@ OwnedRegion FakeWindowSystem::CreatePolygonRegion(const std::vector<TPoint>& poi
     return {};
   }
   ++regionsCreated;
+  regions_[nextRegion_] = points;
   return {*this, NativeRegion{nextRegion_++}};
 }
 
@@ -149,22 +155,27 @@ void FakeWindowSystem::SetWindowRegion(NativeWindow window, OwnedRegion region, 
   CountNullWindow(window);
   log.push_back("SetWindowRegion " + std::to_string(region.Get().Value()) +
                 (redraw ? " redraw" : ""));
+  this->window.region = regions_[region.Get().Value()];
+  regions_.erase(region.Get().Value());
   static_cast<void>(region.Release());  // the window's now
 }
 
 bool FakeWindowSystem::DeleteRegion(NativeRegion region) {
   log.push_back("DeleteRegion " + std::to_string(region.Value()));
+  regions_.erase(region.Value());
   return true;
 }
 
 void FakeWindowSystem::SetLayered(NativeWindow window, bool layered) {
   CountNullWindow(window);
   log.push_back(layered ? "SetLayered on" : "SetLayered off");
+  this->window.layered = layered;
 }
 
 void FakeWindowSystem::SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) {
   CountNullWindow(window);
   log.push_back("SetLayeredAlpha " + std::to_string(alpha));
+  this->window.alpha = alpha;
 }
 
 void FakeWindowSystem::Invalidate(NativeWindow window) {
@@ -196,6 +207,7 @@ void FakeWindowSystem::StopTimer(NativeWindow window, unsigned timerId) {
 void FakeWindowSystem::RunMessageLoop(NativeWindow mainWindow) {
   CountNullWindow(mainWindow);
   log.push_back("RunMessageLoop");
+  this->window.visible = true;
 }
 
 void FakeWindowSystem::ProcessMessages() {
@@ -208,13 +220,6 @@ void FakeWindowSystem::ProcessMessages() {
 }
 
 void FakeWindowSystem::PostQuit() { log.push_back("PostQuit"); }
-
-void FakeWindowSystem::SetCapture(NativeWindow window) {
-  CountNullWindow(window);
-  log.push_back("SetCapture");
-}
-
-void FakeWindowSystem::ReleaseCapture() { log.push_back("ReleaseCapture"); }
 
 NativeCursor FakeWindowSystem::LoadCursorResource(const std::string& name) {
   log.push_back("LoadCursorResource " + name);
@@ -230,6 +235,7 @@ NativeCursor FakeWindowSystem::LoadCursorResource(const std::string& name) {
 void FakeWindowSystem::ApplyCursor(NativeWindow window, NativeCursor cursor) {
   CountNullWindow(window);
   log.push_back("ApplyCursor " + std::to_string(cursor.Value()));
+  this->window.cursor = cursor;
 }
 
 TColor FakeWindowSystem::GetScreenPixel(TPoint screenPos) {
@@ -241,8 +247,8 @@ TColor FakeWindowSystem::GetScreenPixel(TPoint screenPos) {
 int FakeWindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
                                      TPoint screenPos) {
   CountNullWindow(owner);
-  std::string text = "TrackPopupMenu " + std::to_string(screenPos.x) + " " +
-                     std::to_string(screenPos.y);
+  std::string text =
+      "TrackPopupMenu " + std::to_string(screenPos.x) + " " + std::to_string(screenPos.y);
   for (const MenuItemView& item : items) {
     text += " [" + item.caption + "|" + item.shortcutText + (item.checked ? "|checked" : "") +
             (item.enabled ? "" : "|disabled") + "|" + item.glyphResource + "]";
@@ -266,8 +272,7 @@ void FakeWindowSystem::ShowMessageBox(NativeWindow /*owner*/, const std::string&
 }
 
 bool FakeWindowSystem::ChooseColor(NativeWindow /*owner*/, TColor& color,
-                                   std::array<TColor, 16>& custom, bool fullOpen,
-                                   bool solidOnly) {
+                                   std::array<TColor, 16>& custom, bool fullOpen, bool solidOnly) {
   log.push_back("ChooseColor " + ColorText(color) + (fullOpen ? " fullopen" : "") +
                 (solidOnly ? " solid" : ""));
   return chooseColor ? chooseColor(color, custom) : false;

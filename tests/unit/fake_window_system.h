@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,6 +35,17 @@ class FakeWindowSystem final : public WindowSystem {
   std::function<void(const std::string&)> onMessageBox;
 
   // --- what the test observes ---
+  // The window as the user sees it: bounds, the outline it is cut to (none: uncut), shown
+  // or not, its opacity, the colour last painted over it and the cursor last applied.
+  struct Window {
+    TRect bounds{};  // left, top, right, bottom
+    std::vector<TPoint> region;
+    bool visible = false;
+    bool layered = false;
+    std::uint8_t alpha = 255;
+    TColor fill = 0;
+    NativeCursor cursor;
+  } window;
   std::vector<std::string> log;
   WindowEvents* events = nullptr;
   std::set<unsigned> runningTimers;
@@ -69,8 +81,6 @@ class FakeWindowSystem final : public WindowSystem {
   void ProcessMessages() override;
   void PostQuit() override;
   TPoint GetCursorPos() override { return cursorPos; }
-  void SetCapture(NativeWindow window) override;
-  void ReleaseCapture() override;
   NativeCursor LoadCursorResource(const std::string& name) override;
   void ApplyCursor(NativeWindow window, NativeCursor cursor) override;
   TRect GetWorkArea() override { return workArea; }
@@ -91,6 +101,8 @@ class FakeWindowSystem final : public WindowSystem {
  private:
   bool DeleteRegion(NativeRegion region) override;
   void CountNullWindow(NativeWindow window);
+
+  std::map<std::uintptr_t, std::vector<TPoint>> regions_;  // made and not yet handed over
 
   std::uintptr_t nextRegion_ = 1;
 };

@@ -1,21 +1,37 @@
 // A started program on the recording fake: the application, and the pointer window created
-// with its creation handler run, fresh for each test.
+// with its creation handler run, fresh for each test. Tests see what a user would: the
+// window on the fake screen, the log of what the program asked of the system, the file it
+// saved.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <type_traits>
+#include <variant>
 
 #include "fake_system_services.h"
 #include "fake_window_system.h"
 #include "framework/application.h"
+#include "framework/ini_file.h"
+#include "loaded_settings.h"
+#include "settings/settings.h"
 #include "window/UnitMain.h"
 
 namespace qd::test {
 
+// Beside the program, where the fixture's program keeps its settings.
+inline constexpr char kSettingsPath[] = "C:\\Tools\\Quiverdart.ini";
+
 class ProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override { app = std::make_unique<TApplication>(ws, sys); }
+  void SetUp() override {
+    sys.directories.insert("C:\\Tools");
+    // A test that starts again in a loop starts without what the last start saved.
+    sys.files.erase(kSettingsPath);
+    app = std::make_unique<TApplication>(ws, sys);
+  }
 
   void TearDown() override {
     form.reset();
@@ -29,6 +45,37 @@ class ProgramTest : public ::testing::Test {
     app->SetMainForm(form.get());
     form->CreateWnd();
     ws.ClearLog();
+  }
+  // The same with a settings file of this content.
+  void StartWith(const std::string& ini, TUiLanguage language = TUiLanguage::English) {
+    sys.files[kSettingsPath] = ini;
+    Start(language);
+  }
+
+  // Where the arrow's tip is on the screen: the first point of the outline the window is
+  // cut to.
+  TPoint TipOnScreen() const {
+    const TRect& b = ws.window.bounds;
+    return ws.window.region.empty()
+               ? TPoint{b.left, b.top}
+               : TPoint{b.left + ws.window.region[0].x, b.top + ws.window.region[0].y};
+  }
+
+  // Ends the program as the user would, and reads what it saved.
+  LoadedPointer Saved() {
+    form.reset();
+    TMemIniFile ini;
+    EXPECT_EQ(ReadIniFile(sys, kSettingsPath, ini), std::nullopt);
+    PointerSettings saved;
+    for (const PointerKey& key : kPointerKeys) {
+      const std::int32_t value = ini.ReadInteger(kPointerSection, key.name, -1);
+      std::visit(
+          [&](auto field) {
+            saved.*field = static_cast<std::remove_reference_t<decltype(saved.*field)>>(value);
+          },
+          key.field);
+    }
+    return LoadedPointerState(saved);
   }
 
   FakeWindowSystem ws;

@@ -7,6 +7,7 @@
 
 #include "fake_window_system.h"
 #include "framework/strings.h"
+#include "model/shape.h"
 #include "model/tables.h"
 #include "program_fixture.h"
 #include "window/UnitMain.h"
@@ -15,7 +16,6 @@
 namespace qd {
 namespace {
 
-constexpr char kSettingsPath[] = "C:\\Tools\\Quiverdart.ini";
 constexpr TColor kScreenColor = 0x00123456;
 
 enum class Input {
@@ -35,10 +35,9 @@ enum class Input {
 };
 
 const char* Name(Input input) {
-  constexpr const char* kNames[] = {"wheel forward", "wheel backward", "wheel zero", "Left",
-                                    "Up",            "Right",          "Down",       "F1",
-                                    "F2",            "F3",             "Esc",        "space",
-                                    "double-click"};
+  constexpr const char* kNames[] = {"wheel forward", "wheel backward", "wheel zero",  "Left", "Up",
+                                    "Right",         "Down",           "F1",          "F2",   "F3",
+                                    "Esc",           "space",          "double-click"};
   return kNames[static_cast<int>(input)];
 }
 
@@ -112,72 +111,132 @@ const GlanceRow kGlance[] = {
     {Input::Down, ssAlt, Effect::LessOpaque, true, Ending::Repaint},
 
     {Input::F1, kNone, Effect::Help, false, Ending::Nothing},
-    {Input::F2, kNone, Effect::ColorDialog, false, Ending::Nothing},
+    {Input::F2, kNone, Effect::ColorDialog, false, Ending::Repaint},
     {Input::F3, kNone, Effect::ToggleLock, false, Ending::Nothing},
     {Input::EscChar, kNone, Effect::Exit, false, Ending::Nothing},
     {Input::SpaceChar, kNone, Effect::BlackWhite, true, Ending::Repaint},
     {Input::DoubleClick, kNone, Effect::Pick, true, Ending::Repaint},
 };
 
+// What the user sees of the program: the window, the boxes and dialogs it opened, whether
+// it ended, and the settings it saved.
 struct Observed {
-  int orientation = 0;
-  int size = 0;
-  int colorIndex = 0;
-  TColor color = 0;
-  int currentAlpha = 0;
-  int blendIndex = 0;
-  bool fadedOut = false;
-  int alphaValue = 0;
-  bool locked = false;
-  bool terminated = false;
-  int helpBoxes = 0;
+  TColor fill = 0;
+  int alpha = 0;
+  bool quit = false;
+  std::vector<std::string> boxes;
   int colorDialogs = 0;
+  test::LoadedPointer saved;
   friend bool operator==(const Observed&, const Observed&) = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const Observed& o) {
-  return os << "orientation " << o.orientation << " size " << o.size << " index "
-            << o.colorIndex << " color " << test::ColorText(o.color) << " alpha "
-            << o.currentAlpha << "/" << o.blendIndex << (o.fadedOut ? " faded" : "")
-            << " value " << o.alphaValue << (o.locked ? " locked" : "")
-            << (o.terminated ? " terminated" : "") << " help " << o.helpBoxes << " dialogs "
-            << o.colorDialogs;
+  os << "fill " << test::ColorText(o.fill) << " alpha " << o.alpha << (o.quit ? " quit" : "")
+     << " boxes " << o.boxes.size() << " dialogs " << o.colorDialogs << " saved " << o.saved;
+  return os;
+}
+
+Observed Apply(Observed o, Effect effect) {
+  const auto color = [&](TColor c) {
+    o.fill = o.saved.color = c;
+    o.saved.colorIndex = PaletteIndexOf(c);
+  };
+  const auto opacity = [&](int index) {
+    o.saved.alpha = index;
+    o.alpha = AlphaTable[static_cast<std::size_t>(index)];
+  };
+  switch (effect) {
+    case Effect::None:
+      break;
+    case Effect::TurnCounterClockwise:
+      ++o.saved.orientation;
+      break;
+    case Effect::TurnClockwise:
+      --o.saved.orientation;
+      break;
+    case Effect::Grow:
+      ++o.saved.size;
+      break;
+    case Effect::Shrink:
+      --o.saved.size;
+      break;
+    case Effect::NextColor:
+      color(ColorPalette[static_cast<std::size_t>(o.saved.colorIndex + 1)]);
+      break;
+    case Effect::PreviousColor:
+      color(ColorPalette[static_cast<std::size_t>(o.saved.colorIndex - 1)]);
+      break;
+    case Effect::MoreOpaque:
+      opacity(o.saved.alpha + 1);
+      break;
+    case Effect::LessOpaque:
+      opacity(o.saved.alpha - 1);
+      break;
+    case Effect::Help:
+      o.boxes.push_back("Quiverdart|" + Windows1252ToUtf8(HelpText(TUiLanguage::English)));
+      break;
+    case Effect::ColorDialog:
+      ++o.colorDialogs;
+      color(ColorPalette[8]);  // as chosen in the dialog
+      break;
+    case Effect::ToggleLock:
+      o.saved.locked = !o.saved.locked;
+      break;
+    case Effect::Exit:
+      o.quit = true;
+      break;
+    case Effect::BlackWhite:
+      color(clBlack);
+      break;
+    case Effect::Pick:
+      color(kScreenColor);
+      break;
+  }
+  return o;
 }
 
 class KeysTest : public test::ProgramTest {
  protected:
-  // A started program with mid-range settings, so that every step has room both ways.
-  void StartWith(const std::string& pointerSection) {
-    sys.files[kSettingsPath] = "[Pointer]\r\n" + pointerSection;
-    Start();
-  }
-  void StartMidRange(bool locked) {
-    StartWith("Orientation=5\r\nSize=10\r\nColorIndex=3\r\nAlphaBlendIndex=10\r\n"
-              "EscTerminates=1\r\nSettingsLocked=" +
-              std::string(locked ? "1" : "0") + "\r\n");
-  }
-  void Restart(bool locked) {
+  // A new program with these lines in its settings file's pointer section.
+  void Restart(const std::string& pointerLines) {
     TearDown();
     sys.files.clear();
     ws.messageBoxes.clear();
-    ws.ClearLog();
+    ws.window = {};
     SetUp();
-    StartMidRange(locked);
+    StartWith("[Pointer]\r\n" + pointerLines);
+  }
+  // Mid-range settings, so that every step has room both ways.
+  void RestartMidRange(bool locked) {
+    Restart(
+        "TipPosX=700\r\nTipPosY=400\r\nOrientation=5\r\nSize=10\r\nColorIndex=3\r\n"
+        "AlphaBlendIndex=10\r\nEscTerminates=1\r\nSettingsLocked=" +
+        std::string(locked ? "1" : "0") + "\r\n");
   }
 
-  Observed Observe() const {
-    return {form->Settings.Orientation,
-            form->Settings.Size,
-            form->Settings.ColorIndex,
-            form->Color(),
-            form->CurrentAlphaIndex,
-            form->Settings.AlphaBlendIndex,
-            form->FadedOut,
-            form->AlphaBlendValue(),
-            form->Settings.SettingsLocked,
-            app->Terminated(),
-            static_cast<int>(ws.Calls("MessageBox ").size()),
-            static_cast<int>(ws.Calls("ChooseColor").size())};
+  // Ends the program.
+  Observed Observe() {
+    Observed o{ws.window.fill,
+               ws.window.alpha,
+               !ws.Calls("PostQuit").empty(),
+               ws.messageBoxes,
+               static_cast<int>(ws.Calls("ChooseColor").size()),
+               {}};
+    o.saved = Saved();
+    return o;
+  }
+  // The window shows the arrow of the saved settings, its tip on the saved tip position.
+  void ExpectShapeOf(const test::LoadedPointer& saved) {
+    PointerSettings s;
+    s.TipPosX = saved.x;
+    s.TipPosY = saved.y;
+    s.Size = saved.size;
+    s.Orientation = saved.orientation;
+    const PointerGeometry g = ComputePointerGeometry(BaseUnitFor(1920, 1080), s);
+    EXPECT_EQ(ws.window.region,
+              std::vector<TPoint>(g.PointerPolygon.begin(), g.PointerPolygon.begin() + 7));
+    EXPECT_EQ(ws.window.bounds, (TRect{g.WindowLeft, g.WindowTop, g.WindowLeft + g.WindowWidth,
+                                       g.WindowTop + g.WindowHeight}));
   }
 
   Ending EndingSeen() const {
@@ -190,9 +249,13 @@ class KeysTest : public test::ProgramTest {
     return Ending::Nothing;
   }
 
-  void Wheel(TShiftState shift, int delta) { ws.events->OnMouseWheel(shift, delta, {640, 480}); }
-  void KeyDown(std::uint16_t key, TShiftState shift = {}) { ws.events->OnKeyDown(key, shift); }
-  void KeyPress(char ch) { ws.events->OnKeyPress(ch); }
+  void Wheel(TShiftState shift, int delta) {
+    ws.events->FormMainOnMouseWheel(shift, delta, {640, 480});
+  }
+  void KeyDown(std::uint16_t key, TShiftState shift = {}) {
+    ws.events->FormMainOnKeyDown(key, shift);
+  }
+  void KeyPress(char ch) { ws.events->FormMainOnKeyPress(ch); }
 
   void Deliver(Input input, TShiftState shift) {
     switch (input) {
@@ -221,69 +284,16 @@ class KeysTest : public test::ProgramTest {
       case Input::SpaceChar:
         return KeyPress(' ');
       case Input::DoubleClick:
-        return ws.events->OnDblClick();
+        return ws.events->FormMainOnDblClick();
     }
   }
 };
 
-Observed Apply(Observed o, Effect effect) {
-  switch (effect) {
-    case Effect::None:
-      break;
-    case Effect::TurnCounterClockwise:
-      ++o.orientation;
-      break;
-    case Effect::TurnClockwise:
-      --o.orientation;
-      break;
-    case Effect::Grow:
-      ++o.size;
-      break;
-    case Effect::Shrink:
-      --o.size;
-      break;
-    case Effect::NextColor:
-      o.color = ColorPalette[static_cast<std::size_t>(++o.colorIndex)];
-      break;
-    case Effect::PreviousColor:
-      o.color = ColorPalette[static_cast<std::size_t>(--o.colorIndex)];
-      break;
-    case Effect::MoreOpaque:
-      o.blendIndex = ++o.currentAlpha;
-      o.alphaValue = AlphaTable[static_cast<std::size_t>(o.currentAlpha)];
-      break;
-    case Effect::LessOpaque:
-      o.blendIndex = --o.currentAlpha;
-      o.alphaValue = AlphaTable[static_cast<std::size_t>(o.currentAlpha)];
-      break;
-    case Effect::Help:
-      ++o.helpBoxes;
-      break;
-    case Effect::ColorDialog:
-      ++o.colorDialogs;
-      break;
-    case Effect::ToggleLock:
-      o.locked = !o.locked;
-      break;
-    case Effect::Exit:
-      o.terminated = true;
-      break;
-    case Effect::BlackWhite:
-      o.color = clBlack;
-      break;
-    case Effect::Pick:
-      o.color = kScreenColor;
-      break;
-  }
-  return o;
-}
-
 TEST_F(KeysTest, EveryInputShiftStateAndLock) {
-  const Input inputs[] = {Input::WheelForward, Input::WheelBackward, Input::WheelZero,
-                          Input::Left,         Input::Up,            Input::Right,
-                          Input::Down,         Input::F1,            Input::F2,
-                          Input::F3,           Input::EscChar,       Input::SpaceChar,
-                          Input::DoubleClick};
+  const Input inputs[] = {
+      Input::WheelForward, Input::WheelBackward, Input::WheelZero,  Input::Left, Input::Up,
+      Input::Right,        Input::Down,          Input::F1,         Input::F2,   Input::F3,
+      Input::EscChar,      Input::SpaceChar,     Input::DoubleClick};
   const TShiftState shifts[] = {
       kNone,
       ssShift,
@@ -301,6 +311,10 @@ TEST_F(KeysTest, EveryInputShiftStateAndLock) {
       ssMiddle,
   };
   ws.screenPixel = [](TPoint) { return kScreenColor; };
+  ws.chooseColor = [](TColor& color, std::array<TColor, 16>&) {
+    color = ColorPalette[8];
+    return true;
+  };
   int cases = 0;
   for (const Input input : inputs) {
     for (const TShiftState shift : shifts) {
@@ -310,28 +324,24 @@ TEST_F(KeysTest, EveryInputShiftStateAndLock) {
       for (const bool locked : {false, true}) {
         SCOPED_TRACE(testing::Message() << Name(input) << ", shift bits " << int{shift.Bits()}
                                         << (locked ? ", locked" : ", unlocked"));
-        Restart(locked);
-        const Observed before = Observe();
-        ASSERT_EQ(before.colorIndex, 3);
-        ASSERT_EQ(before.color, ColorPalette[3]);
-        ASSERT_EQ(before.currentAlpha, 10);
-
-        const auto row = std::find_if(std::begin(kGlance), std::end(kGlance),
-                                      [&](const GlanceRow& r) {
-                                        return r.input == input && r.shift == shift;
-                                      });
+        RestartMidRange(locked);
+        const Observed before{ColorPalette[3],
+                              AlphaTable[10],
+                              false,
+                              {},
+                              0,
+                              {locked, true, 700, 400, 10, 5, ColorPalette[3], 3, 10}};
+        const auto row =
+            std::find_if(std::begin(kGlance), std::end(kGlance),
+                         [&](const GlanceRow& r) { return r.input == input && r.shift == shift; });
         const bool acts = row != std::end(kGlance) && !(locked && row->blockedByLock);
         Deliver(input, shift);
         ++cases;
 
-        EXPECT_EQ(Observe(), Apply(before, acts ? row->effect : Effect::None));
         EXPECT_EQ(EndingSeen(), acts ? row->ending : Ending::Nothing);
-        if (!acts) {
-          EXPECT_EQ(ws.Calls("Invalidate").size(), 0U);
-          EXPECT_EQ(ws.Calls("SetLayeredAlpha").size(), 0U);
-          EXPECT_EQ(ws.Calls("HideAppWindow").size(), 0U);
-          EXPECT_EQ(ws.Calls("PostQuit").size(), 0U);
-        }
+        const Observed seen = Observe();
+        EXPECT_EQ(seen, Apply(before, acts ? row->effect : Effect::None));
+        ExpectShapeOf(seen.saved);
       }
     }
   }
@@ -340,39 +350,32 @@ TEST_F(KeysTest, EveryInputShiftStateAndLock) {
 
 struct ColorStepCase {
   const char* what;
-  TColor color;
-  int colorIndex;
+  int colorIndex;           // in the settings file; -1 with the screen colour
   std::vector<int> deltas;  // Ctrl wheel steps; 0 for the space bar
-  int endIndex;
   TColor endColor;
 };
 
 TEST_F(KeysTest, ColorStepsAndTheBlackAndWhiteRule) {
-  StartMidRange(false);
   const ColorStepCase cases[] = {
-      {"11 forward wraps to 0", ColorPalette[11], 11, {120}, 0, ColorPalette[0]},
-      {"0 backward wraps to 11", ColorPalette[0], 0, {-120}, 11, ColorPalette[11]},
-      {"around the palette", ColorPalette[4], 4, std::vector<int>(12, 120), 4, ColorPalette[4]},
-      {"-1 forward gives 0", 0x00123456, -1, {120}, 0, ColorPalette[0]},
-      {"-1 backward gives 0", 0x00123456, -1, {-120}, 0, ColorPalette[0]},
-      {"-1 then on", 0x00123456, -1, {-120, -120}, 11, ColorPalette[11]},
-      {"black returns to its index first", clBlack, 7, {120}, 7, ColorPalette[7]},
-      {"black, then on", clBlack, 7, {120, 120}, 8, ColorPalette[8]},
-      {"white returns to its index first", clWhite, 7, {-120}, 7, ColorPalette[7]},
-      {"white, then back", clWhite, 7, {-120, -30}, 6, ColorPalette[6]},
-      {"black with no index stays black", clBlack, -1, {120, -120}, -1, clBlack},
-      {"white with no index stays white", clWhite, -1, {120}, -1, clWhite},
-      {"space, then Ctrl brings back the palette colour", ColorPalette[3], 3, {0, 120}, 3,
-       ColorPalette[3]},
-      {"space, then two Ctrl steps", ColorPalette[3], 3, {0, 120, 120}, 4, ColorPalette[4]},
-      {"space twice makes white", ColorPalette[3], 3, {0, 0}, 3, clWhite},
-      {"space three times makes black", ColorPalette[3], 3, {0, 0, 0}, 3, clBlack},
-      {"space on a picked colour", 0x00123456, -1, {0}, -1, clBlack},
+      {"11 forward wraps to 0", 11, {120}, ColorPalette[0]},
+      {"0 backward wraps to 11", 0, {-120}, ColorPalette[11]},
+      {"around the palette", 4, std::vector<int>(12, 120), ColorPalette[4]},
+      {"-1 forward gives 0", -1, {120}, ColorPalette[0]},
+      {"-1 backward gives 0", -1, {-120}, ColorPalette[0]},
+      {"-1 then on", -1, {-120, -120}, ColorPalette[11]},
+      {"space twice makes white", 7, {0, 0}, clWhite},
+      {"space three times makes black", 7, {0, 0, 0}, clBlack},
+      {"black returns to its index first", 7, {0, 120}, ColorPalette[7]},
+      {"black, then on", 7, {0, 120, 120}, ColorPalette[8]},
+      {"white returns to its index first", 7, {0, 0, -120}, ColorPalette[7]},
+      {"white, then back", 7, {0, 0, -120, -30}, ColorPalette[6]},
+      {"black with no index stays black", -1, {0, 120, -120}, clBlack},
+      {"white with no index stays white", -1, {0, 0, 120}, clWhite},
   };
   for (const ColorStepCase& c : cases) {
     SCOPED_TRACE(c.what);
-    form->Settings.ColorIndex = c.colorIndex;
-    form->SetColor(c.color);
+    Restart("ColorIndex=" + std::to_string(c.colorIndex) +
+            "\r\nColor=" + std::to_string(kScreenColor) + "\r\n");
     for (const int delta : c.deltas) {
       ws.ClearLog();
       if (delta == 0) {
@@ -383,63 +386,51 @@ TEST_F(KeysTest, ColorStepsAndTheBlackAndWhiteRule) {
       // Every step repaints, also when the colour stays.
       EXPECT_EQ(EndingSeen(), Ending::Repaint);
     }
-    EXPECT_EQ(form->Settings.ColorIndex, c.endIndex);
-    EXPECT_EQ(form->Color(), c.endColor);
+    EXPECT_EQ(test::ColorText(ws.window.fill), test::ColorText(c.endColor));
   }
 }
 
 struct OpacityCase {
   const char* what;
-  int current;
-  int blendIndex;
-  bool fadedOut;
-  std::vector<int> deltas;  // Alt wheel steps
-  int endCurrent;
-  int endBlendIndex;
-  bool endFadedOut;
-  int endValue;
-  bool endBlended;
+  int index;                // in the settings file
+  std::vector<int> deltas;  // Alt wheel steps; kMiddle for a middle-button press
+  int alpha;                // of the window
+  bool layered;
+  int endIndex;  // the opacity to return to
 };
 
+constexpr int kMiddle = 1;
+
 TEST_F(KeysTest, OpacityStepsAndTheFadedOutRule) {
-  StartMidRange(false);
   const OpacityCase cases[] = {
-      {"after a fade-out, backward keeps the index to return to", 0, 15, true, {-120}, 0, 15,
-       true, 2, true},
-      {"after a fade-out, forward starts again from 1", 0, 15, true, {120}, 1, 1, false, 2,
-       true},
-      {"after a fade-out, zero counts forward", 0, 15, true, {0}, 1, 1, false, 2, true},
-      {"down to 0: indexes 2, 1, 0 all show 2", 3, 3, false, {-120}, 2, 2, false, 2, true},
-      {"index 1", 3, 3, false, {-120, -120}, 1, 1, false, 2, true},
-      {"index 0", 3, 3, false, {-120, -120, -120}, 0, 0, false, 2, true},
-      {"0 stops", 3, 3, false, {-120, -120, -120, -120}, 0, 0, false, 2, true},
-      {"3 shows 4", 2, 2, false, {120}, 3, 3, false, 4, true},
-      {"22 is opaque without translucency", 21, 21, false, {120}, 22, 22, false, 255, false},
-      {"22 stops", 21, 21, false, {120, 120}, 22, 22, false, 255, false},
-      {"back from 22 is translucent again", 21, 21, false, {120, -120}, 21, 21, false, 240,
-       true},
-      {"18 shows 192", 17, 17, false, {120}, 18, 18, false, 192, true},
+      {"after a fade-out, backward keeps the index to return to", 15, {kMiddle, -120}, 2, true, 15},
+      {"after a fade-out, forward starts again from 1", 15, {kMiddle, 120}, 2, true, 1},
+      {"after a fade-out, zero counts forward", 15, {kMiddle, 0}, 2, true, 1},
+      {"3 shows 4", 8, std::vector<int>(5, -120), 4, true, 3},
+      {"down to 0: index 2 shows 2", 8, std::vector<int>(6, -120), 2, true, 2},
+      {"index 1", 8, std::vector<int>(7, -120), 2, true, 1},
+      {"index 0", 8, std::vector<int>(8, -120), 2, true, 0},
+      {"0 stops", 8, std::vector<int>(9, -120), 2, true, 0},
+      {"18 shows 192", 17, {120}, 192, true, 18},
+      {"22 is opaque without translucency", 21, {120}, 255, false, 22},
+      {"22 stops", 21, {120, 120}, 255, false, 22},
+      {"back from 22 is translucent again", 21, {120, -120}, 240, true, 21},
   };
   for (const OpacityCase& c : cases) {
     SCOPED_TRACE(c.what);
-    form->CurrentAlphaIndex = c.current;
-    form->Settings.AlphaBlendIndex = c.blendIndex;
-    form->FadedOut = c.fadedOut;
-    form->SetAlphaBlendValue(TFormMain::StepAlphaValue(c.current));
-    form->SetAlphaBlend(true);
+    Restart("AlphaBlendIndex=" + std::to_string(c.index) + "\r\n");
     for (const int delta : c.deltas) {
       ws.ClearLog();
+      if (delta == kMiddle) {
+        ws.events->FormMainOnMouseDown(TMouseButton::mbMiddle, ssMiddle, 5, 5);
+        continue;
+      }
       Wheel(ssAlt, delta);
       EXPECT_EQ(EndingSeen(), Ending::Repaint);
     }
-    EXPECT_EQ(form->CurrentAlphaIndex, c.endCurrent);
-    EXPECT_EQ(form->Settings.AlphaBlendIndex, c.endBlendIndex);
-    EXPECT_EQ(form->FadedOut, c.endFadedOut);
-    EXPECT_EQ(form->AlphaBlendValue(), c.endValue);
-    EXPECT_EQ(form->AlphaBlend(), c.endBlended);
-    if (!c.endBlended && c.deltas.size() == 1) {
-      EXPECT_EQ(ws.Calls("SetLayered "), std::vector<std::string>{"SetLayered off"});
-    }
+    EXPECT_EQ(ws.window.alpha, c.alpha);
+    EXPECT_EQ(ws.window.layered, c.layered);
+    EXPECT_EQ(Saved().alpha, c.endIndex);
   }
 }
 
@@ -452,7 +443,6 @@ struct RangeCase {
 };
 
 TEST_F(KeysTest, OrientationWrapsAndSizeStopsStillRebuilding) {
-  StartMidRange(false);
   const RangeCase cases[] = {
       {"orientation 23 forward", kNone, 23, {0}, 0},
       {"orientation 0 backward", kNone, 0, {1}, 23},
@@ -469,9 +459,7 @@ TEST_F(KeysTest, OrientationWrapsAndSizeStopsStillRebuilding) {
   };
   for (const RangeCase& c : cases) {
     SCOPED_TRACE(c.what);
-    int& field = c.shift.Empty() ? form->Settings.Orientation : form->Settings.Size;
-    field = c.start;
-    form->BuildPointerShape();
+    Restart((c.shift.Empty() ? "Orientation=" : "Size=") + std::to_string(c.start) + "\r\n");
     for (const std::uint16_t key : c.keys) {
       ws.ClearLog();
       if (key <= 1) {
@@ -481,8 +469,9 @@ TEST_F(KeysTest, OrientationWrapsAndSizeStopsStillRebuilding) {
       }
       EXPECT_EQ(EndingSeen(), Ending::ShapeBuild);
     }
-    EXPECT_EQ(field, c.end);
-    EXPECT_EQ(form->Left() + form->Geometry.PointerPolygon[0].x, form->Settings.TipPosX);
+    const test::LoadedPointer saved = Saved();
+    EXPECT_EQ(c.shift.Empty() ? saved.orientation : saved.size, c.end);
+    ExpectShapeOf(saved);
   }
 }
 
@@ -492,96 +481,53 @@ TEST_F(KeysTest, EscEndsTheProgramOnlyWhileAllowed) {
     char ch;
     bool ends;
   };
-  const Case cases[] = {{true, '\x1B', true},  {false, '\x1B', false}, {true, 'q', false},
-                        {true, '\r', false},   {true, '\x03', false}};
+  const Case cases[] = {{true, '\x1B', true},
+                        {false, '\x1B', false},
+                        {true, 'q', false},
+                        {true, '\r', false},
+                        {true, '\x03', false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << int{c.ch} << " esc " << c.escTerminates);
-    TearDown();
-    sys.files.clear();
-    SetUp();
-    StartWith(c.escTerminates ? "EscTerminates=1\r\n" : "EscTerminates=0\r\n");
+    Restart(c.escTerminates ? "EscTerminates=1\r\n" : "EscTerminates=0\r\n");
     KeyPress(c.ch);
-    EXPECT_EQ(app->Terminated(), c.ends);
     EXPECT_EQ(ws.Calls("PostQuit").size(), c.ends ? 1U : 0U);
     EXPECT_EQ(EndingSeen(), Ending::Nothing);
   }
 }
 
-TEST_F(KeysTest, FunctionKeysActOnlyWithoutModifiers) {
-  StartMidRange(false);
-  for (const std::uint16_t key : {kKeyF1, kKeyF2, kKeyF3}) {
-    for (const TShiftState shift : {TShiftState(ssShift), TShiftState(ssCtrl),
-                                    TShiftState(ssAlt), ssShift + ssCtrl}) {
-      KeyDown(key, shift);
+TEST_F(KeysTest, DoubleClickHidesWaitsReadsThePixelAtTheCursorRepaintsAndShows) {
+  struct Case {
+    TColor pixel;
+    TColor picked;
+  };
+  const Case cases[] = {{kScreenColor, kScreenColor},
+                        {0xFFFFFFFF, ColorPalette[3]}};  // unreadable: the colour stays
+  for (const Case& c : cases) {
+    SCOPED_TRACE(test::ColorText(c.pixel));
+    Restart("ColorIndex=3\r\n");
+    ws.cursorPos = {701, 302};
+    ws.screenPixel = [&](TPoint p) { return p == TPoint{701, 302} ? c.pixel : 0x00FF00FF; };
+    ws.onProcessMessages = [this] { ws.log.push_back("nested handler"); };
+    ws.events->FormMainOnDblClick();
+    // Off the screen, and the screen redrawn beneath, before the pixel is read.
+    const std::vector<std::string> order = {"HideAppWindow", "nested handler",
+                                            "WaitForTimer",  "GetScreenPixel 701 302",
+                                            "FillRect",      "ShowAppWindow"};
+    std::vector<std::string> seen;
+    for (const std::string& line : ws.log) {
+      for (const std::string& event : order) {
+        if (line.starts_with(event)) {
+          seen.push_back(event);
+        }
+      }
     }
+    EXPECT_EQ(seen, order);
+    EXPECT_EQ(ws.window.fill, c.picked);
+    EXPECT_TRUE(ws.window.visible);
+    // The pick leaves the palette position alone.
+    Wheel(ssCtrl, 120);
+    EXPECT_EQ(ws.window.fill, ColorPalette[4]);
   }
-  EXPECT_EQ(ws.messageBoxes.size(), 0U);
-  EXPECT_EQ(ws.Calls("ChooseColor").size(), 0U);
-  EXPECT_FALSE(form->Settings.SettingsLocked);
-
-  // F1 is the help action and F2 the colour action, also while the lock is on.
-  form->Settings.SettingsLocked = true;
-  KeyDown(kKeyF1);
-  ASSERT_EQ(ws.messageBoxes.size(), 1U);
-  EXPECT_EQ(ws.messageBoxes[0], "Quiverdart|" + Windows1252ToUtf8(HelpText(TUiLanguage::English)));
-  ws.chooseColor = [](TColor& color, std::array<TColor, 16>&) {
-    color = ColorPalette[8];
-    return true;
-  };
-  KeyDown(kKeyF2);
-  EXPECT_EQ(form->Color(), ColorPalette[8]);
-  EXPECT_EQ(form->Settings.ColorIndex, 8);
-  KeyDown(kKeyF3);
-  EXPECT_FALSE(form->Settings.SettingsLocked);
-  KeyDown(kKeyF3);
-  EXPECT_TRUE(form->Settings.SettingsLocked);
-}
-
-class DoubleClickTest : public KeysTest {};
-
-TEST_F(DoubleClickTest, HidesWaitsReadsThePixelAtTheCursorRepaintsAndShows) {
-  StartMidRange(false);
-  ws.cursorPos = {701, 302};
-  ws.screenPixel = [](TPoint p) { return p == TPoint{701, 302} ? kScreenColor : 0x00FF00FF; };
-  ws.onProcessMessages = [this] { ws.log.push_back("nested handler"); };
-  ws.events->OnDblClick();
-
-  const std::vector<std::string> expected = {
-      "HideAppWindow",       "ProcessMessages",         "nested handler",
-      "CreateWaitableTimer", "SetWaitableTimer 990000", "WaitForTimer 65535",
-      "CancelWaitableTimer", "CloseWaitableTimer",      "GetScreenPixel 701 302",
-  };
-  ASSERT_GE(ws.log.size(), expected.size());
-  EXPECT_EQ(std::vector<std::string>(ws.log.begin(), ws.log.begin() + expected.size()),
-            expected);
-  const auto fill = std::find(ws.log.begin(), ws.log.end(),
-                              "FillRect 0 0 " + std::to_string(form->Geometry.WindowWidth) + " " +
-                                  std::to_string(form->Geometry.WindowHeight) + " " +
-                                  test::ColorText(kScreenColor));
-  EXPECT_NE(fill, ws.log.end());
-  EXPECT_EQ(ws.log.back(), "ShowAppWindow");
-  EXPECT_LT(fill - ws.log.begin(), static_cast<long>(ws.log.size()) - 1);
-  EXPECT_EQ(form->Color(), kScreenColor);
-  EXPECT_EQ(form->Settings.ColorIndex, 3) << "the pick leaves the palette position alone";
-  EXPECT_EQ(ws.Calls("CreatePolygonRegion").size(), 0U);
-}
-
-TEST_F(DoubleClickTest, AnUnreadablePixelKeepsTheColour) {
-  StartMidRange(false);
-  ws.screenPixel = [](TPoint) { return TColor{0xFFFFFFFF}; };
-  ws.events->OnDblClick();
-  EXPECT_EQ(form->Color(), ColorPalette[3]);
-  EXPECT_EQ(ws.Calls("FillRect").size(), 1U);
-  EXPECT_EQ(ws.log.back(), "ShowAppWindow");
-}
-
-TEST_F(DoubleClickTest, AfterThePickTheNextCtrlStepContinuesFromThePalette) {
-  StartMidRange(false);
-  ws.screenPixel = [](TPoint) { return kScreenColor; };
-  ws.events->OnDblClick();
-  Wheel(ssCtrl, 120);
-  EXPECT_EQ(form->Settings.ColorIndex, 4);
-  EXPECT_EQ(form->Color(), ColorPalette[4]);
 }
 
 }  // namespace

@@ -7,16 +7,17 @@
 #include <vector>
 
 #include "fake_window_system.h"
+#include "framework/ini_file.h"
 #include "framework/strings.h"
 #include "model/tables.h"
 #include "program_fixture.h"
+#include "settings/settings.h"
 #include "window/UnitMain.h"
 #include "window/help_texts.h"
 
 namespace qd {
 namespace {
 
-constexpr char kSettingsPath[] = "C:\\Tools\\Quiverdart.ini";
 constexpr TColor kEmptySlot = 0xFFFFFFFF;
 
 // One menu item as the window system was asked to show it.
@@ -45,7 +46,8 @@ ShownMenu ParseMenu(const std::string& line) {
   std::smatch head;
   EXPECT_TRUE(std::regex_search(line, head, std::regex("^TrackPopupMenu (-?\\d+) (-?\\d+)")));
   menu.at = {std::stoi(head[1]), std::stoi(head[2])};
-  const std::regex itemPattern("\\[([^|\\]]*)\\|([^|\\]]*)(\\|checked)?(\\|disabled)?\\|([^\\]]*)\\]");
+  const std::regex itemPattern(
+      "\\[([^|\\]]*)\\|([^|\\]]*)(\\|checked)?(\\|disabled)?\\|([^\\]]*)\\]");
   for (auto it = std::sregex_iterator(line.begin(), line.end(), itemPattern);
        it != std::sregex_iterator(); ++it) {
     const std::smatch& m = *it;
@@ -68,8 +70,7 @@ std::string ToWindows1252(const std::string& utf8) {
       code = ((lead & 0x1FU) << 6U) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3FU);
       i += 2;
     } else {
-      code = ((lead & 0x0FU) << 12U) |
-             ((static_cast<unsigned char>(utf8[i + 1]) & 0x3FU) << 6U) |
+      code = ((lead & 0x0FU) << 12U) | ((static_cast<unsigned char>(utf8[i + 1]) & 0x3FU) << 6U) |
              (static_cast<unsigned char>(utf8[i + 2]) & 0x3FU);
       i += 3;
     }
@@ -83,6 +84,8 @@ std::string ToWindows1252(const std::string& utf8) {
   return out;
 }
 
+// One line a paragraph, as written.
+// clang-format off
 const char* const kEnglishParagraphs[] = {
     "The Quiverdart program displays a topmost uniformly colored arrow to be used as pointer to any location of interest on the computer screen. It can be used for any kind of presentation where the screen contents is projected before an audience by means of a beamer. ",
     "The pointer can be dragged across the entire screen by grabbing it with the left mouse button. ",
@@ -109,30 +112,24 @@ const char* const kGermanParagraphs[] = {
     "Ein Kontext-pop-up-Menü (Aufruf per Rechtsklick) gestattet das Öffnen der Hilfe (F1), die Farbeinstellung (F2), das Sperren/Entsperren der Grundeinstellungen (F3), das Aktivieren/Deaktivieren des Tastenkürzels ESC zum Beenden dieses Programms und das Beenden des Programms (ESC/ALT+F4). ",
     "Ein Programmaufruf mit den Kommandozeilen-Schaltern  /?  oder  —?  öffnet diese Hilfe-Funktion. ",
 };
+// clang-format on
 
 class MenuTest : public test::ProgramTest {
  protected:
-  void StartWith(TUiLanguage language, const std::string& pointerSection) {
-    if (!pointerSection.empty()) {
-      sys.files[kSettingsPath] = "[Pointer]\r\n" + pointerSection;
-    }
-    Start(language);
-  }
-  void Restart(TUiLanguage language, const std::string& pointerSection) {
+  // A fresh program with these settings file sections.
+  void Restart(TUiLanguage language, const std::string& sections) {
     TearDown();
     sys.files.clear();
     ws.messageBoxes.clear();
-    ws.menuChoices.clear();
-    ws.ClearLog();
     SetUp();
-    StartWith(language, pointerSection);
+    StartWith(sections, language);
   }
 
   // Opens the menu the way a right click does and chooses the item (1-based; 0 for none).
   ShownMenu OpenMenu(int choice = 0) {
     ws.menuChoices = {choice};
     ws.ClearLog();
-    ws.events->OnContextPopup({3, 3});
+    ws.events->FormMainOnContextPopup({3, 3});
     const auto lines = ws.Calls("TrackPopupMenu");
     EXPECT_EQ(lines.size(), 1U);
     return lines.empty() ? ShownMenu{} : ParseMenu(lines.front());
@@ -151,6 +148,7 @@ struct MenuCase {
 TEST_F(MenuTest, CaptionsShortcutsAndStatesByLanguageLockAndEsc) {
   const TUiLanguage en = TUiLanguage::English;
   const TUiLanguage de = TUiLanguage::German;
+  // clang-format off
   const MenuCase cases[] = {
       {en, false, true,
        {{"Help", "F1", false, true, ""},
@@ -183,10 +181,11 @@ TEST_F(MenuTest, CaptionsShortcutsAndStatesByLanguageLockAndEsc) {
         {"  Esc = Beenden", "", false, true, ""},
         {"Beenden", "Alt+F4", false, true, ""}}},
   };
+  // clang-format on
   for (const MenuCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "German " << (c.language == de) << " locked " << c.locked
                                     << " esc " << c.escTerminates);
-    Restart(c.language, std::string("SettingsLocked=") + (c.locked ? "1" : "0") +
+    Restart(c.language, std::string("[Pointer]\r\nSettingsLocked=") + (c.locked ? "1" : "0") +
                             "\r\nEscTerminates=" + (c.escTerminates ? "1" : "0") + "\r\n");
     ShownMenu menu = OpenMenu();
     ASSERT_EQ(menu.items.size(), 5U);
@@ -200,10 +199,12 @@ TEST_F(MenuTest, CaptionsShortcutsAndStatesByLanguageLockAndEsc) {
 }
 
 TEST_F(MenuTest, OpensAboveAndLeftOfTheCursorWhereverTheRequestCameFrom) {
-  StartWith(TUiLanguage::English, "");
-  // Over the inner area the hand shows; the menu takes only the window's own cursor.
-  ws.events->OnMouseMove({}, form->Width() / 2, form->Height() / 2);
-  ASSERT_EQ(app->Cursor(), HandFlat);
+  Start();
+  // Over the inner area the hand shows, and stays: the menu takes only the window's own
+  // cursor, not the application's.
+  constexpr NativeCursor kHand{0xF1};
+  ws.events->FormMainOnMouseMove({}, 31, 15);
+  ASSERT_EQ(ws.window.cursor, kHand);
 
   struct Case {
     TPoint cursor;
@@ -220,78 +221,68 @@ TEST_F(MenuTest, OpensAboveAndLeftOfTheCursorWhereverTheRequestCameFrom) {
     SCOPED_TRACE(testing::Message() << c.cursor.x << "," << c.cursor.y);
     ws.cursorPos = c.cursor;
     ws.ClearLog();
-    bool handled = false;
-    form->FormMainOnContextPopup(form.get(), c.requestedAt, handled);
-    EXPECT_TRUE(handled);
+    ws.events->FormMainOnContextPopup(c.requestedAt);
     const auto lines = ws.Calls("TrackPopupMenu");
     ASSERT_EQ(lines.size(), 1U);
     const ShownMenu menu = ParseMenu(lines.front());
     EXPECT_EQ(menu.at, c.menuAt);
-    EXPECT_EQ(form->Cursor(), crDefault);
-    EXPECT_EQ(app->Cursor(), HandFlat);
-    EXPECT_EQ(form->LastCursorZone, 13);
+    EXPECT_EQ(ws.window.cursor, kHand);
   }
 }
 
 TEST_F(MenuTest, LockItemTogglesTheLockAndTwiceLeavesItAsItWas) {
   for (const bool locked : {false, true}) {
     SCOPED_TRACE(locked);
-    Restart(TUiLanguage::English, std::string("SettingsLocked=") + (locked ? "1" : "0") + "\r\n");
+    Restart(TUiLanguage::English,
+            std::string("[Pointer]\r\nSettingsLocked=") + (locked ? "1" : "0") + "\r\n");
     // The item's mark flips before its handler reads it.
     OpenMenu(kLock);
-    EXPECT_EQ(form->Settings.SettingsLocked, !locked);
     const ShownMenu between = OpenMenu(kLock);
     ASSERT_EQ(between.items.size(), 5U);
     EXPECT_EQ(between.items[kLock - 1].checked, !locked);
     EXPECT_EQ(between.items[kLock - 1].caption, locked ? "Lock" : "Unlock");
     EXPECT_EQ(between.items[kColor - 1].enabled, locked);
-    EXPECT_EQ(form->Settings.SettingsLocked, locked);
 
-    // A change by F3 shows the next time the menu opens.
-    ws.events->OnKeyDown(kKeyF3, {});
+    // Back as it was: a change by F3 shows the next time the menu opens, and is kept.
+    ws.events->FormMainOnKeyDown(kKeyF3, {});
     const ShownMenu after = OpenMenu();
     EXPECT_EQ(after.items[kLock - 1].checked, !locked);
     EXPECT_EQ(after.items[kColor - 1].glyph, locked ? "ColorsEnabled" : "ColorsDisabled");
+    EXPECT_EQ(Saved().locked, !locked);
   }
 }
 
 TEST_F(MenuTest, EscItemSwitchesTheExitShortcutAndWhatEscDoes) {
-  StartWith(TUiLanguage::English, "");
-  ASSERT_TRUE(form->Settings.EscTerminates);
+  Start();
   OpenMenu(kEsc);
-  EXPECT_FALSE(form->Settings.EscTerminates);
   ShownMenu menu = OpenMenu();
   EXPECT_FALSE(menu.items[kEsc - 1].checked);
   EXPECT_EQ(menu.items[kExit - 1].shortcut, "Alt+F4");
-  ws.events->OnKeyPress('\x1B');
-  EXPECT_FALSE(app->Terminated());
+  ws.events->FormMainOnKeyPress('\x1B');
+  EXPECT_TRUE(ws.Calls("PostQuit").empty());
 
   OpenMenu(kEsc);
-  EXPECT_TRUE(form->Settings.EscTerminates);
   menu = OpenMenu();
   EXPECT_TRUE(menu.items[kEsc - 1].checked);
   EXPECT_EQ(menu.items[kExit - 1].shortcut, "Esc");
-  ws.events->OnKeyPress('\x1B');
-  EXPECT_TRUE(app->Terminated());
+  ws.events->FormMainOnKeyPress('\x1B');
+  EXPECT_EQ(ws.Calls("PostQuit").size(), 1U);
 }
 
 TEST_F(MenuTest, ExitAsksTheApplicationToTerminate) {
-  StartWith(TUiLanguage::English, "");
+  Start();
   OpenMenu(kExit);
-  EXPECT_TRUE(app->Terminated());
   EXPECT_EQ(ws.Calls("PostQuit").size(), 1U);
   EXPECT_EQ(ws.Calls("DestroyAppWindow").size(), 0U) << "the message loop ends first";
 }
 
 TEST_F(MenuTest, ChoosingNothingDoesNothing) {
-  StartWith(TUiLanguage::English, "");
+  Start();
   OpenMenu(0);
   for (const char* call : {"MessageBox", "ChooseColor", "PostQuit", "FillRect"}) {
     EXPECT_EQ(ws.Calls(call).size(), 0U) << call;
   }
-  EXPECT_FALSE(form->Settings.SettingsLocked);
-  EXPECT_TRUE(form->Settings.EscTerminates);
-  EXPECT_FALSE(app->Terminated());
+  EXPECT_EQ(Saved(), test::LoadedPointer{});
 }
 
 TEST_F(MenuTest, HelpIsAPlainBoxCaptionedWithTheApplicationTitle) {
@@ -318,8 +309,8 @@ TEST(HelpTexts, BytesAndStructure) {
       {TUiLanguage::English, kEnglishParagraphs, {"or  \x97?  will"}},
       {TUiLanguage::German,
        kGermanParagraphs,
-       {"gew\xFCnschten", "Gr\xF6\xDF" "e", "Wei\xDF", "\xD6" "ffnen", "15\xB0-Schritten",
-        "Bildschirmfl\xE4" "che", "oder  \x97?  \xF6" "ffnet"}},
+       {"gew\xFCnschten", "Gr\366\337e", "Wei\xDF", "\326ffnen", "15\xB0-Schritten",
+        "Bildschirmfl\344che", "oder  \x97?  \366ffnet"}},
   };
   for (const HelpCase& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.language));
@@ -361,103 +352,110 @@ TEST(HelpTexts, BytesAndStructure) {
 
 class ColorDialogTest : public MenuTest {
  protected:
-  void SetUp() override {
-    MenuTest::SetUp();
-    StartWith(TUiLanguage::English, "");
+  // The custom colours in the settings file the program saved at its end.
+  TCustomColors SavedCustomColors() {
+    TMemIniFile ini;
+    EXPECT_EQ(ReadIniFile(sys, test::kSettingsPath, ini), std::nullopt);
+    TCustomColors colors;
+    for (std::size_t slot = 0; slot < colors.size(); ++slot) {
+      colors[slot] = ini.ReadString(kColorsSection, CustomColorKey(slot), "");
+    }
+    return colors;
   }
+  void CtrlStep() { ws.events->FormMainOnMouseWheel(TShiftState(ssCtrl), 120, {0, 0}); }
 };
 
 struct ConfirmCase {
   TColor chosen;
-  int colorIndex;
+  TColor afterCtrlStep;  // from the palette position the choice left
 };
 
 TEST_F(ColorDialogTest, ConfirmedColourRecoloursAndIndexes) {
+  const auto& p = ColorPalette;
   const ConfirmCase cases[] = {
-      {ColorPalette[0], 0},  {ColorPalette[5], 5},  {ColorPalette[11], 11},
-      {0x00123456, -1},      {clBlack, -1},         {clWhite, -1},
-      {0x0080FF01, -1},      {0x01000000 | ColorPalette[2], -1},
+      {p[0], p[1]},       {p[5], p[6]},       {p[11], p[0]},      {0x00123456, p[0]},
+      {clBlack, clBlack}, {clWhite, clWhite}, {0x0080FF01, p[0]}, {0x01000000 | p[2], p[0]},
   };
+  Start();
   for (const ConfirmCase& c : cases) {
     SCOPED_TRACE(test::ColorText(c.chosen));
-    const TColor before = form->Color();
+    const TColor before = ws.window.fill;
     ws.chooseColor = [&](TColor& color, std::array<TColor, 16>&) {
       color = c.chosen;
       return true;
     };
     OpenMenu(kColor);
-    EXPECT_EQ(ws.Calls("ChooseColor"),
-              std::vector<std::string>{"ChooseColor " + test::ColorText(before) +
-                                       " fullopen solid"});
-    EXPECT_EQ(form->Color(), c.chosen);
-    EXPECT_EQ(form->Settings.ColorIndex, c.colorIndex);
-    // A repaint in the new colour, no new shape.
-    EXPECT_EQ(ws.Calls("FillRect"),
-              std::vector<std::string>{"FillRect 0 0 " + std::to_string(form->Geometry.WindowWidth) +
-                                       " " + std::to_string(form->Geometry.WindowHeight) + " " +
-                                       test::ColorText(c.chosen)});
+    EXPECT_EQ(
+        ws.Calls("ChooseColor"),
+        std::vector<std::string>{"ChooseColor " + test::ColorText(before) + " fullopen solid"});
+    // A repaint in the new colour, no new shape; the system's own repaint only for a
+    // colour that changed.
+    EXPECT_EQ(ws.Calls("FillRect").size(), 1U);
+    EXPECT_EQ(ws.window.fill, c.chosen);
     EXPECT_EQ(ws.Calls("CreatePolygonRegion").size(), 0U);
+    EXPECT_EQ(ws.Calls("Invalidate").size(), c.chosen == before ? 0U : 1U);
+    CtrlStep();
+    EXPECT_EQ(ws.window.fill, c.afterCtrlStep);
   }
 }
 
 TEST_F(ColorDialogTest, ADialogEndedByTheProgramsEndChangesNothing) {
-  const TColor before = form->Color();
-  const TCustomColors custom = form->ColorDialog.CustomColors;
+  Start();
   // The program is asked to end while the dialog is open; the platform reports the
   // dialog as confirmed on its way out.
   ws.chooseColor = [&](TColor& color, std::array<TColor, 16>& slots) {
-    app->Terminate();
+    ws.events->OnCloseRequest();
     color = clBlack;
     slots.fill(0x00123456);
     return true;
   };
-  ws.events->OnKeyDown(kKeyF2, {});
-  EXPECT_EQ(form->Color(), before);
-  EXPECT_EQ(form->ColorDialog.CustomColors, custom);
+  ws.events->FormMainOnKeyDown(kKeyF2, {});
   EXPECT_TRUE(ws.Calls("FillRect").empty());
+  EXPECT_EQ(Saved().color, test::LoadedPointer{}.color);
+  TCustomColors unchanged;
+  unchanged.fill("1FFFFFFF");
+  EXPECT_EQ(SavedCustomColors(), unchanged);
 }
 
 TEST_F(ColorDialogTest, ConfirmRewritesTheCustomColoursCancelKeepsEverything) {
-  TCustomColors custom;
-  custom.fill("1FFFFFFF");
-  custom[2] = "ab";
-  form->ColorDialog.CustomColors = custom;
-  form->Settings.ColorIndex = 4;
-  form->SetColor(ColorPalette[4]);
-
-  std::array<TColor, 16> offered{};
+  StartWith("[Pointer]\r\nColorIndex=4\r\n[Colors]\r\nColorC=ab\r\n");
+  std::vector<std::array<TColor, 16>> offered;
+  bool confirm = false;
   ws.chooseColor = [&](TColor& color, std::array<TColor, 16>& slots) {
-    offered = slots;
-    color = 0x00ABCDEF;
-    slots[0] = 0x00ABCDEF;
-    slots[1] = 0x12;
-    return false;
-  };
-  OpenMenu(kColor);
-  EXPECT_EQ(offered[0], 0x1FFFFFFFU);
-  EXPECT_EQ(offered[2], 0xABU);
-  EXPECT_EQ(form->Color(), ColorPalette[4]);
-  EXPECT_EQ(form->Settings.ColorIndex, 4);
-  EXPECT_EQ(form->ColorDialog.CustomColors, custom);
-  EXPECT_EQ(ws.Calls("FillRect").size(), 0U);
-  EXPECT_EQ(ws.Calls("Invalidate").size(), 0U);
-
-  ws.chooseColor = [](TColor& color, std::array<TColor, 16>& slots) {
+    offered.push_back(slots);
     color = 0x00ABCDEF;
     slots[0] = 0x00ABCDEF;
     slots[1] = 0x12;
     slots[15] = kEmptySlot;
-    return true;
+    return confirm;
   };
   OpenMenu(kColor);
-  TCustomColors expected = custom;
+  EXPECT_EQ(ws.Calls("FillRect").size(), 0U);
+  EXPECT_EQ(ws.Calls("Invalidate").size(), 0U);
+  ws.Tick(1);  // the start's repeat paint, in the colour of before
+  EXPECT_EQ(ws.window.fill, ColorPalette[4]);
+  CtrlStep();
+  EXPECT_EQ(ws.window.fill, ColorPalette[5]);
+
+  confirm = true;
+  OpenMenu(kColor);
+  ASSERT_EQ(offered.size(), 2U);
+  for (const auto& slots : offered) {
+    EXPECT_EQ(slots[0], 0x1FFFFFFFU);
+    EXPECT_EQ(slots[1], 0x1FFFFFFFU);
+    EXPECT_EQ(slots[2], 0xABU);
+  }
+  EXPECT_EQ(ws.window.fill, 0x00ABCDEFU);
+  const test::LoadedPointer saved = Saved();
+  EXPECT_EQ(saved.color, 0x00ABCDEFU);
+  EXPECT_EQ(saved.colorIndex, -1);
+  TCustomColors expected;
+  expected.fill("1FFFFFFF");
   expected[0] = "ABCDEF";
   expected[1] = "000012";
   expected[2] = "0000AB";
   expected[15] = "FFFFFFFF";
-  EXPECT_EQ(form->ColorDialog.CustomColors, expected);
-  EXPECT_EQ(form->Color(), 0x00ABCDEFU);
-  EXPECT_EQ(form->Settings.ColorIndex, -1);
+  EXPECT_EQ(SavedCustomColors(), expected);
 }
 
 struct SlotCase {
@@ -467,32 +465,32 @@ struct SlotCase {
 
 TEST_F(ColorDialogTest, AMalformedCustomColourOpensItsSlotEmpty) {
   const SlotCase cases[] = {
-      {"00FF00", 0x00FF00},   {"ff00", 0xFF00},       {"123", 0x123},
-      {"1FFFFFFF", 0x1FFFFFFF}, {"12G4", kEmptySlot}, {"", kEmptySlot},
-      {"xyz", kEmptySlot},    {"$FF", kEmptySlot},    {"0x12", kEmptySlot},
-      {"-5", kEmptySlot},     {" 12", kEmptySlot},    {"123456789", kEmptySlot},
-      {"\x97", kEmptySlot},
+      {"00FF00", 0x00FF00},     {"ff00", 0xFF00},          {"123", 0x123},
+      {"1FFFFFFF", 0x1FFFFFFF}, {"12G4", kEmptySlot},      {"", kEmptySlot},
+      {"xyz", kEmptySlot},      {"$FF", kEmptySlot},       {"0x12", kEmptySlot},
+      {"-5", kEmptySlot},       {"123456789", kEmptySlot}, {"\x97", kEmptySlot},
   };
   for (const SlotCase& c : cases) {
     SCOPED_TRACE(c.value);
-    const TCustomColors values = {"0000FF", c.value, "FFFFFF"};
-    form->ColorDialog.CustomColors = values;
+    Restart(TUiLanguage::English, std::string("[Colors]\r\nColorA=0000FF\r\nColorB=") + c.value +
+                                      "\r\nColorC=FFFFFF\r\n");
     std::optional<std::array<TColor, 16>> offered;
     ws.chooseColor = [&](TColor&, std::array<TColor, 16>& slots) {
       offered = slots;
       return false;
     };
-    ws.messageBoxes.clear();
     OpenMenu(kColor);
     ASSERT_TRUE(offered.has_value()) << "the dialog opened";
     EXPECT_EQ((*offered)[0], 0x0000FFU);
     EXPECT_EQ((*offered)[1], c.offered);
     EXPECT_EQ((*offered)[2], 0xFFFFFFU);
     for (std::size_t slot = 3; slot < 16; ++slot) {
-      EXPECT_EQ((*offered)[slot], kEmptySlot) << slot;
+      EXPECT_EQ((*offered)[slot], 0x1FFFFFFFU) << slot;
     }
     EXPECT_EQ(ws.messageBoxes, std::vector<std::string>{});
-    EXPECT_EQ(form->ColorDialog.CustomColors, values) << "kept as it was until confirmed";
+    static_cast<void>(Saved());
+    EXPECT_EQ(SavedCustomColors()[1], std::string(c.value).substr(0, 8))
+        << "kept as it was until confirmed";
   }
 }
 
@@ -503,11 +501,10 @@ struct CommandLineCase {
 
 TEST_F(MenuTest, HelpSwitchOnTheCommandLineShowsTheHelpOnceBeforeTheArrow) {
   const CommandLineCase cases[] = {
-      {{"-?"}, true},          {{"/?"}, true},          {{"-?", "/?"}, true},
-      {{"/?", "/?", "-?"}, true}, {{"abc/?"}, true},    {{"x-?y"}, true},
-      {{"foo", "/?"}, true},   {{"?"}, false},          {{"/help"}, false},
-      {{"/h"}, false},         {{"-"}, false},          {{"/", "?"}, false},
-      {{}, false},             {{"?/", "?-"}, false},
+      {{"-?"}, true},     {{"/?"}, true},        {{"-?", "/?"}, true},  {{"/?", "/?", "-?"}, true},
+      {{"abc/?"}, true},  {{"x-?y"}, true},      {{"foo", "/?"}, true}, {{"?"}, false},
+      {{"/help"}, false}, {{"/h"}, false},       {{"-"}, false},        {{"/", "?"}, false},
+      {{}, false},        {{"?/", "?-"}, false},
   };
   for (const CommandLineCase& c : cases) {
     SCOPED_TRACE(testing::Message() << c.parameters.size() << " parameters, first "
@@ -521,7 +518,7 @@ TEST_F(MenuTest, HelpSwitchOnTheCommandLineShowsTheHelpOnceBeforeTheArrow) {
     ws.onMessageBox = [&](const std::string&) {
       arrowShown = !ws.Calls("ShowAppWindow").empty() || !ws.Calls("RunMessageLoop").empty();
     };
-    StartWith(TUiLanguage::German, "");
+    Start(TUiLanguage::German);
     ws.onMessageBox = nullptr;
     if (c.showsHelp) {
       EXPECT_EQ(ws.messageBoxes,

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -8,244 +11,180 @@
 namespace qd::test {
 namespace {
 
-TEST(DelayTest, WaitsOneMillisecondLessThanAskedInUnitsOf100ns) {
-  struct Case {
-    std::uint16_t ms;
-    std::vector<std::string> calls;
-    bool result;
-  };
-  const std::vector<Case> cases = {
-      {0, {}, false},
-      {1,
-       {"CreateWaitableTimer", "SetWaitableTimer 5000", "WaitForTimer 65535", "CancelWaitableTimer",
-        "CloseWaitableTimer"},
-       true},
-      {2,
-       {"CreateWaitableTimer", "SetWaitableTimer 10000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseWaitableTimer"},
-       true},
-      {60,
-       {"CreateWaitableTimer", "SetWaitableTimer 590000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseWaitableTimer"},
-       true},
-      {100,
-       {"CreateWaitableTimer", "SetWaitableTimer 990000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseWaitableTimer"},
-       true},
-      {65535,
-       {"CreateWaitableTimer", "SetWaitableTimer 655340000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseWaitableTimer"},
-       true},
-  };
-  for (const Case& c : cases) {
-    FakeWindowSystem ws;
-    FakeSystemServices sys{ws.log};
-    TApplication app(ws, sys);
-    TFormMain form(app);
-    EXPECT_EQ(form.Delay(c.ms), c.result) << c.ms;
-    EXPECT_EQ(ws.log, c.calls) << c.ms;
-  }
-}
+// How opaque the arrow shows at each opacity index, faintest first.
+constexpr std::array<int, 23> kOpacity = {2,  2,   2,   4,   8,   12,  16,  24,  32,  48,  64, 80,
+                                          96, 112, 128, 144, 160, 176, 192, 208, 224, 240, 255};
+// A fade's pause between steps: 60 ms, less the millisecond the step itself takes.
+constexpr char kStepPause[] = "SetWaitableTimer 590000";
 
-TEST(DelayTest, FailsWithoutWaitingAndReleasesTheTimer) {
-  struct Case {
-    const char* name;
-    bool createFails, setFails, waitFails, cancelFails;
-    std::vector<std::string> calls;
-  };
-  const std::vector<Case> cases = {
-      {"no timer", true, false, false, false, {"CreateWaitableTimer"}},
-      {"not armed",
-       false,
-       true,
-       false,
-       false,
-       {"CreateWaitableTimer", "SetWaitableTimer 590000", "CloseWaitableTimer"}},
-      {"wait failed",
-       false,
-       false,
-       true,
-       false,
-       {"CreateWaitableTimer", "SetWaitableTimer 590000", "WaitForTimer 65535",
-        "CloseWaitableTimer"}},
-      {"cancel failed",
-       false,
-       false,
-       false,
-       true,
-       {"CreateWaitableTimer", "SetWaitableTimer 590000", "WaitForTimer 65535",
-        "CancelWaitableTimer", "CloseWaitableTimer"}},
-  };
-  for (const Case& c : cases) {
-    FakeWindowSystem ws;
-    FakeSystemServices sys{ws.log};
-    sys.waitableCreateFails = c.createFails;
-    sys.waitableSetFails = c.setFails;
-    sys.waitableWaitFails = c.waitFails;
-    sys.waitableCancelFails = c.cancelFails;
-    TApplication app(ws, sys);
-    TFormMain form(app);
-    EXPECT_FALSE(form.Delay(60)) << c.name;
-    EXPECT_EQ(ws.log, c.calls) << c.name;
-  }
-}
+enum class TimerFault { None, Create, Set, Wait, Cancel };
 
-class Fading : public ProgramTest {
+class Opacity : public ProgramTest {
  protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    Start();
-  }
-  // Brings the arrow to an opacity index as the Alt steps would.
-  void SetIndex(int index) {
-    form->CurrentAlphaIndex = index;
-    form->Settings.AlphaBlendIndex = index;
-    const std::uint8_t value = TFormMain::StepAlphaValue(index);
-    form->SetAlphaBlendValue(value);
-    form->SetAlphaBlend(value < 255);
+  // A fresh program whose arrow shows the opacity index, reached as a user would: from the
+  // settings file, below its floor of 8 by Alt wheel steps, then faded out if asked.
+  void StartAt(int index, bool fadedOut) {
+    TearDown();
+    sys.files.clear();
+    SetUp();
+    ws.window = {};
+    StartWith("[Pointer]\nAlphaBlendIndex=" + std::to_string(std::max(index, 8)) + "\n");
+    for (int i = index; i < 8; ++i) {
+      AltStep(-120);
+    }
+    if (fadedOut) {
+      MiddleClick();
+    }
     ws.ClearLog();
+    before_ = ws.window;
   }
+  void AltStep(int delta) { ws.events->FormMainOnMouseWheel(TShiftState(ssAlt), delta, {0, 0}); }
   void MiddleClick() {
-    ws.events->OnMouseDown(TMouseButton::mbMiddle, {}, 10, 10);
-    ws.events->OnMouseUp(TMouseButton::mbMiddle, {}, 10, 10);
+    ws.events->FormMainOnMouseDown(TMouseButton::mbMiddle, {}, 10, 10);
+    ws.events->FormMainOnMouseUp(TMouseButton::mbMiddle, {}, 10, 10);
   }
-  std::vector<std::string> Alphas() const { return ws.Calls("SetLayeredAlpha"); }
+  // How opaque the window shows: its alpha while translucent, else fully.
+  int Shown() const { return ws.window.layered ? ws.window.alpha : 255; }
+  // How opaque it showed during each wait on the delay's timer since StartAt.
+  std::vector<int> ShownAtWaits() const {
+    bool layered = before_.layered;
+    int alpha = before_.alpha;
+    std::vector<int> shown;
+    for (const std::string& line : ws.log) {
+      if (line.starts_with("SetLayered ")) {
+        layered = line == "SetLayered on";
+      } else if (line.starts_with("SetLayeredAlpha ")) {
+        alpha = std::stoi(line.substr(16));
+      } else if (line.starts_with("WaitForTimer ")) {
+        shown.push_back(layered ? alpha : 255);
+      }
+    }
+    return shown;
+  }
   std::size_t Paints() const { return ws.Calls("Polyline").size(); }
-  std::size_t Pauses() const { return ws.Calls("SetWaitableTimer 590000").size(); }
+
+ private:
+  FakeWindowSystem::Window before_;
 };
 
-TEST_F(Fading, OutFromOpaqueStepsThroughEveryIndexToOpacityTwo) {
-  SetIndex(22);
-  ASSERT_FALSE(form->AlphaBlend());
-  MiddleClick();
-  EXPECT_EQ(ws.Calls("SetLayered "), std::vector<std::string>{"SetLayered on"});
-  const std::vector<std::string> expected = {
-      "SetLayeredAlpha 255", "SetLayeredAlpha 240", "SetLayeredAlpha 224", "SetLayeredAlpha 208",
-      "SetLayeredAlpha 192", "SetLayeredAlpha 176", "SetLayeredAlpha 160", "SetLayeredAlpha 144",
-      "SetLayeredAlpha 128", "SetLayeredAlpha 112", "SetLayeredAlpha 96",  "SetLayeredAlpha 80",
-      "SetLayeredAlpha 64",  "SetLayeredAlpha 48",  "SetLayeredAlpha 32",  "SetLayeredAlpha 24",
-      "SetLayeredAlpha 16",  "SetLayeredAlpha 12",  "SetLayeredAlpha 8",   "SetLayeredAlpha 4",
-      "SetLayeredAlpha 2"};
-  EXPECT_EQ(Alphas(), expected);
-  EXPECT_EQ(Paints(), 23U);
-  EXPECT_EQ(Pauses(), 22U);
-  EXPECT_TRUE(form->AlphaBlend());
-  EXPECT_EQ(form->AlphaBlendValue(), 2);
-  EXPECT_EQ(form->CurrentAlphaIndex, 0);
-  EXPECT_EQ(form->Settings.AlphaBlendIndex, 22);
-  EXPECT_TRUE(form->FadedOut);
+TEST_F(Opacity, AMiddleClickFadesThroughEveryLevelWithAPauseBetweenSteps) {
+  struct Case {
+    const char* name;
+    int index;      // the opacity index to return to
+    bool fadedOut;  // so that the click fades in
+    bool layeredAttributes;
+    TimerFault fault;
+    bool waits;  // each step but the last waits on the delay's timer
+    bool translucentAfter;
+    bool repaintAfterPump;  // the rim painted again after the messages the fade let through
+  };
+  const std::vector<Case> cases = {
+      {"out from opaque", 22, false, true, TimerFault::None, true, true, false},
+      {"in to opaque", 22, true, true, TimerFault::None, true, false, true},
+      {"in to a translucent level", 5, true, true, TimerFault::None, true, true, false},
+      {"over the single index 0", 0, false, true, TimerFault::None, true, true, false},
+      {"no translucency on the platform", 22, false, false, TimerFault::None, true, false, false},
+      {"no timer", 10, false, true, TimerFault::Create, false, true, false},
+      {"a timer not armed is not waited on", 10, false, true, TimerFault::Set, false, true, false},
+      {"a failed wait", 10, false, true, TimerFault::Wait, true, true, false},
+      {"a failed cancel", 10, false, true, TimerFault::Cancel, true, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ws.layeredAttributesAvailable = c.layeredAttributes;
+    sys.waitableCreateFails = sys.waitableSetFails = sys.waitableWaitFails =
+        sys.waitableCancelFails = false;
+    StartAt(c.index, c.fadedOut);
+    sys.waitableCreateFails = c.fault == TimerFault::Create;
+    sys.waitableSetFails = c.fault == TimerFault::Set;
+    sys.waitableWaitFails = c.fault == TimerFault::Wait;
+    sys.waitableCancelFails = c.fault == TimerFault::Cancel;
+    MiddleClick();
+
+    const int from = c.fadedOut ? 0 : c.index;
+    const int to = c.fadedOut ? c.index : 0;
+    const int step = from < to ? 1 : -1;
+    std::vector<int> expected;
+    for (int i = from; c.waits && i != to; i += step) {
+      expected.push_back(c.layeredAttributes ? kOpacity[static_cast<std::size_t>(i)] : 255);
+    }
+    EXPECT_EQ(ShownAtWaits(), expected);
+    EXPECT_EQ(Shown(), c.layeredAttributes ? kOpacity[static_cast<std::size_t>(to)] : 255);
+    EXPECT_EQ(ws.window.layered, c.translucentAfter);
+    EXPECT_LE(ws.Calls("SetLayered ").size(), 1U) << "translucency switched once at most";
+    EXPECT_EQ(Paints(), static_cast<std::size_t>(std::abs(to - from) + 1 + c.repaintAfterPump));
+    const auto pump = std::find(ws.log.rbegin(), ws.log.rend(), "ProcessMessages");
+    EXPECT_EQ(pump != ws.log.rend() &&
+                  std::any_of(ws.log.rbegin(), pump,
+                              [](const std::string& line) { return line.starts_with("Polyline"); }),
+              c.repaintAfterPump);
+
+    // Every pause is as long as a step, bounded, and its timer released.
+    for (const std::string& line : ws.Calls("SetWaitableTimer")) {
+      EXPECT_EQ(line, kStepPause);
+    }
+    for (const std::string& line : ws.Calls("WaitForTimer ")) {
+      EXPECT_LT(std::stoul(line.substr(13)), 0xFFFFFFFFUL) << "an endless wait";
+    }
+    EXPECT_EQ(ws.Calls("CloseWaitableTimer").size(),
+              c.fault == TimerFault::Create ? 0 : ws.Calls("CreateWaitableTimer").size());
+    EXPECT_EQ(Saved().alpha, c.index) << "the level to return to";
+  }
 }
 
-TEST_F(Fading, InToOpaqueEndsWithTranslucencyOffAndTheRimPaintedAgain) {
-  SetIndex(22);
-  MiddleClick();
-  ws.ClearLog();
-  MiddleClick();
-  EXPECT_EQ(Paints(), 24U);  // 23 steps and the closing paint
-  EXPECT_EQ(Pauses(), 22U);
-  EXPECT_EQ(Alphas().back(), "SetLayeredAlpha 255");
-  EXPECT_EQ(ws.Calls("SetLayered "), std::vector<std::string>{"SetLayered off"});
-  // The closing paint follows the message pump that served the repaint.
-  const auto pump = std::find(ws.log.begin(), ws.log.end(), "ProcessMessages");
-  ASSERT_NE(pump, ws.log.end());
-  EXPECT_TRUE(std::any_of(pump, ws.log.end(),
-                          [](const std::string& line) { return line.starts_with("Polyline"); }));
-  EXPECT_FALSE(form->AlphaBlend());
-  EXPECT_EQ(form->CurrentAlphaIndex, 22);
-  EXPECT_FALSE(form->FadedOut);
-}
-
-TEST_F(Fading, InToATranslucentLevelStaysTranslucent) {
-  SetIndex(5);
-  MiddleClick();
-  ws.ClearLog();
-  MiddleClick();
-  EXPECT_EQ(Paints(), 6U);
-  EXPECT_EQ(Pauses(), 5U);
-  EXPECT_EQ(form->AlphaBlendValue(), 12);
-  EXPECT_TRUE(form->AlphaBlend());
-  EXPECT_EQ(form->CurrentAlphaIndex, 5);
-}
-
-TEST_F(Fading, OverTheSingleIndexZeroPaintsOnceWithoutPause) {
-  SetIndex(0);
-  MiddleClick();
-  EXPECT_EQ(Paints(), 1U);
-  EXPECT_EQ(Pauses(), 0U);
-  EXPECT_EQ(form->AlphaBlendValue(), 2);
-  EXPECT_TRUE(form->AlphaBlend());
-  EXPECT_FALSE(form->FadedOut);
-}
-
-TEST_F(Fading, AMiddleClickServedInsideAFadeInFadesOutThere) {
-  SetIndex(10);
-  MiddleClick();
+TEST_F(Opacity, AMiddleClickServedInsideAFadeInFadesOutThere) {
+  StartAt(10, true);
   ws.onProcessMessages = [this] { MiddleClick(); };
   MiddleClick();
   // The nested fade-out ran to its end; the fade-in then finished its closing steps.
-  EXPECT_EQ(form->CurrentAlphaIndex, 0);
-  EXPECT_EQ(form->AlphaBlendValue(), 2);
-  EXPECT_FALSE(form->FadedOut);
-  EXPECT_EQ(form->Settings.AlphaBlendIndex, 10);
+  EXPECT_EQ(Shown(), kOpacity[0]);
+  MiddleClick();
+  EXPECT_EQ(Shown(), kOpacity[10]);
+  EXPECT_EQ(Saved().alpha, 10);
 }
 
 // Windows ends the session while the fade lets messages through: the window is gone when
 // the fade paints its last step and flips the repeat paint's timer.
-TEST_F(Fading, ASessionEndInsideAFadeLeavesNothingForAWindowThatIsGone) {
-  SetIndex(22);
-  MiddleClick();
+TEST_F(Opacity, ASessionEndInsideAFadeLeavesNothingForAWindowThatIsGone) {
+  StartAt(22, true);
   ws.onProcessMessages = [this] { ws.events->OnEndSession(); };
-  ws.events->OnMouseDown(TMouseButton::mbMiddle, {}, 10, 10);  // no window for the release
-  EXPECT_FALSE(form->HandleAllocated());
+  ws.events->FormMainOnMouseDown(TMouseButton::mbMiddle, {}, 10, 10);  // no window to release
+  EXPECT_EQ(ws.Calls("DestroyAppWindow").size(), 1U);
   EXPECT_EQ(ws.nullWindowCalls, 0);
   EXPECT_TRUE(ws.runningTimers.empty());
 }
 
-TEST_F(Fading, RestoreBringsAFaintArrowBackAndAlwaysRepaints) {
+TEST_F(Opacity, RestoreBringsAFaintArrowBackAndAlwaysRepaints) {
   struct Case {
     const char* name;
     int index;
-    bool fadeOut;
-    int currentAfter, storedAfter, valueAfter;
-    bool blendAfter;
+    bool fadedOut;
+    int indexAfter;
+    bool translucentAfter;
   };
   const std::vector<Case> cases = {
-      {"faint arrow comes back at index 8", 3, false, 8, 8, 32, true},
-      {"faded out arrow comes back at its own level", 15, true, 15, 15, 144, true},
-      {"faded out faint arrow comes back at index 8", 2, true, 8, 8, 32, true},
-      {"opaque arrow only repaints", 22, false, 22, 22, 255, false},
+      {"faint arrow comes back at index 8", 3, false, 8, true},
+      {"faded out arrow comes back at its own level", 15, true, 15, true},
+      {"faded out faint arrow comes back at index 8", 2, true, 8, true},
+      {"faded out opaque arrow stays translucent at full opacity", 22, true, 22, true},
+      {"opaque arrow only repaints", 22, false, 22, false},
   };
   for (const Case& c : cases) {
-    SetIndex(c.index);
-    if (c.fadeOut) {
-      MiddleClick();
+    // The level shown is the one kept, and no longer a faded-out one: an Alt step down
+    // keeps the level below it.
+    for (const bool thenStepDown : {false, true}) {
+      SCOPED_TRACE(testing::Message() << c.name << (thenStepDown ? ", then a step down" : ""));
+      StartAt(c.index, c.fadedOut);
+      ws.events->ApplicationOnRestore();
+      EXPECT_EQ(Shown(), kOpacity[static_cast<std::size_t>(c.indexAfter)]);
+      EXPECT_EQ(ws.window.layered, c.translucentAfter);
+      EXPECT_EQ(Paints(), 1U);
+      if (thenStepDown) {
+        AltStep(-120);
+      }
+      EXPECT_EQ(Saved().alpha, c.indexAfter - (thenStepDown ? 1 : 0));
     }
-    ws.ClearLog();
-    ws.events->OnRestore();
-    EXPECT_EQ(form->CurrentAlphaIndex, c.currentAfter) << c.name;
-    EXPECT_EQ(form->Settings.AlphaBlendIndex, c.storedAfter) << c.name;
-    EXPECT_EQ(form->AlphaBlendValue(), c.valueAfter) << c.name;
-    EXPECT_EQ(form->AlphaBlend(), c.blendAfter) << c.name;
-    EXPECT_FALSE(form->FadedOut) << c.name;
-    EXPECT_EQ(Paints(), 1U) << c.name;
   }
-}
-
-TEST_F(Fading, RestoreToTheTopIndexKeepsTranslucencyOnAtFullOpacity) {
-  SetIndex(22);
-  form->SetAlphaBlend(true);
-  ws.events->OnRestore();
-  EXPECT_TRUE(form->AlphaBlend());
-  EXPECT_EQ(form->AlphaBlendValue(), 255);
-}
-
-TEST_F(Fading, WithoutLayeredAttributesTheSettingsAreOnlyRecorded) {
-  ws.layeredAttributesAvailable = false;
-  SetIndex(22);
-  MiddleClick();
-  EXPECT_TRUE(ws.Calls("SetLayered").empty());
-  EXPECT_EQ(form->AlphaBlendValue(), 2);
-  EXPECT_EQ(Paints(), 23U);
 }
 
 }  // namespace

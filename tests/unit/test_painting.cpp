@@ -12,17 +12,27 @@ constexpr unsigned kDrawBorderTimer = 1;
 
 class Painting : public ProgramTest {
  protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    Start();
+  // A fresh program, with no paint to repeat when asked.
+  void Restart(const std::string& ini, bool repeatDone = true) {
+    TearDown();
+    sys.files.clear();
+    SetUp();
+    StartWith("[Pointer]\n" + ini);
+    if (repeatDone) {
+      ws.Tick(kDrawBorderTimer);
+      ws.ClearLog();
+    }
   }
+  // A Ctrl wheel step: one paint, in the next palette colour.
+  void Paint() { ws.events->FormMainOnMouseWheel(TShiftState(ssCtrl), 120, {0, 0}); }
   std::size_t Paints() const { return ws.Calls("Polyline").size(); }
   bool RepeatPending() const { return ws.runningTimers.contains(kDrawBorderTimer); }
 };
 
 TEST_F(Painting, TheWindowsOwnRepaintDrawsFillAndRimWithoutTouchingTheTimer) {
-  const auto canvas = ws.GetCanvas(form->Handle());
-  ws.events->OnPaint(*canvas);
+  Restart("");
+  const auto canvas = ws.GetCanvas(NativeWindow{0x100});
+  ws.events->FormMainOnPaint(*canvas);
   EXPECT_EQ(ws.log, (std::vector<std::string>{
                         "FillRect 0 0 62 31 #0000FF",
                         "Polyline w3 #000000 (61,15) (31,0) (31,10) (0,10) (0,20) (31,20) "
@@ -46,17 +56,17 @@ TEST_F(Painting, RepeatsEachPaintOnceUnderTheTimerFlipRules) {
       {"a paint before the tick drops the repeat", "PTPPT", 4, false},
   };
   for (const Case& c : cases) {
-    form->TimerDrawBorder.SetEnabled(false);
-    ws.ClearLog();
+    Restart("");
     for (const char event : c.events) {
       if (event == 'P') {
-        form->PaintPointer();
+        Paint();
       } else {
         ws.Tick(kDrawBorderTimer);
       }
     }
     EXPECT_EQ(Paints(), c.paints) << c.name;
     EXPECT_EQ(RepeatPending(), c.pendingAfter) << c.name;
+    EXPECT_EQ(ws.openCanvases, 0) << c.name;
   }
 }
 
@@ -68,47 +78,30 @@ TEST_F(Painting, PenWidthFollowsTheSizeAndOutlineColourTheFill) {
   };
   for (const Case& c : {Case{1, 0x0000FF, "w3 #000000"}, Case{4, 0x000000, "w3 #FFFFFF"},
                         Case{5, 0x000001, "w5 #000000"}, Case{24, 0xFFFFFF, "w5 #000000"},
-                        Case{4, 0x010101, "w3 #000000"}}) {
-    form->Settings.Size = c.size;
-    form->SetColor(c.color);
-    ws.ClearLog();
-    form->PaintPointer();
+                        Case{4, 0x010101, "w3 #000000"}, Case{4, 0x010000, "w3 #000000"}}) {
+    SCOPED_TRACE(c.size);
+    Restart("Size=" + std::to_string(c.size) + "\nColor=" + std::to_string(c.color) +
+                "\nColorIndex=-1\n",
+            false);
+    ws.Tick(kDrawBorderTimer);  // the start's paint repeated
     ASSERT_EQ(ws.Calls("Polyline").size(), 1U);
-    EXPECT_TRUE(ws.Calls("Polyline")[0].starts_with("Polyline " + c.pen)) << c.size;
-    EXPECT_EQ(ws.Calls("FillRect")[0], "FillRect 0 0 62 31 " + ColorText(c.color));
+    EXPECT_TRUE(ws.Calls("Polyline")[0].starts_with("Polyline " + c.pen));
+    EXPECT_EQ(ws.window.fill, c.color);
   }
-}
-
-TEST_F(Painting, ANewColourRepaintsTheSameColourDoesNothing) {
-  ASSERT_EQ(form->Color(), 0x0000FFU);  // red from the defaults
-  form->SetColor(0x0000FF);
-  EXPECT_TRUE(ws.log.empty());
-  form->SetColor(0x00FF00);
-  EXPECT_EQ(ws.log, std::vector<std::string>{"Invalidate"});
 }
 
 TEST_F(Painting, ARefusedTimerShowsTheFrameworkErrorAndTheProgramGoesOn) {
-  form->TimerDrawBorder.SetEnabled(false);
+  Restart("");
   ws.refuseTimers = true;
-  ws.ClearLog();
-  // A Ctrl wheel step repaints; its timer start fails.
-  ws.events->OnMouseWheel(TShiftState(ssCtrl), 120, {0, 0});
+  // Under the error guard every event passes through.
+  Guarded(*ws.events, [this] { Paint(); });
   EXPECT_EQ(ws.messageBoxes,
             std::vector<std::string>{"Quiverdart|Nicht gen\xC3\xBCgend Timer verf\xC3\xBCgbar"});
-  EXPECT_EQ(ws.Calls("Polyline").size(), 1U);
+  EXPECT_EQ(Paints(), 1U);
   EXPECT_EQ(ws.openCanvases, 0);
-  EXPECT_FALSE(form->TimerDrawBorder.Enabled());
   ws.refuseTimers = false;
-  form->PaintPointer();
-  EXPECT_TRUE(RepeatPending());
-}
-
-TEST_F(Painting, ReleasesItsDrawingSurfaceEveryPaint) {
-  for (int i = 0; i < 100; ++i) {
-    form->PaintPointer();
-    ws.Tick(kDrawBorderTimer);
-  }
-  EXPECT_EQ(ws.openCanvases, 0);
+  Paint();
+  EXPECT_TRUE(RepeatPending()) << "the refused timer was left stopped";
 }
 
 }  // namespace

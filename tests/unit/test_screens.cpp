@@ -4,25 +4,22 @@
 #include <string>
 #include <vector>
 
+#include "model/tables.h"
 #include "program_fixture.h"
 #include "settings/hotkey.h"
 
 namespace qd::test {
 namespace {
 
-constexpr char kIniPath[] = "C:\\Tools\\Quiverdart.ini";
 constexpr MonitorInfo kPrimary{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, true};
-constexpr MonitorInfo kLeftOfPrimary{{-1280, 0, 0, 720}, {-1280, 0, 0, 720}, false};
+constexpr MonitorInfo kLeftOfPrimary{{-1280, 0, 0, 1200}, {-1280, 0, 0, 1200}, false};
 
 class Screens : public ProgramTest {
  protected:
-  void PutTip(int x, int y) {
-    form->Settings.TipPosX = x;
-    form->Settings.TipPosY = y;
-    form->BuildPointerShape();
-    ws.ClearLog();
+  void StartAt(TPoint tip, const std::string& more = "") {
+    StartWith("[Pointer]\r\nTipPosX=" + std::to_string(tip.x) +
+              "\r\nTipPosY=" + std::to_string(tip.y) + "\r\n" + more);
   }
-  TPoint Tip() const { return {form->Settings.TipPosX, form->Settings.TipPosY}; }
 };
 
 TEST_F(Screens, DisplayChangeBringsBackOnlyAnArrowOnNoMonitor) {
@@ -35,21 +32,22 @@ TEST_F(Screens, DisplayChangeBringsBackOnlyAnArrowOnNoMonitor) {
   const std::vector<Case> cases = {
       {"its monitor stays", {-600, 700}, {kPrimary, kLeftOfPrimary}, {-600, 700}},
       {"its monitor is gone", {-600, 700}, {kPrimary}, {32, 700}},
-      {"gone, beyond the primary's height", {-600, 1079}, {kPrimary}, {32, 1008}},
-      {"on the primary whose work area shrank", {960, 1060}, {kPrimary}, {960, 1060}},
+      {"gone, beyond the primary's height", {-600, 1100}, {kPrimary}, {32, 1008}},
+      {"on the primary whose work area shrank", {960, 1030}, {kPrimary}, {960, 1030}},
   };
   for (const Case& c : cases) {
     TearDown();
     SetUp();
-    ws.workArea = kPrimary.workArea;
+    ws.workArea = kPrimary.bounds;
     ws.monitors = {kPrimary, kLeftOfPrimary};
-    Start();
-    PutTip(c.tip.x, c.tip.y);
-    const int size = form->Width();
+    StartAt(c.tip);
+    ws.workArea = kPrimary.workArea;  // a task bar appeared
+    ASSERT_EQ(TipOnScreen(), c.tip) << c.what;
+    const int size = ws.window.bounds.right - ws.window.bounds.left;
     ws.monitors = c.monitorsAfter;
-    ws.events->OnDisplayChange();
-    EXPECT_EQ(Tip(), c.expected) << c.what;
-    EXPECT_EQ(form->Width(), size) << c.what;
+    ws.events->FormMainOnDisplayChange();
+    EXPECT_EQ(TipOnScreen(), c.expected) << c.what;
+    EXPECT_EQ(ws.window.bounds.right - ws.window.bounds.left, size) << c.what;
     if (c.expected == c.tip) {
       EXPECT_TRUE(ws.log.empty()) << c.what;
     } else {
@@ -65,7 +63,12 @@ TEST_F(Screens, BoundsMovedByTheSystemAreWhereTheNextChangeStarts) {
   const int height = form->Height();
   ws.events->OnBoundsChanged(-900, 300, width, height);
   EXPECT_TRUE(ws.log.empty()) << "taken as they are, not applied back";
-  form->SetLeft(-899);
+  // A drag by one pixel from the inner area starts from there.
+  ws.events->FormMainOnMouseMove({}, 30, 15);
+  ws.Tick(2);
+  ws.events->FormMainOnMouseDown(TMouseButton::mbLeft, TShiftState(ssLeft), 30, 15);
+  ws.cursorPos.x += 1;
+  ws.events->FormMainOnMouseMove(TShiftState(ssLeft), 31, 15);
   EXPECT_EQ(ws.Calls("SetWindowBounds"),
             std::vector<std::string>{"SetWindowBounds -899 300 " + std::to_string(width) + " " +
                                      std::to_string(height)});
@@ -144,7 +147,7 @@ TEST_F(Screens, HotKeySettingAtStart) {
     TearDown();
     SetUp();
     sys.directories.insert("C:\\Tools");
-    sys.files[kIniPath] = c.file;
+    sys.files[kSettingsPath] = c.file;
     ws.messageBoxes.clear();
     ws.hotKeyTaken = c.taken;
     form = std::make_unique<TFormMain>(*app, c.language);
@@ -159,35 +162,33 @@ TEST_F(Screens, HotKeySettingAtStart) {
 }
 
 TEST_F(Screens, HotKeyBringsAFadedOutLockedArrowToThePointerVisible) {
-  sys.files[kIniPath] = "[Pointer]\r\nSettingsLocked=1\r\nAlphaBlendIndex=12\r\n";
   ws.monitors = {kPrimary, kLeftOfPrimary};
-  Start();
-  form->FadeOut();
-  ASSERT_TRUE(form->FadedOut);
+  StartWith("[Pointer]\r\nSettingsLocked=1\r\nAlphaBlendIndex=12\r\n");
+  ws.events->FormMainOnMouseDown(TMouseButton::mbMiddle, {}, 5, 5);  // fades out
+  ASSERT_EQ(ws.window.alpha, 2);
   ws.cursorPos = {-1270, 5};  // at the far corner of the monitor to the left: not clamped
   ws.ClearLog();
-  ws.events->OnHotKey(1);
-  EXPECT_EQ(Tip(), (TPoint{-1270, 5}));
-  EXPECT_EQ(form->Left(), form->Geometry.WindowLeft);
-  EXPECT_FALSE(form->FadedOut);
-  EXPECT_EQ(form->CurrentAlphaIndex, 12);
-  EXPECT_TRUE(form->Settings.SettingsLocked);
+  ws.events->FormMainOnHotKey(1);
+  EXPECT_EQ(TipOnScreen(), (TPoint{-1270, 5}));
+  EXPECT_EQ(ws.window.alpha, AlphaTable[12]) << "visible again at its own opacity";
   EXPECT_EQ(ws.log.back(), "BringToFront");
   ws.ClearLog();
-  ws.events->OnHotKey(2);
+  ws.events->FormMainOnHotKey(2);
   EXPECT_TRUE(ws.log.empty()) << "not ours";
+  const LoadedPointer saved = Saved();
+  EXPECT_TRUE(saved.locked);
+  EXPECT_EQ(saved.alpha, 12);
 }
 
 TEST_F(Screens, HotKeyRestoresAMinimisedArrowThroughTheRestoreEvent) {
-  Start();
+  StartWith("[Pointer]\r\nAlphaBlendIndex=8\r\n");
+  ws.events->FormMainOnMouseWheel(TShiftState(ssAlt), -120, {});  // down to index 7
   ws.minimised = true;
-  form->SetAlphaBlendValue(2);
-  form->Settings.AlphaBlendIndex = 3;
   ws.cursorPos = {400, 300};
-  ws.events->OnHotKey(1);
+  ws.events->FormMainOnHotKey(1);
   EXPECT_EQ(ws.Calls("RestoreApplication").size(), 1U);
-  EXPECT_EQ(form->CurrentAlphaIndex, 8);
-  EXPECT_EQ(Tip(), (TPoint{400, 300}));
+  EXPECT_EQ(ws.window.alpha, AlphaTable[8]) << "the restore's floor";
+  EXPECT_EQ(TipOnScreen(), (TPoint{400, 300}));
 }
 
 }  // namespace

@@ -156,9 +156,9 @@ TEST(LoadSettings, CustomColoursAsTextWithTheDefaultForMissingKeys) {
       "[Colors]\ncolorb=00FF00\nColorC=\nColorD=xyz\nColorE=123456789\nColorQ=1\n"
       "[Pointer]\nColorF=ABCDEF\n";
   const TCustomColors expected = {
-      "1FFFFFFF",  "00FF00",   "",         "xyz",      "123456789", "1FFFFFFF",
-      "1FFFFFFF",  "1FFFFFFF", "1FFFFFFF", "1FFFFFFF", "1FFFFFFF",  "1FFFFFFF",
-      "1FFFFFFF",  "1FFFFFFF", "1FFFFFFF", "1FFFFFFF",
+      "1FFFFFFF", "00FF00",   "",         "xyz",      "123456789", "1FFFFFFF",
+      "1FFFFFFF", "1FFFFFFF", "1FFFFFFF", "1FFFFFFF", "1FFFFFFF",  "1FFFFFFF",
+      "1FFFFFFF", "1FFFFFFF", "1FFFFFFF", "1FFFFFFF",
   };
   EXPECT_EQ(Load(sys).settings.CustomColors, expected);
 }
@@ -277,14 +277,14 @@ TEST(SaveSettings, WhatIsSavedLoadsBackTheSame) {
 
   const PointerSettings loaded = Load(sys).settings;
   EXPECT_EQ(test::LoadedPointerState(loaded), (Loaded{.locked = true,
-                                              .esc = false,
-                                              .x = 33,
-                                              .y = 1047,
-                                              .size = 24,
-                                              .orientation = 23,
-                                              .color = 0xFFFFFFFF,
-                                              .colorIndex = -1,
-                                              .alpha = 9}));
+                                                      .esc = false,
+                                                      .x = 33,
+                                                      .y = 1047,
+                                                      .size = 24,
+                                                      .orientation = 23,
+                                                      .color = 0xFFFFFFFF,
+                                                      .colorIndex = -1,
+                                                      .alpha = 9}));
   EXPECT_EQ(loaded.CustomColors, settings.CustomColors);
 }
 
@@ -319,12 +319,11 @@ TEST(SaveSettings, ReplacesThroughATemporaryFileBesideTheTarget) {
 TEST(SaveSettings, FailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
   const char* const oldFile = "[Pointer]\r\nSize=9\r\n\r\n";
   for (const char* step : {"create", "write", "flush", "close", "replace"}) {
-      test::FakeSystemServices sys;
+    test::FakeSystemServices sys;
     sys.directories.insert(kFolder);
     sys.files[kPath] = oldFile;
     sys.failFileStepAt[step] = 1;
-    EXPECT_EQ(SaveSettings(sys, kPath, AnySettings()),
-              std::string("Injected failure at ") + step);
+    EXPECT_EQ(SaveSettings(sys, kPath, AnySettings()), std::string("Injected failure at ") + step);
     EXPECT_EQ(sys.files[kPath], oldFile) << step;
     EXPECT_FALSE(sys.files.contains(kTemporary)) << step;
     for (const auto& [file, state] : sys.openFiles) {

@@ -61,9 +61,9 @@ TEST(PaletteIndexOf, ComparesTheWhole32BitValue) {
     TColor color;
     std::int32_t index;
   };
-  for (const Case& c : {Case{0x000000FF, 0}, Case{0x008000FF, 11}, Case{0x00FF0000, 8},
-                        Case{0x00000000, -1}, Case{0x00FFFFFF, -1}, Case{0x010000FF, -1},
-                        Case{0x000000FE, -1}}) {
+  for (const Case& c :
+       {Case{0x000000FF, 0}, Case{0x008000FF, 11}, Case{0x00FF0000, 8}, Case{0x00000000, -1},
+        Case{0x00FFFFFF, -1}, Case{0x010000FF, -1}, Case{0x000000FE, -1}}) {
     EXPECT_EQ(PaletteIndexOf(c.color), c.index) << std::hex << c.color;
   }
 }
@@ -72,87 +72,75 @@ TEST(PaletteIndexOf, ComparesTheWhole32BitValue) {
 
 class BuildShape : public ProgramTest {
  protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    Start();
-  }
-  // The window changes of one build, without the paint.
-  std::vector<std::string> WindowChanges() {
-    std::vector<std::string> changes;
+  // What the last step did to the window, in order: translucency off and on, cut, move.
+  std::string WindowChanges() const {
+    std::string changes;
     for (const std::string& line : ws.log) {
-      if (line.starts_with("SetWindowBounds") || line.starts_with("SetWindowRegion") ||
-          line.starts_with("SetLayered ")) {
-        changes.push_back(line);
+      if (line.starts_with("SetWindowBounds")) {
+        changes += " move";
+      } else if (line.starts_with("SetWindowRegion")) {
+        changes += line.ends_with(" redraw") ? " cut" : " cut-without-redraw";
+      } else if (line.starts_with("SetLayered ")) {
+        changes += " " + line.substr(11);
       }
     }
     return changes;
   }
 };
 
-TEST_F(BuildShape, SetsRegionFirstWhenShrinkingAndLastOtherwise) {
-  // Start-up left a 62 x 31 arrow at (899, 525) on the 1920 x 1080 work area, opacity 192.
-  struct Step {
+TEST_F(BuildShape, CutsAShrinkingArrowBeforeTheMoveAndAnyOtherAfterIt) {
+  struct Case {
+    const char* name;
+    std::string ini;
+    bool refuseRegions;
+    std::string steps;  // Shift wheel '+' bigger, '-' smaller; 't' a turn
     int size, orientation;
-    std::vector<std::string> changes;
+    const char* changes;
   };
-  const std::vector<Step> steps = {
-      {5, 0,
-       // Scale 6: a 73 x 37 window, tip 72 pixels right of its left edge.
-       {"SetLayered off", "SetWindowBounds 899 525 73 31", "SetWindowBounds 899 525 73 37",
-        "SetWindowBounds 888 525 73 37", "SetWindowBounds 888 522 73 37", "SetWindowRegion 2 redraw",
-        "SetLayered on"}},
-      {4, 0,
-       {"SetLayered off", "SetWindowRegion 3 redraw", "SetWindowBounds 899 522 73 37",
-        "SetWindowBounds 899 525 73 37", "SetWindowBounds 899 525 62 37",
-        "SetWindowBounds 899 525 62 31", "SetLayered on"}},
-      {4, 12,
-       {"SetLayered off", "SetWindowBounds 960 525 62 31", "SetWindowRegion 4 redraw",
-        "SetLayered on"}},
+  const std::vector<Case> cases = {
+      {"growing", "", false, "+", 5, 0, " off move cut on"},
+      {"shrinking", "", false, "+-", 4, 0, " off cut move on"},
+      {"turning", "", false, "t", 4, 1, " off move cut on"},
+      {"opaque: translucency stays off", "AlphaBlendIndex=22\n", false, "t", 4, 1, " move cut"},
+      {"no region: the rectangle shows", "", true, "t", 4, 1, " off move cut on"},
   };
-  for (const Step& step : steps) {
-    ws.ClearLog();
-    form->Settings.Size = step.size;
-    form->Settings.Orientation = step.orientation;
-    form->BuildPointerShape();
-    EXPECT_EQ(WindowChanges(), step.changes) << "size " << step.size;
-    EXPECT_EQ(form->PreviousSize, step.size);
-    EXPECT_TRUE(form->ShapeReady);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    sys.files.clear();
+    SetUp();
+    ws.window = {};
+    ws.refuseRegions = c.refuseRegions;
+    StartWith("[Pointer]\n" + c.ini);
+    for (const char step : c.steps) {
+      ws.ClearLog();
+      ws.events->FormMainOnMouseWheel(step == 't' ? TShiftState{} : TShiftState(ssShift),
+                                      step == '-' ? -120 : 120, {0, 0});
+    }
+    EXPECT_EQ(WindowChanges(), c.changes);
+    // The outline and bounds for the default tip on the fixture's work area.
+    const PointerGeometry g = ComputePointerGeometry(
+        BaseUnitFor(1920, 1080),
+        {.TipPosX = 960, .TipPosY = 540, .Size = c.size, .Orientation = c.orientation});
+    EXPECT_EQ(ws.window.bounds, (TRect{g.WindowLeft, g.WindowTop, g.WindowLeft + g.WindowWidth,
+                                       g.WindowTop + g.WindowHeight}));
+    EXPECT_EQ(ws.window.region,
+              c.refuseRegions
+                  ? std::vector<TPoint>{}
+                  : std::vector<TPoint>(g.PointerPolygon.begin(), g.PointerPolygon.begin() + 7));
+    // The new shape takes the mouse: the hand over its inner area.
+    ws.events->FormMainOnMouseMove({}, g.WindowWidth / 2, g.WindowHeight / 2);
+    EXPECT_EQ(ws.window.cursor, NativeCursor{0xF1});
+    ws.refuseRegions = false;
   }
 }
 
-TEST_F(BuildShape, KeepsTheEightPixelMinimumButTheComputedSize) {
-  form->BaseUnit = 1;
-  form->Settings.Size = 1;
-  form->PreviousSize = 1;
-  form->Settings.TipPosX = 500;
-  form->Settings.TipPosY = 400;
-  form->BuildPointerShape();
-  EXPECT_EQ(form->Width(), 13);
-  EXPECT_EQ(form->Height(), 8);
-  EXPECT_EQ(form->Geometry.WindowWidth, 13);
-  EXPECT_EQ(form->Geometry.WindowHeight, 7);
+TEST_F(BuildShape, KeepsTheEightPixelMinimumButPaintsTheComputedSize) {
+  ws.workArea = {0, 0, 1000, 800};  // one pixel an arrow unit
+  StartWith("[Pointer]\nSize=1\nTipPosX=500\nTipPosY=400\n");
+  EXPECT_EQ(ws.window.bounds, (TRect{488, 397, 501, 405}));
+  ws.Tick(1);  // the repeat paint of the start
   EXPECT_EQ(ws.Calls("FillRect"), std::vector<std::string>{"FillRect 0 0 13 7 #0000FF"});
-}
-
-TEST_F(BuildShape, LeavesTranslucencyOffWhenItWasOff) {
-  form->SetAlphaBlend(false);
-  ws.ClearLog();
-  form->Settings.Orientation = 1;
-  form->BuildPointerShape();
-  EXPECT_TRUE(ws.Calls("SetLayered").empty());
-  EXPECT_FALSE(form->AlphaBlend());
-}
-
-TEST_F(BuildShape, HandsEachBuildANewRegionAndShowsTheRectangleWhenNoneCanBeMade) {
-  const int before = ws.regionsCreated;
-  form->BuildPointerShape();
-  form->BuildPointerShape();
-  EXPECT_EQ(ws.regionsCreated, before + 2);
-  ws.refuseRegions = true;
-  ws.ClearLog();
-  form->BuildPointerShape();
-  EXPECT_EQ(ws.Calls("SetWindowRegion"), std::vector<std::string>{"SetWindowRegion 0 redraw"});
-  EXPECT_TRUE(form->ShapeReady);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/program.h"
@@ -11,12 +12,9 @@
 namespace qd::test {
 namespace {
 
-constexpr char kIniPath[] = "C:\\Tools\\Quiverdart.ini";  // beside the program: no AppData
-
 std::size_t IndexOf(const std::vector<std::string>& log, const std::string& prefix) {
-  const auto it = std::find_if(log.begin(), log.end(), [&](const std::string& line) {
-    return line.starts_with(prefix);
-  });
+  const auto it = std::find_if(log.begin(), log.end(),
+                               [&](const std::string& line) { return line.starts_with(prefix); });
   return static_cast<std::size_t>(it - log.begin());
 }
 
@@ -37,7 +35,7 @@ TEST(MainSequence, ShapesThePointerBeforeShowingItAndSavesAtTheEnd) {
   const auto bounds = ws.Calls("SetWindowBounds");
   ASSERT_FALSE(bounds.empty());
   EXPECT_EQ(bounds.back(), "SetWindowBounds 899 525 62 31");
-  EXPECT_TRUE(sys.files.contains(kIniPath));
+  EXPECT_TRUE(sys.files.contains(kSettingsPath));
 }
 
 // Without its window the program has nothing to show and no task-bar entry to be ended by.
@@ -55,43 +53,48 @@ TEST(MainSequence, AWindowThatCannotBeMadeIsOneErrorAndAnExitCodeOtherThanZero) 
 
 class StartUp : public ProgramTest {};
 
+std::string BoundsText(const TRect& r) {
+  return std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+         std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top);
+}
+
 TEST_F(StartUp, PlacesTheDefaultArrowAtTheCentreOfAnyWorkArea) {
   struct Case {
     TRect workArea;
-    int baseUnit, tipX, tipY;
+    int tipX, tipY;
     std::string bounds;
   };
   const std::vector<Case> cases = {
-      {{0, 0, 1920, 1080}, 3, 960, 540, "899 525 62 31"},
-      {{0, 0, 1920, 1040}, 3, 960, 520, "899 505 62 31"},
-      {{0, 0, 1365, 768}, 2, 682, 384, "642 374 41 21"},
-      {{0, 0, 500, 400}, 1, 250, 200, "230 195 21 11"},
-      {{0, 40, 3840, 2120}, 7, 1920, 1040, "1779 1005 142 71"},
+      {{0, 0, 1920, 1080}, 960, 540, "899 525 62 31"},
+      {{0, 0, 1920, 1040}, 960, 520, "899 505 62 31"},
+      {{0, 0, 1365, 768}, 682, 384, "642 374 41 21"},
+      {{0, 0, 500, 400}, 250, 200, "230 195 21 11"},
+      {{0, 40, 3840, 2120}, 1920, 1040, "1779 1005 142 71"},
       // A task bar docked on the left: the default tip comes from the width, not the edges.
-      {{100, 0, 1920, 1080}, 3, 910, 540, "849 525 62 31"},
+      {{100, 0, 1920, 1080}, 910, 540, "849 525 62 31"},
       // Below 64 pixels the upper bound of the tip range wins over the lower one.
-      {{0, 0, 1, 1}, 1, -31, -31, "-51 -36 21 11"},
+      {{0, 0, 1, 1}, -31, -31, "-51 -36 21 11"},
   };
   for (const Case& c : cases) {
     TearDown();
     SetUp();
     ws.workArea = c.workArea;
     Start();
-    EXPECT_EQ(form->BaseUnit, c.baseUnit);
-    EXPECT_EQ(form->Settings.TipPosX, c.tipX);
-    EXPECT_EQ(form->Settings.TipPosY, c.tipY);
-    EXPECT_EQ(std::to_string(form->Left()) + " " + std::to_string(form->Top()) + " " +
-                  std::to_string(form->Width()) + " " + std::to_string(form->Height()),
-              c.bounds);
-    EXPECT_TRUE(form->ShapeReady);
+    EXPECT_EQ(BoundsText(ws.window.bounds), c.bounds);
+    EXPECT_FALSE(ws.window.region.empty());
+    const LoadedPointer saved = Saved();
+    EXPECT_EQ(saved.x, c.tipX);
+    EXPECT_EQ(saved.y, c.tipY);
   }
 }
 
 TEST_F(StartUp, TakesTheTitleFromTheProgramFile) {
   sys.moduleFileName = "D:\\Talks\\Arrow.exe";
+  sys.directories.insert("D:\\Talks");
   Start();
   EXPECT_EQ(app->Title(), "Arrow");
-  EXPECT_EQ(form->SettingsFilePath, "D:\\Talks\\Arrow.ini");
+  form.reset();
+  EXPECT_TRUE(sys.files.contains("D:\\Talks\\Arrow.ini"));
 }
 
 TEST_F(StartUp, AppliesTheStoredOpacityAndPaletteIndex) {
@@ -100,26 +103,27 @@ TEST_F(StartUp, AppliesTheStoredOpacityAndPaletteIndex) {
     bool blend;
     int value;
     TColor color;
+    int stepUp;  // the opacity after one Alt+wheel step up: the index shown is the stored one
   };
   const std::vector<Case> cases = {
-      {"", true, 192, 0x0000FF},
-      {"[Pointer]\r\nAlphaBlendIndex=22\r\n", false, 255, 0x0000FF},
-      {"[Pointer]\r\nAlphaBlendIndex=8\r\nColorIndex=5\r\nColor=123\r\n", true, 32, 0x0080FF00},
-      {"[Pointer]\r\nColorIndex=-1\r\nColor=123\r\n", true, 192, 123},
-      {"[Pointer]\r\nColorIndex=3\r\nColor=0\r\n", true, 192, 0x0000FF80},
+      {"", true, 192, 0x0000FF, 208},
+      {"[Pointer]\r\nAlphaBlendIndex=22\r\n", false, 255, 0x0000FF, 255},
+      {"[Pointer]\r\nAlphaBlendIndex=8\r\nColorIndex=5\r\nColor=123\r\n", true, 32, 0x0080FF00, 48},
+      {"[Pointer]\r\nColorIndex=-1\r\nColor=123\r\n", true, 192, 123, 208},
+      {"[Pointer]\r\nColorIndex=3\r\nColor=0\r\n", true, 192, 0x0000FF80, 208},
   };
   for (const Case& c : cases) {
     TearDown();
     SetUp();
     if (!c.file.empty()) {
-      sys.files[kIniPath] = c.file;
+      sys.files[kSettingsPath] = c.file;
     }
     Start();
     EXPECT_EQ(form->AlphaBlend(), c.blend) << c.file;
     EXPECT_EQ(form->AlphaBlendValue(), c.value) << c.file;
-    EXPECT_EQ(form->Color(), c.color) << c.file;
-    EXPECT_EQ(form->Settings.AlphaBlendIndex, form->CurrentAlphaIndex);
-    EXPECT_EQ(form->PreviousSize, form->Settings.Size);
+    EXPECT_EQ(ws.window.fill, c.color) << c.file;
+    ws.events->FormMainOnMouseWheel(TShiftState(ssAlt), 120, {});
+    EXPECT_EQ(ws.window.layered ? ws.window.alpha : 255, c.stepUp) << c.file;
   }
 }
 
@@ -133,17 +137,16 @@ TEST_F(StartUp, RegistersTheHandCursorsAndFallsBackToTheArrowForMissingOnes) {
 
 TEST_F(StartUp, AnUnreadableSettingsFileIsReportedOnceAndNeverOverwritten) {
   sys.directories.insert("C:\\Tools");
-  sys.files[kIniPath] = "[Pointer]\r\nSize=9\r\n";
-  sys.unreadableFiles.insert(kIniPath);
+  sys.files[kSettingsPath] = "[Pointer]\r\nSize=9\r\n";
+  sys.unreadableFiles.insert(kSettingsPath);
   Start();
   ASSERT_EQ(ws.messageBoxes.size(), 1U);
-  EXPECT_TRUE(ws.messageBoxes[0].starts_with(
-      "Quiverdart|Cannot open file \"C:\\Tools\\Quiverdart.ini\""));
-  EXPECT_EQ(form->Settings.Size, 4);
-  EXPECT_TRUE(form->ShapeReady);
+  EXPECT_TRUE(
+      ws.messageBoxes[0].starts_with("Quiverdart|Cannot open file \"C:\\Tools\\Quiverdart.ini\""));
+  EXPECT_EQ(BoundsText(ws.window.bounds), "899 525 62 31") << "the default arrow";
   form.reset();
   EXPECT_EQ(ws.messageBoxes.size(), 1U) << "another box by the end";
-  EXPECT_EQ(sys.files[kIniPath], "[Pointer]\r\nSize=9\r\n");
+  EXPECT_EQ(sys.files[kSettingsPath], "[Pointer]\r\nSize=9\r\n");
   EXPECT_TRUE(ws.Calls("CreateFileForWrite").empty());
 }
 
@@ -152,7 +155,7 @@ class StartUpSaveFailure : public ProgramTest, public testing::WithParamInterfac
 
 TEST_P(StartUpSaveFailure, IsReportedOnceNamingTheFile) {
   sys.directories.insert("C:\\Tools");
-  sys.files[kIniPath] = "[Pointer]\r\nSize=9\r\n";
+  sys.files[kSettingsPath] = "[Pointer]\r\nSize=9\r\n";
   sys.failFileStepAt[GetParam()] = 1;
   Start();
   form.reset();
@@ -161,7 +164,7 @@ TEST_P(StartUpSaveFailure, IsReportedOnceNamingTheFile) {
             std::string("Quiverdart|Cannot write file \"C:\\Tools\\Quiverdart.ini\". "
                         "Injected failure at ") +
                 GetParam());
-  EXPECT_EQ(sys.files[kIniPath], "[Pointer]\r\nSize=9\r\n");
+  EXPECT_EQ(sys.files[kSettingsPath], "[Pointer]\r\nSize=9\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, StartUpSaveFailure, testing::Values("create", "write", "replace"));
@@ -177,9 +180,13 @@ TEST_F(StartUp, ShutdownStoresThePaletteIndexOfTheColourShown) {
     SetUp();
     sys.directories.insert("C:\\Tools");
     Start();
-    form->SetColor(c.color);
+    ws.chooseColor = [&](TColor& color, std::array<TColor, 16>&) {
+      color = c.color;
+      return true;
+    };
+    ws.events->FormMainOnKeyDown(kKeyF2, {});
     form.reset();
-    EXPECT_NE(sys.files[kIniPath].find(c.line + "\r\n"), std::string::npos) << c.line;
+    EXPECT_NE(sys.files[kSettingsPath].find(c.line + "\r\n"), std::string::npos) << c.line;
   }
 }
 

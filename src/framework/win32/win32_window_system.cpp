@@ -324,10 +324,6 @@ TPoint Win32WindowSystem::GetCursorPos() {
   return TPoint{p.x, p.y};
 }
 
-void Win32WindowSystem::SetCapture(NativeWindow window) { ::SetCapture(ToHwnd(window)); }
-
-void Win32WindowSystem::ReleaseCapture() { ::ReleaseCapture(); }
-
 NativeCursor Win32WindowSystem::LoadCursorResource(const std::string& name) {
   return ToNative<NativeCursor>(::LoadCursorA(instance_, name.c_str()));
 }
@@ -492,15 +488,7 @@ void Win32WindowSystem::Restore() {
   if (mainWindow_ == nullptr) return;
   if (mainWasVisible_) ::ShowWindow(mainWindow_, SW_SHOW);
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(mainWindow_, GWLP_USERDATA));
-  if (data != nullptr) data->events->OnRestore();
-}
-
-void Win32WindowSystem::ShowHandlerError(const char* text) {
-  std::wstring title(static_cast<std::size_t>(::GetWindowTextLengthW(appWindow_)) + 1, L'\0');
-  title.resize(static_cast<std::size_t>(
-      ::GetWindowTextW(appWindow_, title.data(), static_cast<int>(title.size()))));
-  ::MessageBoxW(nullptr, Utf8ToWide(text).c_str(), title.c_str(),
-                MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
+  if (data != nullptr) data->events->ApplicationOnRestore();
 }
 
 LRESULT CALLBACK Win32WindowSystem::AppWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
@@ -516,15 +504,16 @@ LRESULT CALLBACK Win32WindowSystem::AppWindowProc(HWND hwnd, UINT msg, WPARAM wP
   if (system == nullptr || msg == WM_NCCREATE || msg == WM_NCDESTROY) {
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   }
-  // No exception may unwind through the system's frames.
-  try {
-    return system->HandleAppMessage(hwnd, msg, wParam, lParam);
-  } catch (const std::exception& e) {
-    system->ShowHandlerError(e.what());
-  } catch (...) {
-    system->ShowHandlerError("Unknown error");
-  }
-  return 0;
+  // The form's handlers run from here too (a restore), under the form's guard; before
+  // the form has a window nothing here can fail.
+  auto* form =
+      system->mainWindow_ == nullptr
+          ? nullptr
+          : reinterpret_cast<WindowData*>(::GetWindowLongPtrW(system->mainWindow_, GWLP_USERDATA));
+  if (form == nullptr) return system->HandleAppMessage(hwnd, msg, wParam, lParam);
+  LRESULT result = 0;
+  Guarded(*form->events, [&] { result = system->HandleAppMessage(hwnd, msg, wParam, lParam); });
+  return result;
 }
 
 LRESULT Win32WindowSystem::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -585,14 +574,10 @@ LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM w
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   }
   if (data == nullptr) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-  try {
-    return data->system->HandleFormMessage(*data, msg, wParam, lParam);
-  } catch (const std::exception& e) {
-    data->system->ShowHandlerError(e.what());
-  } catch (...) {
-    data->system->ShowHandlerError("Unknown error");
-  }
-  return 0;
+  LRESULT result = 0;
+  Guarded(*data->events,
+          [&] { result = data->system->HandleFormMessage(*data, msg, wParam, lParam); });
+  return result;
 }
 
 LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM wParam,
@@ -610,74 +595,79 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_PAINT: {
       const PaintScope paint(hwnd);
       DcCanvas canvas(paint.Dc());
-      events.OnPaint(canvas);
+      events.FormMainOnPaint(canvas);
       return 0;
     }
     case WM_ERASEBKGND:
       return 1;  // the paint fills the whole window
     case WM_LBUTTONDOWN:
-      events.OnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam), GET_X_LPARAM(lParam),
-                         GET_Y_LPARAM(lParam));
+      // The window keeps the mouse from a left press to its release.
+      ::SetCapture(hwnd);
+      events.FormMainOnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam),
+                                 GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_RBUTTONDOWN:
-      events.OnMouseDown(TMouseButton::mbRight, MouseShiftState(wParam), GET_X_LPARAM(lParam),
-                         GET_Y_LPARAM(lParam));
+      events.FormMainOnMouseDown(TMouseButton::mbRight, MouseShiftState(wParam),
+                                 GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_MBUTTONDOWN:
-      events.OnMouseDown(TMouseButton::mbMiddle, MouseShiftState(wParam), GET_X_LPARAM(lParam),
-                         GET_Y_LPARAM(lParam));
+      events.FormMainOnMouseDown(TMouseButton::mbMiddle, MouseShiftState(wParam),
+                                 GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     // The second press of a double-click is still a press, marked as double.
     case WM_LBUTTONDBLCLK:
-      events.OnDblClick();
-      events.OnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam) + ssDouble,
-                         GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      ::SetCapture(hwnd);
+      events.FormMainOnDblClick();
+      events.FormMainOnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam) + ssDouble,
+                                 GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_RBUTTONDBLCLK:
-      events.OnMouseDown(TMouseButton::mbRight, MouseShiftState(wParam) + ssDouble,
-                         GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      events.FormMainOnMouseDown(TMouseButton::mbRight, MouseShiftState(wParam) + ssDouble,
+                                 GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_MBUTTONDBLCLK:
-      events.OnMouseDown(TMouseButton::mbMiddle, MouseShiftState(wParam) + ssDouble,
-                         GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      events.FormMainOnMouseDown(TMouseButton::mbMiddle, MouseShiftState(wParam) + ssDouble,
+                                 GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_LBUTTONUP:
-      events.OnMouseUp(TMouseButton::mbLeft, MouseShiftState(wParam), GET_X_LPARAM(lParam),
-                       GET_Y_LPARAM(lParam));
+      ::ReleaseCapture();
+      events.FormMainOnMouseUp(TMouseButton::mbLeft, MouseShiftState(wParam), GET_X_LPARAM(lParam),
+                               GET_Y_LPARAM(lParam));
       return 0;
     case WM_RBUTTONUP:
-      events.OnMouseUp(TMouseButton::mbRight, MouseShiftState(wParam), GET_X_LPARAM(lParam),
-                       GET_Y_LPARAM(lParam));
+      events.FormMainOnMouseUp(TMouseButton::mbRight, MouseShiftState(wParam), GET_X_LPARAM(lParam),
+                               GET_Y_LPARAM(lParam));
       // DefWindowProc turns the release into WM_CONTEXTMENU.
       break;
     case WM_MBUTTONUP:
-      events.OnMouseUp(TMouseButton::mbMiddle, MouseShiftState(wParam), GET_X_LPARAM(lParam),
-                       GET_Y_LPARAM(lParam));
+      events.FormMainOnMouseUp(TMouseButton::mbMiddle, MouseShiftState(wParam),
+                               GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_MOUSEMOVE:
-      events.OnMouseMove(MouseShiftState(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      events.FormMainOnMouseMove(MouseShiftState(wParam), GET_X_LPARAM(lParam),
+                                 GET_Y_LPARAM(lParam));
       return 0;
     case WM_MOUSEWHEEL:
-      events.OnMouseWheel(MouseShiftState(GET_KEYSTATE_WPARAM(wParam)),
-                          GET_WHEEL_DELTA_WPARAM(wParam),
-                          TPoint{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      events.FormMainOnMouseWheel(MouseShiftState(GET_KEYSTATE_WPARAM(wParam)),
+                                  GET_WHEEL_DELTA_WPARAM(wParam),
+                                  TPoint{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_KEYDOWN:
-      events.OnKeyDown(static_cast<std::uint16_t>(wParam), KeyShiftState());
+      events.FormMainOnKeyDown(static_cast<std::uint16_t>(wParam), KeyShiftState());
       return 0;
     case WM_KEYUP:
-      events.OnKeyUp(static_cast<std::uint16_t>(wParam), KeyShiftState());
+      events.FormMainOnKeyUp(static_cast<std::uint16_t>(wParam), KeyShiftState());
       return 0;
     // Alt combinations: the handlers see them, and DefWindowProc still turns Alt+F4 into
     // the close command.
     case WM_SYSKEYDOWN:
-      events.OnKeyDown(static_cast<std::uint16_t>(wParam), KeyShiftState());
+      events.FormMainOnKeyDown(static_cast<std::uint16_t>(wParam), KeyShiftState());
       break;
     case WM_SYSKEYUP:
-      events.OnKeyUp(static_cast<std::uint16_t>(wParam), KeyShiftState());
+      events.FormMainOnKeyUp(static_cast<std::uint16_t>(wParam), KeyShiftState());
       break;
     case WM_CHAR:
-      events.OnKeyPress(AnsiChar(static_cast<wchar_t>(wParam)));
+      events.FormMainOnKeyPress(AnsiChar(static_cast<wchar_t>(wParam)));
       return 0;
     case WM_SYSCOMMAND:
       // There is no menu bar; menu mode after a lone Alt would swallow the next keys.
@@ -687,7 +677,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       // From the keyboard's menu key the position is -1, -1.
       const TPoint at =
           lParam == -1 ? GetCursorPos() : TPoint{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      events.OnContextPopup(at);
+      events.FormMainOnContextPopup(at);
       return 0;
     }
     case WM_TIMER:
@@ -718,13 +708,13 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       break;
     }
     case WM_DISPLAYCHANGE:
-      events.OnDisplayChange();
+      events.FormMainOnDisplayChange();
       break;
     case WM_SETTINGCHANGE:
-      if (wParam == SPI_SETWORKAREA) events.OnDisplayChange();
+      if (wParam == SPI_SETWORKAREA) events.FormMainOnDisplayChange();
       break;
     case WM_HOTKEY:
-      events.OnHotKey(static_cast<int>(wParam));
+      events.FormMainOnHotKey(static_cast<int>(wParam));
       return 0;
     case WM_CLOSE:
       events.OnCloseRequest();

@@ -39,8 +39,6 @@ class Win32WindowSystem final : public WindowSystem {
   void PostQuit() override;
 
   TPoint GetCursorPos() override;
-  void SetCapture(NativeWindow window) override;
-  void ReleaseCapture() override;
   NativeCursor LoadCursorResource(const std::string& name) override;
   void ApplyCursor(NativeWindow window, NativeCursor cursor) override;
 
@@ -71,7 +69,6 @@ class Win32WindowSystem final : public WindowSystem {
   LRESULT HandleFormMessage(WindowData& data, UINT msg, WPARAM wParam, LPARAM lParam);
   void Minimize();
   void Restore();
-  void ShowHandlerError(const char* text);
 
   using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
   using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORW);
