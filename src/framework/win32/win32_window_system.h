@@ -84,4 +84,14 @@ class Win32WindowSystem final : public WindowSystem {
   unsigned long timerTicks_ = 0;
 };
 
+struct Win32WindowSystem::WindowData {
+  Win32WindowSystem* system;
+  HWND hwnd;
+  WindowEvents* events;
+  int minWidth;
+  int minHeight;
+};
+
+inline HWND ToHwnd(NativeWindow window) { return ToWin32<HWND>(window); }
+
 }  // namespace qd::win32

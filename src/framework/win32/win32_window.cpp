@@ -1,11 +1,12 @@
-#include "framework/win32/win32_window_system.h"
-
+// The arrow's window: its class, the window procedure that decodes each message into one
+// typed event of the form, and the operations on the window: bounds, region, opacity,
+// timers, cursor and the message loop.
 #include <climits>
-#include <cstring>
-#include <exception>
-#include <optional>
+#include <memory>
 
 #include "framework/win32/text.h"
+#include "framework/win32/win32_canvas.h"
+#include "framework/win32/win32_window_system.h"
 
 namespace qd::win32 {
 
@@ -21,8 +22,6 @@ constexpr char kLiveObjectsMessageName[] = "Quiverdart.LiveObjects";
 // ... and the number of timer ticks dispatched to the program's windows so far, so that a
 // benchmark can see whether an untouched arrow keeps waking up.
 constexpr char kTimerTicksMessageName[] = "Quiverdart.TimerTicks";
-
-HWND ToHwnd(NativeWindow window) { return ToWin32<HWND>(window); }
 
 // A typed character as the key-press handlers take it, in the ANSI code page, as a window
 // of the ANSI calls would have it; one outside that code page becomes '?', never the
@@ -54,99 +53,7 @@ TShiftState MouseShiftState(WPARAM keys) {
   return TShiftState::FromBits(bits);
 }
 
-class DcCanvas final : public Canvas {
- public:
-  explicit DcCanvas(HDC dc) : dc_(dc) {}
-  explicit DcCanvas(HWND window) : dc_(windowDc_.emplace(window).Get()) {}
-
-  void FillRect(const TRect& rect, TColor color) override {
-    const RECT r{rect.left, rect.top, rect.right, rect.bottom};
-    const GdiObject brush(::CreateSolidBrush(color));
-    ::FillRect(dc_, &r, static_cast<HBRUSH>(brush.Get()));
-  }
-
-  void Polyline(const std::vector<TPoint>& points, int penWidth, TColor penColor) override {
-    if (points.size() < 2 || points.size() > INT_MAX) return;
-    // A wide cosmetic pen has round ends and joins, which the outline relies on.
-    const LOGPEN style{PS_SOLID, POINT{penWidth, 0}, penColor};
-    const GdiObject pen(::CreatePenIndirect(&style));
-    const Selection penSelection(dc_, pen.Get());
-    const Selection brushSelection(dc_, ::GetStockObject(HOLLOW_BRUSH));
-    std::vector<POINT> vertices;
-    vertices.reserve(points.size());
-    for (const TPoint& p : points) vertices.push_back(POINT{p.x, p.y});
-    ::Polyline(dc_, vertices.data(), static_cast<int>(vertices.size()));
-  }
-
- private:
-  std::optional<WindowDc> windowDc_;
-  HDC dc_;
-};
-
-class PaintScope {
- public:
-  explicit PaintScope(HWND window) : window_(window), dc_(::BeginPaint(window, &paint_)) {}
-  PaintScope(const PaintScope&) = delete;
-  PaintScope& operator=(const PaintScope&) = delete;
-  ~PaintScope() { ::EndPaint(window_, &paint_); }
-  [[nodiscard]] HDC Dc() const { return dc_; }
-
- private:
-  HWND window_;
-  PAINTSTRUCT paint_{};
-  HDC dc_;
-};
-
-// A copy of the named bitmap resource with the colour of its lower-left pixel replaced by
-// the menu background, since a menu item bitmap has no transparent colour of its own.
-GdiObject MakeMenuGlyph(HINSTANCE instance, const std::string& name) {
-  const GdiObject source(
-      ::LoadImageA(instance, name.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  BITMAP info{};
-  if (!source.Valid() || ::GetObjectA(source.Get(), sizeof info, &info) == 0) return {};
-  const int width = info.bmWidth;
-  const int height = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
-  if (width <= 0 || height <= 0) return {};
-
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = width;
-  format.bmiHeader.biHeight = -height;  // top-down rows
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  format.bmiHeader.biCompression = BI_RGB;
-  std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
-  const WindowDc screen(nullptr);
-  if (::GetDIBits(screen.Get(), static_cast<HBITMAP>(source.Get()), 0, static_cast<UINT>(height),
-                  pixels.data(), &format, DIB_RGB_COLORS) == 0) {
-    return {};
-  }
-
-  const std::uint32_t key = pixels[static_cast<size_t>(height - 1) * width] & 0xFFFFFFU;
-  const COLORREF menu = ::GetSysColor(COLOR_MENU);
-  // DIB pixels are 0xRRGGBB, COLORREF is 0xBBGGRR.
-  const std::uint32_t background = (GetRValue(menu) << 16U) | (GetGValue(menu) << 8U) |
-                                   static_cast<std::uint32_t>(GetBValue(menu));
-  for (std::uint32_t& p : pixels) {
-    p = ((p & 0xFFFFFFU) == key ? background : (p & 0xFFFFFFU)) | 0xFF000000U;
-  }
-
-  void* bits = nullptr;
-  GdiObject glyph(::CreateDIBSection(screen.Get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!glyph.Valid() || bits == nullptr) return {};
-  std::memcpy(bits, pixels.data(), pixels.size() * sizeof pixels[0]);
-  return glyph;
-}
-
 }  // namespace
-
-struct Win32WindowSystem::WindowData {
-  Win32WindowSystem* system;
-  HWND hwnd;
-  WindowEvents* events;
-  int minWidth;
-  int minHeight;
-};
 
 Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
   if (HMODULE user32 = ::GetModuleHandleA("User32.dll"); user32 != nullptr) {
@@ -186,10 +93,6 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
 
 Win32WindowSystem::~Win32WindowSystem() {
   if (appWindow_ != nullptr) ::DestroyWindow(appWindow_);
-}
-
-void Win32WindowSystem::SetApplicationTitle(const std::string& title) {
-  ::SetWindowTextW(appWindow_, Utf8ToWide(title).c_str());
 }
 
 NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, WindowEvents& events) {
@@ -318,12 +221,6 @@ void Win32WindowSystem::ProcessMessages() {
 
 void Win32WindowSystem::PostQuit() { ::PostQuitMessage(0); }
 
-TPoint Win32WindowSystem::GetCursorPos() {
-  POINT p{};
-  ::GetCursorPos(&p);
-  return TPoint{p.x, p.y};
-}
-
 NativeCursor Win32WindowSystem::LoadCursorResource(const std::string& name) {
   return ToNative<NativeCursor>(::LoadCursorA(instance_, name.c_str()));
 }
@@ -334,226 +231,6 @@ void Win32WindowSystem::ApplyCursor(NativeWindow window, NativeCursor cursor) {
   if (::GetCapture() == hwnd || (::GetCursorPos(&p) && ::WindowFromPoint(p) == hwnd)) {
     ::SetCursor(cursor ? ToWin32<HCURSOR>(cursor) : ::LoadCursorA(nullptr, IDC_ARROW));
   }
-}
-
-TRect Win32WindowSystem::GetWorkArea() {
-  RECT r{};
-  ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
-  return TRect{r.left, r.top, r.right, r.bottom};
-}
-
-namespace {
-
-BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC /*dc*/, LPRECT /*rect*/, LPARAM param) {
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  if (::GetMonitorInfoW(monitor, &info)) {
-    const RECT& b = info.rcMonitor;
-    const RECT& w = info.rcWork;
-    reinterpret_cast<std::vector<MonitorInfo>*>(param)->push_back(MonitorInfo{
-        TRect{b.left, b.top, b.right, b.bottom}, TRect{w.left, w.top, w.right, w.bottom},
-        (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
-  }
-  return TRUE;
-}
-
-}  // namespace
-
-std::vector<MonitorInfo> Win32WindowSystem::GetMonitors() {
-  std::vector<MonitorInfo> monitors;
-  ::EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
-  return monitors;
-}
-
-bool Win32WindowSystem::RegisterHotKey(NativeWindow window, int hotKeyId, unsigned modifiers,
-                                       std::uint16_t key) {
-  // A held key gives one press, not a stream of them.
-  constexpr UINT kNoRepeat = 0x4000;
-  if (::RegisterHotKey(ToHwnd(window), hotKeyId, modifiers | kNoRepeat, key)) return true;
-  // Windows before 7 do not know the no-repeat flag.
-  return ::GetLastError() != ERROR_HOTKEY_ALREADY_REGISTERED &&
-         ::RegisterHotKey(ToHwnd(window), hotKeyId, modifiers, key);
-}
-
-void Win32WindowSystem::UnregisterHotKey(NativeWindow window, int hotKeyId) {
-  ::UnregisterHotKey(ToHwnd(window), hotKeyId);
-}
-
-void Win32WindowSystem::BringToFront(NativeWindow window) {
-  HWND hwnd = ToHwnd(window);
-  ::SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  ::SetForegroundWindow(hwnd);
-}
-
-bool Win32WindowSystem::RestoreApplication() {
-  if (!::IsIconic(appWindow_)) return false;
-  Restore();
-  return true;
-}
-
-TColor Win32WindowSystem::GetScreenPixel(TPoint screenPos) {
-  const WindowDc screen(nullptr);
-  return ::GetPixel(screen.Get(), screenPos.x, screenPos.y);
-}
-
-int Win32WindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
-                                      TPoint screenPos) {
-  // The glyphs outlive the menu that shows them: DestroyMenu leaves item bitmaps alone.
-  std::vector<GdiObject> glyphs;
-  glyphs.reserve(items.size());
-  const Menu menu(::CreatePopupMenu());
-  if (!menu.Valid()) return 0;
-  for (size_t i = 0; i < items.size(); ++i) {
-    const MenuItemView& item = items[i];
-    std::wstring text = Utf8ToWide(item.caption);
-    if (!item.shortcutText.empty()) text += L"\t" + Utf8ToWide(item.shortcutText);
-    MENUITEMINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = MIIM_ID | MIIM_STRING | MIIM_STATE;
-    info.wID = static_cast<UINT>(i + 1);
-    info.fState = (item.checked ? MFS_CHECKED : 0U) | (item.enabled ? 0U : MFS_GRAYED);
-    info.dwTypeData = text.data();
-    if (!item.glyphResource.empty()) {
-      GdiObject& glyph = glyphs.emplace_back(MakeMenuGlyph(instance_, item.glyphResource));
-      if (glyph.Valid()) {
-        info.fMask |= MIIM_BITMAP;
-        info.hbmpItem = static_cast<HBITMAP>(glyph.Get());
-      }
-    }
-    ::InsertMenuItemW(menu.Get(), static_cast<UINT>(i), TRUE, &info);
-  }
-  HWND hwnd = ToHwnd(owner);
-  // Without the foreground the menu would not close when the user clicks elsewhere.
-  ::SetForegroundWindow(hwnd);
-  const BOOL chosen =
-      ::TrackPopupMenu(menu.Get(), TPM_CENTERALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, screenPos.x,
-                       screenPos.y, 0, hwnd, nullptr);
-  ::PostMessageW(hwnd, WM_NULL, 0, 0);
-  return chosen > 0 && static_cast<size_t>(chosen) <= items.size() ? chosen : 0;
-}
-
-void Win32WindowSystem::ShowMessageBox(NativeWindow /*owner*/, const std::string& text,
-                                       const std::string& caption, MessageKind kind) {
-  // Task-modal without an owner: every window of the program is disabled while it is open,
-  // and the box is centred on the screen. Top-most, or the top-most arrow, which starts at
-  // the screen centre, would cover it.
-  UINT flags = MB_OK | MB_TASKMODAL | MB_TOPMOST;
-  if (kind == MessageKind::Error) flags |= MB_ICONERROR;
-  // Without an owner nothing hands the keyboard back when the box closes; the window that
-  // had it takes it again, so that F1, Esc and the rest work after the help.
-  HWND active = ::GetActiveWindow();
-  ::MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(), flags);
-  if (active != nullptr && ::IsWindow(active) && ::IsWindowVisible(active)) {
-    ::SetForegroundWindow(active);
-  }
-}
-
-bool Win32WindowSystem::ChooseColor(NativeWindow owner, TColor& color,
-                                    std::array<TColor, 16>& custom, bool fullOpen, bool solidOnly) {
-  std::array<COLORREF, 16> customColors{};
-  for (size_t i = 0; i < custom.size(); ++i) customColors[i] = custom[i];
-  CHOOSECOLORW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = ToHwnd(owner);
-  dialog.rgbResult = color;
-  dialog.lpCustColors = customColors.data();
-  dialog.Flags = CC_RGBINIT;
-  if (fullOpen) dialog.Flags |= CC_FULLOPEN;
-  if (solidOnly) dialog.Flags |= CC_SOLIDCOLOR;
-  if (chooseColor_ == nullptr) {
-    // Loaded at the first use: imported, comdlg32 would bring shell32, comctl32 and the
-    // print spooler into every start for a dialog that most runs never open.
-    if (const HMODULE comdlg32 = ::LoadLibraryA("comdlg32.dll"); comdlg32 != nullptr) {
-      chooseColor_ = reinterpret_cast<ChooseColorFn>(
-          reinterpret_cast<void*>(::GetProcAddress(comdlg32, "ChooseColorW")));
-    }
-    if (chooseColor_ == nullptr) return false;
-  }
-  if (chooseColor_(&dialog) == 0) return false;
-  color = dialog.rgbResult;
-  for (size_t i = 0; i < custom.size(); ++i) custom[i] = customColors[i];
-  return true;
-}
-
-void Win32WindowSystem::Minimize() {
-  if (::IsIconic(appWindow_)) return;
-  mainWasVisible_ = mainWindow_ != nullptr && ::IsWindowVisible(mainWindow_);
-  if (mainWasVisible_) ::ShowWindow(mainWindow_, SW_HIDE);
-  ::ShowWindow(appWindow_, SW_MINIMIZE);
-}
-
-void Win32WindowSystem::Restore() {
-  if (!::IsIconic(appWindow_)) return;
-  ::ShowWindow(appWindow_, SW_RESTORE);
-  if (mainWindow_ == nullptr) return;
-  if (mainWasVisible_) ::ShowWindow(mainWindow_, SW_SHOW);
-  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(mainWindow_, GWLP_USERDATA));
-  if (data != nullptr) data->events->ApplicationOnRestore();
-}
-
-LRESULT CALLBACK Win32WindowSystem::AppWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
-                                                  LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    ++LiveObjects().user;
-  } else if (msg == WM_NCDESTROY) {
-    --LiveObjects().user;
-  }
-  auto* system = reinterpret_cast<Win32WindowSystem*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (system == nullptr || msg == WM_NCCREATE || msg == WM_NCDESTROY) {
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-  }
-  // The form's handlers run from here too (a restore), under the form's guard; before
-  // the form has a window nothing here can fail.
-  auto* form =
-      system->mainWindow_ == nullptr
-          ? nullptr
-          : reinterpret_cast<WindowData*>(::GetWindowLongPtrW(system->mainWindow_, GWLP_USERDATA));
-  if (form == nullptr) return system->HandleAppMessage(hwnd, msg, wParam, lParam);
-  LRESULT result = 0;
-  Guarded(*form->events, [&] { result = system->HandleAppMessage(hwnd, msg, wParam, lParam); });
-  return result;
-}
-
-LRESULT Win32WindowSystem::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_SYSCOMMAND:
-      switch (wParam & 0xFFF0U) {
-        case SC_MINIMIZE:
-          Minimize();
-          return 0;
-        case SC_RESTORE:
-          if (::IsIconic(hwnd)) {
-            Restore();
-            return 0;
-          }
-          break;
-        case SC_KEYMENU:
-          // This window has the keyboard while the arrow is hidden (a colour pick); menu
-          // mode on it would be invisible and hold the program with the arrow hidden.
-          return 0;
-        default:
-          break;
-      }
-      break;
-    case WM_CLOSE:
-      // Closing the task-bar entry closes the main window.
-      if (mainWindow_ != nullptr) ::SendMessageW(mainWindow_, WM_CLOSE, 0, 0);
-      return 0;
-    case WM_SETFOCUS:
-      // Keys go to the main window, never to the invisible owner.
-      if (mainWindow_ != nullptr && ::IsWindowVisible(mainWindow_) &&
-          ::IsWindowEnabled(mainWindow_)) {
-        ::SetFocus(mainWindow_);
-      }
-      return 0;
-    case WM_QUERYENDSESSION:
-      return TRUE;
-    default:
-      break;
-  }
-  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
