@@ -10,7 +10,7 @@ source scripts/wine-arch.sh
 packages=(cmake ninja-build g++ clang clang-format clang-tidy python3 zip
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686
   wine wine64 xvfb xauth xdotool x11-utils imagemagick
-  x11-xkb-utils xserver-xorg-core xserver-xorg-video-dummy
+  x11-xkb-utils xserver-xorg-core xserver-xorg-video-dummy openbox
   libx11-dev libxtst-dev libxfixes-dev libgtest-dev libgmock-dev libbenchmark-dev)
 # 32-bit Wine, and the 32-bit XRandR it needs to list several monitors.
 packages32=()

@@ -1,11 +1,11 @@
 // Dragging the arrow with the left button, its hand cursors, the middle-button fades, and
 // input that a drag must survive: the real exe under Wine, driven through XTest.
 // GoogleTest before Xlib, whose macros (None, Bool) break its templates.
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
 
-#include <X11/keysym.h>
-
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -476,6 +476,147 @@ TEST(ArrowHotKey, BringsAFadedOutArrowToThePointerOnTheSecondMonitor) {
   ASSERT_TRUE(arrow);
   EXPECT_TRUE(arrow->visible);
   EXPECT_EQ(arrow->exStyle & kWsExTopmost, kWsExTopmost);
+}
+
+// A presenter's remote is a keyboard: whatever moves the arrow leaves the keys with the
+// slide show (a window of another program, chosen with a click) under a click-to-focus
+// window manager, Esc included, which would otherwise end the arrow.
+struct SlidesCase {
+  const char* name;
+  // Moves the arrow; true once the program shows the change.
+  std::function<bool(ArrowRun&)> moveArrow;
+};
+
+class SlideShowKeepsTheKeyboard : public testing::TestWithParam<SlidesCase> {};
+
+constexpr unsigned kVkEscape = 0x1B;
+constexpr unsigned kVkPrior = 0x21;
+constexpr unsigned kVkNext = 0x22;
+constexpr unsigned kVkB = 0x42;
+// The slide show's window, Windows coordinates; the default arrow lies outside it.
+constexpr WinRect kSlides{40, 40, 640, 480};
+constexpr Point kOnSlides{500, 400};
+
+// The keys the slide show received, the modifiers of the hotkey left out.
+std::vector<unsigned> SlideKeys(const SlideShow& slides) {
+  std::vector<unsigned> keys = slides.Keys();
+  std::erase_if(keys, [](unsigned key) { return key >= 0x10 && key <= 0x12; });
+  return keys;
+}
+
+bool ProbedArrow(ArrowRun& run, const std::function<bool(const ProbeWindow&)>& holds) {
+  return WaitUntil(10s, [&] {
+    const auto arrow = run.ProbeArrow();
+    return arrow && holds(*arrow);
+  });
+}
+
+TEST_P(SlideShowKeepsTheKeyboard, AfterTheArrowMoved) {
+  ArrowRun run({kPrimaryMonitor}, {}, {}, Focus::ClickToFocus);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  auto slides = run.S().WinProbe().OpenSlideShow(kSlides);
+  ASSERT_TRUE(slides) << "no slide show";
+  run.Input().MoveTo(kOnSlides.x, kOnSlides.y);
+  run.Input().Click(1);
+  run.Input().Key(XK_Next);
+  ASSERT_TRUE(WaitUntil(10s, [&] { return slides->Keys() == std::vector<unsigned>{kVkNext}; }))
+      << "the slide show never had the keyboard";
+
+  ASSERT_TRUE(GetParam().moveArrow(run)) << ArrowRect(run);
+
+  for (const KeySym key : {XK_Next, XK_Prior, XK_b, XK_Escape}) run.Input().Key(key);
+  const std::vector<unsigned> expected = {kVkNext, kVkNext, kVkPrior, kVkB, kVkEscape};
+  EXPECT_TRUE(WaitUntil(10s, [&] { return SlideKeys(*slides) == expected; }))
+      << SlideKeys(*slides).size() << " keys reached the slide show";
+  EXPECT_TRUE(run.Program().Running()) << "Esc reached the arrow";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moves, SlideShowKeepsTheKeyboard,
+    testing::Values(SlidesCase{"Drag",
+                               [](ArrowRun& run) {
+                                 const Point grip = Grip(kStart);
+                                 run.Input().MoveTo(grip.x, grip.y);
+                                 run.Input().Press(1);
+                                 if (!WaitForHand(run, kHandGrab)) return false;
+                                 Burst(run, grip, {grip.x + 200, grip.y + 100}, 20);
+                                 const bool moved = SettleAt(run, {grip.x + 200, grip.y + 100},
+                                                             Moved(kStart, 200, 100));
+                                 run.Input().Release(1);
+                                 return moved && ArrowAt(run, {kTipX + 200, kTipY + 100});
+                               }},
+                    SlidesCase{"MiddleFade",
+                               [](ArrowRun& run) {
+                                 const Point grip = Grip(kStart);
+                                 run.Input().MoveTo(grip.x, grip.y);
+                                 run.Input().Click(2);
+                                 return ProbedArrow(
+                                     run, [](const ProbeWindow& w) { return w.alpha == 2u; });
+                               }},
+                    SlidesCase{"Wheel",
+                               [](ArrowRun& run) {
+                                 const Point grip = Grip(kStart);
+                                 run.Input().MoveTo(grip.x, grip.y);
+                                 run.Input().Wheel(1);
+                                 return ProbedArrow(run, [](const ProbeWindow& w) {
+                                   return w.rect.Width() != kStart.width;
+                                 });
+                               }},
+                    // Pressed with the pointer on the slide, as a presenter would.
+                    SlidesCase{"HotKey",
+                               [](ArrowRun& run) {
+                                 run.Input().Key(XK_F8, kCtrl | kAlt);
+                                 return ArrowAt(run, kOnSlides);
+                               }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A plain click hands the arrow the keyboard: its keys work and none reach the slide show.
+// Then the help box: a hotkey pressed while it is open does nothing, one after it moves
+// the arrow to the pointer.
+TEST(SlideShowAndArrow, APlainClickGivesTheArrowItsKeys) {
+  ArrowRun run({kPrimaryMonitor}, {}, {}, Focus::ClickToFocus);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  auto slides = run.S().WinProbe().OpenSlideShow(kSlides);
+  ASSERT_TRUE(slides) << "no slide show";
+  run.Input().MoveTo(kOnSlides.x, kOnSlides.y);
+  run.Input().Click(1);
+  run.Input().Key(XK_Next);
+  ASSERT_TRUE(WaitUntil(10s, [&] { return slides->Keys() == std::vector<unsigned>{kVkNext}; }))
+      << "the slide show never had the keyboard";
+
+  const Point grip = Grip(kStart);
+  run.Input().MoveTo(grip.x, grip.y);
+  run.Input().Click(1);
+  ASSERT_TRUE(WaitUntil(10s, [&] { return run.X().FocusOwner() == "quiverdart.exe"; }))
+      << "the keyboard is with " << run.X().FocusOwner();
+  run.Input().Key(XK_Left);
+  EXPECT_TRUE(ProbedArrow(run, [](const ProbeWindow& w) { return w.rect.Width() != kStart.width; }))
+      << "the cursor key did not turn the arrow: " << ArrowRect(run);
+  run.Input().Key(XK_Right);
+  ASSERT_TRUE(ArrowAt(run, {kTipX, kTipY})) << ArrowRect(run);
+  run.Input().Key(XK_F3);
+
+  run.Input().Key(XK_F1);
+  std::optional<ProbeWindow> help;
+  ASSERT_TRUE(WaitUntil(10s, [&] { return (help = run.ProbeClass("#32770")).has_value(); }))
+      << "F1 showed no help";
+  // On the box's caption, away from the arrow.
+  const Point onBox{static_cast<int>(help->rect.left) + 20, static_cast<int>(help->rect.top) + 10};
+  run.Input().MoveTo(onBox.x, onBox.y);
+  run.Input().Key(XK_F8, kCtrl | kAlt);
+  run.Input().Key(XK_Return);
+  ASSERT_TRUE(WaitUntil(10s, [&] { return !run.ProbeClass("#32770"); })) << "the help stayed";
+  EXPECT_TRUE(ArrowAt(run, {kTipX, kTipY})) << "moved while the help was open: " << ArrowRect(run);
+  // Back on the slides, the hotkey works again.
+  run.Input().MoveTo(kOnSlides.x, kOnSlides.y);
+  run.Input().Click(1);
+  run.Input().Key(XK_F8, kCtrl | kAlt);
+  EXPECT_TRUE(ArrowAt(run, kOnSlides)) << ArrowRect(run);
+
+  EXPECT_EQ(slides->Keys(), std::vector<unsigned>{kVkNext});
+  ASSERT_TRUE(run.Close());
+  EXPECT_EQ(IniInteger(ReadText(run.SettingsFile()), "Pointer", "SettingsLocked"), 1)
+      << "F3 did not lock";
 }
 
 }  // namespace

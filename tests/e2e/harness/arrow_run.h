@@ -92,8 +92,8 @@ class ArrowRun {
       : ArrowRun(std::vector<Rect>{Rect{0, 0, width, height}}, settings, locale) {}
   // Several monitors, the first the primary at 0,0 (see VirtualScreen).
   explicit ArrowRun(const std::vector<Rect>& monitors, const std::string& settings = {},
-                    const std::string& locale = {})
-      : session_(monitors),
+                    const std::string& locale = {}, Focus focus = Focus::FollowsPointer)
+      : session_(monitors, focus),
         settingsFile_(AppDataFolder(session_.Prefix()) / "Brennavo" / "Quiverdart" /
                       "Quiverdart.ini") {
     if (!settings.empty()) {

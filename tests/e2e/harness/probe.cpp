@@ -149,8 +149,8 @@ std::optional<std::vector<ProbeMenu>> Probe::ParseMenus(const std::string& outpu
         menus.push_back({Handle(f["hwnd"]), Rectangle(f["rect"]), {}});
       } else if (f[""] == "menuitem" && !menus.empty()) {
         menus.back().items.push_back({Unescaped(f["caption"]), Unescaped(f["shortcut"]),
-                                      f["checked"] == "1", f["grayed"] == "1",
-                                      f["hilited"] == "1", Rectangle(f["rect"])});
+                                      f["checked"] == "1", f["grayed"] == "1", f["hilited"] == "1",
+                                      Rectangle(f["rect"])});
       }
     }
   } catch (const std::exception&) {
@@ -229,6 +229,25 @@ std::optional<HeldHotKey> Probe::HoldHotKey(unsigned modifiers, unsigned key) co
       StartHolder({HelperPath("probe.exe"), "hotkey", hex(modifiers), hex(key), marker}, marker);
   if (!held) return std::nullopt;
   return HeldHotKey(std::move(*held), prefix_.UnixPath(marker));
+}
+
+std::optional<SlideShow> Probe::OpenSlideShow(const WinRect& place) const {
+  static std::atomic<int> counter{0};
+  const std::string marker = "C:\\slides-" + std::to_string(counter++) + ".keys";
+  const std::string rect = std::to_string(place.left) + "," + std::to_string(place.top) + "," +
+                           std::to_string(place.right) + "," + std::to_string(place.bottom);
+  auto held = StartHolder({HelperPath("probe.exe"), "slides", rect, marker}, marker);
+  if (!held) return std::nullopt;
+  return SlideShow(std::move(*held), prefix_.UnixPath(marker));
+}
+
+std::vector<unsigned> SlideShow::Keys() const {
+  std::ifstream in(marker_);
+  std::vector<unsigned> keys;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("key ", 0) == 0) keys.push_back(std::stoul(line.substr(4), nullptr, 16));
+  }
+  return keys;
 }
 
 int HeldHotKey::Presses() const {

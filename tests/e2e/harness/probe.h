@@ -30,7 +30,7 @@ struct ProbeChild {
   std::uintptr_t hwnd = 0;
   std::string className;
   bool visible = false;
-  WinRect rect;  // screen coordinates
+  WinRect rect;      // screen coordinates
   std::string text;  // UTF-8, as the user sees it
   long id = 0;       // GetDlgCtrlID
 };
@@ -63,7 +63,7 @@ struct ProbeWindow {
   std::uint32_t exStyle = 0;
   std::uintptr_t owner = 0;
   bool layered = false;
-  std::optional<unsigned> alpha;     // GetLayeredWindowAttributes, when layered
+  std::optional<unsigned> alpha;  // GetLayeredWindowAttributes, when layered
   std::optional<unsigned> lwaFlags;
   std::string region;  // none, null, simple or complex
   std::optional<WinRect> regionBox;
@@ -140,6 +140,21 @@ class HeldHotKey {
   std::filesystem::path marker_;
 };
 
+// A stand-in for a presenter's slide show (see probe.exe slides): an ordinary window of
+// another program that records every key it receives, until released or destroyed.
+class SlideShow {
+ public:
+  SlideShow(HeldFile holder, std::filesystem::path marker)
+      : holder_(std::move(holder)), marker_(std::move(marker)) {}
+  // The virtual-key codes of the keys pressed in it so far, in order.
+  std::vector<unsigned> Keys() const;
+  bool Release() { return holder_.Release(); }
+
+ private:
+  HeldFile holder_;
+  std::filesystem::path marker_;
+};
+
 class Probe {
  public:
   Probe(const WinePrefix& prefix, std::string display);
@@ -167,6 +182,8 @@ class Probe {
   // Registers a system-wide hotkey (MOD_ flags, virtual-key code) in another program;
   // nothing if the system refused it, as it does for a combination already taken.
   std::optional<HeldHotKey> HoldHotKey(unsigned modifiers, unsigned key) const;
+  // Opens the stand-in slide show at a place, in Windows coordinates, with the keyboard.
+  std::optional<SlideShow> OpenSlideShow(const WinRect& place) const;
   // A file's attributes (FILE_ATTRIBUTE_*), after setting them to `set` when given; nothing
   // if the file is missing or the probe failed.
   std::optional<std::uint32_t> FileAttributes(const std::string& windowsPath,

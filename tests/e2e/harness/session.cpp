@@ -9,8 +9,8 @@ namespace fs = std::filesystem;
 
 Session::Session(int width, int height) : Session(std::vector<Rect>{Rect{0, 0, width, height}}) {}
 
-Session::Session(const std::vector<Rect>& monitors)
-    : screen_(monitors),
+Session::Session(const std::vector<Rect>& monitors, Focus focus)
+    : screen_(monitors, focus),
       x_(screen_.Display()),
       input_(x_.Connection()),
       probe_(prefix_, screen_.Display()) {}

@@ -23,7 +23,7 @@ class Session {
  public:
   Session(int width, int height);
   // Several monitors, the first the primary at 0,0 (see VirtualScreen).
-  explicit Session(const std::vector<Rect>& monitors);
+  explicit Session(const std::vector<Rect>& monitors, Focus focus = Focus::FollowsPointer);
 
   // Copies a Windows program into the prefix as C:\Programs\<name>, so that whatever it
   // writes beside itself stays in the prefix; returns that Windows path.

@@ -1,5 +1,6 @@
 #include "virtual_screen.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -101,13 +102,14 @@ std::string XorgConfiguration(const std::vector<Rect>& monitors, int left, int t
 VirtualScreen::VirtualScreen(int width, int height)
     : VirtualScreen(std::vector<Rect>{Rect{0, 0, width, height}}) {}
 
-VirtualScreen::VirtualScreen(const std::vector<Rect>& monitors) : monitors_(monitors) {
+VirtualScreen::VirtualScreen(const std::vector<Rect>& monitors, Focus focus) : monitors_(monitors) {
   if (monitors_.empty() || monitors_.front().x != 0 || monitors_.front().y != 0) {
     throw std::invalid_argument("VirtualScreen: the first monitor is the primary, at 0,0");
   }
   if (monitors_.size() == 1) {
     const std::string size = std::to_string(Width()) + "x" + std::to_string(Height()) + "x24";
     Start({"Xvfb", "-screen", "0", size, "-nolisten", "tcp", "-noreset"}, "Xvfb");
+    if (focus == Focus::ClickToFocus) StartWindowManager();
     return;
   }
   int right = 0;
@@ -130,6 +132,40 @@ VirtualScreen::VirtualScreen(const std::vector<Rect>& monitors) : monitors_(moni
          "-novtswitch", "-noreset", "-nolisten", "tcp"},
         "Xorg with the dummy video driver (packages xserver-xorg-core and "
         "xserver-xorg-video-dummy; some systems let only root start it)");
+  if (focus == Focus::ClickToFocus) StartWindowManager();
+}
+
+// Openbox, click to focus by default; ready once it has marked the root as managed.
+void VirtualScreen::StartWindowManager() {
+  ProcessOptions options;
+  options.argv = {"openbox", "--sm-disable"};
+  options.setEnv = {{"DISPLAY", display_}};
+  windowManager_ = std::make_unique<Process>(options);
+  ::Display* connection = XOpenDisplay(display_.c_str());
+  const Atom check =
+      connection != nullptr ? XInternAtom(connection, "_NET_SUPPORTING_WM_CHECK", False) : 0;
+  const bool ready =
+      connection != nullptr && WaitUntil(20s, [&] {
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        const bool set =
+            XGetWindowProperty(connection, DefaultRootWindow(connection), check, 0, 1, False,
+                               XA_WINDOW, &type, &format, &items, &after, &data) == Success &&
+            items == 1;
+        if (data != nullptr) XFree(data);
+        return set;
+      });
+  if (connection != nullptr) XCloseDisplay(connection);
+  if (!ready) {
+    windowManager_->Kill();
+    server_->Kill();
+    RemoveFolder();
+    throw std::runtime_error("VirtualScreen: openbox (package openbox) did not start on " +
+                             display_);
+  }
 }
 
 void VirtualScreen::Start(std::vector<std::string> argv, const std::string& name) {
@@ -196,6 +232,7 @@ std::string VirtualScreen::Errors() const {
 }
 
 VirtualScreen::~VirtualScreen() {
+  if (windowManager_) windowManager_->Kill();
   server_->Kill();
   RemoveFolder();
 }

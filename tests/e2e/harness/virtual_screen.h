@@ -3,6 +3,7 @@
 // monitors side by side).
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -13,13 +14,19 @@
 
 namespace qd::e2e {
 
+// Who has the keyboard. With no window manager it follows the pointer, and Wine moves
+// Windows' foreground with it, which no Windows desktop does; tests of which window has the
+// keyboard run under a click-to-focus window manager (openbox), which puts the windows it
+// manages into frames of its own.
+enum class Focus : std::uint8_t { FollowsPointer, ClickToFocus };
+
 class VirtualScreen {
  public:
   VirtualScreen(int width, int height);
   // Monitors in Windows coordinates: the first is the primary, at 0,0; one left of or above
   // it has negative coordinates. With more than one, the server is Xorg (which some systems
   // let only root start); a server that cannot start throws with what it said.
-  explicit VirtualScreen(const std::vector<Rect>& monitors);
+  explicit VirtualScreen(const std::vector<Rect>& monitors, Focus focus = Focus::FollowsPointer);
   ~VirtualScreen();
   VirtualScreen(const VirtualScreen&) = delete;
   VirtualScreen& operator=(const VirtualScreen&) = delete;
@@ -38,6 +45,7 @@ class VirtualScreen {
 
  private:
   void Start(std::vector<std::string> argv, const std::string& name);
+  void StartWindowManager();
   std::string Errors() const;
   void RemoveFolder() const;
 
@@ -47,6 +55,7 @@ class VirtualScreen {
   std::filesystem::path folder_;  // Xorg's configuration and log
   std::string display_;
   std::unique_ptr<Process> server_;
+  std::unique_ptr<Process> windowManager_;
 };
 
 }  // namespace qd::e2e

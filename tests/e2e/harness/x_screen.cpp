@@ -279,4 +279,27 @@ std::optional<CursorImage> XScreen::Cursor() {
   return cursor;
 }
 
+std::string XScreen::FocusOwner() {
+  Window window = 0;
+  int revert = 0;
+  XGetInputFocus(display_, &window, &revert);
+  while (window != 0 && window != root_ && window != PointerRoot) {
+    XClassHint hint{};
+    if (XGetClassHint(display_, window, &hint) != 0) {
+      const std::string name = hint.res_name != nullptr ? hint.res_name : "";
+      if (hint.res_name != nullptr) XFree(hint.res_name);
+      if (hint.res_class != nullptr) XFree(hint.res_class);
+      return name;
+    }
+    Window rootReturn = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display_, window, &rootReturn, &parent, &children, &count) == 0) break;
+    if (children != nullptr) XFree(children);
+    window = parent;
+  }
+  return {};
+}
+
 }  // namespace qd::e2e

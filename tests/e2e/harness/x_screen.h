@@ -90,6 +90,9 @@ class XScreen {
   std::vector<std::string> NetWmState(Window window);
   std::optional<std::uint32_t> Opacity(Window window);  // _NET_WM_WINDOW_OPACITY
   std::optional<CursorImage> Cursor();
+  // The WM_CLASS name of the window with the keyboard, or of its nearest ancestor that has
+  // one (Wine names a program's windows after its file, "quiverdart.exe").
+  std::string FocusOwner();
 
  private:
   struct Tracked {

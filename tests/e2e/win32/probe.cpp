@@ -21,6 +21,10 @@
 //       registers the system-wide hotkey (MOD_ flags and key code, both hex) as another
 //       program may, creates <marker>, appends a line "hotkey" to it for each WM_HOTKEY,
 //       and keeps the hotkey until the marker is deleted; fails if the hotkey is taken
+//   probe.exe slides <left,top,right,bottom> <marker>
+//       a slide show's stand-in: an ordinary captioned window at that place, shown with the
+//       keyboard, that creates <marker> and appends a line "key <hex virtual key>" to it for
+//       every key pressed while it has the keyboard; ends when the marker is deleted
 //   probe.exe counts <image name>
 //       for each arrow window (class TFormMain) of those processes, the program's own
 //       counts of live GDI, USER and kernel objects and of timer ticks so far
@@ -391,6 +395,65 @@ int HoldHotKey(char** argv) {
   return 0;
 }
 
+// The stand-in slide show's window: its marker's path comes with its creation.
+LRESULT CALLBACK SlidesProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    SetWindowLongPtrW(
+        window, GWLP_USERDATA,
+        reinterpret_cast<LONG_PTR>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams));
+  }
+  const auto* marker =
+      reinterpret_cast<const std::wstring*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if ((message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && marker != nullptr) {
+    HANDLE log = CreateFileW(marker->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log != INVALID_HANDLE_VALUE) {
+      char line[32];
+      const int length =
+          std::snprintf(line, sizeof line, "key %x\n", static_cast<unsigned>(wParam));
+      DWORD written = 0;
+      WriteFile(log, line, static_cast<DWORD>(length), &written, nullptr);
+      CloseHandle(log);
+    }
+    if (message == WM_KEYDOWN) return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int Slides(char** argv) {
+  long left = 0, top = 0, right = 0, bottom = 0;
+  if (std::sscanf(argv[2], "%ld,%ld,%ld,%ld", &left, &top, &right, &bottom) != 4) return 2;
+  std::wstring marker = Wide(argv[3]);
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = SlidesProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = L"ProbeSlides";
+  if (RegisterClassW(&windowClass) == 0) return 1;
+  HWND window =
+      CreateWindowExW(0, L"ProbeSlides", L"Slides", WS_OVERLAPPEDWINDOW, left, top, right - left,
+                      bottom - top, nullptr, nullptr, windowClass.hInstance, &marker);
+  if (window == nullptr) return 1;
+  ShowWindow(window, SW_SHOWNORMAL);
+  SetForegroundWindow(window);
+  HANDLE mark = CreateFileW(marker.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (mark == INVALID_HANDLE_VALUE) return 1;
+  CloseHandle(mark);
+  // Bounded, so that a test that never releases it leaves nothing running for long.
+  for (int i = 0; i < 6000 && GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  DestroyWindow(window);
+  return 0;
+}
+
 int Attributes(int argc, char** argv) {
   const std::wstring path = Wide(argv[2]);
   if (argc == 4 &&
@@ -566,6 +629,7 @@ int main(int argc, char** argv) {
   }
   if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "hold") == 0) return Hold(argc, argv);
   if (argc == 5 && std::strcmp(argv[1], "hotkey") == 0) return HoldHotKey(argv);
+  if (argc == 4 && std::strcmp(argv[1], "slides") == 0) return Slides(argv);
   if (argc == 3 && std::strcmp(argv[1], "counts") == 0) return Counts(argv);
   if (argc == 3 && std::strcmp(argv[1], "menu") == 0) return Menus(argv);
   if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "attributes") == 0) {
@@ -578,6 +642,7 @@ int main(int argc, char** argv) {
   std::fprintf(stderr,
                "usage: probe windows <image name> [x,y ...]\n"
                "       probe post <hwnd>[,<hwnd>...] close|minimize|restore|endsession\n"
+               "       probe slides <left,top,right,bottom> <marker>\n"
                "       probe counts <image name>\n"
                "       probe menu <image name>\n"
                "       probe ini-read <path>\n"
