@@ -178,10 +178,10 @@ class WindowSystem {
   virtual bool RegisterHotKey(NativeWindow window, int hotKeyId, unsigned modifiers,
                               std::uint16_t key) = 0;
   virtual void UnregisterHotKey(NativeWindow window, int hotKeyId) = 0;
-  // Top of the top-most windows, with the keyboard.
-  virtual void BringToFront(NativeWindow window) = 0;
-  // Restores a minimised application as its task-bar entry does, restore event included;
-  // false when it was not minimised.
+  // Shown on top of the top-most windows, leaving the keyboard where it is.
+  virtual void RaiseWithoutActivation(NativeWindow window) = 0;
+  // Restores a minimised application as its task-bar entry does, restore event included,
+  // but leaving the keyboard where it is; false when it was not minimised.
   virtual bool RestoreApplication() = 0;
 
   // Menus and dialogs. TrackPopupMenu returns the chosen item's index + 1, or 0.

@@ -131,6 +131,20 @@ class TFormMain final : public TForm {
   bool FadedOut = false;
 
   bool HotKeyRegistered = false;
+  // Menus, boxes and the colour pick open; the hotkey waits for none of them and does
+  // nothing while one is.
+  int ModalMoments = 0;
+  // Counts a modal moment for as long as it lives.
+  class ModalMoment {
+   public:
+    explicit ModalMoment(TFormMain& form) : form_(form) { ++form_.ModalMoments; }
+    ~ModalMoment() { --form_.ModalMoments; }
+    ModalMoment(const ModalMoment&) = delete;
+    ModalMoment& operator=(const ModalMoment&) = delete;
+
+   private:
+    TFormMain& form_;
+  };
 
   std::uint8_t CursorZone = kZoneNone;
   std::uint8_t LastCursorZone = kZoneNone;

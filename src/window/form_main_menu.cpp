@@ -50,9 +50,13 @@ void TFormMain::SetExitShortcut(bool escTerminates) {
   PopupMenuTerminate.ShortCut = escTerminates ? kKeyEscape : static_cast<TShortCut>(scAlt | kKeyF4);
 }
 
-void TFormMain::ShowHelpText() { App().ShowPlainMessage(HelpText(UiLanguage)); }
+void TFormMain::ShowHelpText() {
+  const ModalMoment modal(*this);
+  App().ShowPlainMessage(HelpText(UiLanguage));
+}
 
 void TFormMain::FormMainOnContextPopup(TPoint /*MousePos*/) {
+  const ModalMoment modal(*this);
   PopupMenuOnPopup();
   // At the mouse, also when the keyboard's menu key asked for the menu.
   const TPoint cursor = Ws().GetCursorPos();
@@ -82,6 +86,7 @@ void TFormMain::PopupMenuHelpOnClick() { ShowHelpText(); }
 
 void TFormMain::PopupMenuColorOnClick() {
   ColorDialog.Color = Color();
+  const ModalMoment modal(*this);
   if (ColorDialog.Execute()) {
     SetColor(ColorDialog.Color);
     Settings.ColorIndex = PaletteIndexOf(Color());

@@ -152,6 +152,7 @@ void TFormMain::FormMainOnDblClick() {
   if (Settings.SettingsLocked) {
     return;
   }
+  const ModalMoment modal(*this);
   // Off the screen first, so that the pixel read is what lies beneath the arrow.
   Hide();
   App().ProcessMessages();

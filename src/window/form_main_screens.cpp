@@ -67,7 +67,8 @@ void TFormMain::FormMainOnDisplayChange() {
 }
 
 void TFormMain::FormMainOnHotKey(int HotKeyId) {
-  if (HotKeyId != kArrowHotKeyId) {
+  // Not over an open menu or box, nor into the middle of a colour pick.
+  if (HotKeyId != kArrowHotKeyId || ModalMoments > 0) {
     return;
   }
   const TPoint cursor = Ws().GetCursorPos();
@@ -78,7 +79,7 @@ void TFormMain::FormMainOnHotKey(int HotKeyId) {
   if (!Ws().RestoreApplication()) {
     ApplicationOnRestore();
   }
-  Ws().BringToFront(Handle());
+  Ws().RaiseWithoutActivation(Handle());
 }
 
 }  // namespace qd

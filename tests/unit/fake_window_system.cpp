@@ -79,9 +79,9 @@ void FakeWindowSystem::UnregisterHotKey(NativeWindow window, int hotKeyId) {
   log.push_back("UnregisterHotKey " + std::to_string(hotKeyId));
 }
 
-void FakeWindowSystem::BringToFront(NativeWindow window) {
+void FakeWindowSystem::RaiseWithoutActivation(NativeWindow window) {
   CountNullWindow(window);
-  log.push_back("BringToFront");
+  log.push_back("RaiseWithoutActivation");
 }
 
 bool FakeWindowSystem::RestoreApplication() {
@@ -254,6 +254,9 @@ int FakeWindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<MenuI
             (item.enabled ? "" : "|disabled") + "|" + item.glyphResource + "]";
   }
   log.push_back(text);
+  if (onMenu) {
+    onMenu();
+  }
   if (menuChoices.empty()) {
     return 0;
   }

@@ -28,7 +28,8 @@ class FakeWindowSystem final : public WindowSystem {
   bool refuseTimers = false;
   bool refuseRegions = false;
   bool refuseWindow = false;
-  std::deque<int> menuChoices;  // answers of TrackPopupMenu, 0 when empty
+  std::deque<int> menuChoices;   // answers of TrackPopupMenu, 0 when empty
+  std::function<void()> onMenu;  // runs while the menu is open
   // Answer of ChooseColor: nullopt cancels; otherwise the colour and custom colours chosen.
   std::function<bool(TColor&, std::array<TColor, 16>&)> chooseColor;
   std::function<void()> onProcessMessages;  // runs nested handlers in ProcessMessages
@@ -89,7 +90,7 @@ class FakeWindowSystem final : public WindowSystem {
   bool RegisterHotKey(NativeWindow window, int hotKeyId, unsigned modifiers,
                       std::uint16_t key) override;
   void UnregisterHotKey(NativeWindow window, int hotKeyId) override;
-  void BringToFront(NativeWindow window) override;
+  void RaiseWithoutActivation(NativeWindow window) override;
   bool RestoreApplication() override;
   int TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
                      TPoint screenPos) override;

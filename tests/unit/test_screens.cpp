@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -171,13 +173,57 @@ TEST_F(Screens, HotKeyBringsAFadedOutLockedArrowToThePointerVisible) {
   ws.events->FormMainOnHotKey(1);
   EXPECT_EQ(TipOnScreen(), (TPoint{-1270, 5}));
   EXPECT_EQ(ws.window.alpha, AlphaTable[12]) << "visible again at its own opacity";
-  EXPECT_EQ(ws.log.back(), "BringToFront");
+  EXPECT_EQ(ws.log.back(), "RaiseWithoutActivation");
   ws.ClearLog();
   ws.events->FormMainOnHotKey(2);
   EXPECT_TRUE(ws.log.empty()) << "not ours";
   const LoadedPointer saved = Saved();
   EXPECT_TRUE(saved.locked);
   EXPECT_EQ(saved.alpha, 12);
+}
+
+TEST_F(Screens, HotKeyDoesNothingWhileAMenuBoxOrPickIsOpen) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::function<void()>&)> open;
+  };
+  const std::vector<Case> cases = {
+      {"context menu",
+       [this](const std::function<void()>& press) {
+         ws.onMenu = press;
+         ws.events->FormMainOnContextPopup({0, 0});
+       }},
+      {"help from the menu",
+       [this](const std::function<void()>& press) {
+         ws.menuChoices = {1};
+         ws.onMessageBox = [press](const std::string&) { press(); };
+         ws.events->FormMainOnContextPopup({0, 0});
+       }},
+      {"colour dialog from F2",
+       [this](const std::function<void()>& press) {
+         ws.chooseColor = [press](TColor&, std::array<TColor, 16>&) {
+           press();
+           return false;
+         };
+         ws.events->FormMainOnKeyDown(kKeyF2, {});
+       }},
+      {"double-click pick",
+       [this](const std::function<void()>& press) {
+         ws.onProcessMessages = press;
+         ws.events->FormMainOnDblClick();
+       }},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    SetUp();
+    StartAt({300, 200});
+    ws.cursorPos = {900, 700};
+    c.open([this] { ws.events->FormMainOnHotKey(1); });
+    EXPECT_EQ(TipOnScreen(), (TPoint{300, 200})) << c.what;
+    EXPECT_TRUE(ws.Calls("RaiseWithoutActivation").empty()) << c.what;
+    ws.events->FormMainOnHotKey(1);
+    EXPECT_EQ(TipOnScreen(), (TPoint{900, 700})) << c.what << ": and after it closed";
+  }
 }
 
 TEST_F(Screens, HotKeyRestoresAMinimisedArrowThroughTheRestoreEvent) {

@@ -60,10 +60,9 @@ void Win32WindowSystem::UnregisterHotKey(NativeWindow window, int hotKeyId) {
   ::UnregisterHotKey(ToHwnd(window), hotKeyId);
 }
 
-void Win32WindowSystem::BringToFront(NativeWindow window) {
-  HWND hwnd = ToHwnd(window);
-  ::SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  ::SetForegroundWindow(hwnd);
+void Win32WindowSystem::RaiseWithoutActivation(NativeWindow window) {
+  ::SetWindowPos(ToHwnd(window), HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 }  // namespace qd::win32

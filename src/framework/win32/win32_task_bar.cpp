@@ -11,7 +11,7 @@ void Win32WindowSystem::SetApplicationTitle(const std::string& title) {
 
 bool Win32WindowSystem::RestoreApplication() {
   if (!::IsIconic(appWindow_)) return false;
-  Restore();
+  Restore(false);
   return true;
 }
 
@@ -22,11 +22,11 @@ void Win32WindowSystem::Minimize() {
   ::ShowWindow(appWindow_, SW_MINIMIZE);
 }
 
-void Win32WindowSystem::Restore() {
+void Win32WindowSystem::Restore(bool activate) {
   if (!::IsIconic(appWindow_)) return;
-  ::ShowWindow(appWindow_, SW_RESTORE);
+  ::ShowWindow(appWindow_, activate ? SW_RESTORE : SW_SHOWNOACTIVATE);
   if (mainWindow_ == nullptr) return;
-  if (mainWasVisible_) ::ShowWindow(mainWindow_, SW_SHOW);
+  if (mainWasVisible_) ::ShowWindow(mainWindow_, activate ? SW_SHOW : SW_SHOWNA);
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(mainWindow_, GWLP_USERDATA));
   if (data != nullptr) data->events->ApplicationOnRestore();
 }
@@ -65,7 +65,7 @@ LRESULT Win32WindowSystem::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, 
           return 0;
         case SC_RESTORE:
           if (::IsIconic(hwnd)) {
-            Restore();
+            Restore(true);
             return 0;
           }
           break;

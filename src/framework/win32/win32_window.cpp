@@ -3,6 +3,7 @@
 // timers, cursor and the message loop.
 #include <climits>
 #include <memory>
+#include <utility>
 
 #include "framework/win32/text.h"
 #include "framework/win32/win32_canvas.h"
@@ -99,7 +100,9 @@ NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, Wind
   auto data = std::make_unique<WindowData>(
       WindowData{this, nullptr, &events, params.minWidth, params.minHeight});
   const bool layered = params.layered && HasLayeredAttributes();
-  DWORD exStyle = 0;
+  // A press, a drag, a fade or a wheel turn must leave the keyboard with the presenter's
+  // slide show; a plain click hands it over (TakeKeyboard).
+  DWORD exStyle = WS_EX_NOACTIVATE;
   if (params.topMost) exStyle |= WS_EX_TOPMOST;
   if (layered) exStyle |= WS_EX_LAYERED;
   const TRect& b = params.bounds;
@@ -128,6 +131,7 @@ void Win32WindowSystem::SetWindowBounds(NativeWindow window, int left, int top, 
 void Win32WindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
   // Activating: hiding gave the keyboard away, and the keys after a colour pick are the
   // arrow's.
+  if (visible) SetNoActivate(ToHwnd(window), false);
   ::ShowWindow(ToHwnd(window), visible ? SW_SHOW : SW_HIDE);
 }
 
@@ -233,6 +237,22 @@ void Win32WindowSystem::ApplyCursor(NativeWindow window, NativeCursor cursor) {
   }
 }
 
+void Win32WindowSystem::SetNoActivate(HWND hwnd, bool noActivate) {
+  const LONG exStyle = ::GetWindowLongW(hwnd, GWL_EXSTYLE);
+  const LONG wanted = noActivate ? (exStyle | WS_EX_NOACTIVATE) : (exStyle & ~WS_EX_NOACTIVATE);
+  if (wanted != exStyle) ::SetWindowLongW(hwnd, GWL_EXSTYLE, wanted);
+}
+
+void Win32WindowSystem::TakeKeyboard(HWND hwnd) {
+  // While it has the keyboard the arrow is an ordinary window; it goes back to taking none
+  // when it loses it (WM_ACTIVATE). Shown afresh, since Wine passes the X focus on to a
+  // managed window only as the window manager maps it, whatever SetForegroundWindow says.
+  SetNoActivate(hwnd, false);
+  ::ShowWindow(hwnd, SW_HIDE);
+  ::ShowWindow(hwnd, SW_SHOW);
+  ::SetForegroundWindow(hwnd);
+}
+
 LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
                                                    LPARAM lParam) {
   if (msg == WM_NCCREATE) {
@@ -280,6 +300,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_LBUTTONDOWN:
       // The window keeps the mouse from a left press to its release.
       ::SetCapture(hwnd);
+      data.plainClick = ::GetCursorPos(&data.pressAt) != 0;
       events.FormMainOnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam),
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
@@ -310,6 +331,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       ::ReleaseCapture();
       events.FormMainOnMouseUp(TMouseButton::mbLeft, MouseShiftState(wParam), GET_X_LPARAM(lParam),
                                GET_Y_LPARAM(lParam));
+      if (std::exchange(data.plainClick, false)) TakeKeyboard(hwnd);
       return 0;
     case WM_RBUTTONUP:
       events.FormMainOnMouseUp(TMouseButton::mbRight, MouseShiftState(wParam), GET_X_LPARAM(lParam),
@@ -321,6 +343,11 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
                                GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_MOUSEMOVE:
+      if (data.plainClick && (wParam & MK_LBUTTON) != 0) {
+        POINT at{};
+        data.plainClick =
+            ::GetCursorPos(&at) != 0 && at.x == data.pressAt.x && at.y == data.pressAt.y;
+      }
       events.FormMainOnMouseMove(MouseShiftState(wParam), GET_X_LPARAM(lParam),
                                  GET_Y_LPARAM(lParam));
       return 0;
@@ -393,6 +420,14 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_HOTKEY:
       events.FormMainOnHotKey(static_cast<int>(wParam));
       return 0;
+    case WM_MOUSEACTIVATE:
+      // Said outright: Wine's default answer does not look at the style.
+      return (::GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0 ? MA_NOACTIVATE
+                                                                           : MA_ACTIVATE;
+    case WM_ACTIVATE:
+      // The keyboard has gone elsewhere: presses no longer take it.
+      if (LOWORD(wParam) == WA_INACTIVE) SetNoActivate(hwnd, true);
+      break;
     case WM_CLOSE:
       events.OnCloseRequest();
       return 0;

@@ -49,7 +49,7 @@ class Win32WindowSystem final : public WindowSystem {
   bool RegisterHotKey(NativeWindow window, int hotKeyId, unsigned modifiers,
                       std::uint16_t key) override;
   void UnregisterHotKey(NativeWindow window, int hotKeyId) override;
-  void BringToFront(NativeWindow window) override;
+  void RaiseWithoutActivation(NativeWindow window) override;
   bool RestoreApplication() override;
 
   int TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
@@ -68,7 +68,9 @@ class Win32WindowSystem final : public WindowSystem {
   LRESULT HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT HandleFormMessage(WindowData& data, UINT msg, WPARAM wParam, LPARAM lParam);
   void Minimize();
-  void Restore();
+  void Restore(bool activate);
+  static void SetNoActivate(HWND hwnd, bool noActivate);
+  static void TakeKeyboard(HWND hwnd);
 
   using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
   using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORW);
@@ -90,6 +92,10 @@ struct Win32WindowSystem::WindowData {
   WindowEvents* events;
   int minWidth;
   int minHeight;
+  // Screen position of the last left press, and whether the button has come up again
+  // without a drag step since: a plain click.
+  POINT pressAt{};
+  bool plainClick = false;
 };
 
 inline HWND ToHwnd(NativeWindow window) { return ToWin32<HWND>(window); }
