@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Runs every test: the clang-format and clang-tidy checks of src/; native unit tests
-# (ASan + UBSan); the 32- and 64-bit exe builds, the release built from clean and a second
-# clean build that must give the same exe; the Windows backend tests and the end-to-end
-# tests of the real exe under Wine on a private Xvfb display; and a short smoke run of
-# each fuzz target.
+# Runs every test: the layer check of src/'s includes; the clang-format and clang-tidy
+# checks of src/; native unit tests (ASan + UBSan); the 32- and 64-bit exe builds, the
+# release built from clean and a second clean build that must give the same exe; the
+# Windows backend tests and the end-to-end tests of the real exe under Wine on a private
+# Xvfb display; and a short smoke run of each fuzz target.
 # The exe under test is the 32-bit one where this machine runs 32-bit programs, and the
 # 64-bit one gets a short end-to-end smoke run beside it; elsewhere, or with
 # QD_WINE_ARCH=x64, the 64-bit exe takes its place in every Wine run (scripts/wine-arch.sh).
@@ -21,6 +21,9 @@ else
   echo "Under test: build/win64/Quiverdart.exe under $qd_wine_loader, because $qd_wine_reason"
   not_run="the 32-bit exe's backend and end-to-end tests (built, not run: $qd_wine_reason)"
 fi
+
+echo "== layers (no include runs upward)"
+bash scripts/check-layers.sh
 
 echo "== clang-format (check only)"
 find src \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run --Werror
