@@ -25,6 +25,8 @@ std::string WideToUtf8(std::wstring_view text) {
   return utf8;
 }
 
+// The C runtime's rules, case by case, as text.h lists them.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
   std::vector<std::wstring> args;
   size_t i = 0;

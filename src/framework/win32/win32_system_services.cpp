@@ -34,13 +34,22 @@ bool IsDirectory(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Walks up to the deepest folder that exists, then creates the missing ones top down: a
+// loop, not a recursion, so that a path of many folders cannot exhaust the stack.
 void ForceDirectoriesWide(std::wstring path) {
-  while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-  if (path.empty() || IsDirectory(path)) return;
-  const size_t separator = path.find_last_of(L"\\/");
-  if (separator != std::wstring::npos && separator > 0)
-    ForceDirectoriesWide(path.substr(0, separator));
-  ::CreateDirectoryW(path.c_str(), nullptr);
+  std::vector<std::wstring> missing;
+  while (true) {
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    if (path.empty() || IsDirectory(path)) break;
+    missing.push_back(path);
+    const size_t separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos || separator == 0) break;
+    path.resize(separator);
+  }
+  while (!missing.empty()) {
+    ::CreateDirectoryW(missing.back().c_str(), nullptr);
+    missing.pop_back();
+  }
 }
 
 }  // namespace

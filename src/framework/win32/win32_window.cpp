@@ -266,7 +266,8 @@ LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM w
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (msg == WM_NCDESTROY) {
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    delete data;
+    // Owned by the window from WM_NCCREATE until now.
+    std::unique_ptr<WindowData>(data).reset();
     --LiveObjects().user;
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   }
@@ -277,6 +278,8 @@ LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM w
   return result;
 }
 
+// One case per message, each decoding its own parameters.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM wParam,
                                              LPARAM lParam) {
   WindowEvents& events = *data.events;

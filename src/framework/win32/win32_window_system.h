@@ -15,6 +15,8 @@ namespace qd::win32 {
 class Win32WindowSystem final : public WindowSystem {
  public:
   explicit Win32WindowSystem(HINSTANCE instance);
+  Win32WindowSystem(const Win32WindowSystem&) = delete;
+  Win32WindowSystem& operator=(const Win32WindowSystem&) = delete;
   ~Win32WindowSystem() override;
 
   void SetApplicationTitle(const std::string& title) override;
