@@ -21,12 +21,11 @@ void TFormMain::BuildPointerShape() {
   SetAlphaBlend(false);
   // A shrinking arrow is cut first, so the old outline never shows beyond the smaller
   // window; a growing one is cut last, so it never shows clipped by the old bounds.
-  const bool shrinking = Settings.Size < PreviousSize;
-  if (shrinking) {
+  if (Settings.Size < PreviousSize) {
     Ws().SetWindowRegion(Handle(), std::move(region), true);
-  }
-  SetBounds(Geometry.WindowLeft, Geometry.WindowTop, Geometry.WindowWidth, Geometry.WindowHeight);
-  if (!shrinking) {
+    SetBounds(Geometry.WindowLeft, Geometry.WindowTop, Geometry.WindowWidth, Geometry.WindowHeight);
+  } else {
+    SetBounds(Geometry.WindowLeft, Geometry.WindowTop, Geometry.WindowWidth, Geometry.WindowHeight);
     Ws().SetWindowRegion(Handle(), std::move(region), true);
   }
   SetAlphaBlend(wasBlended);

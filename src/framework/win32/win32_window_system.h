@@ -88,12 +88,13 @@ class Win32WindowSystem final : public WindowSystem {
   unsigned long timerTicks_ = 0;
 };
 
+// What the arrow's window carries from WM_NCCREATE to WM_NCDESTROY.
 struct Win32WindowSystem::WindowData {
-  Win32WindowSystem* system;
-  HWND hwnd;
-  WindowEvents* events;
-  int minWidth;
-  int minHeight;
+  Win32WindowSystem* system = nullptr;
+  HWND hwnd = nullptr;
+  WindowEvents* events = nullptr;
+  int minWidth = 0;
+  int minHeight = 0;
   // Screen position of the last left press, and whether the button has come up again
   // without a drag step since: a plain click.
   POINT pressAt{};
