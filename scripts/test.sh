@@ -3,7 +3,8 @@
 # checks of src/; native unit tests (ASan + UBSan); the 32- and 64-bit exe builds, the
 # release built from clean and a second clean build that must give the same exe; the
 # Windows backend tests and the end-to-end tests of the real exe under Wine on a private
-# Xvfb display; and a short smoke run of each fuzz target.
+# Xvfb display; and a short smoke run of each fuzz target. The native benchmarks are built
+# (not run), so that the README's bench command keeps building.
 # The exe under test is the 32-bit one where this machine runs 32-bit programs, and the
 # 64-bit one gets a short end-to-end smoke run beside it; elsewhere, or with
 # QD_WINE_ARCH=x64, the 64-bit exe takes its place in every Wine run (scripts/wine-arch.sh).
@@ -53,6 +54,10 @@ find src/framework/win32 -name '*.cpp' -print0 |
 echo "== unit tests (native, sanitizers)"
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
+
+echo "== native benchmarks (built only; scripts/bench.sh runs them)"
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j "$jobs"
 
 echo "== Quiverdart.exe (32-bit and 64-bit)"
 cmake --preset win32 >/dev/null
