@@ -47,6 +47,9 @@ class TFormMain final : public TForm {
   // Monitors and the hotkey: form_main_screens.cpp.
   void FormMainOnDisplayChange() override;
   void FormMainOnHotKey(int HotKeyId) override;
+  // The window's bounds as the system has them: a move the program did not make takes the
+  // tip along.
+  void OnBoundsChanged(int left, int top, int width, int height) override;
   // The hotkey as the settings file's value has it (none: the default), with a message for
   // a value that cannot be read.
   void RegisterArrowHotKey(const std::optional<std::string>& value);

@@ -70,6 +70,16 @@ void TFormMain::FormMainOnDisplayChange() {
   BuildPointerShape();
 }
 
+void TFormMain::OnBoundsChanged(int left, int top, int width, int height) {
+  // The program's own changes store the bounds before applying them, so they come back
+  // here as no move at all. A move by the system (monitors rearranged, a window mostly on a
+  // removed monitor, Win+Shift+arrow) took the outline along: the next rebuild and the
+  // save start from where the tip now is.
+  Settings.TipPosX += left - Left();
+  Settings.TipPosY += top - Top();
+  TForm::OnBoundsChanged(left, top, width, height);
+}
+
 void TFormMain::FormMainOnHotKey(int HotKeyId) {
   // Not over an open menu or box, nor into the middle of a colour pick.
   if (HotKeyId != kArrowHotKeyId || ModalMoments > 0) {

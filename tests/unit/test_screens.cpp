@@ -76,6 +76,22 @@ TEST_F(Screens, BoundsMovedByTheSystemAreWhereTheNextChangeStarts) {
                                      std::to_string(height)});
 }
 
+// Windows put the window back elsewhere (a projector reconnected, Win+Shift+arrow): the
+// arrow is rebuilt and saved where it now is.
+TEST_F(Screens, AMoveByTheSystemTakesTheTipAlong) {
+  Start();
+  const std::string moved = "SetWindowBounds " + std::to_string(form->Left() + 200) + " " +
+                            std::to_string(form->Top() + 100) + " " +
+                            std::to_string(form->Width()) + " " + std::to_string(form->Height());
+  ws.events->OnBoundsChanged(form->Left() + 200, form->Top() + 100, form->Width(), form->Height());
+  ws.events->FormMainOnMouseWheel(ssShift, 120, {0, 0});
+  ws.events->FormMainOnMouseWheel(ssShift, -120, {0, 0});
+  EXPECT_EQ(ws.Calls("SetWindowBounds").back(), moved);
+  const LoadedPointer saved = Saved();
+  EXPECT_EQ(saved.x, 1160);
+  EXPECT_EQ(saved.y, 640);
+}
+
 TEST(ParseHotKey, TextToCombination) {
   struct Case {
     const char* text;
