@@ -62,9 +62,18 @@ void TFormMain::FormMainOnDisplayChange() {
   }
   // Its monitor is gone: back onto the primary, as a start would place it. The size keeps
   // the unit measured at start.
+  // Mid-change (a projector switching its input, a mode being set) the system may list no
+  // monitor or an empty work area: the arrow stays put and the next change decides. Nor is
+  // a tip ever put where no monitor shows it.
   const TRect workArea = Ws().GetWorkArea();
+  if (workArea.right <= workArea.left || workArea.bottom <= workArea.top) {
+    return;
+  }
   const TPoint placed =
       PlaceTip(tip, monitors, workArea.right - workArea.left, workArea.bottom - workArea.top);
+  if (MonitorAt(placed, monitors) == nullptr) {
+    return;
+  }
   Settings.TipPosX = placed.x;
   Settings.TipPosY = placed.y;
   BuildPointerShape();

@@ -60,6 +60,9 @@ std::vector<std::string> FakeWindowSystem::Calls(const std::string& prefix) cons
 }
 
 std::vector<MonitorInfo> FakeWindowSystem::GetMonitors() {
+  if (listsNoMonitor) {
+    return {};
+  }
   if (monitors.empty()) {
     return {MonitorInfo{workArea, workArea, true}};
   }

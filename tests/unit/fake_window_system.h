@@ -21,8 +21,9 @@ class FakeWindowSystem final : public WindowSystem {
   TPoint cursorPos{0, 0};
   // Empty: one primary monitor whose bounds are the work area.
   std::vector<MonitorInfo> monitors;
-  bool hotKeyTaken = false;  // RegisterHotKey refused, as when another program holds it
-  bool minimised = false;    // RestoreApplication restores and runs the restore event
+  bool listsNoMonitor = false;  // GetMonitors lists none, as in the midst of a display change
+  bool hotKeyTaken = false;     // RegisterHotKey refused, as when another program holds it
+  bool minimised = false;       // RestoreApplication restores and runs the restore event
   std::function<TColor(TPoint)> screenPixel = [](TPoint) { return TColor{0}; };
   bool layeredAttributesAvailable = true;
   bool refuseTimers = false;

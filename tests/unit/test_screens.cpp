@@ -30,23 +30,29 @@ TEST_F(Screens, DisplayChangeBringsBackOnlyAnArrowOnNoMonitor) {
     TPoint tip;
     std::vector<MonitorInfo> monitorsAfter;
     TPoint expected;
+    TRect workAreaAfter = kPrimary.workArea;
+    bool listsNoMonitor = false;
   };
   const std::vector<Case> cases = {
       {"its monitor stays", {-600, 700}, {kPrimary, kLeftOfPrimary}, {-600, 700}},
       {"its monitor is gone", {-600, 700}, {kPrimary}, {32, 700}},
       {"gone, beyond the primary's height", {-600, 1100}, {kPrimary}, {32, 1008}},
       {"on the primary whose work area shrank", {960, 1030}, {kPrimary}, {960, 1030}},
+      {"no monitor listed mid-change", {-600, 700}, {}, {-600, 700}, kPrimary.workArea, true},
+      {"gone, but the work area reads 0 x 0", {-600, 700}, {kPrimary}, {-600, 700}, {}},
   };
   for (const Case& c : cases) {
     TearDown();
     SetUp();
     ws.workArea = kPrimary.bounds;
     ws.monitors = {kPrimary, kLeftOfPrimary};
+    ws.listsNoMonitor = false;
     StartAt(c.tip);
-    ws.workArea = kPrimary.workArea;  // a task bar appeared
     ASSERT_EQ(TipOnScreen(), c.tip) << c.what;
     const int size = ws.window.bounds.right - ws.window.bounds.left;
     ws.monitors = c.monitorsAfter;
+    ws.workArea = c.workAreaAfter;
+    ws.listsNoMonitor = c.listsNoMonitor;
     ws.events->FormMainOnDisplayChange();
     EXPECT_EQ(TipOnScreen(), c.expected) << c.what;
     EXPECT_EQ(ws.window.bounds.right - ws.window.bounds.left, size) << c.what;
