@@ -1,5 +1,8 @@
 #include "framework/file_util.h"
 
+#include <array>
+#include <utility>
+
 namespace qd {
 
 namespace {
@@ -10,7 +13,7 @@ std::string FailureText(SystemServices& services, const std::string& path) {
 }
 
 // Writes over the file itself, which a crash meanwhile may leave torn: only where nothing
-// can be made beside it.
+// can be made beside it, or where a replace would split the file from its other names.
 std::optional<std::string> WriteInPlace(SystemServices& services, const std::string& path,
                                         const std::string& bytes) {
   OwnedFile file = services.CreateFileForWrite(path);
@@ -24,37 +27,63 @@ std::optional<std::string> WriteInPlace(SystemServices& services, const std::str
   return std::nullopt;
 }
 
+// The process's own names, so that two programs saving at once never write into one file:
+// beside the target first; then short ones in its folder, for a target whose name the
+// first one would push past the length limit, or a name a left-over file still holds.
+std::array<std::string, 3> TemporaryNames(const std::string& target, std::uint32_t processId) {
+  const std::string id = std::to_string(processId);
+  const std::size_t separator = target.find_last_of("\\/");
+  const std::string folder =
+      separator == std::string::npos ? std::string() : target.substr(0, separator + 1);
+  return {target + "." + id + ".tmp", folder + "~" + id + ".tmp", folder + "~" + id + "-2.tmp"};
+}
+
+// The first temporary file that can be made, with its name; an empty owner where none can.
+std::pair<OwnedFile, std::string> CreateTemporaryFile(SystemServices& services,
+                                                      const std::string& target) {
+  for (const std::string& name : TemporaryNames(target, services.ProcessId())) {
+    if (OwnedFile file = services.CreateFileForWrite(name)) {
+      return {std::move(file), name};
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 std::optional<std::string> WriteFileAtomically(SystemServices& services, const std::string& path,
                                                const std::string& bytes) {
-  const std::optional<std::uint32_t> attributes = services.FileAttributes(path);
+  const std::optional<FileLinks> links = services.ResolveFileLinks(path);
+  // A symbolic link stays one: the save goes to the file it leads to.
+  const std::string target = links ? links->finalPath : path;
+  const std::optional<std::uint32_t> attributes = services.FileAttributes(target);
   // Windows refuses to replace or write a read-only file; Wine, run as root, does both.
   if (attributes && (*attributes & kFileAttributeReadOnly) != 0) {
     return services.AccessDeniedMessage();
   }
-  // The process's own, so that two programs saving at once never write into one file.
-  const std::string temporary = path + "." + std::to_string(services.ProcessId()) + ".tmp";
+  // A replace would leave the file's other names with the old content.
+  if (links && links->names > 1) {
+    return WriteInPlace(services, path, bytes);
+  }
+  auto [file, temporary] = CreateTemporaryFile(services, target);
+  if (!file) {
+    // A locked-down folder may let the file be changed but nothing be made beside it.
+    return WriteInPlace(services, path, bytes);
+  }
   std::optional<std::string> error;
-  {
-    OwnedFile file = services.CreateFileForWrite(temporary);
-    if (!file) {
-      // A locked-down folder may let the file be changed but nothing be made beside it.
-      return WriteInPlace(services, path, bytes);
-    }
-    // The message is taken before the clean-up calls can overwrite it.
-    if (!services.WriteFileBytes(file.Get(), bytes) || !services.FlushFile(file.Get()) ||
-        !file.Close()) {
-      error = FailureText(services, path);
-    }
-  }  // closed here when a step failed: the temporary file cannot be deleted while open
+  // The message is taken before the clean-up calls can overwrite it.
+  if (!services.WriteFileBytes(file.Get(), bytes) || !services.FlushFile(file.Get()) ||
+      !file.Close()) {
+    error = FailureText(services, path);
+    file.Close();  // the temporary file cannot be deleted while open
+  }
   // The new file takes the old one's attributes before it takes its name, marked as changed
   // since the last backup, as a write in place would be. Failing here loses nothing of the
   // settings.
   if (!error && attributes) {
     services.SetFileAttributes(temporary, *attributes | kFileAttributeArchive);
   }
-  if (!error && !services.ReplaceFile(temporary, path)) {
+  if (!error && !services.ReplaceFile(temporary, target)) {
     error = FailureText(services, path);
   }
   if (error) {

@@ -32,6 +32,13 @@ struct FileRead {
   std::string error;  // system message when status is Error
 };
 
+// Where a file's content lives: the path behind every symbolic link on the way to it, and
+// how many names (hard links) that content has.
+struct FileLinks {
+  std::string finalPath;
+  std::uint32_t names = 1;
+};
+
 class SystemServices;
 
 // A file open for writing, closed when the owner goes.
@@ -98,6 +105,8 @@ class SystemServices {
   // where the system lets it; `from` keeps its own attributes.
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
   virtual void DeleteFile(const std::string& path) = 0;
+  // Nothing for a missing file, or where the system cannot tell.
+  virtual std::optional<FileLinks> ResolveFileLinks(const std::string& path) = 0;
   // FILE_ATTRIBUTE_* bits; nothing for a missing file.
   virtual std::optional<std::uint32_t> FileAttributes(const std::string& path) = 0;
   virtual bool SetFileAttributes(const std::string& path, std::uint32_t attributes) = 0;

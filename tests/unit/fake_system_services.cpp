@@ -143,6 +143,10 @@ OwnedFile FakeSystemServices::CreateFileForWrite(const std::string& path) {
     lastError_ = "Sharing violation";
     return {};
   }
+  if (path.size() > maxPathLength) {
+    lastError_ = "The filename or extension is too long";
+    return {};
+  }
   const std::string folder = ParentOf(path);
   if (BelowUnwritable(path) || !directories.contains(folder) ||
       (closedFolders.contains(folder) && !files.contains(path))) {
@@ -201,6 +205,14 @@ void FakeSystemServices::DeleteFile(const std::string& path) {
   log.push_back("DeleteFile " + path);
   files.erase(path);
   fileAttributes.erase(path);
+}
+
+std::optional<FileLinks> FakeSystemServices::ResolveFileLinks(const std::string& path) {
+  if (!files.contains(path)) {
+    return std::nullopt;
+  }
+  const auto it = links.find(path);
+  return it == links.end() ? FileLinks{path, 1} : it->second;
 }
 
 std::optional<std::uint32_t> FakeSystemServices::FileAttributes(const std::string& path) {

@@ -41,6 +41,10 @@ class FakeSystemServices final : public SystemServices {
   // FILE_ATTRIBUTE_* bits of files, 0 when not listed. The replace, like Wine's, gives the
   // new file the attributes of the one renamed over it.
   std::map<std::string, std::uint32_t> fileAttributes;
+  // What ResolveFileLinks tells of a file; not listed: its own path and one name.
+  std::map<std::string, FileLinks> links;
+  // Longer paths cannot be created, as beyond Windows' MAX_PATH.
+  std::size_t maxPathLength = 259;
   std::uint32_t processId = 4242;
   // Runs once, inside the next WriteFileBytes: another program at work meanwhile.
   std::function<void()> onWriteFileBytes;
@@ -77,6 +81,7 @@ class FakeSystemServices final : public SystemServices {
   bool FlushFile(NativeFile file) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   void DeleteFile(const std::string& path) override;
+  std::optional<FileLinks> ResolveFileLinks(const std::string& path) override;
   std::optional<std::uint32_t> FileAttributes(const std::string& path) override;
   bool SetFileAttributes(const std::string& path, std::uint32_t attributes) override;
   std::string LastErrorMessage() override { return lastError_; }

@@ -365,6 +365,55 @@ TEST(SaveSettings, WritesInPlaceWhereNoFileCanBeMadeBesideIt) {
   EXPECT_FALSE(sys.files.contains(kTemporary));
 }
 
+// Written in place because nothing can be made beside it or because the file has other
+// names (hard links) that a replace would leave with the old content; a failing step is
+// reported all the same.
+TEST(SaveSettings, InPlaceWhereNoneCanBeMadeOrForOtherNamesEveryStepChecked) {
+  for (const bool hardLinked : {false, true}) {
+    for (const std::string step : {"", "write", "flush", "close"}) {
+      test::FakeSystemServices sys;
+      sys.directories.insert(kFolder);
+      if (hardLinked) {
+        sys.links[kPath] = {kPath, 2};
+      } else {
+        sys.closedFolders.insert(kFolder);
+      }
+      sys.files[kPath] = "[Pointer]\nSize=9\n";
+      sys.failFileStepAt[step] = 1;
+      const std::string what = (hardLinked ? "hard-linked, " : "closed folder, ") + step;
+      EXPECT_EQ(SaveSettings(sys, kPath, AnySettings()),
+                step.empty() ? std::nullopt : std::optional("Injected failure at " + step))
+          << what;
+      EXPECT_EQ(sys.Calls("CreateFileForWrite").back(), std::string("CreateFileForWrite ") + kPath)
+          << what;
+      EXPECT_TRUE(sys.Calls("ReplaceFile").empty()) << what;
+      if (step.empty()) {
+        EXPECT_NE(sys.files[kPath].find("SettingsLocked=0\r\n"), std::string::npos) << what;
+      }
+    }
+  }
+}
+
+// A temporary name that cannot be had gives way to a shorter one in the same folder, and
+// the save stays a replace.
+TEST(SaveSettings, ATemporaryNameThatCannotBeMadeGivesWayToAnother) {
+  const std::string longFolder = "C:\\" + std::string(240, 'd');
+  for (const std::string& folder : {longFolder, std::string(kFolder)}) {
+    test::FakeSystemServices sys;
+    const std::string path = folder + "\\Quiverdart.ini";
+    sys.directories.insert(folder);
+    sys.files[path] = "[Pointer]\r\nSize=9\r\n";
+    if (folder == kFolder) {  // a left-over file of that name, still open somewhere
+      sys.files[kTemporary] = "left over";
+      sys.openFiles[NativeFile{99}] = {kTemporary, "left over", true};
+    }
+    EXPECT_EQ(SaveSettings(sys, path, AnySettings()), std::nullopt) << folder;
+    EXPECT_EQ(sys.Calls("ReplaceFile"),
+              std::vector<std::string>{"ReplaceFile " + folder + "\\~4242.tmp " + path});
+    EXPECT_NE(sys.files[path].find("SettingsLocked=0\r\n"), std::string::npos) << folder;
+  }
+}
+
 // Whichever way it would be written, and whatever the system would let through.
 TEST(SaveSettings, AReadOnlyFileIsNeverWritten) {
   for (const bool closedFolder : {false, true}) {

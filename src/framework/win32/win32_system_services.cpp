@@ -309,6 +309,35 @@ void Win32SystemServices::DeleteFile(const std::string& path) {
   ::DeleteFileW(Utf8ToWide(path).c_str());
 }
 
+std::optional<FileLinks> Win32SystemServices::ResolveFileLinks(const std::string& path) {
+  // Opening follows every symbolic link on the way. No access is asked for, so that a file
+  // another program holds can be looked at too.
+  const FileHandle file(::CreateFileW(Utf8ToWide(path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!file.Valid() || ::GetFileInformationByHandle(file.Get(), &information) == 0) {
+    return std::nullopt;
+  }
+  std::wstring finalPath(MAX_PATH, L'\0');
+  DWORD length = 0;
+  // The answer is the size needed while the buffer is too small.
+  while ((length = ::GetFinalPathNameByHandleW(
+              file.Get(), finalPath.data(), static_cast<DWORD>(finalPath.size()),
+              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS)) >= finalPath.size()) {
+    finalPath.resize(length);
+  }
+  if (length == 0) return std::nullopt;
+  finalPath.resize(length);
+  // Back from "\\?\C:\..." and "\\?\UNC\server\..." to the forms the other calls take.
+  if (finalPath.starts_with(L"\\\\?\\UNC\\")) {
+    finalPath.replace(0, 8, L"\\\\");
+  } else if (finalPath.starts_with(L"\\\\?\\")) {
+    finalPath.erase(0, 4);
+  }
+  return FileLinks{WideToUtf8(finalPath), information.nNumberOfLinks};
+}
+
 std::optional<std::uint32_t> Win32SystemServices::FileAttributes(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
