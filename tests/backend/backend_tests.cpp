@@ -479,6 +479,14 @@ void TestFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
         Missing{Cat({root, "\\no\\such\\dir\\x.ini"}), qd::FileStatus::NotFound}}) {
     Check(ws.ReadWholeFile(m.path).status == m.want, Cat({"missing file ", m.path}));
   }
+  // A refusal that no other program causes fails with the system's message. Here a folder
+  // has the name.
+  const std::string folderTarget = Cat({folder, "\\a folder.ini"});
+  ws.ForceDirectories(folderTarget);
+  Check(ws.CreateFileForWrite(temp).Close(), "a file to put in a folder's place");
+  Check(!ws.ReplaceFile(temp, folderTarget) && ws.LastErrorMessage() == ws.AccessDeniedMessage(),
+        Cat({"replacing a folder is denied: ", ws.LastErrorMessage()}));
+  ws.DeleteFile(temp);
   const qd::FileRead folderRead = ws.ReadWholeFile(folder);
   Check(folderRead.status == qd::FileStatus::Error && !folderRead.error.empty(),
         "reading a folder is an error with a message");

@@ -279,6 +279,21 @@ void CopyPermissions(const std::wstring& from, const std::wstring& to) {
   }
 }
 
+// Whether a replace refused with ERROR_ACCESS_DENIED met a file another program holds for a
+// moment (worth another try) rather than a denial that stays. The error is kept for the
+// message.
+bool HeldByAnother(const std::wstring& target) {
+  const DWORD error = ::GetLastError();
+  const FileHandle probe(::CreateFileW(target.c_str(), DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Opened: whoever held it has let go, or holds it sharing deletion; refused for sharing:
+  // held. Anything else (no right to replace it, a folder of that name) will not pass.
+  const bool held = probe.Valid() || ::GetLastError() == ERROR_SHARING_VIOLATION;
+  ::SetLastError(error);
+  return held;
+}
+
 }  // namespace
 
 bool Win32SystemServices::ReplaceFile(const std::string& from, const std::string& to) {
@@ -298,7 +313,9 @@ bool Win32SystemServices::ReplaceFile(const std::string& from, const std::string
       return true;
     }
     const DWORD error = ::GetLastError();
-    if (attempt == kTries || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+    const bool busy =
+        error == ERROR_SHARING_VIOLATION || (error == ERROR_ACCESS_DENIED && HeldByAnother(target));
+    if (attempt == kTries || !busy) {
       return false;
     }
     ::Sleep(kPauseMs);
