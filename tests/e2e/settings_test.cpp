@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 
@@ -541,6 +542,59 @@ TEST(SettingsFile, AHiddenPrivateFileStaysSoAcrossASave) {
       << static_cast<int>(fs::status(unixPath).permissions());
   EXPECT_EQ(FolderEntries(unixPath.parent_path()), std::set<std::string>{"Quiverdart.ini"});
 }
+
+// A settings file linked into another folder (a synced one, say) stays linked across saves:
+// a symbolic link keeps leading to the file, which holds the new settings; the other name
+// of a hard-linked file holds them too.
+struct LinkCase {
+  const char* name;
+  bool symbolic;
+};
+void PrintTo(const LinkCase& c, std::ostream* out) { *out << c.name; }
+
+class SettingsFileLinked : public testing::TestWithParam<LinkCase> {};
+
+TEST_P(SettingsFileLinked, StaysLinkedAcrossTwoSaves) {
+  constexpr char kSynced[] = "C:\\Synced\\Quiverdart.ini";
+  SettingsSession p;
+  const fs::path linked = p.Prefix().UnixPath(PerUserPath(p.RegistryAppData()));
+  const fs::path synced = p.Prefix().UnixPath(kSynced);
+  p.Prefix().WriteBytes(kSynced, "");
+  fs::create_directories(linked.parent_path());
+  if (GetParam().symbolic) {
+    fs::create_symlink(synced, linked);
+  } else {
+    fs::create_hard_link(synced, linked);
+  }
+  for (const int x : {300, 400}) {
+    // Each run starts from a file that has the tip alone and ends writing every key.
+    p.Prefix().WriteBytes(kSynced, "[Pointer]\r\nTipPosX=" + std::to_string(x) + "\r\n");
+    p.Start();
+    const auto arrow = p.WaitForArrow();
+    ASSERT_TRUE(arrow) << "no arrow";
+    ExpectEndedCleanly(p.CloseAndWait(*arrow));
+    if (GetParam().symbolic) {
+      EXPECT_TRUE(fs::is_symlink(linked)) << "the link was replaced, run " << x;
+    } else {
+      EXPECT_TRUE(fs::equivalent(linked, synced) && fs::hard_link_count(synced) == 2)
+          << "the names were split, run " << x;
+    }
+    for (const fs::path& name : {linked, synced}) {
+      std::ifstream in(name, std::ios::binary);
+      const std::string saved{std::istreambuf_iterator<char>(in), {}};
+      EXPECT_TRUE(HasLine(saved, "TipPosX=" + std::to_string(x)) && HasLine(saved, "Size=4"))
+          << name << " after run " << x << ":\n"
+          << saved;
+    }
+  }
+  EXPECT_EQ(FolderEntries(linked.parent_path()), std::set<std::string>{"Quiverdart.ini"});
+  EXPECT_EQ(FolderEntries(synced.parent_path()), std::set<std::string>{"Quiverdart.ini"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, SettingsFileLinked,
+                         testing::Values(LinkCase{"SymbolicLink", true},
+                                         LinkCase{"HardLink", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Two arrows of one program write the same file when they end. Whichever ends last, or
 // both at once, the file is the whole file of one of them, and neither shows an error.
