@@ -1,14 +1,17 @@
-// Any bytes as the settings file: every field loads within its range, and what is saved
-// loads back to the same state.
+// Any bytes as the settings file: every field loads within its range, the hotkey's value
+// parses to a combination the system takes or to none, and what is saved loads back to the
+// same state, the hotkey's value untouched.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "fake_system_services.h"
 #include "framework/strings.h"
 #include "model/pointer_settings.h"
+#include "settings/hotkey.h"
 #include "settings/settings.h"
 
 namespace {
@@ -44,6 +47,18 @@ void CheckInRange(const WorkArea& area, const qd::PointerSettings& p) {
   Check(p.AlphaBlendIndex >= 8 && p.AlphaBlendIndex <= 22);
 }
 
+// Switched off, or a key with at least one of Ctrl, Alt and Win and no other bits.
+void CheckHotKey(const std::string& value) {
+  const std::optional<qd::HotKey> hotKey = qd::ParseHotKey(value);
+  if (!hotKey || hotKey->key == 0) {
+    Check(!hotKey || hotKey->modifiers == 0);
+    return;
+  }
+  constexpr unsigned kAll = qd::kHotKeyCtrl | qd::kHotKeyAlt | qd::kHotKeyShift | qd::kHotKeyWin;
+  Check((hotKey->modifiers & ~kAll) == 0);
+  Check((hotKey->modifiers & (qd::kHotKeyCtrl | qd::kHotKeyAlt | qd::kHotKeyWin)) != 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -58,12 +73,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const qd::SettingsLoadResult first = qd::LoadSettings(sys, kPath, area.width, area.height);
   Check(!first.readFailed);
   CheckInRange(area, first.settings);
+  if (first.arrowToPointer) {
+    CheckHotKey(*first.arrowToPointer);
+  }
   Check(!qd::SaveSettings(sys, kPath, first.settings).has_value());
 
   const qd::SettingsLoadResult again = qd::LoadSettings(sys, kPath, area.width, area.height);
   Check(!again.readFailed);
   const qd::PointerSettings& p = first.settings;
   const qd::PointerSettings& q = again.settings;
+  Check(again.arrowToPointer == first.arrowToPointer);
   Check(q.Color == p.Color);
   Check(q.SettingsLocked == p.SettingsLocked && q.EscTerminates == p.EscTerminates &&
         q.TipPosX == p.TipPosX && q.TipPosY == p.TipPosY && q.Size == p.Size &&
