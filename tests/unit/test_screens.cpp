@@ -158,6 +158,13 @@ TEST_F(Screens, HotKeySettingAtStart) {
        {"RegisterHotKey 1 3 119"},
        {box}},
       {"held by another program: no box", "", true, {"RegisterHotKey 1 3 119"}, {}},
+      // The very text the loader's look-up gives for a missing key.
+      {"0: one box, then the default",
+       "[Hotkey]\r\nArrowToPointer=0\r\n",
+       false,
+       {"RegisterHotKey 1 3 119"},
+       {"Quiverdart|The setting \"[Hotkey] ArrowToPointer=0\" is not a valid key combination. "
+        "Ctrl+Alt+F8 is used instead."}},
       // The file's Windows-1252 value in the German text, letter for letter.
       {"malformed, in German",
        "[Hotkey]\r\nArrowToPointer=Strg+\xC4\r\n",

@@ -37,6 +37,8 @@ const std::vector<MonitorInfo> kRight = {kPrimary,
 const std::vector<MonitorInfo> kLeft = {kPrimary, {{-1280, 0, 0, 720}, {-1280, 0, 0, 720}, false}};
 const std::vector<MonitorInfo> kAbove = {kPrimary,
                                          {{0, -1024, 1280, 0}, {0, -1024, 1280, -40}, false}};
+// A task bar along the top of the primary: its work area starts below it.
+const std::vector<MonitorInfo> kTopTaskBar = {{{0, 0, 1920, 1080}, {0, 40, 1920, 1080}, true}};
 
 struct LoadCase {
   const char* what;
@@ -111,6 +113,14 @@ TEST(LoadSettings, FileContentToLoadedValues) {
        "[Pointer]\nTipPosX=1270\nTipPosY=-20\n",
        {.x = 1248, .y = -72},
        kAbove},
+      {"tip on that monitor's right edge lies off it",
+       "[Pointer]\nTipPosX=3200\nTipPosY=300\n",
+       {.x = 1888, .y = 300},
+       kRight},
+      {"tip on a primary with a task bar at the top: the usual clamp",
+       "[Pointer]\nTipPosX=960\nTipPosY=50\n",
+       {.x = 960, .y = 50},
+       kTopTaskBar},
       {"tip on a monitor that is gone",
        "[Pointer]\nTipPosX=2500\nTipPosY=300\n",
        {.x = 1888, .y = 300}},
