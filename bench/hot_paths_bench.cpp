@@ -32,23 +32,26 @@ struct Started {
   std::unique_ptr<TFormMain> form;
 };
 
+// Wheel steps as the window system delivers them, each one shape build: turns, and size
+// steps up to the largest arrow and back.
 void BM_BuildPointerShape(benchmark::State& state) {
   Started p;
   int step = 0;
   for (auto _ : state) {
-    p.form->Settings.Orientation = step % kOrientationSteps;
-    p.form->Settings.Size = 1 + step % kMaxSize;
-    p.form->BuildPointerShape();
+    const bool grow = (step / (2 * kMaxSize)) % 2 == 0;
+    p.ws.events->FormMainOnMouseWheel(step % 2 == 0 ? TShiftState() : TShiftState(ssShift),
+                                      grow ? 120 : -120, {0, 0});
     p.ws.ClearLog();
     ++step;
   }
 }
 BENCHMARK(BM_BuildPointerShape);
 
+// The window system's repaint of the arrow.
 void BM_PaintPointerFloor(benchmark::State& state) {
   Started p;
   for (auto _ : state) {
-    p.form->PaintPointer();
+    p.ws.events->FormMainOnPaint(*p.ws.GetCanvas(p.form->Handle()));
     p.ws.ClearLog();
   }
 }
