@@ -23,6 +23,9 @@ constexpr char kLiveObjectsMessageName[] = "Quiverdart.LiveObjects";
 // ... and the number of timer ticks dispatched to the program's windows so far, so that a
 // benchmark can see whether an untouched arrow keeps waking up.
 constexpr char kTimerTicksMessageName[] = "Quiverdart.TimerTicks";
+// The backend's own timer on the arrow's window, far from the form's timer ids: a plain
+// click hands over the keyboard when it fires (see TakeKeyboard).
+constexpr UINT_PTR kTakeKeyboardTimer = 0x5144;
 
 // A typed character as the key-press handlers take it, in the ANSI code page, as a window
 // of the ANSI calls would have it; one outside that code page becomes '?', never the
@@ -54,6 +57,12 @@ TShiftState MouseShiftState(WPARAM keys) {
   return TShiftState::FromBits(bits);
 }
 
+bool OwnWindow(HWND window) {
+  DWORD process = 0;
+  return window != nullptr && ::GetWindowThreadProcessId(window, &process) != 0 &&
+         process == ::GetCurrentProcessId();
+}
+
 }  // namespace
 
 Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
@@ -63,6 +72,9 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
   }
   liveObjectsMessage_ = ::RegisterWindowMessageA(kLiveObjectsMessageName);
   timerTicksMessage_ = ::RegisterWindowMessageA(kTimerTicksMessageName);
+  if (HMODULE ntdll = ::GetModuleHandleA("ntdll.dll"); ntdll != nullptr) {
+    underWine_ = ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  }
   const HICON icon = ::LoadIconA(instance_, kIconName);
 
   WNDCLASSEXW appClass{};
@@ -243,13 +255,29 @@ void Win32WindowSystem::SetNoActivate(HWND hwnd, bool noActivate) {
   if (wanted != exStyle) ::SetWindowLongW(hwnd, GWL_EXSTYLE, wanted);
 }
 
+void Win32WindowSystem::PlainClick(HWND hwnd) {
+  // Under Wine the hand-over shows the window afresh (TakeKeyboard); done at once, the
+  // second press of a double-click could find the window hidden and reach the slides. So
+  // there it waits until no second press can come.
+  if (underWine_) {
+    ::SetTimer(hwnd, kTakeKeyboardTimer, ::GetDoubleClickTime(), nullptr);
+  } else {
+    TakeKeyboard(hwnd);
+  }
+}
+
 void Win32WindowSystem::TakeKeyboard(HWND hwnd) {
+  ::KillTimer(hwnd, kTakeKeyboardTimer);
   // While it has the keyboard the arrow is an ordinary window; it goes back to taking none
-  // when it loses it (WM_ACTIVATE). Shown afresh, since Wine passes the X focus on to a
-  // managed window only as the window manager maps it, whatever SetForegroundWindow says.
+  // when another program takes it (WM_ACTIVATE).
   SetNoActivate(hwnd, false);
-  ::ShowWindow(hwnd, SW_HIDE);
-  ::ShowWindow(hwnd, SW_SHOW);
+  if (!::IsWindowVisible(hwnd) || ::GetForegroundWindow() == hwnd) return;
+  // Wine 8 gives the X focus to a window that the window manager manages only as it maps
+  // the window, whatever SetForegroundWindow says; Windows needs no such step.
+  if (underWine_) {
+    ::ShowWindow(hwnd, SW_HIDE);
+    ::ShowWindow(hwnd, SW_SHOW);
+  }
   ::SetForegroundWindow(hwnd);
 }
 
@@ -303,6 +331,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_LBUTTONDOWN:
       // The window keeps the mouse from a left press to its release.
       ::SetCapture(hwnd);
+      ::KillTimer(hwnd, kTakeKeyboardTimer);
       data.plainClick = ::GetCursorPos(&data.pressAt) != 0;
       events.FormMainOnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam),
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
@@ -318,6 +347,8 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     // The second press of a double-click is still a press, marked as double.
     case WM_LBUTTONDBLCLK:
       ::SetCapture(hwnd);
+      ::KillTimer(hwnd, kTakeKeyboardTimer);
+      data.plainClick = ::GetCursorPos(&data.pressAt) != 0;
       events.FormMainOnDblClick();
       events.FormMainOnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam) + ssDouble,
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
@@ -334,7 +365,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       ::ReleaseCapture();
       events.FormMainOnMouseUp(TMouseButton::mbLeft, MouseShiftState(wParam), GET_X_LPARAM(lParam),
                                GET_Y_LPARAM(lParam));
-      if (std::exchange(data.plainClick, false)) TakeKeyboard(hwnd);
+      if (std::exchange(data.plainClick, false)) PlainClick(hwnd);
       return 0;
     case WM_RBUTTONUP:
       events.FormMainOnMouseUp(TMouseButton::mbRight, MouseShiftState(wParam), GET_X_LPARAM(lParam),
@@ -389,6 +420,10 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     }
     case WM_TIMER:
       ++timerTicks_;
+      if (wParam == kTakeKeyboardTimer) {
+        TakeKeyboard(hwnd);
+        return 0;
+      }
       events.OnTimer(static_cast<unsigned>(wParam));
       return 0;
     case WM_SETCURSOR:
@@ -428,8 +463,14 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       return (::GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0 ? MA_NOACTIVATE
                                                                            : MA_ACTIVATE;
     case WM_ACTIVATE:
-      // The keyboard has gone elsewhere: presses no longer take it.
-      if (LOWORD(wParam) == WA_INACTIVE) SetNoActivate(hwnd, true);
+      // The keyboard has gone to another program (under Wine lParam is then 0): presses no
+      // longer take it. The program's own help, colour dialog or pick gives it back after.
+      // Given it some other way (the task bar, Alt+Tab), it is an ordinary window again.
+      if (LOWORD(wParam) != WA_INACTIVE) {
+        SetNoActivate(hwnd, false);
+      } else if (!OwnWindow(reinterpret_cast<HWND>(lParam))) {
+        SetNoActivate(hwnd, true);
+      }
       break;
     case WM_CLOSE:
       events.OnCloseRequest();

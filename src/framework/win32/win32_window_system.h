@@ -72,7 +72,9 @@ class Win32WindowSystem final : public WindowSystem {
   void Minimize();
   void Restore(bool activate);
   static void SetNoActivate(HWND hwnd, bool noActivate);
-  static void TakeKeyboard(HWND hwnd);
+  // A plain click on the arrow gives it the keyboard.
+  void PlainClick(HWND hwnd);
+  void TakeKeyboard(HWND hwnd);
 
   using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
   using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORW);
@@ -86,6 +88,7 @@ class Win32WindowSystem final : public WindowSystem {
   UINT liveObjectsMessage_ = 0;
   UINT timerTicksMessage_ = 0;
   unsigned long timerTicks_ = 0;
+  bool underWine_ = false;
 };
 
 // What the arrow's window carries from WM_NCCREATE to WM_NCDESTROY.
