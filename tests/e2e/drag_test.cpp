@@ -1,8 +1,9 @@
 // Dragging the arrow with the left button, its hand cursors, the middle-button fades, and
 // input that a drag must survive: the real exe under Wine, driven through XTest.
 // GoogleTest before Xlib, whose macros (None, Bool) break its templates.
-#include <X11/keysym.h>
 #include <gtest/gtest.h>
+
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <functional>
@@ -504,6 +505,13 @@ std::vector<unsigned> SlideKeys(const SlideShow& slides) {
   return keys;
 }
 
+// A click into the slide show; true once the window manager has given it the keyboard.
+bool ClickIntoSlides(ArrowRun& run) {
+  run.Input().MoveTo(kOnSlides.x, kOnSlides.y);
+  run.Input().Click(1);
+  return WaitUntil(10s, [&] { return run.X().FocusOwner() == "probe.exe"; });
+}
+
 bool ProbedArrow(ArrowRun& run, const std::function<bool(const ProbeWindow&)>& holds) {
   return WaitUntil(10s, [&] {
     const auto arrow = run.ProbeArrow();
@@ -516,8 +524,7 @@ TEST_P(SlideShowKeepsTheKeyboard, AfterTheArrowMoved) {
   ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
   auto slides = run.S().WinProbe().OpenSlideShow(kSlides);
   ASSERT_TRUE(slides) << "no slide show";
-  run.Input().MoveTo(kOnSlides.x, kOnSlides.y);
-  run.Input().Click(1);
+  ASSERT_TRUE(ClickIntoSlides(run)) << "the keyboard is with " << run.X().FocusOwner();
   run.Input().Key(XK_Next);
   ASSERT_TRUE(WaitUntil(10s, [&] { return slides->Keys() == std::vector<unsigned>{kVkNext}; }))
       << "the slide show never had the keyboard";
@@ -578,8 +585,7 @@ TEST(SlideShowAndArrow, APlainClickGivesTheArrowItsKeys) {
   ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
   auto slides = run.S().WinProbe().OpenSlideShow(kSlides);
   ASSERT_TRUE(slides) << "no slide show";
-  run.Input().MoveTo(kOnSlides.x, kOnSlides.y);
-  run.Input().Click(1);
+  ASSERT_TRUE(ClickIntoSlides(run)) << "the keyboard is with " << run.X().FocusOwner();
   run.Input().Key(XK_Next);
   ASSERT_TRUE(WaitUntil(10s, [&] { return slides->Keys() == std::vector<unsigned>{kVkNext}; }))
       << "the slide show never had the keyboard";
@@ -608,12 +614,11 @@ TEST(SlideShowAndArrow, APlainClickGivesTheArrowItsKeys) {
   ASSERT_TRUE(WaitUntil(10s, [&] { return !run.ProbeClass("#32770"); })) << "the help stayed";
   EXPECT_TRUE(ArrowAt(run, {kTipX, kTipY})) << "moved while the help was open: " << ArrowRect(run);
   // Back on the slides, the hotkey works again.
-  run.Input().MoveTo(kOnSlides.x, kOnSlides.y);
-  run.Input().Click(1);
+  ASSERT_TRUE(ClickIntoSlides(run)) << "the keyboard is with " << run.X().FocusOwner();
   run.Input().Key(XK_F8, kCtrl | kAlt);
   EXPECT_TRUE(ArrowAt(run, kOnSlides)) << ArrowRect(run);
 
-  EXPECT_EQ(slides->Keys(), std::vector<unsigned>{kVkNext});
+  EXPECT_EQ(SlideKeys(*slides), std::vector<unsigned>{kVkNext});
   ASSERT_TRUE(run.Close());
   EXPECT_EQ(IniInteger(ReadText(run.SettingsFile()), "Pointer", "SettingsLocked"), 1)
       << "F3 did not lock";
