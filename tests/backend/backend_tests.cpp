@@ -355,6 +355,87 @@ void TestMessageBoxGivesTheKeyboardBack(qd::win32::Win32WindowSystem& ws) {
   ws.DestroyAppWindow(window);
 }
 
+// Pumps messages until `done` holds or `ms` have passed; whether it held.
+template <typename Done>
+bool PumpUntil(qd::win32::Win32WindowSystem& ws, DWORD ms, Done done) {
+  const DWORD start = ::GetTickCount();
+  while (!done()) {
+    if (::GetTickCount() - start > ms) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    ws.ProcessMessages();
+  }
+  return true;
+}
+
+bool NoActivate(HWND hwnd) { return (::GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0; }
+
+// The presenter's slide show keeps the keyboard while the arrow is pressed, dragged, raised
+// by the hotkey or restored by it; a plain click gives the arrow the keyboard, and losing it
+// to another program makes presses leave it alone again. Windows' own view (foreground,
+// focus, the answer to a press), which the window manager under Wine does not show.
+void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws) {
+  RecordingEvents events;
+  qd::WindowParams params;
+  params.bounds = {300, 300, 360, 360};
+  params.topMost = true;
+  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  HWND arrow = qd::win32::ToWin32<HWND>(window);
+  ::ShowWindow(arrow, SW_SHOWNA);
+  HWND slides = ::CreateWindowExW(0, L"STATIC", L"slides", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200,
+                                  nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  ::ShowWindow(slides, SW_SHOW);
+  ::SetForegroundWindow(slides);
+  ws.ProcessMessages();
+  Check(::GetForegroundWindow() == slides && NoActivate(arrow),
+        "the slides have the keyboard, the arrow takes none");
+  Check(::SendMessageW(arrow, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(arrow),
+                       MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)) == MA_NOACTIVATE,
+        "a press does not activate the arrow");
+
+  const auto press = [&](POINT at, POINT release) {
+    ::SetCursorPos(at.x, at.y);
+    ::SendMessageW(arrow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    ::SetCursorPos(release.x, release.y);
+    ::SendMessageW(arrow, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, 5));
+    ::SendMessageW(arrow, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  };
+  const DWORD waitMs = ::GetDoubleClickTime() + 3000;
+  press({320, 320}, {330, 325});
+  Check(!PumpUntil(ws, ::GetDoubleClickTime() + 300,
+                   [&] { return ::GetForegroundWindow() != slides; }),
+        "after a drag the slides still have the keyboard");
+
+  ws.RaiseWithoutActivation(window);
+  ws.ProcessMessages();
+  Check(::GetForegroundWindow() == slides && ::IsWindowVisible(arrow),
+        "the hotkey's raise shows the arrow and leaves the keyboard");
+  HWND taskBarWindow = ::GetWindow(arrow, GW_OWNER);
+  // Away from the arrow: without a window manager the X focus follows the pointer.
+  ::SetCursorPos(700, 700);
+  ::SendMessageW(taskBarWindow, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ::SetForegroundWindow(slides);
+  ws.ProcessMessages();
+  Check(!::IsWindowVisible(arrow) && ws.RestoreApplication(), "minimised, then restored");
+  ws.ProcessMessages();
+  // Windows leaves the slides in front; Wine 8 activates a minimised window that
+  // SW_SHOWNOACTIVATE restores, here the task-bar window. Either way the arrow takes none.
+  Check(::IsWindowVisible(arrow) && !::IsIconic(taskBarWindow) &&
+            ::GetForegroundWindow() != arrow,
+        "the hotkey's restore shows the arrow without activating it");
+
+  press({320, 320}, {320, 320});
+  Check(PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == arrow; }) &&
+            ::GetFocus() == arrow && !NoActivate(arrow),
+        "a plain click gives the arrow the keyboard");
+  // The program's own box takes the keyboard and gives it back; another program keeps it.
+  ::SendMessageW(arrow, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(taskBarWindow));
+  Check(!NoActivate(arrow), "losing the keyboard to the program's own window");
+  ::SendMessageW(arrow, WM_ACTIVATE, WA_INACTIVE, 0);
+  Check(NoActivate(arrow), "losing the keyboard to another program");
+  ::DestroyWindow(slides);
+  ws.DestroyAppWindow(window);
+}
+
 void TestObjectsReleased(qd::win32::Win32WindowSystem& ws, qd::win32::Win32SystemServices& services,
                          const std::string& root) {
   const std::string scratchFile = Cat({root, "\\released.tmp"});
@@ -621,6 +702,7 @@ int main(int argc, char** argv) {
   TestShowAgainTakesTheKeyboard(ws);
   TestMessageBoxGivesTheKeyboardBack(ws);
   TestNoMenuModeOnTheTaskBarWindow(ws);
+  TestPressesLeaveTheKeyboardWithTheSlides(ws);
   TestObjectsReleased(ws, services, argv[1]);
   TestFailedCreationFreesOnce(ws);
   TestFiles(services, argv[1]);
