@@ -266,7 +266,7 @@ void Win32WindowSystem::PlainClick(HWND hwnd) {
   }
 }
 
-void Win32WindowSystem::TakeKeyboard(HWND hwnd) {
+void Win32WindowSystem::TakeKeyboard(HWND hwnd) const {
   ::KillTimer(hwnd, kTakeKeyboardTimer);
   // While it has the keyboard the arrow is an ordinary window; it goes back to taking none
   // when another program takes it (WM_ACTIVATE).

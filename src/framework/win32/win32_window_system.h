@@ -74,7 +74,7 @@ class Win32WindowSystem final : public WindowSystem {
   static void SetNoActivate(HWND hwnd, bool noActivate);
   // A plain click on the arrow gives it the keyboard.
   void PlainClick(HWND hwnd);
-  void TakeKeyboard(HWND hwnd);
+  void TakeKeyboard(HWND hwnd) const;
 
   using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
   using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORW);
