@@ -50,11 +50,16 @@ class BaselineSession {
   // In Windows coordinates, on the primary monitor.
   Rect Bounds() { return BaselineBounds({session_.Screen().Width(), session_.Screen().Height()}); }
 
+  // Waits a little for the window to be listed: the tests call this right after X mapped it.
   std::optional<ProbeWindow> ProbeBaseline(const std::vector<std::pair<int, int>>& points) {
-    for (const auto& w : session_.WinProbe().Windows("baseline.exe", points)) {
-      if (w.className == "QuiverdartBaseline") return w;
-    }
-    return std::nullopt;
+    std::optional<ProbeWindow> found;
+    WaitUntil(10s, [&] {
+      for (const auto& w : session_.WinProbe().Windows("baseline.exe", points)) {
+        if (w.className == "QuiverdartBaseline") found = w;
+      }
+      return found.has_value();
+    });
+    return found;
   }
 
  private:

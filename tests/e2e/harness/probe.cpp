@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <utility>
 
@@ -101,9 +102,18 @@ std::vector<ProbeWindow> Probe::Windows(const std::string& imageName,
                                         const std::vector<std::pair<int, int>>& points) const {
   std::vector<std::string> args = {HelperPath("probe.exe"), "windows", Escaped(imageName)};
   for (const auto& [x, y] : points) args.push_back(std::to_string(x) + "," + std::to_string(y));
-  const RunResult result = prefix_.Run(display_, args, 30s);
-  auto windows = Parse(result.output);
-  return windows ? *windows : std::vector<ProbeWindow>{};
+  // A Wine start can fail now and then on a loaded machine (once in CI: no window listed
+  // for a window X had mapped); a run that did not finish its listing is tried again.
+  RunResult result;
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    result = prefix_.Run(display_, args, 30s);
+    if (auto windows = Parse(result.output)) return *windows;
+  }
+  std::cerr << "probe windows " << imageName << ": no complete listing in 3 runs; last exit "
+            << (result.status ? std::to_string(result.status->code) : std::string("killed"))
+            << ", output:\n"
+            << result.output << "\n";
+  return {};
 }
 
 std::optional<ProbeCounts> Probe::ParseCounts(const std::string& output) {
