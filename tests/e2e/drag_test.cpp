@@ -512,6 +512,30 @@ bool ClickIntoSlides(ArrowRun& run) {
   return WaitUntil(10s, [&] { return run.X().FocusOwner() == "probe.exe"; });
 }
 
+// The stand-in slide show beside the arrow, clicked into and seen to get a PageDown;
+// nothing, with the failure recorded, if the rig could not get there.
+std::optional<SlideShow> SlidesWithTheKeyboard(ArrowRun& run) {
+  if (run.Arrow() == 0u) {
+    ADD_FAILURE() << "no window mapped";
+    return std::nullopt;
+  }
+  auto slides = run.S().WinProbe().OpenSlideShow(kSlides);
+  if (!slides) {
+    ADD_FAILURE() << "no slide show";
+    return std::nullopt;
+  }
+  if (!ClickIntoSlides(run)) {
+    ADD_FAILURE() << "the keyboard is with " << run.X().FocusOwner();
+    return std::nullopt;
+  }
+  run.Input().Key(XK_Next);
+  if (!WaitUntil(10s, [&] { return slides->Keys() == std::vector<unsigned>{kVkNext}; })) {
+    ADD_FAILURE() << "the slide show never had the keyboard";
+    return std::nullopt;
+  }
+  return slides;
+}
+
 bool ProbedArrow(ArrowRun& run, const std::function<bool(const ProbeWindow&)>& holds) {
   return WaitUntil(10s, [&] {
     const auto arrow = run.ProbeArrow();
@@ -521,13 +545,8 @@ bool ProbedArrow(ArrowRun& run, const std::function<bool(const ProbeWindow&)>& h
 
 TEST_P(SlideShowKeepsTheKeyboard, AfterTheArrowMoved) {
   ArrowRun run({kPrimaryMonitor}, {}, {}, Focus::ClickToFocus);
-  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
-  auto slides = run.S().WinProbe().OpenSlideShow(kSlides);
-  ASSERT_TRUE(slides) << "no slide show";
-  ASSERT_TRUE(ClickIntoSlides(run)) << "the keyboard is with " << run.X().FocusOwner();
-  run.Input().Key(XK_Next);
-  ASSERT_TRUE(WaitUntil(10s, [&] { return slides->Keys() == std::vector<unsigned>{kVkNext}; }))
-      << "the slide show never had the keyboard";
+  auto slides = SlidesWithTheKeyboard(run);
+  ASSERT_TRUE(slides);
 
   ASSERT_TRUE(GetParam().moveArrow(run)) << ArrowRect(run);
 
@@ -582,13 +601,8 @@ INSTANTIATE_TEST_SUITE_P(
 // the arrow to the pointer.
 TEST(SlideShowAndArrow, APlainClickGivesTheArrowItsKeys) {
   ArrowRun run({kPrimaryMonitor}, {}, {}, Focus::ClickToFocus);
-  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
-  auto slides = run.S().WinProbe().OpenSlideShow(kSlides);
-  ASSERT_TRUE(slides) << "no slide show";
-  ASSERT_TRUE(ClickIntoSlides(run)) << "the keyboard is with " << run.X().FocusOwner();
-  run.Input().Key(XK_Next);
-  ASSERT_TRUE(WaitUntil(10s, [&] { return slides->Keys() == std::vector<unsigned>{kVkNext}; }))
-      << "the slide show never had the keyboard";
+  auto slides = SlidesWithTheKeyboard(run);
+  ASSERT_TRUE(slides);
 
   const Point grip = Grip(kStart);
   run.Input().MoveTo(grip.x, grip.y);
