@@ -368,26 +368,37 @@ int Hold(int argc, char** argv) {
   return 0;
 }
 
+// The marker file a test waits for; it holds what the helper saw, and its removal ends it.
+bool CreateMarker(const std::wstring& marker) {
+  HANDLE mark = CreateFileW(marker.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (mark == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(mark);
+  return true;
+}
+
+// Lost if the test has just removed the marker, which then no longer listens.
+void AppendToMarker(const std::wstring& marker, const char* line) {
+  HANDLE log = CreateFileW(marker.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (log == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(log, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+  CloseHandle(log);
+}
+
 int HoldHotKey(char** argv) {
   const auto modifiers = static_cast<UINT>(std::strtoul(argv[2], nullptr, 16));
   const auto key = static_cast<UINT>(std::strtoul(argv[3], nullptr, 16));
   const std::wstring marker = Wide(argv[4]);
   // A thread hotkey: WM_HOTKEY comes to this thread's queue, no window needed.
   if (!RegisterHotKey(nullptr, 1, modifiers, key)) return 1;
-  HANDLE mark = CreateFileW(marker.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (mark == INVALID_HANDLE_VALUE) return 1;
-  CloseHandle(mark);
+  if (!CreateMarker(marker)) return 1;
   // Bounded, so that a test that never releases it leaves nothing running for long.
   for (int i = 0; i < 6000 && GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
     MSG message;
     while (PeekMessageW(&message, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE)) {
-      HANDLE log = CreateFileW(marker.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (log == INVALID_HANDLE_VALUE) continue;
-      DWORD written = 0;
-      WriteFile(log, "hotkey\n", 7, &written, nullptr);
-      CloseHandle(log);
+      AppendToMarker(marker, "hotkey\n");
     }
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
@@ -405,16 +416,9 @@ LRESULT CALLBACK SlidesProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   const auto* marker =
       reinterpret_cast<const std::wstring*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if ((message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && marker != nullptr) {
-    HANDLE log = CreateFileW(marker->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (log != INVALID_HANDLE_VALUE) {
-      char line[32];
-      const int length =
-          std::snprintf(line, sizeof line, "key %x\n", static_cast<unsigned>(wParam));
-      DWORD written = 0;
-      WriteFile(log, line, static_cast<DWORD>(length), &written, nullptr);
-      CloseHandle(log);
-    }
+    char line[32];
+    std::snprintf(line, sizeof line, "key %x\n", static_cast<unsigned>(wParam));
+    AppendToMarker(*marker, line);
     if (message == WM_KEYDOWN) return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -437,10 +441,7 @@ int Slides(char** argv) {
   if (window == nullptr) return 1;
   ShowWindow(window, SW_SHOWNORMAL);
   SetForegroundWindow(window);
-  HANDLE mark = CreateFileW(marker.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (mark == INVALID_HANDLE_VALUE) return 1;
-  CloseHandle(mark);
+  if (!CreateMarker(marker)) return 1;
   // Bounded, so that a test that never releases it leaves nothing running for long.
   for (int i = 0; i < 6000 && GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
     MSG message;
