@@ -85,7 +85,22 @@ const WineTarget& Target() {
   return target;
 }
 
-fs::path WorkDir() { return fs::path(QD_E2E_WORK_DIR) += Target().x64 ? "-x64" : ""; }
+int WineMajorVersion() {
+  static const int major = [] {
+    const std::string version = WineVersion();
+    const std::size_t at = version.find("wine-");
+    return at == std::string::npos ? 0 : std::atoi(version.c_str() + at + 5);
+  }();
+  return major;
+}
+
+fs::path WorkDir() {
+  fs::path dir(QD_E2E_WORK_DIR);
+  if (Target().x64) dir += "-x64";
+  // The host's Wine keeps the folder it always had.
+  if (const int major = WineMajorVersion(); major != 8) dir += "-wine" + std::to_string(major);
+  return dir;
+}
 
 void WinePrefix::EnsureTemplate() {
   fs::create_directories(WorkDir());

@@ -22,8 +22,12 @@ struct WineTarget {
 };
 const WineTarget& Target();
 
+// The major version of the Wine that runs the target (8 for "wine-8.0 (Debian ...)"), for
+// the few assertions that one Wine cannot show; 0 if the loader does not say.
+int WineMajorVersion();
+
 // Where the template, the per-test prefixes and the logs live (build/e2e/...), one folder
-// per target.
+// per target and Wine version, so that two Wines never remake each other's template.
 std::filesystem::path WorkDir();
 
 class WinePrefix {
