@@ -451,7 +451,9 @@ TEST(MonitorSwitchedOff, BringsTheArrowBackOntoThePrimary) {
   ArrowRun run({kPrimaryMonitor, kLeftMonitor}, "[Pointer]\r\nTipPosX=-640\r\nTipPosY=700\r\n");
   ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
   ASSERT_TRUE(ArrowAt(run, {-640, 688})) << ArrowRect(run);
-  ASSERT_TRUE(run.S().WinProbe().SwitchMonitorOff(kSecondDevice))
+  const std::optional<bool> off = run.S().WinProbe().SwitchMonitorOff(kSecondDevice);
+  if (!off) GTEST_SKIP() << "this Wine cannot switch the monitor off";
+  ASSERT_TRUE(*off)
       << "ChangeDisplaySettingsEx failed; a 32-bit Wine needs libxrandr2:i386 for it";
   EXPECT_TRUE(ArrowAt(run, {32, 688})) << ArrowRect(run);
   EndedWithTipAt(run, 32, 688);

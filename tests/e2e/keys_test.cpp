@@ -37,9 +37,14 @@ class KeysRun {
 
   // Focus follows the pointer, and the wheel goes to the window under it: the middle of the
   // head is inside the arrow whatever its size and orientation.
+  // Over the head, or the shaft where X has no arrow under the head: Wine 10 cuts the X
+  // shape of a window that reaches far past the screen's left edge short of its right part.
   void PointAtArrow() {
-    const auto [x, y] = OnScreen(pose_, -3.5, 0);
-    Input().MoveTo(x, y);
+    for (const auto& [along, across] : InsidePoints()) {
+      const auto [x, y] = OnScreen(pose_, along, across);
+      Input().MoveTo(x, y);
+      if (run_.X().UnderPointer() == run_.Arrow()) return;
+    }
   }
   void Wheel(int steps, unsigned modifiers = kNoModifier) {
     PointAtArrow();
@@ -309,25 +314,31 @@ TEST(KeysLock, LockBlocksAdjustmentsButNotTurningAndDoubleClickPicksTheBackgroun
   EXPECT_EQ(k.Run().Alpha(), 192u) << "opacity changed while locked";
 
   k.Key(XK_F3);
-  const auto arrowWindow = k.Run().Arrow();
-  auto maps = [&] {
-    int n = 0;
-    for (const Shown& s : k.Run().X().History()) n += s.window == arrowWindow && s.mapEvent;
-    return n;
-  };
-  const int mapsBefore = maps();
-  k.PointAtArrow();
-  k.Input().DoubleClick(1);
-  EXPECT_TRUE(WaitUntil(10s, [&] { return maps() > mapsBefore; }))
-      << "the arrow was not hidden and shown again for the pick";
-  EXPECT_TRUE(k.Filled(XScreen::Background()));
-  EXPECT_TRUE(k.Run().X().WaitForMap(arrowWindow, 10s));
+  // The pick shows only where the arrow, hidden for it, leaves the screen.
+  const bool picks = WineShows(WineLimit::kHideOnBareX);
+  if (picks) {
+    const auto arrowWindow = k.Run().Arrow();
+    auto maps = [&] {
+      int n = 0;
+      for (const Shown& s : k.Run().X().History()) n += s.window == arrowWindow && s.mapEvent;
+      return n;
+    };
+    const int mapsBefore = maps();
+    k.PointAtArrow();
+    k.Input().DoubleClick(1);
+    EXPECT_TRUE(WaitUntil(10s, [&] { return maps() > mapsBefore; }))
+        << "the arrow was not hidden and shown again for the pick";
+    EXPECT_TRUE(k.Filled(XScreen::Background()));
+    EXPECT_TRUE(k.Run().X().WaitForMap(arrowWindow, 10s));
+  }
 
   k.Key(XK_F3);
   const std::string settings = k.EndWithEsc();
   ASSERT_FALSE(settings.empty()) << "Esc did not end the program the orderly way";
-  EXPECT_EQ(IniInteger(settings, "Pointer", "Color"), 0x563412) << settings;
-  EXPECT_EQ(IniInteger(settings, "Pointer", "ColorIndex"), -1) << settings;
+  if (picks) {
+    EXPECT_EQ(IniInteger(settings, "Pointer", "Color"), 0x563412) << settings;
+    EXPECT_EQ(IniInteger(settings, "Pointer", "ColorIndex"), -1) << settings;
+  }
   EXPECT_EQ(IniInteger(settings, "Pointer", "Orientation"), 1) << settings;
   EXPECT_EQ(IniInteger(settings, "Pointer", "Size"), 4) << settings;
   EXPECT_EQ(IniInteger(settings, "Pointer", "AlphaBlendIndex"), 18) << settings;

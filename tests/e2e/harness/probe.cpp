@@ -316,10 +316,16 @@ std::optional<std::vector<ProbeMonitor>> Probe::Monitors() const {
   return ParseMonitors(result.output);
 }
 
-bool Probe::SwitchMonitorOff(const std::string& device) const {
+std::optional<bool> Probe::SwitchMonitorOff(const std::string& device) const {
   const RunResult result =
       prefix_.Run(display_, {HelperPath("probe.exe"), "display", device, "off"}, 60s);
-  return result.status && result.status->exited && result.status->code == 0;
+  if (result.status && result.status->exited && result.status->code == 0) return true;
+  // DISP_CHANGE_BADMODE for the detach itself.
+  if (result.output.find("stored=-2\t") != std::string::npos &&
+      !WineShows(WineLimit::kMonitorSwitchOff)) {
+    return std::nullopt;
+  }
+  return false;
 }
 
 bool Probe::SwitchMonitorOn(const std::string& device, const WinRect& rect) const {

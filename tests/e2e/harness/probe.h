@@ -199,8 +199,9 @@ class Probe {
   std::optional<std::vector<ProbeMonitor>> Monitors() const;
   // Switches a monitor (\\.\DISPLAY2) off, or on at a place and size, through
   // ChangeDisplaySettingsEx: the X output follows and running programs get WM_DISPLAYCHANGE.
-  // A 32-bit Wine can do so only with the 32-bit libXrandr (libxrandr2:i386).
-  bool SwitchMonitorOff(const std::string& device) const;
+  // A 32-bit Wine can do so only with the 32-bit libXrandr (libxrandr2:i386). Switching off
+  // gives nothing where the Wine under test refuses it outright (see WineLimit).
+  std::optional<bool> SwitchMonitorOff(const std::string& device) const;
   bool SwitchMonitorOn(const std::string& device, const WinRect& rect) const;
 
   // Parses the probe's output; exposed for the rig's own tests.

@@ -94,6 +94,27 @@ int WineMajorVersion() {
   return major;
 }
 
+bool WineShows(WineLimit limit) {
+  const int major = WineMajorVersion();
+  const char* reason = nullptr;
+  switch (limit) {
+    case WineLimit::kTopMostOnBareX:
+      if (major >= 10) reason = "asks a window manager for _NET_WM_STATE_ABOVE, and none runs";
+      break;
+    case WineLimit::kHideOnBareX:
+      // It waits for a window manager to acknowledge the map before it unmaps the window.
+      if (major >= 10) reason = "leaves a hidden window on the screen when no window manager runs";
+      break;
+    case WineLimit::kMonitorSwitchOff:
+      if (major >= 10) reason = "refuses to detach a dummy-driver monitor (DISP_CHANGE_BADMODE)";
+      break;
+  }
+  if (reason == nullptr) return true;
+  std::printf("Not shown under Wine %d: it %s\n", major, reason);
+  std::fflush(stdout);
+  return false;
+}
+
 fs::path WorkDir() {
   fs::path dir(QD_E2E_WORK_DIR);
   if (Target().x64) dir += "-x64";

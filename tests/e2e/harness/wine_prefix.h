@@ -26,6 +26,16 @@ const WineTarget& Target();
 // the few assertions that one Wine cannot show; 0 if the loader does not say.
 int WineMajorVersion();
 
+// What one of the Wines under test cannot show at all (the evidence is in tests/e2e/README).
+enum class WineLimit {
+  kTopMostOnBareX,    // _NET_WM_STATE_ABOVE on a top-most window with no window manager
+  kHideOnBareX,       // a shown window hidden again (unmapped on X) with no window manager
+  kMonitorSwitchOff,  // a monitor detached with ChangeDisplaySettingsEx (asked on refusal)
+};
+// Whether the Wine under test shows it; if not, prints why, so that the one assertion a
+// test leaves out there is never left out silently.
+bool WineShows(WineLimit limit);
+
 // Where the template, the per-test prefixes and the logs live (build/e2e/...), one folder
 // per target and Wine version, so that two Wines never remake each other's template.
 std::filesystem::path WorkDir();

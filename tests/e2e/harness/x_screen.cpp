@@ -157,6 +157,15 @@ bool XScreen::WaitForMap(Window window, Clock::duration timeout) {
   });
 }
 
+Window XScreen::UnderPointer() {
+  Window root = 0;
+  Window child = 0;
+  int rootX = 0, rootY = 0, x = 0, y = 0;
+  unsigned mask = 0;
+  XQueryPointer(display_, root_, &root, &child, &rootX, &rootY, &x, &y, &mask);
+  return child;
+}
+
 std::optional<Rect> XScreen::Geometry(Window window) {
   XWindowAttributes attributes{};
   if (!XGetWindowAttributes(display_, window, &attributes)) return std::nullopt;

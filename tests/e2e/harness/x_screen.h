@@ -80,6 +80,8 @@ class XScreen {
 
   // Absolute geometry now, or nothing if the window is gone.
   std::optional<Rect> Geometry(Window window);
+  // The root's child that the pointer is over, as X decides it (its shape counts), or 0.
+  Window UnderPointer();
   std::vector<MappedWindow> MappedWindows();
   // The window's bounding shape as screen rectangles (Wine sets it from the window region);
   // the whole window if it has none, nothing if the window is gone.
