@@ -12,9 +12,12 @@ packages=(cmake ninja-build g++ clang clang-format clang-tidy python3 zip
   wine wine64 xvfb xauth xdotool x11-utils imagemagick
   x11-xkb-utils xserver-xorg-core xserver-xorg-video-dummy openbox
   libx11-dev libxtst-dev libxfixes-dev libgtest-dev libgmock-dev libbenchmark-dev)
-# 32-bit Wine, and the 32-bit XRandR it needs to list several monitors.
+# 32-bit Wine, and the 32-bit XRandR it needs to list several monitors; not for the test
+# command (QD_HOST_WINE32=no), which runs the 32-bit exe under the Wine of its own root.
 packages32=()
-if [ "$QD_WINE_ARCH" = x86 ]; then packages32=(wine32 libxrandr2:i386); fi
+if [ "$QD_WINE_ARCH" = x86 ] && [ "${QD_HOST_WINE32:-yes}" != no ]; then
+  packages32=(wine32 libxrandr2:i386)
+fi
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 missing=()
