@@ -34,8 +34,9 @@ recipe="$suite $mirror minbase ${packages[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-# Inside fresh namespaces: mount what a run needs, then run "$@" in the root. With --fork the
-# command's shell is the namespace's first process; when it ends, so does everything in it.
+# Inside fresh namespaces: mount what a run needs, then run "$@" in the root. This shell is
+# the namespaces' first process: when it ends, so does everything in them. As that first
+# process it would ignore Ctrl+C, so it passes an interruption on to everything inside.
 # shellcheck disable=SC2016
 inside='set -e
 root=$1 clone=$2 cwd=$3; shift 3
@@ -44,17 +45,19 @@ mount --rbind /dev "$root/dev"
 mount -t sysfs -o ro sysfs "$root/sys"
 mount -t tmpfs -o mode=1777 tmpfs "$root/tmp"
 if [ -n "$clone" ]; then mkdir -p "$root$clone" && mount --bind "$clone" "$root$clone"; fi
-exec chroot "$root" /bin/sh -c '\''cd "$0" 2>/dev/null || cd /; exec "$@"'\'' "$cwd" "$@"'
+trap "kill -KILL -1 2>/dev/null; exit 130" INT TERM HUP
+chroot "$root" /bin/sh -c '\''cd "$0" 2>/dev/null || cd /; exec "$@"'\'' "$cwd" "$@" &
+wait $!'
 # The root's own PATH and HOME; of the caller's environment only what steers the tests.
 environment=(PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root
   TERM="${TERM:-dumb}" LANG=C.UTF-8)
 while IFS= read -r -d '' variable; do
   case $variable in QD_*=* | CI=* | WINEDEBUG=*) environment+=("$variable") ;; esac
 done < <(env -0)
-in_namespaces() { # root clone cwd command...
-  $sudo unshare --mount --pid --fork --propagation private \
-    env -i "${environment[@]}" bash -c "$inside" inside "$@"
-}
+# --kill-child: whatever ends the holder of the namespaces ends everything inside them too.
+namespaces=(unshare --mount --pid --fork --kill-child --propagation private
+  env --default-signal=INT,TERM,HUP -i "${environment[@]}" bash -c "$inside" inside)
+in_namespaces() { $sudo "${namespaces[@]}" "$@"; } # root clone cwd command...
 
 installed_all() { # root
   local status
@@ -110,8 +113,7 @@ if ! ready; then
   flock -s 9
 fi
 
-if [ $# -eq 0 ]; then
-  in_namespaces "$root" "" / /usr/lib/wine/wine64 --version
-else
-  in_namespaces "$root" "$clone" "$cwd" "$@"
-fi
+if [ $# -eq 0 ]; then set -- /usr/lib/wine/wine64 --version; fi
+# In this shell's place, so that a signal meant for the command reaches the namespaces' holder;
+# the lock goes with it.
+exec $sudo "${namespaces[@]}" "$root" "$clone" "$cwd" "$@"
