@@ -123,7 +123,7 @@ fi
 echo "== end-to-end tests under $wine10: build/$wine10_preset/Quiverdart.exe"
 # The import check runs no Wine, and the MinGW tools it needs are the host's (it ran above).
 QD_WINE_ARCH=$wine10_arch bash scripts/wine10.sh ctest --preset e2e -E '^e2e\.exe_imports'
-not_shown Wine 10
+not_shown "Wine 10"
 
 echo "== fuzz smoke runs"
 cmake --preset fuzz >/dev/null

@@ -98,6 +98,8 @@ ready() { [ "$(cat "$root/.quiverdart-recipe" 2>/dev/null)" = "$recipe" ] && ins
 
 # Every run holds the lock shared until it ends; remaking or mending takes it alone (given up
 # first, since two holders turning a shared lock into a sole one would wait on each other).
+# What making or mending prints goes to stderr: stdout is the command's alone.
+exec 3>&1 1>&2
 $sudo mkdir -p "$(dirname "$root")"
 exec 9>"$root.lock"
 flock -s 9
@@ -113,6 +115,7 @@ if ! ready; then
   flock -s 9
 fi
 
+exec 1>&3 3>&-
 if [ $# -eq 0 ]; then set -- /usr/lib/wine/wine64 --version; fi
 # In this shell's place, so that a signal meant for the command reaches the namespaces' holder;
 # the lock goes with it.
