@@ -57,6 +57,9 @@ void TFormMain::ShowHelpText() {
 
 void TFormMain::FormMainOnContextPopup(TPoint /*MousePos*/) {
   const ModalMoment modal(*this);
+  // The menu takes the keyboard so that a click elsewhere closes it; once it and whatever
+  // it opened are closed, the slide show that had the keyboard before gets it back.
+  const NativeWindow keyboardOwner = Ws().KeyboardOwner();
   PopupMenuOnPopup();
   // At the mouse, also when the keyboard's menu key asked for the menu.
   const TPoint cursor = Ws().GetCursorPos();
@@ -72,6 +75,7 @@ void TFormMain::FormMainOnContextPopup(TPoint /*MousePos*/) {
   } else if (chosen == &PopupMenuTerminate) {
     PopupMenuTerminateOnClick();
   }
+  Ws().GiveKeyboardBack(keyboardOwner);
 }
 
 void TFormMain::PopupMenuOnPopup() {

@@ -2,6 +2,7 @@
 // typed event of the form, and the operations on the window: bounds, region, opacity,
 // timers, cursor and the message loop.
 #include <climits>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 
@@ -55,6 +56,13 @@ TShiftState MouseShiftState(WPARAM keys) {
   if ((keys & MK_MBUTTON) != 0) bits |= ssMiddle;
   if (::GetKeyState(VK_MENU) < 0) bits |= ssAlt;
   return TShiftState::FromBits(bits);
+}
+
+// A tap of a pen or finger, or a shaky hand, moves the pointer a pixel or two: still a
+// click, as Windows' own click-or-drag test (DragDetect) has it.
+bool WithinDragThreshold(POINT pressAt, POINT at) {
+  return std::abs(at.x - pressAt.x) < ::GetSystemMetrics(SM_CXDRAG) &&
+         std::abs(at.y - pressAt.y) < ::GetSystemMetrics(SM_CYDRAG);
 }
 
 bool OwnWindow(HWND window) {
@@ -142,8 +150,8 @@ void Win32WindowSystem::SetWindowBounds(NativeWindow window, int left, int top, 
 
 void Win32WindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
   // Activating: hiding gave the keyboard away, and the keys after a colour pick are the
-  // arrow's.
-  if (visible) SetNoActivate(ToHwnd(window), false);
+  // arrow's. Hidden, it takes none, whatever shows it again.
+  SetNoActivate(ToHwnd(window), !visible);
   ::ShowWindow(ToHwnd(window), visible ? SW_SHOW : SW_HIDE);
 }
 
@@ -212,6 +220,8 @@ void Win32WindowSystem::StopTimer(NativeWindow window, unsigned timerId) {
 
 void Win32WindowSystem::RunMessageLoop(NativeWindow mainWindow) {
   HWND hwnd = ToHwnd(mainWindow);
+  // Shown in front with the keyboard, as an ordinary window until another program takes it.
+  SetNoActivate(hwnd, false);
   ::ShowWindow(hwnd, SW_SHOW);
   ::UpdateWindow(hwnd);
   ::ShowWindow(appWindow_, SW_SHOWNA);
@@ -255,23 +265,36 @@ void Win32WindowSystem::SetNoActivate(HWND hwnd, bool noActivate) {
   if (wanted != exStyle) ::SetWindowLongW(hwnd, GWL_EXSTYLE, wanted);
 }
 
-void Win32WindowSystem::PlainClick(HWND hwnd) {
+void Win32WindowSystem::PlainClick(WindowData& data) {
   // Under Wine the hand-over shows the window afresh (TakeKeyboard); done at once, the
   // second press of a double-click could find the window hidden and reach the slides. So
   // there it waits until no second press can come.
   if (underWine_) {
-    ::SetTimer(hwnd, kTakeKeyboardTimer, ::GetDoubleClickTime(), nullptr);
+    data.foregroundAtClick = ::GetForegroundWindow();
+    ::SetTimer(data.hwnd, kTakeKeyboardTimer, ::GetDoubleClickTime(), nullptr);
   } else {
-    TakeKeyboard(hwnd);
+    TakeKeyboard(data.hwnd);
   }
+}
+
+bool Win32WindowSystem::StillWantsTheKeyboard(const WindowData& data) {
+  // Not if the user has gone on meanwhile: clicked into another window (the pointer is no
+  // longer on the arrow), switched to one (the foreground moved on), or opened a box.
+  POINT at{};
+  return ::IsWindowVisible(data.hwnd) && ::IsWindowEnabled(data.hwnd) &&
+         ::GetForegroundWindow() == data.foregroundAtClick && ::GetCursorPos(&at) &&
+         ::WindowFromPoint(at) == data.hwnd;
 }
 
 void Win32WindowSystem::TakeKeyboard(HWND hwnd) const {
   ::KillTimer(hwnd, kTakeKeyboardTimer);
+  // Hidden or behind a box, it must keep taking none: whatever shows it again would
+  // otherwise leave it ready to take the keyboard at the next press.
+  if (!::IsWindowVisible(hwnd) || !::IsWindowEnabled(hwnd)) return;
   // While it has the keyboard the arrow is an ordinary window; it goes back to taking none
   // when another program takes it (WM_ACTIVATE).
   SetNoActivate(hwnd, false);
-  if (!::IsWindowVisible(hwnd) || ::GetForegroundWindow() == hwnd) return;
+  if (::GetForegroundWindow() == hwnd) return;
   // Wine 8 gives the X focus to a window that the window manager manages only as it maps
   // the window, whatever SetForegroundWindow says; Windows needs no such step.
   if (underWine_) {
@@ -279,6 +302,33 @@ void Win32WindowSystem::TakeKeyboard(HWND hwnd) const {
     ::ShowWindow(hwnd, SW_SHOW);
   }
   ::SetForegroundWindow(hwnd);
+}
+
+void Win32WindowSystem::RemapWithoutFocus(HWND hwnd) const {
+  if (!underWine_ || !::IsWindowVisible(hwnd)) return;
+  ::ShowWindow(hwnd, SW_HIDE);
+  ::ShowWindow(hwnd, SW_SHOWNA);
+}
+
+bool Win32WindowSystem::ProgramWindow(HWND window) const {
+  return window != nullptr &&
+         (window == appWindow_ || ::GetAncestor(window, GA_ROOTOWNER) == appWindow_);
+}
+
+NativeWindow Win32WindowSystem::KeyboardOwner() {
+  return ToNative<NativeWindow>(::GetForegroundWindow());
+}
+
+void Win32WindowSystem::GiveKeyboardBack(NativeWindow previousOwner) {
+  HWND previous = ToHwnd(previousOwner);
+  // A click elsewhere that closed the menu gave the keyboard to that window: it stays.
+  if (previous == nullptr || ProgramWindow(previous) || !::IsWindowVisible(previous) ||
+      !ProgramWindow(::GetForegroundWindow())) {
+    return;
+  }
+  if (mainWindow_ != nullptr) SetNoActivate(mainWindow_, true);
+  ::SetForegroundWindow(previous);
+  if (mainWindow_ != nullptr) RemapWithoutFocus(mainWindow_);
 }
 
 LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
@@ -337,6 +387,8 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_RBUTTONDOWN:
+      // On to the menu: a click's deferred hand-over would take the keyboard from its box.
+      ::KillTimer(hwnd, kTakeKeyboardTimer);
       events.FormMainOnMouseDown(TMouseButton::mbRight, MouseShiftState(wParam),
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
@@ -365,7 +417,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       ::ReleaseCapture();
       events.FormMainOnMouseUp(TMouseButton::mbLeft, MouseShiftState(wParam), GET_X_LPARAM(lParam),
                                GET_Y_LPARAM(lParam));
-      if (std::exchange(data.plainClick, false)) PlainClick(hwnd);
+      if (std::exchange(data.plainClick, false)) PlainClick(data);
       return 0;
     case WM_RBUTTONUP:
       events.FormMainOnMouseUp(TMouseButton::mbRight, MouseShiftState(wParam), GET_X_LPARAM(lParam),
@@ -379,8 +431,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_MOUSEMOVE:
       if (data.plainClick && (wParam & MK_LBUTTON) != 0) {
         POINT at{};
-        data.plainClick =
-            ::GetCursorPos(&at) != 0 && at.x == data.pressAt.x && at.y == data.pressAt.y;
+        data.plainClick = ::GetCursorPos(&at) != 0 && WithinDragThreshold(data.pressAt, at);
       }
       events.FormMainOnMouseMove(MouseShiftState(wParam), GET_X_LPARAM(lParam),
                                  GET_Y_LPARAM(lParam));
@@ -421,7 +472,8 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_TIMER:
       ++timerTicks_;
       if (wParam == kTakeKeyboardTimer) {
-        TakeKeyboard(hwnd);
+        ::KillTimer(hwnd, kTakeKeyboardTimer);
+        if (StillWantsTheKeyboard(data)) TakeKeyboard(hwnd);
         return 0;
       }
       events.OnTimer(static_cast<unsigned>(wParam));
