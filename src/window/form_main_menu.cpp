@@ -64,6 +64,9 @@ void TFormMain::FormMainOnContextPopup(TPoint /*MousePos*/) {
   // At the mouse, also when the keyboard's menu key asked for the menu.
   const TPoint cursor = Ws().GetCursorPos();
   const TMenuItem* chosen = PopupMenu.Popup(cursor.x - 36, cursor.y - 30);
+  // Before the help box or the colour dialog opens, too: under Wine the window manager
+  // leaves the keyboard nowhere when one of them closes after the menu had it.
+  Ws().GiveKeyboardBack(keyboardOwner);
   if (chosen == &PopupMenuHelp) {
     PopupMenuHelpOnClick();
   } else if (chosen == &PopupMenuColor) {

@@ -321,9 +321,10 @@ NativeWindow Win32WindowSystem::KeyboardOwner() {
 
 void Win32WindowSystem::GiveKeyboardBack(NativeWindow previousOwner) {
   HWND previous = ToHwnd(previousOwner);
-  // A click elsewhere that closed the menu gave the keyboard to that window: it stays.
+  // A click elsewhere that closed the menu gave the keyboard to that program: it stays.
+  HWND now = ::GetForegroundWindow();
   if (previous == nullptr || ProgramWindow(previous) || !::IsWindowVisible(previous) ||
-      !ProgramWindow(::GetForegroundWindow())) {
+      (now != nullptr && !OwnWindow(now))) {
     return;
   }
   if (mainWindow_ != nullptr) SetNoActivate(mainWindow_, true);

@@ -116,6 +116,13 @@ std::vector<ProbeWindow> Probe::Windows(const std::string& imageName,
   return {};
 }
 
+std::optional<ProbeWindow> Probe::Foreground() const {
+  const auto windows =
+      Parse(prefix_.Run(display_, {HelperPath("probe.exe"), "foreground"}, 30s).output);
+  if (!windows) return std::nullopt;
+  return windows->empty() ? ProbeWindow{} : windows->front();
+}
+
 std::optional<ProbeCounts> Probe::ParseCounts(const std::string& output) {
   std::optional<ProbeCounts> counts;
   std::istringstream in(output);

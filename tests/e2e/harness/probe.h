@@ -163,6 +163,9 @@ class Probe {
   // each window-relative point lies in the region. Empty if the probe fails.
   std::vector<ProbeWindow> Windows(const std::string& imageName,
                                    const std::vector<std::pair<int, int>>& points = {}) const;
+  // Windows' foreground window, whichever program's (hwnd 0: none); nothing if the probe
+  // failed.
+  std::optional<ProbeWindow> Foreground() const;
   bool PostClose(std::uintptr_t hwnd) const { return Post({hwnd}, "close"); }
   // Closes the windows together: the messages are posted one right after the other.
   bool PostClose(const std::vector<std::uintptr_t>& hwnds) const { return Post(hwnds, "close"); }

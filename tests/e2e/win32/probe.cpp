@@ -5,6 +5,9 @@
 //       one line per top-level window of every process with that image name; for each
 //       window with a region, whether each window-relative point lies inside it; for each
 //       dialog (#32770), its child windows with their texts
+//   probe.exe foreground
+//       Windows' foreground window (GetForegroundWindow), as a window line of the listing;
+//       none if there is none
 //   probe.exe post <hwnd>[,<hwnd>...] close|minimize|restore
 //       posts WM_CLOSE, or WM_SYSCOMMAND SC_MINIMIZE / SC_RESTORE, to each window in turn
 //   probe.exe post <hwnd> endsession
@@ -225,6 +228,12 @@ int ListWindows(int argc, char** argv) {
   }
   EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&query));
   for (HWND window : query.windows) PrintWindow(window, query.points);
+  std::printf("end\n");
+  return 0;
+}
+
+int Foreground() {
+  if (HWND window = GetForegroundWindow(); window != nullptr) PrintWindow(window, {});
   std::printf("end\n");
   return 0;
 }
@@ -624,6 +633,7 @@ int Display(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "windows") == 0) return ListWindows(argc, argv);
   if (argc == 4 && std::strcmp(argv[1], "post") == 0) return Post(argv);
+  if (argc == 2 && std::strcmp(argv[1], "foreground") == 0) return Foreground();
   if (argc == 3 && std::strcmp(argv[1], "ini-read") == 0) return IniRead(argv);
   if (argc >= 6 && (argc - 3) % 3 == 0 && std::strcmp(argv[1], "ini-write") == 0) {
     return IniWrite(argc, argv);
@@ -642,6 +652,7 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr,
                "usage: probe windows <image name> [x,y ...]\n"
+               "       probe foreground\n"
                "       probe post <hwnd>[,<hwnd>...] close|minimize|restore|endsession\n"
                "       probe slides <left,top,right,bottom> <marker>\n"
                "       probe counts <image name>\n"
