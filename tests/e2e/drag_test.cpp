@@ -13,6 +13,7 @@
 
 #include "arrow_run.h"
 #include "menu_steps.h"
+#include "wine_prefix.h"
 
 namespace qd::e2e {
 namespace {
@@ -732,6 +733,63 @@ TEST(SlideShowAndArrow, APlainClickGivesTheArrowItsKeys) {
   ASSERT_TRUE(run.Close());
   EXPECT_EQ(IniInteger(ReadText(run.SettingsFile()), "Pointer", "SettingsLocked"), 1)
       << "F3 did not lock";
+}
+
+// Whether the arrow is above the stand-in slide show in Windows' z-order, within `timeout`.
+bool ArrowAboveTheShow(ArrowRun& run, Clock::duration timeout) {
+  return WaitUntil(timeout, [&] {
+    const auto arrow = run.ProbeArrow();
+    const auto shows = run.S().WinProbe().Windows("probe.exe");
+    const auto show = std::find_if(shows.begin(), shows.end(), [](const ProbeWindow& w) {
+      return w.className == "ProbeSlides";
+    });
+    return arrow && show != shows.end() && arrow->z < show->z;
+  });
+}
+
+constexpr char kNoForegroundEvents[] =
+    "Wine 8 sends no foreground events (EVENT_SYSTEM_FOREGROUND), by which the arrow learns "
+    "that a show has gone above it";
+
+// A full-screen show started after the arrow makes itself top-most, and among top-most
+// windows the one activated last is on top: the arrow comes back above it, and the show
+// keeps the keyboard.
+TEST(SlideShowAndArrow, TheArrowComesBackAboveAShowStartedAfterIt) {
+  if (WineMajorVersion() < 10) GTEST_SKIP() << kNoForegroundEvents;
+  ArrowRun run({kPrimaryMonitor}, {}, {}, Focus::ClickToFocus);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  auto show = run.S().WinProbe().OpenSlideShow({0, 0, kWidth, kHeight}, Probe::ShowKind::TopMost);
+  ASSERT_TRUE(show) << "no slide show";
+  EXPECT_TRUE(ArrowAboveTheShow(run, 2s)) << "the show still covers the arrow";
+  EXPECT_TRUE(ForegroundIs(run, "ProbeSlides")) << "the foreground is " << ForegroundClass(run);
+  run.Input().MoveTo(kOnSlides.x, kOnSlides.y);
+  for (const KeySym key : {XK_Next, XK_Prior}) run.Input().Key(key);
+  EXPECT_TRUE(WaitUntil(10s,
+                        [&] {
+                          return SlideKeys(*show) == std::vector<unsigned>{kVkNext, kVkPrior};
+                        }))
+      << SlideKeys(*show).size() << " keys reached the slide show";
+}
+
+// A show that puts itself on top again whenever it loses the keyboard: a plain click gives
+// the arrow the keyboard, and the arrow is still above the show after it.
+TEST(SlideShowAndArrow, TheArrowStaysAboveAShowThatPutsItselfOnTopAgain) {
+  if (WineMajorVersion() < 10) GTEST_SKIP() << kNoForegroundEvents;
+  ArrowRun run({kPrimaryMonitor}, {}, {}, Focus::ClickToFocus);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  auto show =
+      run.S().WinProbe().OpenSlideShow({0, 0, kWidth, kHeight}, Probe::ShowKind::TopMostAgain);
+  ASSERT_TRUE(show) << "no slide show";
+  ASSERT_TRUE(ArrowAboveTheShow(run, 2s)) << "the show still covers the arrow";
+  const Point grip = Grip(kStart);
+  run.Input().MoveTo(grip.x, grip.y);
+  run.Input().Click(1);
+  ASSERT_TRUE(ForegroundIs(run, "TFormMain")) << "the foreground is " << ForegroundClass(run);
+  EXPECT_TRUE(ArrowAboveTheShow(run, 2s)) << "the show went back above the arrow";
+  run.Input().Key(XK_Left);
+  EXPECT_TRUE(ProbedArrow(run, [](const ProbeWindow& w) { return w.rect.Width() != kStart.width; }))
+      << "the cursor key did not turn the arrow: " << ArrowRect(run);
+  EXPECT_TRUE(SlideKeys(*show).empty()) << SlideKeys(*show).size() << " keys reached the show";
 }
 
 }  // namespace

@@ -27,6 +27,27 @@ constexpr char kTimerTicksMessageName[] = "Quiverdart.TimerTicks";
 // The backend's own timer on the arrow's window, far from the form's timer ids: a plain
 // click hands over the keyboard when it fires (see TakeKeyboard).
 constexpr UINT_PTR kTakeKeyboardTimer = 0x5144;
+// ... and one that looks once more, a moment after a new foreground window, whether a slide
+// show has put itself on top in answer (some do as they lose the keyboard).
+constexpr UINT_PTR kKeepOnTopTimer = 0x5145;
+constexpr UINT kKeepOnTopDelayMs = 300;
+// At most this many raises back on top in this many milliseconds.
+constexpr int kMaxRaises = 4;
+constexpr DWORD kRaiseWindowMs = 10000;
+// The system's own start menu, task switcher and task bar, and open menus and tooltips,
+// stay above the arrow.
+constexpr const wchar_t* kShellClasses[] = {L"Shell_TrayWnd",
+                                            L"Shell_SecondaryTrayWnd",
+                                            L"Windows.UI.Core.CoreWindow",
+                                            L"MultitaskingViewFrame",
+                                            L"TaskSwitcherWnd",
+                                            L"XamlExplorerHostIslandWindow",
+                                            L"ForegroundStaging",
+                                            L"#32771",
+                                            L"DV2ControlHost",
+                                            L"NotifyIconOverflowWindow",
+                                            L"#32768",
+                                            L"tooltips_class32"};
 
 // A typed character as the key-press handlers take it, in the ANSI code page, as a window
 // of the ANSI calls would have it; one outside that code page becomes '?', never the
@@ -63,6 +84,22 @@ TShiftState MouseShiftState(WPARAM keys) {
 bool WithinDragThreshold(POINT pressAt, POINT at) {
   return std::abs(at.x - pressAt.x) < ::GetSystemMetrics(SM_CXDRAG) &&
          std::abs(at.y - pressAt.y) < ::GetSystemMetrics(SM_CYDRAG);
+}
+
+bool ShellWindow(HWND window) {
+  wchar_t name[64] = {};
+  if (window == nullptr || ::GetClassNameW(window, name, 64) == 0) return false;
+  for (const wchar_t* shell : kShellClasses) {
+    if (::lstrcmpW(name, shell) == 0) return true;
+  }
+  return false;
+}
+
+BOOL CALLBACK FindAppWindow(HWND window, LPARAM found) {
+  wchar_t name[16] = {};
+  if (::GetClassNameW(window, name, 16) == 0 || ::lstrcmpW(name, kAppClassName) != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
 }
 
 bool OwnWindow(HWND window) {
@@ -113,6 +150,7 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
 }
 
 Win32WindowSystem::~Win32WindowSystem() {
+  if (foregroundHook_ != nullptr) ::UnhookWinEvent(foregroundHook_);
   if (appWindow_ != nullptr) ::DestroyWindow(appWindow_);
 }
 
@@ -225,6 +263,11 @@ void Win32WindowSystem::RunMessageLoop(NativeWindow mainWindow) {
   ::ShowWindow(hwnd, SW_SHOW);
   ::UpdateWindow(hwnd);
   ::ShowWindow(appWindow_, SW_SHOWNA);
+  // Out of context: no DLL in other programs, and nothing runs while nothing changes.
+  if (foregroundHook_ == nullptr) {
+    foregroundHook_ = ::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                        &ForegroundChanged, 0, 0, WINEVENT_OUTOFCONTEXT);
+  }
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&msg);
@@ -313,6 +356,55 @@ void Win32WindowSystem::RemapWithoutFocus(HWND hwnd) const {
 bool Win32WindowSystem::ProgramWindow(HWND window) const {
   return window != nullptr &&
          (window == appWindow_ || ::GetAncestor(window, GA_ROOTOWNER) == appWindow_);
+}
+
+void CALLBACK Win32WindowSystem::ForegroundChanged(HWINEVENTHOOK /*hook*/, DWORD /*event*/,
+                                                   HWND /*window*/, LONG objectId, LONG /*childId*/,
+                                                   DWORD /*thread*/, DWORD /*time*/) {
+  if (objectId != OBJID_WINDOW) return;
+  // Called on the thread that set the hook, whose task-bar window carries the system.
+  HWND appWindow = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), &FindAppWindow, reinterpret_cast<LPARAM>(&appWindow));
+  auto* system =
+      appWindow == nullptr
+          ? nullptr
+          : reinterpret_cast<Win32WindowSystem*>(::GetWindowLongPtrW(appWindow, GWLP_USERDATA));
+  if (system != nullptr) system->OnForegroundChanged();
+}
+
+void Win32WindowSystem::OnForegroundChanged() {
+  if (mainWindow_ == nullptr || !::IsWindowVisible(mainWindow_)) return;
+  KeepOnTop();
+  ::SetTimer(mainWindow_, kKeepOnTopTimer, kKeepOnTopDelayMs, nullptr);
+}
+
+void Win32WindowSystem::KeepOnTop() {
+  HWND arrow = mainWindow_;
+  // Disabled, it is behind the program's own box, which must stay above it.
+  if (arrow == nullptr || !::IsWindowVisible(arrow) || !::IsWindowEnabled(arrow) ||
+      ::IsIconic(appWindow_) || (::GetWindowLongW(arrow, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0 ||
+      ShellWindow(::GetForegroundWindow())) {
+    return;
+  }
+  RECT mine{};
+  if (!::GetWindowRect(arrow, &mine)) return;
+  bool covered = false;
+  for (HWND above = ::GetWindow(arrow, GW_HWNDPREV); above != nullptr && !covered;
+       above = ::GetWindow(above, GW_HWNDPREV)) {
+    RECT theirs{};
+    RECT overlap{};
+    covered = ::IsWindowVisible(above) && !OwnWindow(above) && !ShellWindow(above) &&
+              ::GetWindowRect(above, &theirs) && ::IntersectRect(&overlap, &mine, &theirs);
+  }
+  if (!covered) return;
+  const DWORD now = ::GetTickCount();
+  if (now - raiseWindowStart_ > kRaiseWindowMs) {
+    raiseWindowStart_ = now;
+    raisesInWindow_ = 0;
+  }
+  if (raisesInWindow_ >= kMaxRaises) return;
+  ++raisesInWindow_;
+  ::SetWindowPos(arrow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 NativeWindow Win32WindowSystem::KeyboardOwner() {
@@ -472,6 +564,11 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     }
     case WM_TIMER:
       ++timerTicks_;
+      if (wParam == kKeepOnTopTimer) {
+        ::KillTimer(hwnd, kKeepOnTopTimer);
+        KeepOnTop();
+        return 0;
+      }
       if (wParam == kTakeKeyboardTimer) {
         ::KillTimer(hwnd, kTakeKeyboardTimer);
         if (StillWantsTheKeyboard(data)) TakeKeyboard(hwnd);

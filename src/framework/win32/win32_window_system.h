@@ -84,6 +84,14 @@ class Win32WindowSystem final : public WindowSystem {
   void RemapWithoutFocus(HWND hwnd) const;
   // The task-bar window, the arrow, and the boxes and dialogs they own.
   bool ProgramWindow(HWND window) const;
+  // Windows reports a new foreground window: a slide show that starts, or one that puts
+  // itself on top again as it loses the keyboard, may now cover the arrow.
+  static void CALLBACK ForegroundChanged(HWINEVENTHOOK hook, DWORD event, HWND window,
+                                         LONG objectId, LONG childId, DWORD thread, DWORD time);
+  void OnForegroundChanged();
+  // The arrow back above a window that covers it, without the keyboard, a few times a
+  // while at most.
+  void KeepOnTop();
 
   using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
   using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORW);
@@ -98,6 +106,11 @@ class Win32WindowSystem final : public WindowSystem {
   UINT timerTicksMessage_ = 0;
   unsigned long timerTicks_ = 0;
   bool underWine_ = false;
+  HWINEVENTHOOK foregroundHook_ = nullptr;
+  // Raises back on top since raiseWindowStart_ (GetTickCount): another program that does
+  // the same would otherwise chase the arrow for the top without end.
+  DWORD raiseWindowStart_ = 0;
+  int raisesInWindow_ = 0;
 };
 
 // What the arrow's window carries from WM_NCCREATE to WM_NCDESTROY.

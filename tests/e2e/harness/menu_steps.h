@@ -3,8 +3,9 @@
 #pragma once
 
 // GoogleTest before Xlib, whose macros (None, Bool) break its templates.
-#include <X11/keysym.h>
 #include <gtest/gtest.h>
+
+#include <X11/keysym.h>
 
 #include <cstddef>
 #include <optional>
