@@ -570,6 +570,27 @@ bool WithTheMenu(ArrowRun& run, const std::function<bool(const ProbeMenu&)>& cho
   return menu && choose(*menu);
 }
 
+// The box or dialog that an item of the menu opens, closed with a click on its button of
+// that id, as a presenter would; true once it is gone.
+bool CloseWhatTheMenuOpened(ArrowRun& run, std::size_t item, long buttonId) {
+  return WithTheMenu(run, [&](const ProbeMenu& menu) {
+    std::optional<ProbeWindow> dialog;
+    if (!Choose(run, menu, item) ||
+        !WaitUntil(10s, [&] { return (dialog = run.ProbeClass("#32770")).has_value(); })) {
+      return false;
+    }
+    for (const ProbeChild& child : dialog->children) {
+      if (child.id == buttonId && child.visible) {
+        run.Input().MoveTo(static_cast<int>((child.rect.left + child.rect.right) / 2),
+                           static_cast<int>((child.rect.top + child.rect.bottom) / 2));
+        run.Input().Click(1);
+        break;
+      }
+    }
+    return WaitUntil(10s, [&] { return !run.ProbeClass("#32770"); });
+  });
+}
+
 bool ProbedArrow(ArrowRun& run, const std::function<bool(const ProbeWindow&)>& holds) {
   return WaitUntil(10s, [&] {
     const auto arrow = run.ProbeArrow();
@@ -635,28 +656,11 @@ INSTANTIATE_TEST_SUITE_P(
                                    return bool(Choose(run, menu, 2));
                                  });
                                }},
+                    // Help and the colour dialog, closed with OK and Cancel.
                     SlidesCase{"HelpClosed",
-                               [](ArrowRun& run) {
-                                 return WithTheMenu(run, [&](const ProbeMenu& menu) {
-                                   std::optional<ProbeWindow> help;
-                                   if (!Choose(run, menu, 0) || !WaitUntil(10s, [&] {
-                                         return (help = run.ProbeClass("#32770")).has_value();
-                                       })) {
-                                     return false;
-                                   }
-                                   // Closed with its OK button, as a presenter would.
-                                   for (const ProbeChild& child : help->children) {
-                                     if (child.className == "Button" && child.visible) {
-                                       run.Input().MoveTo(
-                                           static_cast<int>((child.rect.left + child.rect.right) / 2),
-                                           static_cast<int>((child.rect.top + child.rect.bottom) / 2));
-                                       run.Input().Click(1);
-                                     }
-                                   }
-                                   return WaitUntil(10s,
-                                                    [&] { return !run.ProbeClass("#32770"); });
-                                 });
-                               }},
+                               [](ArrowRun& run) { return CloseWhatTheMenuOpened(run, 0, 1); }},
+                    SlidesCase{"ColourDialogCancelled",
+                               [](ArrowRun& run) { return CloseWhatTheMenuOpened(run, 1, 2); }},
                     // Given the keyboard, minimised from the task bar, left for the slides
                     // and brought back by the hotkey: a drag then leaves the keyboard alone.
                     SlidesCase{"MinimisedAndBack",
