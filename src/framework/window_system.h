@@ -184,6 +184,13 @@ class WindowSystem {
   // but leaving the keyboard where it is; false when it was not minimised.
   virtual bool RestoreApplication() = 0;
 
+  // The window that has the keyboard now, whichever program's it is; none if no window has.
+  virtual NativeWindow KeyboardOwner() = 0;
+  // Gives the keyboard back to a window that had it before the program took it for a
+  // moment (its menu), unless that was one of the program's own windows or the keyboard
+  // has meanwhile gone to another program.
+  virtual void GiveKeyboardBack(NativeWindow previousOwner) = 0;
+
   // Menus and dialogs. TrackPopupMenu returns the chosen item's index + 1, or 0.
   virtual int TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
                              TPoint screenPos) = 0;

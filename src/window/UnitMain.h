@@ -50,6 +50,8 @@ class TFormMain final : public TForm {
   // The window's bounds as the system has them: a move the program did not make takes the
   // tip along.
   void OnBoundsChanged(int left, int top, int width, int height) override;
+  // The box that reports a failed handler is open as long as a menu's: the hotkey waits.
+  void OnHandlerError(const char* text) override;
   // The hotkey as the settings file's value has it (none: the default), with a message for
   // a value that cannot be read.
   void RegisterArrowHotKey(const std::optional<std::string>& value);

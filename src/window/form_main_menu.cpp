@@ -57,10 +57,16 @@ void TFormMain::ShowHelpText() {
 
 void TFormMain::FormMainOnContextPopup(TPoint /*MousePos*/) {
   const ModalMoment modal(*this);
+  // The menu takes the keyboard so that a click elsewhere closes it; once it and whatever
+  // it opened are closed, the slide show that had the keyboard before gets it back.
+  const NativeWindow keyboardOwner = Ws().KeyboardOwner();
   PopupMenuOnPopup();
   // At the mouse, also when the keyboard's menu key asked for the menu.
   const TPoint cursor = Ws().GetCursorPos();
   const TMenuItem* chosen = PopupMenu.Popup(cursor.x - 36, cursor.y - 30);
+  // Before the help box or the colour dialog opens, too: under Wine the window manager
+  // leaves the keyboard nowhere when one of them closes after the menu had it.
+  Ws().GiveKeyboardBack(keyboardOwner);
   if (chosen == &PopupMenuHelp) {
     PopupMenuHelpOnClick();
   } else if (chosen == &PopupMenuColor) {
@@ -72,6 +78,7 @@ void TFormMain::FormMainOnContextPopup(TPoint /*MousePos*/) {
   } else if (chosen == &PopupMenuTerminate) {
     PopupMenuTerminateOnClick();
   }
+  Ws().GiveKeyboardBack(keyboardOwner);
 }
 
 void TFormMain::PopupMenuOnPopup() {

@@ -89,6 +89,11 @@ void TFormMain::OnBoundsChanged(int left, int top, int width, int height) {
   TForm::OnBoundsChanged(left, top, width, height);
 }
 
+void TFormMain::OnHandlerError(const char* text) {
+  const ModalMoment modal(*this);
+  TForm::OnHandlerError(text);
+}
+
 void TFormMain::FormMainOnHotKey(int HotKeyId) {
   // Not over an open menu or box, nor into the middle of a colour pick.
   if (HotKeyId != kArrowHotKeyId || ModalMoments > 0) {

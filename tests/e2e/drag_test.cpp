@@ -12,6 +12,8 @@
 #include <string>
 
 #include "arrow_run.h"
+#include "menu_steps.h"
+#include "wine_prefix.h"
 
 namespace qd::e2e {
 namespace {
@@ -538,6 +540,59 @@ std::optional<SlideShow> SlidesWithTheKeyboard(ArrowRun& run) {
   return slides;
 }
 
+// Windows' own foreground window is of this class, as a helper in the prefix reads it.
+bool ForegroundIs(ArrowRun& run, const std::string& className) {
+  return WaitUntil(10s, [&] {
+    const auto foreground = run.S().WinProbe().Foreground();
+    return foreground && foreground->className == className;
+  });
+}
+
+std::string ForegroundClass(ArrowRun& run) {
+  const auto foreground = run.S().WinProbe().Foreground();
+  return foreground ? foreground->className : "no answer from the probe";
+}
+
+// Drags the arrow, found at `at`, by (dx, dy); true once it shows there.
+bool DragArrow(ArrowRun& run, const Rect& at, int dx, int dy) {
+  const Point grip = Grip(at);
+  run.Input().MoveTo(grip.x, grip.y);
+  run.Input().Press(1);
+  if (!WaitForHand(run, kHandGrab)) return false;
+  Burst(run, grip, {grip.x + dx, grip.y + dy}, 20);
+  const bool moved = SettleAt(run, {grip.x + dx, grip.y + dy}, Moved(at, dx, dy));
+  run.Input().Release(1);
+  return moved;
+}
+
+// The context menu opened on the arrow and `choose` done in it; true once it is closed.
+bool WithTheMenu(ArrowRun& run, const std::function<bool(const ProbeMenu&)>& choose) {
+  const Point grip = Grip(kStart);
+  const auto menu = OpenMenu(run, grip.x, grip.y);
+  return menu && choose(*menu);
+}
+
+// The box or dialog that an item of the menu opens, closed with a click on its button of
+// that id, as a presenter would; true once it is gone.
+bool CloseWhatTheMenuOpened(ArrowRun& run, std::size_t item, long buttonId) {
+  return WithTheMenu(run, [&](const ProbeMenu& menu) {
+    std::optional<ProbeWindow> dialog;
+    if (!Choose(run, menu, item) ||
+        !WaitUntil(10s, [&] { return (dialog = run.ProbeClass("#32770")).has_value(); })) {
+      return false;
+    }
+    for (const ProbeChild& child : dialog->children) {
+      if (child.id == buttonId && child.visible) {
+        run.Input().MoveTo(static_cast<int>((child.rect.left + child.rect.right) / 2),
+                           static_cast<int>((child.rect.top + child.rect.bottom) / 2));
+        run.Input().Click(1);
+        break;
+      }
+    }
+    return WaitUntil(10s, [&] { return !run.ProbeClass("#32770"); });
+  });
+}
+
 bool ProbedArrow(ArrowRun& run, const std::function<bool(const ProbeWindow&)>& holds) {
   return WaitUntil(10s, [&] {
     const auto arrow = run.ProbeArrow();
@@ -551,6 +606,8 @@ TEST_P(SlideShowKeepsTheKeyboard, AfterTheArrowMoved) {
   ASSERT_TRUE(slides);
 
   ASSERT_TRUE(GetParam().moveArrow(run)) << ArrowRect(run);
+  // Judged by Windows as well as by X: under Wine the two can differ.
+  EXPECT_TRUE(ForegroundIs(run, "ProbeSlides")) << "the foreground is " << ForegroundClass(run);
 
   for (const KeySym key : {XK_Next, XK_Prior, XK_b, XK_Escape}) run.Input().Key(key);
   const std::vector<unsigned> expected = {kVkNext, kVkNext, kVkPrior, kVkB, kVkEscape};
@@ -563,15 +620,8 @@ INSTANTIATE_TEST_SUITE_P(
     Moves, SlideShowKeepsTheKeyboard,
     testing::Values(SlidesCase{"Drag",
                                [](ArrowRun& run) {
-                                 const Point grip = Grip(kStart);
-                                 run.Input().MoveTo(grip.x, grip.y);
-                                 run.Input().Press(1);
-                                 if (!WaitForHand(run, kHandGrab)) return false;
-                                 Burst(run, grip, {grip.x + 200, grip.y + 100}, 20);
-                                 const bool moved = SettleAt(run, {grip.x + 200, grip.y + 100},
-                                                             Moved(kStart, 200, 100));
-                                 run.Input().Release(1);
-                                 return moved && ArrowAt(run, {kTipX + 200, kTipY + 100});
+                                 return DragArrow(run, kStart, 200, 100) &&
+                                        ArrowAt(run, {kTipX + 200, kTipY + 100});
                                }},
                     SlidesCase{"MiddleFade",
                                [](ArrowRun& run) {
@@ -595,10 +645,54 @@ INSTANTIATE_TEST_SUITE_P(
                                [](ArrowRun& run) {
                                  run.Input().Key(XK_F8, kCtrl | kAlt);
                                  return ArrowAt(run, kOnSlides);
+                               }},
+                    // The menu takes the keyboard for as long as it is open, no longer.
+                    SlidesCase{"MenuCancelled",
+                               [](ArrowRun& run) {
+                                 return WithTheMenu(
+                                     run, [&](const ProbeMenu&) { return bool(Dismiss(run)); });
+                               }},
+                    SlidesCase{"LockChosen",
+                               [](ArrowRun& run) {
+                                 return WithTheMenu(run, [&](const ProbeMenu& menu) {
+                                   return bool(Choose(run, menu, 2));
+                                 });
+                               }},
+                    // Help and the colour dialog, closed with OK and Cancel.
+                    SlidesCase{"HelpClosed",
+                               [](ArrowRun& run) { return CloseWhatTheMenuOpened(run, 0, 1); }},
+                    SlidesCase{"ColourDialogCancelled",
+                               [](ArrowRun& run) { return CloseWhatTheMenuOpened(run, 1, 2); }},
+                    // Given the keyboard, minimised from the task bar, left for the slides
+                    // and brought back by the hotkey: a drag then leaves the keyboard alone.
+                    SlidesCase{"MinimisedAndBack",
+                               [](ArrowRun& run) {
+                                 const Point grip = Grip(kStart);
+                                 run.Input().MoveTo(grip.x, grip.y);
+                                 run.Input().Click(1);
+                                 const auto arrow = run.ProbeArrow();
+                                 if (!ForegroundIs(run, "TFormMain") || !arrow ||
+                                     !run.S().WinProbe().PostMinimize(arrow->owner) ||
+                                     !WaitUntil(10s, [&] {
+                                       const auto a = run.ProbeArrow();
+                                       return a && !a->visible;
+                                     }) ||
+                                     !ClickIntoSlides(run)) {
+                                   return false;
+                                 }
+                                 run.Input().Key(XK_F8, kCtrl | kAlt);
+                                 const Rect back = Moved(kStart, kOnSlides.x - kTipX,
+                                                         kOnSlides.y - kTipY);
+                                 if (!ArrowAt(run, kOnSlides)) return false;
+                                 // Managed by the window manager since the restore, its X
+                                 // window reports where its frame is: judged by the probe.
+                                 DragArrow(run, back, -100, 50);
+                                 return ArrowAt(run, {kOnSlides.x - 100, kOnSlides.y + 50});
                                }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A plain click hands the arrow the keyboard: its keys work and none reach the slide show.
+// A plain click hands the arrow the keyboard, also a tap that moves the pointer a pixel: its
+// keys work and none reach the slide show.
 // Then the help box: a hotkey pressed while it is open does nothing, one after it moves
 // the arrow to the pointer.
 TEST(SlideShowAndArrow, APlainClickGivesTheArrowItsKeys) {
@@ -608,14 +702,24 @@ TEST(SlideShowAndArrow, APlainClickGivesTheArrowItsKeys) {
 
   const Point grip = Grip(kStart);
   run.Input().MoveTo(grip.x, grip.y);
-  run.Input().Click(1);
+  run.Input().Press(1);
+  ASSERT_TRUE(WaitForHand(run, kHandGrab));
+  run.Input().MoveTo(grip.x + 1, grip.y);
+  run.Input().Release(1);
   ASSERT_TRUE(WaitUntil(10s, [&] { return run.X().FocusOwner() == "quiverdart.exe"; }))
       << "the keyboard is with " << run.X().FocusOwner();
+  EXPECT_TRUE(ForegroundIs(run, "TFormMain")) << "the foreground is " << ForegroundClass(run);
+  // A pixel further, or not: the one move may fall in the drag's hold-off.
+  const auto tapped = run.ProbeArrow();
+  ASSERT_TRUE(tapped);
+  const auto unmoved = [&] {
+    return ProbedArrow(run, [&](const ProbeWindow& w) { return w.rect == tapped->rect; });
+  };
   run.Input().Key(XK_Left);
   EXPECT_TRUE(ProbedArrow(run, [](const ProbeWindow& w) { return w.rect.Width() != kStart.width; }))
       << "the cursor key did not turn the arrow: " << ArrowRect(run);
   run.Input().Key(XK_Right);
-  ASSERT_TRUE(ArrowAt(run, {kTipX, kTipY})) << ArrowRect(run);
+  ASSERT_TRUE(unmoved()) << ArrowRect(run);
   run.Input().Key(XK_F3);
 
   run.Input().Key(XK_F1);
@@ -628,7 +732,7 @@ TEST(SlideShowAndArrow, APlainClickGivesTheArrowItsKeys) {
   run.Input().Key(XK_F8, kCtrl | kAlt);
   run.Input().Key(XK_Return);
   ASSERT_TRUE(WaitUntil(10s, [&] { return !run.ProbeClass("#32770"); })) << "the help stayed";
-  EXPECT_TRUE(ArrowAt(run, {kTipX, kTipY})) << "moved while the help was open: " << ArrowRect(run);
+  EXPECT_TRUE(unmoved()) << "moved while the help was open: " << ArrowRect(run);
   // Back on the slides, the hotkey works again.
   ASSERT_TRUE(ClickIntoSlides(run)) << "the keyboard is with " << run.X().FocusOwner();
   run.Input().Key(XK_F8, kCtrl | kAlt);
@@ -638,6 +742,63 @@ TEST(SlideShowAndArrow, APlainClickGivesTheArrowItsKeys) {
   ASSERT_TRUE(run.Close());
   EXPECT_EQ(IniInteger(ReadText(run.SettingsFile()), "Pointer", "SettingsLocked"), 1)
       << "F3 did not lock";
+}
+
+// Whether the arrow is above the stand-in slide show in Windows' z-order, within `timeout`.
+bool ArrowAboveTheShow(ArrowRun& run, Clock::duration timeout) {
+  return WaitUntil(timeout, [&] {
+    const auto arrow = run.ProbeArrow();
+    const auto shows = run.S().WinProbe().Windows("probe.exe");
+    const auto show = std::find_if(shows.begin(), shows.end(), [](const ProbeWindow& w) {
+      return w.className == "ProbeSlides";
+    });
+    return arrow && show != shows.end() && arrow->z < show->z;
+  });
+}
+
+constexpr char kNoForegroundEvents[] =
+    "Wine 8 sends no foreground events (EVENT_SYSTEM_FOREGROUND), by which the arrow learns "
+    "that a show has gone above it";
+
+// A full-screen show started after the arrow makes itself top-most, and among top-most
+// windows the one activated last is on top: the arrow comes back above it, and the show
+// keeps the keyboard.
+TEST(SlideShowAndArrow, TheArrowComesBackAboveAShowStartedAfterIt) {
+  if (WineMajorVersion() < 10) GTEST_SKIP() << kNoForegroundEvents;
+  ArrowRun run({kPrimaryMonitor}, {}, {}, Focus::ClickToFocus);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  auto show = run.S().WinProbe().OpenSlideShow({0, 0, kWidth, kHeight}, Probe::ShowKind::TopMost);
+  ASSERT_TRUE(show) << "no slide show";
+  EXPECT_TRUE(ArrowAboveTheShow(run, 2s)) << "the show still covers the arrow";
+  EXPECT_TRUE(ForegroundIs(run, "ProbeSlides")) << "the foreground is " << ForegroundClass(run);
+  run.Input().MoveTo(kOnSlides.x, kOnSlides.y);
+  for (const KeySym key : {XK_Next, XK_Prior}) run.Input().Key(key);
+  EXPECT_TRUE(WaitUntil(10s,
+                        [&] {
+                          return SlideKeys(*show) == std::vector<unsigned>{kVkNext, kVkPrior};
+                        }))
+      << SlideKeys(*show).size() << " keys reached the slide show";
+}
+
+// A show that puts itself on top again whenever it loses the keyboard: a plain click gives
+// the arrow the keyboard, and the arrow is still above the show after it.
+TEST(SlideShowAndArrow, TheArrowStaysAboveAShowThatPutsItselfOnTopAgain) {
+  if (WineMajorVersion() < 10) GTEST_SKIP() << kNoForegroundEvents;
+  ArrowRun run({kPrimaryMonitor}, {}, {}, Focus::ClickToFocus);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  auto show =
+      run.S().WinProbe().OpenSlideShow({0, 0, kWidth, kHeight}, Probe::ShowKind::TopMostAgain);
+  ASSERT_TRUE(show) << "no slide show";
+  ASSERT_TRUE(ArrowAboveTheShow(run, 2s)) << "the show still covers the arrow";
+  const Point grip = Grip(kStart);
+  run.Input().MoveTo(grip.x, grip.y);
+  run.Input().Click(1);
+  ASSERT_TRUE(ForegroundIs(run, "TFormMain")) << "the foreground is " << ForegroundClass(run);
+  EXPECT_TRUE(ArrowAboveTheShow(run, 2s)) << "the show went back above the arrow";
+  run.Input().Key(XK_Left);
+  EXPECT_TRUE(ProbedArrow(run, [](const ProbeWindow& w) { return w.rect.Width() != kStart.width; }))
+      << "the cursor key did not turn the arrow: " << ArrowRect(run);
+  EXPECT_TRUE(SlideKeys(*show).empty()) << SlideKeys(*show).size() << " keys reached the show";
 }
 
 }  // namespace

@@ -87,6 +87,12 @@ void FakeWindowSystem::RaiseWithoutActivation(NativeWindow window) {
   log.push_back("RaiseWithoutActivation");
 }
 
+NativeWindow FakeWindowSystem::KeyboardOwner() { return keyboardOwner; }
+
+void FakeWindowSystem::GiveKeyboardBack(NativeWindow previousOwner) {
+  log.push_back("GiveKeyboardBack " + std::to_string(previousOwner.Value()));
+}
+
 bool FakeWindowSystem::RestoreApplication() {
   if (!minimised) {
     return false;

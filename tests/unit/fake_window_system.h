@@ -35,6 +35,7 @@ class FakeWindowSystem final : public WindowSystem {
   std::function<bool(TColor&, std::array<TColor, 16>&)> chooseColor;
   std::function<void()> onProcessMessages;  // runs nested handlers in ProcessMessages
   std::function<void(const std::string&)> onMessageBox;
+  NativeWindow keyboardOwner;  // what KeyboardOwner answers
 
   // --- what the test observes ---
   // The window as the user sees it: bounds, the outline it is cut to (none: uncut), shown
@@ -93,6 +94,8 @@ class FakeWindowSystem final : public WindowSystem {
   void UnregisterHotKey(NativeWindow window, int hotKeyId) override;
   void RaiseWithoutActivation(NativeWindow window) override;
   bool RestoreApplication() override;
+  NativeWindow KeyboardOwner() override;
+  void GiveKeyboardBack(NativeWindow previousOwner) override;
   int TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
                      TPoint screenPos) override;
   void ShowMessageBox(NativeWindow owner, const std::string& text, const std::string& caption,

@@ -285,6 +285,29 @@ TEST_F(MenuTest, ChoosingNothingDoesNothing) {
   EXPECT_EQ(Saved(), test::LoadedPointer{});
 }
 
+// The menu took the keyboard from the slide show; whatever was chosen, it goes back there
+// once the menu and the box or dialog it opened are closed.
+TEST_F(MenuTest, TheKeyboardGoesBackAfterTheMenuAndWhatItOpened) {
+  struct Case {
+    int choice;
+    const char* openedLast;  // the call just before the last hand-back; empty: none
+  };
+  const std::vector<Case> cases = {
+      {0, ""}, {kHelp, "MessageBox"}, {kColor, "ChooseColor"}, {kLock, ""}, {kEsc, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.choice);
+    Restart(TUiLanguage::English, "");
+    ws.keyboardOwner = NativeWindow{0x5151};
+    OpenMenu(c.choice);
+    ASSERT_GE(ws.log.size(), 2U);
+    EXPECT_EQ(ws.log.back(), "GiveKeyboardBack " + std::to_string(0x5151));
+    const std::string& before = ws.log[ws.log.size() - 2];
+    if (*c.openedLast != '\0') {
+      EXPECT_EQ(before.rfind(c.openedLast, 0), 0U) << before;
+    }
+  }
+}
+
 TEST_F(MenuTest, HelpIsAPlainBoxCaptionedWithTheApplicationTitle) {
   for (const TUiLanguage language : {TUiLanguage::English, TUiLanguage::German}) {
     SCOPED_TRACE(static_cast<int>(language));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/errors.h"
 #include "model/tables.h"
 #include "program_fixture.h"
 #include "settings/hotkey.h"
@@ -240,6 +241,11 @@ TEST_F(Screens, HotKeyDoesNothingWhileAMenuBoxOrPickIsOpen) {
        [this](const std::function<void()>& press) {
          ws.onProcessMessages = press;
          ws.events->FormMainOnDblClick();
+       }},
+      {"error box of a failed handler",
+       [this](const std::function<void()>& press) {
+         ws.onMessageBox = [press](const std::string&) { press(); };
+         Guarded(*ws.events, [] { throw EConvertError("'x' is not a valid integer value"); });
        }},
   };
   for (const Case& c : cases) {

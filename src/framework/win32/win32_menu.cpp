@@ -79,8 +79,9 @@ int Win32WindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<Menu
     ::InsertMenuItemW(menu.Get(), static_cast<UINT>(i), TRUE, &info);
   }
   HWND hwnd = ToHwnd(owner);
-  // Without the foreground the menu would not close when the user clicks elsewhere.
-  ::SetForegroundWindow(hwnd);
+  // Without the foreground the menu would not close when the user clicks elsewhere, nor
+  // would its keys reach it. The form gives the keyboard back after (GiveKeyboardBack).
+  TakeKeyboard(hwnd);
   const BOOL chosen =
       ::TrackPopupMenu(menu.Get(), TPM_CENTERALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, screenPos.x,
                        screenPos.y, 0, hwnd, nullptr);

@@ -18,6 +18,9 @@ bool Win32WindowSystem::RestoreApplication() {
 void Win32WindowSystem::Minimize() {
   if (::IsIconic(appWindow_)) return;
   mainWasVisible_ = mainWindow_ != nullptr && ::IsWindowVisible(mainWindow_);
+  // Activation passes to the task-bar window first, so WM_ACTIVATE would leave the arrow
+  // ready to take the keyboard at the first press after it is back.
+  if (mainWindow_ != nullptr) SetNoActivate(mainWindow_, true);
   if (mainWasVisible_) ::ShowWindow(mainWindow_, SW_HIDE);
   ::ShowWindow(appWindow_, SW_MINIMIZE);
 }
@@ -26,6 +29,9 @@ void Win32WindowSystem::Restore(bool activate) {
   if (!::IsIconic(appWindow_)) return;
   ::ShowWindow(appWindow_, activate ? SW_RESTORE : SW_SHOWNOACTIVATE);
   if (mainWindow_ == nullptr) return;
+  // From the task bar it is an ordinary window with the keyboard; from the hotkey it takes
+  // none.
+  SetNoActivate(mainWindow_, !activate);
   if (mainWasVisible_) ::ShowWindow(mainWindow_, activate ? SW_SHOW : SW_SHOWNA);
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(mainWindow_, GWLP_USERDATA));
   if (data != nullptr) data->events->ApplicationOnRestore();

@@ -2,6 +2,7 @@
 // typed event of the form, and the operations on the window: bounds, region, opacity,
 // timers, cursor and the message loop.
 #include <climits>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 
@@ -26,6 +27,27 @@ constexpr char kTimerTicksMessageName[] = "Quiverdart.TimerTicks";
 // The backend's own timer on the arrow's window, far from the form's timer ids: a plain
 // click hands over the keyboard when it fires (see TakeKeyboard).
 constexpr UINT_PTR kTakeKeyboardTimer = 0x5144;
+// ... and one that looks once more, a moment after a new foreground window, whether a slide
+// show has put itself on top in answer (some do as they lose the keyboard).
+constexpr UINT_PTR kKeepOnTopTimer = 0x5145;
+constexpr UINT kKeepOnTopDelayMs = 300;
+// At most this many raises back on top in this many milliseconds.
+constexpr int kMaxRaises = 4;
+constexpr DWORD kRaiseWindowMs = 10000;
+// The system's own start menu, task switcher and task bar, and open menus and tooltips,
+// stay above the arrow.
+constexpr const wchar_t* kShellClasses[] = {L"Shell_TrayWnd",
+                                            L"Shell_SecondaryTrayWnd",
+                                            L"Windows.UI.Core.CoreWindow",
+                                            L"MultitaskingViewFrame",
+                                            L"TaskSwitcherWnd",
+                                            L"XamlExplorerHostIslandWindow",
+                                            L"ForegroundStaging",
+                                            L"#32771",
+                                            L"DV2ControlHost",
+                                            L"NotifyIconOverflowWindow",
+                                            L"#32768",
+                                            L"tooltips_class32"};
 
 // A typed character as the key-press handlers take it, in the ANSI code page, as a window
 // of the ANSI calls would have it; one outside that code page becomes '?', never the
@@ -55,6 +77,29 @@ TShiftState MouseShiftState(WPARAM keys) {
   if ((keys & MK_MBUTTON) != 0) bits |= ssMiddle;
   if (::GetKeyState(VK_MENU) < 0) bits |= ssAlt;
   return TShiftState::FromBits(bits);
+}
+
+// A tap of a pen or finger, or a shaky hand, moves the pointer a pixel or two: still a
+// click, as Windows' own click-or-drag test (DragDetect) has it.
+bool WithinDragThreshold(POINT pressAt, POINT at) {
+  return std::abs(at.x - pressAt.x) < ::GetSystemMetrics(SM_CXDRAG) &&
+         std::abs(at.y - pressAt.y) < ::GetSystemMetrics(SM_CYDRAG);
+}
+
+bool ShellWindow(HWND window) {
+  wchar_t name[64] = {};
+  if (window == nullptr || ::GetClassNameW(window, name, 64) == 0) return false;
+  for (const wchar_t* shell : kShellClasses) {
+    if (::lstrcmpW(name, shell) == 0) return true;
+  }
+  return false;
+}
+
+BOOL CALLBACK FindAppWindow(HWND window, LPARAM found) {
+  wchar_t name[16] = {};
+  if (::GetClassNameW(window, name, 16) == 0 || ::lstrcmpW(name, kAppClassName) != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
 }
 
 bool OwnWindow(HWND window) {
@@ -105,6 +150,7 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
 }
 
 Win32WindowSystem::~Win32WindowSystem() {
+  if (foregroundHook_ != nullptr) ::UnhookWinEvent(foregroundHook_);
   if (appWindow_ != nullptr) ::DestroyWindow(appWindow_);
 }
 
@@ -142,8 +188,8 @@ void Win32WindowSystem::SetWindowBounds(NativeWindow window, int left, int top, 
 
 void Win32WindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
   // Activating: hiding gave the keyboard away, and the keys after a colour pick are the
-  // arrow's.
-  if (visible) SetNoActivate(ToHwnd(window), false);
+  // arrow's. Hidden, it takes none, whatever shows it again.
+  SetNoActivate(ToHwnd(window), !visible);
   ::ShowWindow(ToHwnd(window), visible ? SW_SHOW : SW_HIDE);
 }
 
@@ -212,9 +258,16 @@ void Win32WindowSystem::StopTimer(NativeWindow window, unsigned timerId) {
 
 void Win32WindowSystem::RunMessageLoop(NativeWindow mainWindow) {
   HWND hwnd = ToHwnd(mainWindow);
+  // Shown in front with the keyboard, as an ordinary window until another program takes it.
+  SetNoActivate(hwnd, false);
   ::ShowWindow(hwnd, SW_SHOW);
   ::UpdateWindow(hwnd);
   ::ShowWindow(appWindow_, SW_SHOWNA);
+  // Out of context: no DLL in other programs, and nothing runs while nothing changes.
+  if (foregroundHook_ == nullptr) {
+    foregroundHook_ = ::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                        &ForegroundChanged, 0, 0, WINEVENT_OUTOFCONTEXT);
+  }
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&msg);
@@ -255,23 +308,36 @@ void Win32WindowSystem::SetNoActivate(HWND hwnd, bool noActivate) {
   if (wanted != exStyle) ::SetWindowLongW(hwnd, GWL_EXSTYLE, wanted);
 }
 
-void Win32WindowSystem::PlainClick(HWND hwnd) {
+void Win32WindowSystem::PlainClick(WindowData& data) {
   // Under Wine the hand-over shows the window afresh (TakeKeyboard); done at once, the
   // second press of a double-click could find the window hidden and reach the slides. So
   // there it waits until no second press can come.
   if (underWine_) {
-    ::SetTimer(hwnd, kTakeKeyboardTimer, ::GetDoubleClickTime(), nullptr);
+    data.foregroundAtClick = ::GetForegroundWindow();
+    ::SetTimer(data.hwnd, kTakeKeyboardTimer, ::GetDoubleClickTime(), nullptr);
   } else {
-    TakeKeyboard(hwnd);
+    TakeKeyboard(data.hwnd);
   }
+}
+
+bool Win32WindowSystem::StillWantsTheKeyboard(const WindowData& data) {
+  // Not if the user has gone on meanwhile: clicked into another window (the pointer is no
+  // longer on the arrow), switched to one (the foreground moved on), or opened a box.
+  POINT at{};
+  return ::IsWindowVisible(data.hwnd) && ::IsWindowEnabled(data.hwnd) &&
+         ::GetForegroundWindow() == data.foregroundAtClick && ::GetCursorPos(&at) &&
+         ::WindowFromPoint(at) == data.hwnd;
 }
 
 void Win32WindowSystem::TakeKeyboard(HWND hwnd) const {
   ::KillTimer(hwnd, kTakeKeyboardTimer);
+  // Hidden or behind a box, it must keep taking none: whatever shows it again would
+  // otherwise leave it ready to take the keyboard at the next press.
+  if (!::IsWindowVisible(hwnd) || !::IsWindowEnabled(hwnd)) return;
   // While it has the keyboard the arrow is an ordinary window; it goes back to taking none
   // when another program takes it (WM_ACTIVATE).
   SetNoActivate(hwnd, false);
-  if (!::IsWindowVisible(hwnd) || ::GetForegroundWindow() == hwnd) return;
+  if (::GetForegroundWindow() == hwnd) return;
   // Wine 8 gives the X focus to a window that the window manager manages only as it maps
   // the window, whatever SetForegroundWindow says; Windows needs no such step.
   if (underWine_) {
@@ -279,6 +345,83 @@ void Win32WindowSystem::TakeKeyboard(HWND hwnd) const {
     ::ShowWindow(hwnd, SW_SHOW);
   }
   ::SetForegroundWindow(hwnd);
+}
+
+void Win32WindowSystem::RemapWithoutFocus(HWND hwnd) const {
+  if (!underWine_ || !::IsWindowVisible(hwnd)) return;
+  ::ShowWindow(hwnd, SW_HIDE);
+  ::ShowWindow(hwnd, SW_SHOWNA);
+}
+
+bool Win32WindowSystem::ProgramWindow(HWND window) const {
+  return window != nullptr &&
+         (window == appWindow_ || ::GetAncestor(window, GA_ROOTOWNER) == appWindow_);
+}
+
+void CALLBACK Win32WindowSystem::ForegroundChanged(HWINEVENTHOOK /*hook*/, DWORD /*event*/,
+                                                   HWND /*window*/, LONG objectId, LONG /*childId*/,
+                                                   DWORD /*thread*/, DWORD /*time*/) {
+  if (objectId != OBJID_WINDOW) return;
+  // Called on the thread that set the hook, whose task-bar window carries the system.
+  HWND appWindow = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), &FindAppWindow, reinterpret_cast<LPARAM>(&appWindow));
+  auto* system =
+      appWindow == nullptr
+          ? nullptr
+          : reinterpret_cast<Win32WindowSystem*>(::GetWindowLongPtrW(appWindow, GWLP_USERDATA));
+  if (system != nullptr) system->OnForegroundChanged();
+}
+
+void Win32WindowSystem::OnForegroundChanged() {
+  if (mainWindow_ == nullptr || !::IsWindowVisible(mainWindow_)) return;
+  KeepOnTop();
+  ::SetTimer(mainWindow_, kKeepOnTopTimer, kKeepOnTopDelayMs, nullptr);
+}
+
+void Win32WindowSystem::KeepOnTop() {
+  HWND arrow = mainWindow_;
+  // Disabled, it is behind the program's own box, which must stay above it.
+  if (arrow == nullptr || !::IsWindowVisible(arrow) || !::IsWindowEnabled(arrow) ||
+      ::IsIconic(appWindow_) || (::GetWindowLongW(arrow, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0 ||
+      ShellWindow(::GetForegroundWindow())) {
+    return;
+  }
+  RECT mine{};
+  if (!::GetWindowRect(arrow, &mine)) return;
+  bool covered = false;
+  for (HWND above = ::GetWindow(arrow, GW_HWNDPREV); above != nullptr && !covered;
+       above = ::GetWindow(above, GW_HWNDPREV)) {
+    RECT theirs{};
+    RECT overlap{};
+    covered = ::IsWindowVisible(above) && !OwnWindow(above) && !ShellWindow(above) &&
+              ::GetWindowRect(above, &theirs) && ::IntersectRect(&overlap, &mine, &theirs);
+  }
+  if (!covered) return;
+  const DWORD now = ::GetTickCount();
+  if (now - raiseWindowStart_ > kRaiseWindowMs) {
+    raiseWindowStart_ = now;
+    raisesInWindow_ = 0;
+  }
+  if (raisesInWindow_ >= kMaxRaises) return;
+  ++raisesInWindow_;
+  ::SetWindowPos(arrow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+NativeWindow Win32WindowSystem::KeyboardOwner() {
+  return ToNative<NativeWindow>(::GetForegroundWindow());
+}
+
+void Win32WindowSystem::GiveKeyboardBack(NativeWindow previousOwner) {
+  HWND previous = ToHwnd(previousOwner);
+  // A click elsewhere that closed the menu gave the keyboard to that program: it stays.
+  HWND now = ::GetForegroundWindow();
+  if (previous == nullptr || ProgramWindow(previous) || !::IsWindowVisible(previous) ||
+      (now != nullptr && !OwnWindow(now))) {
+    return;
+  }
+  if (mainWindow_ != nullptr) SetNoActivate(mainWindow_, true);
+  ::SetForegroundWindow(previous);
+  if (mainWindow_ != nullptr) RemapWithoutFocus(mainWindow_);
 }
 
 LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
@@ -337,6 +480,8 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_RBUTTONDOWN:
+      // On to the menu: a click's deferred hand-over would take the keyboard from its box.
+      ::KillTimer(hwnd, kTakeKeyboardTimer);
       events.FormMainOnMouseDown(TMouseButton::mbRight, MouseShiftState(wParam),
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
@@ -365,7 +510,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       ::ReleaseCapture();
       events.FormMainOnMouseUp(TMouseButton::mbLeft, MouseShiftState(wParam), GET_X_LPARAM(lParam),
                                GET_Y_LPARAM(lParam));
-      if (std::exchange(data.plainClick, false)) PlainClick(hwnd);
+      if (std::exchange(data.plainClick, false)) PlainClick(data);
       return 0;
     case WM_RBUTTONUP:
       events.FormMainOnMouseUp(TMouseButton::mbRight, MouseShiftState(wParam), GET_X_LPARAM(lParam),
@@ -379,8 +524,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_MOUSEMOVE:
       if (data.plainClick && (wParam & MK_LBUTTON) != 0) {
         POINT at{};
-        data.plainClick =
-            ::GetCursorPos(&at) != 0 && at.x == data.pressAt.x && at.y == data.pressAt.y;
+        data.plainClick = ::GetCursorPos(&at) != 0 && WithinDragThreshold(data.pressAt, at);
       }
       events.FormMainOnMouseMove(MouseShiftState(wParam), GET_X_LPARAM(lParam),
                                  GET_Y_LPARAM(lParam));
@@ -420,8 +564,14 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     }
     case WM_TIMER:
       ++timerTicks_;
+      if (wParam == kKeepOnTopTimer) {
+        ::KillTimer(hwnd, kKeepOnTopTimer);
+        KeepOnTop();
+        return 0;
+      }
       if (wParam == kTakeKeyboardTimer) {
-        TakeKeyboard(hwnd);
+        ::KillTimer(hwnd, kTakeKeyboardTimer);
+        if (StillWantsTheKeyboard(data)) TakeKeyboard(hwnd);
         return 0;
       }
       events.OnTimer(static_cast<unsigned>(wParam));

@@ -54,6 +54,8 @@ class Win32WindowSystem final : public WindowSystem {
   void RaiseWithoutActivation(NativeWindow window) override;
   bool RestoreApplication() override;
 
+  NativeWindow KeyboardOwner() override;
+  void GiveKeyboardBack(NativeWindow previousOwner) override;
   int TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
                      TPoint screenPos) override;
   void ShowMessageBox(NativeWindow owner, const std::string& text, const std::string& caption,
@@ -73,8 +75,23 @@ class Win32WindowSystem final : public WindowSystem {
   void Restore(bool activate);
   static void SetNoActivate(HWND hwnd, bool noActivate);
   // A plain click on the arrow gives it the keyboard.
-  void PlainClick(HWND hwnd);
+  void PlainClick(WindowData& data);
+  // Whether the hand-over deferred at a plain click is still what the user wants.
+  static bool StillWantsTheKeyboard(const WindowData& data);
   void TakeKeyboard(HWND hwnd) const;
+  // Unmapped and mapped again without activation: under Wine the window manager then
+  // passes the X focus, and with it Windows' foreground, to the window that had it before.
+  void RemapWithoutFocus(HWND hwnd) const;
+  // The task-bar window, the arrow, and the boxes and dialogs they own.
+  bool ProgramWindow(HWND window) const;
+  // Windows reports a new foreground window: a slide show that starts, or one that puts
+  // itself on top again as it loses the keyboard, may now cover the arrow.
+  static void CALLBACK ForegroundChanged(HWINEVENTHOOK hook, DWORD event, HWND window,
+                                         LONG objectId, LONG childId, DWORD thread, DWORD time);
+  void OnForegroundChanged();
+  // The arrow back above a window that covers it, without the keyboard, a few times a
+  // while at most.
+  void KeepOnTop();
 
   using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
   using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORW);
@@ -89,6 +106,11 @@ class Win32WindowSystem final : public WindowSystem {
   UINT timerTicksMessage_ = 0;
   unsigned long timerTicks_ = 0;
   bool underWine_ = false;
+  HWINEVENTHOOK foregroundHook_ = nullptr;
+  // Raises back on top since raiseWindowStart_ (GetTickCount): another program that does
+  // the same would otherwise chase the arrow for the top without end.
+  DWORD raiseWindowStart_ = 0;
+  int raisesInWindow_ = 0;
 };
 
 // What the arrow's window carries from WM_NCCREATE to WM_NCDESTROY.
@@ -98,10 +120,12 @@ struct Win32WindowSystem::WindowData {
   WindowEvents* events = nullptr;
   int minWidth = 0;
   int minHeight = 0;
-  // Screen position of the last left press, and whether the button has come up again
-  // without a drag step since: a plain click.
+  // Screen position of the last left press, and whether the pointer has stayed within the
+  // drag threshold of it since: a plain click when the button comes up.
   POINT pressAt{};
   bool plainClick = false;
+  // Windows' foreground at the last plain click, while its hand-over waits.
+  HWND foregroundAtClick = nullptr;
 };
 
 inline HWND ToHwnd(NativeWindow window) { return ToWin32<HWND>(window); }

@@ -80,6 +80,7 @@ std::optional<std::vector<ProbeWindow>> Probe::Parse(const std::string& output) 
         w.layered = f["layered"] == "1";
         if (f.contains("alpha")) w.alpha = std::stoul(f["alpha"]);
         if (f.contains("lwaflags")) w.lwaFlags = std::stoul(f["lwaflags"]);
+        if (f.contains("z")) w.z = std::stoi(f["z"]);
         w.region = f["region"];
         if (f.contains("regionbox")) w.regionBox = Rectangle(f["regionbox"]);
         windows.push_back(w);
@@ -114,6 +115,13 @@ std::vector<ProbeWindow> Probe::Windows(const std::string& imageName,
             << ", output:\n"
             << result.output << "\n";
   return {};
+}
+
+std::optional<ProbeWindow> Probe::Foreground() const {
+  const auto windows =
+      Parse(prefix_.Run(display_, {HelperPath("probe.exe"), "foreground"}, 30s).output);
+  if (!windows) return std::nullopt;
+  return windows->empty() ? ProbeWindow{} : windows->front();
 }
 
 std::optional<ProbeCounts> Probe::ParseCounts(const std::string& output) {
@@ -241,12 +249,16 @@ std::optional<HeldHotKey> Probe::HoldHotKey(unsigned modifiers, unsigned key) co
   return HeldHotKey(std::move(*held), prefix_.UnixPath(marker));
 }
 
-std::optional<SlideShow> Probe::OpenSlideShow(const WinRect& place) const {
+std::optional<SlideShow> Probe::OpenSlideShow(const WinRect& place, ShowKind kind) const {
   static std::atomic<int> counter{0};
   const std::string marker = "C:\\slides-" + std::to_string(counter++) + ".keys";
   const std::string rect = std::to_string(place.left) + "," + std::to_string(place.top) + "," +
                            std::to_string(place.right) + "," + std::to_string(place.bottom);
-  auto held = StartHolder({HelperPath("probe.exe"), "slides", rect, marker}, marker);
+  std::vector<std::string> args = {HelperPath("probe.exe"), "slides", rect, marker};
+  if (kind != ShowKind::Ordinary) {
+    args.emplace_back(kind == ShowKind::TopMost ? "topmost" : "topmost-again");
+  }
+  auto held = StartHolder(args, marker);
   if (!held) return std::nullopt;
   return SlideShow(std::move(*held), prefix_.UnixPath(marker));
 }

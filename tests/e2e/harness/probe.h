@@ -65,6 +65,7 @@ struct ProbeWindow {
   bool layered = false;
   std::optional<unsigned> alpha;  // GetLayeredWindowAttributes, when layered
   std::optional<unsigned> lwaFlags;
+  int z = 0;           // place in the z-order, 0 at the top
   std::string region;  // none, null, simple or complex
   std::optional<WinRect> regionBox;
   std::map<std::pair<int, int>, bool> inRegion;  // window-relative point -> PtInRegion
@@ -163,6 +164,9 @@ class Probe {
   // each window-relative point lies in the region. Empty if the probe fails.
   std::vector<ProbeWindow> Windows(const std::string& imageName,
                                    const std::vector<std::pair<int, int>>& points = {}) const;
+  // Windows' foreground window, whichever program's (hwnd 0: none); nothing if the probe
+  // failed.
+  std::optional<ProbeWindow> Foreground() const;
   bool PostClose(std::uintptr_t hwnd) const { return Post({hwnd}, "close"); }
   // Closes the windows together: the messages are posted one right after the other.
   bool PostClose(const std::vector<std::uintptr_t>& hwnds) const { return Post(hwnds, "close"); }
@@ -182,8 +186,12 @@ class Probe {
   // Registers a system-wide hotkey (MOD_ flags, virtual-key code) in another program;
   // nothing if the system refused it, as it does for a combination already taken.
   std::optional<HeldHotKey> HoldHotKey(unsigned modifiers, unsigned key) const;
-  // Opens the stand-in slide show at a place, in Windows coordinates, with the keyboard.
-  std::optional<SlideShow> OpenSlideShow(const WinRect& place) const;
+  // Opens the stand-in slide show at a place, in Windows coordinates, with the keyboard:
+  // an ordinary window, a top-most one as full-screen shows are, or one that also puts
+  // itself on top again whenever it loses the keyboard.
+  enum class ShowKind : std::uint8_t { Ordinary, TopMost, TopMostAgain };
+  std::optional<SlideShow> OpenSlideShow(const WinRect& place,
+                                         ShowKind kind = ShowKind::Ordinary) const;
   // A file's attributes (FILE_ATTRIBUTE_*), after setting them to `set` when given; nothing
   // if the file is missing or the probe failed.
   std::optional<std::uint32_t> FileAttributes(const std::string& windowsPath,

@@ -5,6 +5,9 @@
 //       one line per top-level window of every process with that image name; for each
 //       window with a region, whether each window-relative point lies inside it; for each
 //       dialog (#32770), its child windows with their texts
+//   probe.exe foreground
+//       Windows' foreground window (GetForegroundWindow), as a window line of the listing;
+//       none if there is none
 //   probe.exe post <hwnd>[,<hwnd>...] close|minimize|restore
 //       posts WM_CLOSE, or WM_SYSCOMMAND SC_MINIMIZE / SC_RESTORE, to each window in turn
 //   probe.exe post <hwnd> endsession
@@ -21,10 +24,12 @@
 //       registers the system-wide hotkey (MOD_ flags and key code, both hex) as another
 //       program may, creates <marker>, appends a line "hotkey" to it for each WM_HOTKEY,
 //       and keeps the hotkey until the marker is deleted; fails if the hotkey is taken
-//   probe.exe slides <left,top,right,bottom> <marker>
+//   probe.exe slides <left,top,right,bottom> <marker> [topmost|topmost-again]
 //       a slide show's stand-in: an ordinary captioned window at that place, shown with the
 //       keyboard, that creates <marker> and appends a line "key <hex virtual key>" to it for
-//       every key pressed while it has the keyboard; ends when the marker is deleted
+//       every key pressed while it has the keyboard; ends when the marker is deleted. With
+//       topmost, a borderless top-most window, as full-screen shows are; with topmost-again,
+//       one that also puts itself on top again whenever it loses the keyboard
 //   probe.exe counts <image name>
 //       for each arrow window (class TFormMain) of those processes, the program's own
 //       counts of live GDI, USER and kernel objects and of timer ticks so far
@@ -193,7 +198,13 @@ void PrintWindow(HWND window, const std::vector<Point>& points) {
   }
   HRGN region = CreateRectRgn(0, 0, 0, 0);
   const int kind = GetWindowRgn(window, region);
-  std::printf("\tregion=%s", RegionKind(kind));
+  // Place in the z-order, 0 at the top: which of two windows is above the other.
+  int z = 0;
+  for (HWND above = GetWindow(window, GW_HWNDPREV); above != nullptr && z < 100000;
+       above = GetWindow(above, GW_HWNDPREV)) {
+    ++z;
+  }
+  std::printf("\tz=%d\tregion=%s", z, RegionKind(kind));
   if (kind == SIMPLEREGION || kind == COMPLEXREGION) {
     RECT box{};
     GetRgnBox(region, &box);
@@ -225,6 +236,12 @@ int ListWindows(int argc, char** argv) {
   }
   EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&query));
   for (HWND window : query.windows) PrintWindow(window, query.points);
+  std::printf("end\n");
+  return 0;
+}
+
+int Foreground() {
+  if (HWND window = GetForegroundWindow(); window != nullptr) PrintWindow(window, {});
   std::printf("end\n");
   return 0;
 }
@@ -421,10 +438,16 @@ LRESULT CALLBACK SlidesProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     AppendToMarker(*marker, line);
     if (message == WM_KEYDOWN) return 0;
   }
+  if (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE &&
+      GetPropW(window, L"ProbeOnTopAgain") != nullptr) {
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-int Slides(char** argv) {
+int Slides(int argc, char** argv) {
+  const bool onTopAgain = argc == 5 && std::strcmp(argv[4], "topmost-again") == 0;
+  const bool topMost = onTopAgain || (argc == 5 && std::strcmp(argv[4], "topmost") == 0);
   long left = 0, top = 0, right = 0, bottom = 0;
   if (std::sscanf(argv[2], "%ld,%ld,%ld,%ld", &left, &top, &right, &bottom) != 4) return 2;
   std::wstring marker = Wide(argv[3]);
@@ -435,10 +458,11 @@ int Slides(char** argv) {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = L"ProbeSlides";
   if (RegisterClassW(&windowClass) == 0) return 1;
-  HWND window =
-      CreateWindowExW(0, L"ProbeSlides", L"Slides", WS_OVERLAPPEDWINDOW, left, top, right - left,
-                      bottom - top, nullptr, nullptr, windowClass.hInstance, &marker);
+  HWND window = CreateWindowExW(topMost ? WS_EX_TOPMOST : 0, L"ProbeSlides", L"Slides",
+                                topMost ? WS_POPUP : WS_OVERLAPPEDWINDOW, left, top, right - left,
+                                bottom - top, nullptr, nullptr, windowClass.hInstance, &marker);
   if (window == nullptr) return 1;
+  if (onTopAgain) SetPropW(window, L"ProbeOnTopAgain", window);
   ShowWindow(window, SW_SHOWNORMAL);
   SetForegroundWindow(window);
   if (!CreateMarker(marker)) return 1;
@@ -624,13 +648,14 @@ int Display(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "windows") == 0) return ListWindows(argc, argv);
   if (argc == 4 && std::strcmp(argv[1], "post") == 0) return Post(argv);
+  if (argc == 2 && std::strcmp(argv[1], "foreground") == 0) return Foreground();
   if (argc == 3 && std::strcmp(argv[1], "ini-read") == 0) return IniRead(argv);
   if (argc >= 6 && (argc - 3) % 3 == 0 && std::strcmp(argv[1], "ini-write") == 0) {
     return IniWrite(argc, argv);
   }
   if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "hold") == 0) return Hold(argc, argv);
   if (argc == 5 && std::strcmp(argv[1], "hotkey") == 0) return HoldHotKey(argv);
-  if (argc == 4 && std::strcmp(argv[1], "slides") == 0) return Slides(argv);
+  if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "slides") == 0) return Slides(argc, argv);
   if (argc == 3 && std::strcmp(argv[1], "counts") == 0) return Counts(argv);
   if (argc == 3 && std::strcmp(argv[1], "menu") == 0) return Menus(argv);
   if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "attributes") == 0) {
@@ -642,8 +667,9 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr,
                "usage: probe windows <image name> [x,y ...]\n"
+               "       probe foreground\n"
                "       probe post <hwnd>[,<hwnd>...] close|minimize|restore|endsession\n"
-               "       probe slides <left,top,right,bottom> <marker>\n"
+               "       probe slides <left,top,right,bottom> <marker> [topmost|topmost-again]\n"
                "       probe counts <image name>\n"
                "       probe menu <image name>\n"
                "       probe ini-read <path>\n"
