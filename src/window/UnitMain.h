@@ -49,7 +49,7 @@ class TFormMain final : public TForm {
   void FormMainOnHotKey(int HotKeyId) override;
   // The window's bounds as the system has them: a move the program did not make takes the
   // tip along.
-  void OnBoundsChanged(int left, int top, int width, int height) override;
+  void OnBoundsChanged(int left, int top, int width, int height, MovedBy by) override;
   // The hotkey as the settings file's value has it (none: the default), with a message for
   // a value that cannot be read.
   void RegisterArrowHotKey(const std::optional<std::string>& value);

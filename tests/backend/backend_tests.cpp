@@ -111,8 +111,8 @@ class RecordingEvents final : public qd::WindowEvents {
   void OnEndSession() override { log.push_back("endsession"); }
   void ApplicationOnRestore() override { log.push_back("restore"); }
   void FormMainOnDisplayChange() override { log.push_back("display"); }
-  void OnBoundsChanged(int left, int top, int width, int height) override {
-    Add("bounds", left, top, width, height);
+  void OnBoundsChanged(int left, int top, int width, int height, qd::MovedBy by) override {
+    Add(by == qd::MovedBy::Program ? "own bounds" : "bounds", left, top, width, height);
   }
   void FormMainOnHotKey(int id) override { Add("hotkey", id); }
   void OnHandlerError(const char* text) override { log.push_back(std::string("error ") + text); }
@@ -286,6 +286,17 @@ void TestShowAgainTakesTheKeyboard(qd::win32::Win32WindowSystem& ws) {
   ::SetWindowPos(hwnd, nullptr, 30, -40, 50, 50, SWP_NOZORDER | SWP_NOACTIVATE);
   Check(Joined(events.log) == "bounds 30 -40 50 50",
         Cat({"a moved window reports its bounds: ", Joined(events.log)}));
+  events.log.clear();
+  ws.SetWindowBounds(window, 20, 10, 60, 50);
+  Check(Joined(events.log) == "own bounds 20 10 60 50",
+        Cat({"the program's own move is marked: ", Joined(events.log)}));
+  // Minimised by another tool: off the screen, and no move.
+  events.log.clear();
+  ::ShowWindow(hwnd, SW_MINIMIZE);
+  ::ShowWindow(hwnd, SW_RESTORE);
+  ws.ProcessMessages();
+  Check(Joined(events.log).find("bounds -") == std::string::npos,
+        Cat({"a minimised window reports no bounds: ", Joined(events.log)}));
   ws.DestroyAppWindow(window);
 }
 

@@ -69,7 +69,7 @@ TEST_F(Screens, BoundsMovedByTheSystemAreWhereTheNextChangeStarts) {
   Start();
   const int width = form->Width();
   const int height = form->Height();
-  ws.events->OnBoundsChanged(-900, 300, width, height);
+  ws.events->OnBoundsChanged(-900, 300, width, height, MovedBy::System);
   EXPECT_TRUE(ws.log.empty()) << "taken as they are, not applied back";
   // A drag by one pixel from the inner area starts from there.
   ws.events->FormMainOnMouseMove({}, 30, 15);
@@ -89,13 +89,32 @@ TEST_F(Screens, AMoveByTheSystemTakesTheTipAlong) {
   const std::string moved = "SetWindowBounds " + std::to_string(form->Left() + 200) + " " +
                             std::to_string(form->Top() + 100) + " " +
                             std::to_string(form->Width()) + " " + std::to_string(form->Height());
-  ws.events->OnBoundsChanged(form->Left() + 200, form->Top() + 100, form->Width(), form->Height());
+  ws.events->OnBoundsChanged(form->Left() + 200, form->Top() + 100, form->Width(), form->Height(),
+                             MovedBy::System);
   ws.events->FormMainOnMouseWheel(ssShift, 120, {0, 0});
   ws.events->FormMainOnMouseWheel(ssShift, -120, {0, 0});
   EXPECT_EQ(ws.Calls("SetWindowBounds").back(), moved);
   const LoadedPointer saved = Saved();
   EXPECT_EQ(saved.x, 1160);
   EXPECT_EQ(saved.y, 640);
+}
+
+// On a monitor whose scale differs from the primary's the system may report the program's
+// own moves a pixel off: turning the arrow round and back, and the hotkey, leave the tip
+// where they put it.
+TEST_F(Screens, OwnMovesReportedAPixelOffLeaveTheTipWhereItWas) {
+  ws.ownMoveReportedOff = {1, -1};
+  Start();
+  form->Show();
+  for (const int delta : {120, 120, 120, -120, -120, -120}) {
+    ws.events->FormMainOnMouseWheel(ssShift, delta, {0, 0});
+  }
+  ws.cursorPos = {700, 300};
+  ws.events->FormMainOnHotKey(1);
+  ws.events->FormMainOnMouseWheel(ssShift, 120, {0, 0});
+  const LoadedPointer saved = Saved();
+  EXPECT_EQ(saved.x, 700);
+  EXPECT_EQ(saved.y, 300);
 }
 
 TEST(ParseHotKey, TextToCombination) {
