@@ -40,6 +40,17 @@ TEST_F(Screens, DisplayChangeBringsBackOnlyAnArrowOnNoMonitor) {
       {"on the primary whose work area shrank", {960, 1030}, {kPrimary}, {960, 1030}},
       {"no monitor listed mid-change", {-600, 700}, {}, {-600, 700}, kPrimary.workArea, true},
       {"gone, but the work area reads 0 x 0", {-600, 700}, {kPrimary}, {-600, 700}, {}},
+      // Where the clamp to an empty work area would land on a monitor left of or above it.
+      {"gone, the work area 0 wide, a narrower monitor left",
+       {-600, 700},
+       {kPrimary, {{-100, 0, 0, 1200}, {-100, 0, 0, 1200}, false}},
+       {-600, 700},
+       {0, 0, 0, 1040}},
+      {"gone, the work area 0 high, a monitor above",
+       {-600, 700},
+       {kPrimary, {{0, -1024, 1280, 0}, {0, -1024, 1280, 0}, false}},
+       {-600, 700},
+       {0, 0, 1920, 0}},
   };
   for (const Case& c : cases) {
     TearDown();
@@ -246,6 +257,11 @@ TEST_F(Screens, HotKeyDoesNothingWhileAMenuBoxOrPickIsOpen) {
          ws.menuChoices = {1};
          ws.onMessageBox = [press](const std::string&) { press(); };
          ws.events->FormMainOnContextPopup({0, 0});
+       }},
+      {"help from F1",
+       [this](const std::function<void()>& press) {
+         ws.onMessageBox = [press](const std::string&) { press(); };
+         ws.events->FormMainOnKeyDown(kKeyF1, {});
        }},
       {"colour dialog from F2",
        [this](const std::function<void()>& press) {

@@ -114,6 +114,10 @@ TEST(LoadSettings, FileContentToLoadedValues) {
        "[Pointer]\nTipPosX=1270\nTipPosY=-20\n",
        {.x = 1248, .y = -72},
        kAbove},
+      {"tip a pixel below that monitor's bottom edge lies off it",
+       "[Pointer]\nTipPosX=-640\nTipPosY=720\n",
+       {.x = 32, .y = 720},
+       kLeft},
       {"tip on that monitor's right edge lies off it",
        "[Pointer]\nTipPosX=3200\nTipPosY=300\n",
        {.x = 1888, .y = 300},
@@ -409,19 +413,30 @@ TEST(SaveSettings, InPlaceWhereNoneCanBeMadeOrForOtherNamesEveryStepChecked) {
 // the save stays a replace.
 TEST(SaveSettings, ATemporaryNameThatCannotBeMadeGivesWayToAnother) {
   const std::string longFolder = "C:\\" + std::string(240, 'd');
-  for (const std::string& folder : {longFolder, std::string(kFolder)}) {
+  struct Case {
+    std::string folder;
+    std::vector<std::string> held;  // left-over files of those names, still open somewhere
+    std::string expected;           // the temporary file replaced from
+  };
+  const std::vector<Case> cases = {
+      {longFolder, {}, longFolder + "\\~4242.tmp"},
+      {kFolder, {kTemporary}, std::string(kFolder) + "\\~4242.tmp"},
+      {longFolder, {longFolder + "\\~4242.tmp"}, longFolder + "\\~4242-2.tmp"},
+  };
+  for (const Case& c : cases) {
     test::FakeSystemServices sys;
-    const std::string path = folder + "\\Quiverdart.ini";
-    sys.directories.insert(folder);
+    const std::string path = c.folder + "\\Quiverdart.ini";
+    sys.directories.insert(c.folder);
     sys.files[path] = "[Pointer]\r\nSize=9\r\n";
-    if (folder == kFolder) {  // a left-over file of that name, still open somewhere
-      sys.files[kTemporary] = "left over";
-      sys.openFiles[NativeFile{99}] = {kTemporary, "left over", true};
+    std::uintptr_t handle = 99;
+    for (const std::string& name : c.held) {
+      sys.files[name] = "left over";
+      sys.openFiles[NativeFile{handle++}] = {name, "left over", true};
     }
-    EXPECT_EQ(SaveSettings(sys, path, AnySettings()), std::nullopt) << folder;
+    EXPECT_EQ(SaveSettings(sys, path, AnySettings()), std::nullopt) << c.expected;
     EXPECT_EQ(sys.Calls("ReplaceFile"),
-              std::vector<std::string>{"ReplaceFile " + folder + "\\~4242.tmp " + path});
-    EXPECT_NE(sys.files[path].find("SettingsLocked=0\r\n"), std::string::npos) << folder;
+              std::vector<std::string>{"ReplaceFile " + c.expected + " " + path});
+    EXPECT_NE(sys.files[path].find("SettingsLocked=0\r\n"), std::string::npos) << c.expected;
   }
 }
 
