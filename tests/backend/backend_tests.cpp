@@ -414,10 +414,14 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws) 
     ::SendMessageW(arrow, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   };
   const DWORD waitMs = ::GetDoubleClickTime() + 3000;
-  press({320, 320}, {330, 325});
-  Check(!PumpUntil(ws, ::GetDoubleClickTime() + 300,
-                   [&] { return ::GetForegroundWindow() != slides; }),
-        "after a drag the slides still have the keyboard");
+  // Slanted, straight sideways, straight down.
+  for (const POINT release : {POINT{330, 325}, POINT{330, 320}, POINT{320, 325}}) {
+    press({320, 320}, release);
+    Check(!PumpUntil(ws, ::GetDoubleClickTime() + 300,
+                     [&] { return ::GetForegroundWindow() != slides; }),
+          Cat({"after a drag to ", std::to_string(release.x), ",", std::to_string(release.y),
+               " the slides still have the keyboard"}));
+  }
 
   ws.RaiseWithoutActivation(window);
   ws.ProcessMessages();
