@@ -6,7 +6,10 @@
 //
 // Start-up: from fork of `wine <exe>` to the X map of the program's first real window,
 // median of N starts after one unmeasured warm-up start, in a prefix whose wineserver is
-// kept running (as it is on a desktop where Wine already runs). Idle: a fresh start left
+// kept running (as it is on a desktop where Wine already runs). The two programs' starts
+// alternate, each going first in every other round, so that a drift in the machine's load
+// weighs on both alike; the ratio's spread (a 95 % bootstrap interval over the rounds) says
+// whether the run tells 5 % apart. Idle: a fresh start left
 // untouched with the pointer parked in a corner; after S seconds the Windows process's
 // utime+stime and VmHWM come from /proc, and the program's timer ticks from the probe.
 #include <X11/Xlib.h>
@@ -20,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -35,7 +39,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Options {
-  int starts = 10;
+  int starts = 40;
   int idleSeconds = 10;
   // The arrow starts translucent (opacity index 18, alpha 192); the floor shows the same.
   std::string baselineAlpha = "192";
@@ -188,13 +192,51 @@ void Measure(Program& floor, Program& program, const Options& options) {
     TimeOneStart(s, *p);  // the first start also brings up Wine's services
   }
   for (int i = 0; i < options.starts; ++i) {
-    for (Program* p : {&floor, &program}) {
-      if (const auto ms = TimeOneStart(s, *p)) p->figures.startMs.push_back(*ms);
+    // A round counts only whole: the ratio's spread is taken over the rounds.
+    Program* const first = i % 2 == 0 ? &floor : &program;
+    Program* const second = first == &floor ? &program : &floor;
+    const auto a = TimeOneStart(s, *first);
+    const auto b = TimeOneStart(s, *second);
+    if (a && b) {
+      first->figures.startMs.push_back(*a);
+      second->figures.startMs.push_back(*b);
     }
   }
   MeasureIdle(s, floor, options);
   MeasureIdle(s, program, options);
   s.Prefix().KillServer();
+}
+
+double Quantile(std::vector<double> values, double q) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const double at = q * static_cast<double>(values.size() - 1);
+  const auto low = static_cast<std::size_t>(at);
+  const std::size_t high = std::min(low + 1, values.size() - 1);
+  return values[low] + (values[high] - values[low]) * (at - static_cast<double>(low));
+}
+
+// The 2.5 % and 97.5 % points of the ratio of medians over rounds drawn again with
+// replacement (fixed seed: two runs on the same figures print the same interval).
+std::pair<double, double> RatioInterval(const std::vector<double>& program,
+                                        const std::vector<double>& floor) {
+  const std::size_t n = std::min(program.size(), floor.size());
+  if (n == 0) return {0, 0};
+  std::mt19937 random(1);
+  std::uniform_int_distribution<std::size_t> pick(0, n - 1);
+  std::vector<double> ratios;
+  std::vector<double> p(n);
+  std::vector<double> f(n);
+  for (int draw = 0; draw < 2000; ++draw) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t round = pick(random);
+      p[i] = program[round];
+      f[i] = floor[round];
+    }
+    const double fm = Median(f);
+    if (fm > 0) ratios.push_back(Median(p) / fm);
+  }
+  return {Quantile(ratios, 0.025), Quantile(ratios, 0.975)};
 }
 
 std::string Ratio(double value, double floor) {
@@ -241,7 +283,15 @@ int Main(int argc, char** argv) {
   std::printf("%-34s %14s %14s %8s  %s\n", "figure", "Quiverdart", "baseline", "ratio", "goal");
   std::printf("%-34s %14.1f %14.1f %8s  %s\n", "start to map, median ms", ps, fs,
               Ratio(ps, fs).c_str(), "<= 1.1");
-  std::printf("%-34s %14zu %14zu\n", "starts measured", program.startMs.size(),
+  std::printf("%-34s %6.0f-%-7.0f %6.0f-%-7.0f\n", "  middle half (p25-p75), ms",
+              Quantile(program.startMs, 0.25), Quantile(program.startMs, 0.75),
+              Quantile(floor.startMs, 0.25), Quantile(floor.startMs, 0.75));
+  const auto [low, high] = RatioInterval(program.startMs, floor.startMs);
+  std::printf("%-34s %14s %14s %8s  %s\n", "  ratio, 95 % interval", "", "",
+              (Ratio(low, 1) + "-" + Ratio(high, 1)).c_str(),
+              high - low <= 0.1 ? "narrower than 10 %: tells 5 % apart"
+                                : "wider than 10 %: more starts needed");
+  std::printf("%-34s %14zu %14zu\n", "starts measured, alternating", program.startMs.size(),
               floor.startMs.size());
   const double pc = program.idle ? program.idle->cpuSeconds * 1000 : -1;
   const double fc = floor.idle ? floor.idle->cpuSeconds * 1000 : -1;
