@@ -128,6 +128,10 @@ class TFormMain final : public TForm {
   std::int32_t PreviousSize = 0;
   // False while a shape is being built: mouse moves are ignored then.
   bool ShapeReady = false;
+  // Until the window is first shown (the end of FormMainOnCreate) nothing of a reshape can
+  // show, so translucency is not switched off and on around it: under Wine each switch
+  // costs the start a round of style changes before the window is mapped.
+  bool BeforeFirstShow = true;
 
   // The opacity index shown; Settings.AlphaBlendIndex is the one to return to.
   std::int32_t CurrentAlphaIndex = 0;
