@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,9 +27,8 @@
 #include <random>
 #include <set>
 #include <sstream>
-#include <thread>
-#include <cctype>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "session.h"
@@ -79,17 +79,20 @@ std::optional<ProcessUse> Use(pid_t pid) {
 
 std::optional<Shown> WaitForNewMap(XScreen& x, std::size_t after, Clock::duration timeout) {
   std::optional<Shown> found;
-  WaitUntil(timeout, [&] {
-    const auto& history = x.History();
-    for (std::size_t i = after; i < history.size(); ++i) {
-      const Shown& s = history[i];
-      if (s.mapEvent && (s.geometry.width > 1 || s.geometry.height > 1)) {
-        found = s;
-        return true;
-      }
-    }
-    return false;
-  }, std::chrono::milliseconds(1));
+  WaitUntil(
+      timeout,
+      [&] {
+        const auto& history = x.History();
+        for (std::size_t i = after; i < history.size(); ++i) {
+          const Shown& s = history[i];
+          if (s.mapEvent && (s.geometry.width > 1 || s.geometry.height > 1)) {
+            found = s;
+            return true;
+          }
+        }
+        return false;
+      },
+      std::chrono::milliseconds(1));
   return found;
 }
 
@@ -282,8 +285,7 @@ int Main(int argc, char** argv) {
   if (options.baselineAlpha != "none") baseline.args = {options.baselineAlpha};
   Program quiverdart{"Quiverdart.exe", {}, {}, {}};
   for (Program* p : {&baseline, &quiverdart}) {
-    const std::string source =
-        p == &quiverdart ? ProgramPath() : HelperPath(p->exeName);
+    const std::string source = p == &quiverdart ? ProgramPath() : HelperPath(p->exeName);
     p->figures.exeBytes = fs::file_size(source);
     p->figures.imports = ImportedDlls(source);
   }
@@ -293,9 +295,8 @@ int Main(int argc, char** argv) {
 
   const double fs = Median(floor.startMs);
   const double ps = Median(program.startMs);
-  std::printf("baseline.exe %s\n", baseline.args.empty()
-                                       ? "opaque"
-                                       : ("layered, alpha " + baseline.args[0]).c_str());
+  std::printf("baseline.exe %s\n",
+              baseline.args.empty() ? "opaque" : ("layered, alpha " + baseline.args[0]).c_str());
   std::printf("%-34s %14s %14s %8s  %s\n", "figure", "Quiverdart", "baseline", "ratio", "goal");
   std::printf("%-34s %14.1f %14.1f %8s  %s\n", "start to map, median ms", ps, fs,
               Ratio(ps, fs).c_str(), "<= 1.1");
@@ -325,15 +326,15 @@ int Main(int argc, char** argv) {
   const double fn = floor.idle ? floor.idle->runNs / 1e6 : -1;
   std::printf("%-34s %14.1f %14.1f %8s  %s\n", "  the same from schedstat, ms", pn, fn,
               Ratio(pn, fn).c_str(), "<= 1.2");
-  std::printf("%-34s %14ld %14ld %8s  %s\n", "peak resident (VmHWM), KiB",
-              program.idle ? program.idle->peakKiB : -1L, floor.idle ? floor.idle->peakKiB : -1L,
-              Ratio(program.idle ? program.idle->peakKiB : 0, floor.idle ? floor.idle->peakKiB : 0)
-                  .c_str(),
-              "<= 1.2");
+  std::printf(
+      "%-34s %14ld %14ld %8s  %s\n", "peak resident (VmHWM), KiB",
+      program.idle ? program.idle->peakKiB : -1L, floor.idle ? floor.idle->peakKiB : -1L,
+      Ratio(program.idle ? program.idle->peakKiB : 0, floor.idle ? floor.idle->peakKiB : 0).c_str(),
+      "<= 1.2");
   std::snprintf(label, sizeof label, "timer ticks in those %d s", options.idleSeconds);
   std::printf("%-34s %14s %14s %8s  %s\n", label,
-              program.counts ? std::to_string(program.counts->timerTicks).c_str() : "n/a", "-",
-              "", "the start-up repaint only");
+              program.counts ? std::to_string(program.counts->timerTicks).c_str() : "n/a", "-", "",
+              "the start-up repaint only");
   if (program.counts && program.countsAfterOneSecond) {
     std::printf("%-34s %14lu %14s %8s  %s\n", "  of them after the first second",
                 program.counts->timerTicks - program.countsAfterOneSecond->timerTicks, "-", "",
@@ -343,9 +344,9 @@ int Main(int argc, char** argv) {
     std::printf("%-34s gdi %ld, user %ld, kernel %ld\n", "live objects when idle",
                 program.counts->gdi, program.counts->user, program.counts->kernel);
   }
-  std::printf("%-34s %14ju %14ju %8s\n", "exe size, bytes", program.exeBytes, floor.exeBytes,
-              Ratio(static_cast<double>(program.exeBytes), static_cast<double>(floor.exeBytes))
-                  .c_str());
+  std::printf(
+      "%-34s %14ju %14ju %8s\n", "exe size, bytes", program.exeBytes, floor.exeBytes,
+      Ratio(static_cast<double>(program.exeBytes), static_cast<double>(floor.exeBytes)).c_str());
   std::printf("%-34s %s\n", "imports, Quiverdart.exe", Join(program.imports).c_str());
   std::printf("%-34s %s\n", "imports, baseline.exe", Join(floor.imports).c_str());
   std::printf("start samples ms, Quiverdart:");
