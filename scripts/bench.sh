@@ -16,8 +16,9 @@ source scripts/wine-arch.sh
 jobs=$(nproc)
 echo "Measured: build/$qd_exe_preset/Quiverdart.exe under $qd_wine_loader, because $qd_wine_reason"
 
-# Forty alternating rounds give the start-up ratio a 95 % interval of about +-5 % here; 15
-# varied from 1.13 to 1.30 between runs.
+# Start-up rounds: 15 varied from 1.13 to 1.30 between runs. Forty alternating ones gave 95 %
+# intervals 9 to 20 % wide on a two-core machine busy with other work; the bench says whether
+# a run tells 5 % apart, and a quiet machine or more rounds narrow it.
 starts=40
 inputs=10000
 kills=40
