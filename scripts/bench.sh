@@ -16,11 +16,14 @@ source scripts/wine-arch.sh
 jobs=$(nproc)
 echo "Measured: build/$qd_exe_preset/Quiverdart.exe under $qd_wine_loader, because $qd_wine_reason"
 
-starts=15
+# Start-up rounds: 15 varied from 1.13 to 1.30 between runs. Forty alternating ones gave 95 %
+# intervals 9 to 20 % wide on a two-core machine busy with other work; the bench says whether
+# a run tells 5 % apart, and a quiet machine or more rounds narrow it.
+starts=40
 inputs=10000
 kills=40
 if [ "${1:-}" = "--quick" ]; then
-  starts=5
+  starts=10
   inputs=300
   kills=5
 fi

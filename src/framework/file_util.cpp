@@ -54,15 +54,26 @@ std::pair<OwnedFile, std::string> CreateTemporaryFile(SystemServices& services,
 std::optional<std::string> WriteFileAtomically(SystemServices& services, const std::string& path,
                                                const std::string& bytes) {
   const std::optional<FileLinks> links = services.ResolveFileLinks(path);
+  const bool resolved = links && !links->finalPath.empty();
   // A symbolic link stays one: the save goes to the file it leads to.
-  const std::string target = links ? links->finalPath : path;
+  const std::string target = resolved ? links->finalPath : path;
   const std::optional<std::uint32_t> attributes = services.FileAttributes(target);
   // Windows refuses to replace or write a read-only file; Wine, run as root, does both.
   if (attributes && (*attributes & kFileAttributeReadOnly) != 0) {
     return services.AccessDeniedMessage();
   }
-  // A replace would leave the file's other names with the old content.
-  if (links && links->names > 1) {
+  // A link that leads nowhere now (its stick unplugged, its share not mounted): a replace
+  // would put a plain file in its place for good. Writing through it reaches the target
+  // where the system lets it.
+  if (links && !resolved && links->link) {
+    if (std::optional<std::string> error = WriteInPlace(services, path, bytes)) {
+      return "The file is a link whose target cannot be reached. " + *error;
+    }
+    return std::nullopt;
+  }
+  // A replace would leave the file's other names with the old content, or be refused by a
+  // folder that lets the file be written but nothing be deleted.
+  if ((links && links->names > 1) || (attributes && !services.MayReplace(target))) {
     return WriteInPlace(services, path, bytes);
   }
   auto [file, temporary] = CreateTemporaryFile(services, target);
@@ -87,7 +98,10 @@ std::optional<std::string> WriteFileAtomically(SystemServices& services, const s
     error = FailureText(services, path);
   }
   if (error) {
-    services.DeleteFile(temporary);
+    // Each save makes one of another name: one left behind must at least be told of.
+    if (!services.DeleteFile(temporary)) {
+      *error += ". The temporary file \"" + temporary + "\" is left behind";
+    }
     return error;
   }
   return std::nullopt;

@@ -156,7 +156,7 @@ void TForm::OnEndSession() {
   Destroy();
 }
 
-void TForm::OnBoundsChanged(int left, int top, int width, int height) {
+void TForm::OnBoundsChanged(int left, int top, int width, int height, MovedBy /*by*/) {
   // Taken as they are, so that the next change starts from where the window really is.
   left_ = left;
   top_ = top;

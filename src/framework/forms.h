@@ -77,7 +77,7 @@ class TForm : public TObject, public WindowEvents {
   NativeCursor OnSetCursor() override;
   void OnCloseRequest() override;
   void OnEndSession() override;
-  void OnBoundsChanged(int left, int top, int width, int height) override;
+  void OnBoundsChanged(int left, int top, int width, int height, MovedBy by) override;
   void OnHandlerError(const char* text) override;
 
  private:

@@ -32,11 +32,13 @@ struct FileRead {
   std::string error;  // system message when status is Error
 };
 
-// Where a file's content lives: the path behind every symbolic link on the way to it, and
-// how many names (hard links) that content has.
+// Where a file's content lives: the path behind every symbolic link on the way to it, in
+// the long form ("\\?\C:\...") where the system gives that, so that it may pass MAX_PATH and
+// end in a dot or a blank; and how many names (hard links) that content has.
 struct FileLinks {
-  std::string finalPath;
+  std::string finalPath;  // empty where the system cannot tell
   std::uint32_t names = 1;
+  bool link = false;  // the name itself leads elsewhere (a symbolic link)
 };
 
 class SystemServices;
@@ -104,8 +106,11 @@ class SystemServices {
   // Renames `from` over `to` in one step, `from` taking the permissions of the file replaced
   // where the system lets it; `from` keeps its own attributes.
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
-  virtual void DeleteFile(const std::string& path) = 0;
-  // Nothing for a missing file, or where the system cannot tell.
+  virtual bool DeleteFile(const std::string& path) = 0;
+  // False where this program may not remove or rename the file (a folder that lets files
+  // be written but not deleted); true where it may, or where the system cannot tell.
+  virtual bool MayReplace(const std::string& path) = 0;
+  // Nothing for a missing file that is no link either.
   virtual std::optional<FileLinks> ResolveFileLinks(const std::string& path) = 0;
   // FILE_ATTRIBUTE_* bits; nothing for a missing file.
   virtual std::optional<std::uint32_t> FileAttributes(const std::string& path) = 0;

@@ -37,6 +37,10 @@ class Canvas {
 // and calls one of these, each with the event's own arguments. The form's handlers are
 // named as the main form has always named them; the rest the framework's TForm answers.
 // Coordinates of mouse events are window-relative unless named otherwise.
+// Who changed a window's bounds: the program through SetWindowBounds, or anyone else (the
+// system rearranging monitors, another tool, the system's own commands).
+enum class MovedBy : std::uint8_t { Program, System };
+
 class WindowEvents {
  public:
   WindowEvents() = default;
@@ -74,8 +78,10 @@ class WindowEvents {
   virtual void OnCloseRequest() = 0;
   // Windows is ending the session.
   virtual void OnEndSession() = 0;
-  // The window's bounds as the system now has them, whoever moved it; not while hidden.
-  virtual void OnBoundsChanged(int left, int top, int width, int height) = 0;
+  // The window's bounds as the system now has them, and who moved it; not while hidden or
+  // minimised. The system may report a program's own move a pixel off the one asked for
+  // (coordinates converted for a monitor of another scale).
+  virtual void OnBoundsChanged(int left, int top, int width, int height, MovedBy by) = 0;
   // A failure that escaped a handler (text in Windows-1252): shown, and the program goes on.
   virtual void OnHandlerError(const char* text) = 0;
 };

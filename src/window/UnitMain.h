@@ -49,7 +49,7 @@ class TFormMain final : public TForm {
   void FormMainOnHotKey(int HotKeyId) override;
   // The window's bounds as the system has them: a move the program did not make takes the
   // tip along.
-  void OnBoundsChanged(int left, int top, int width, int height) override;
+  void OnBoundsChanged(int left, int top, int width, int height, MovedBy by) override;
   // The box that reports a failed handler is open as long as a menu's: the hotkey waits.
   void OnHandlerError(const char* text) override;
   // The hotkey as the settings file's value has it (none: the default), with a message for
@@ -130,6 +130,10 @@ class TFormMain final : public TForm {
   std::int32_t PreviousSize = 0;
   // False while a shape is being built: mouse moves are ignored then.
   bool ShapeReady = false;
+  // Until the window is first shown (the end of FormMainOnCreate) nothing of a reshape can
+  // show, so translucency is not switched off and on around it: under Wine each switch
+  // costs the start a round of style changes before the window is mapped.
+  bool BeforeFirstShow = true;
 
   // The opacity index shown; Settings.AlphaBlendIndex is the one to return to.
   std::int32_t CurrentAlphaIndex = 0;

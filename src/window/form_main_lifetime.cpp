@@ -61,6 +61,7 @@ void TFormMain::FormMainOnCreate() {
   SetAlphaBlend(alpha < 255);
 
   BuildPointerShape();
+  BeforeFirstShow = false;
 
   App().RegisterCursor(HandFlat, ws.LoadCursorResource("HandFlat"));
   App().RegisterCursor(HandGrab, ws.LoadCursorResource("HandGrab"));

@@ -79,14 +79,17 @@ void TFormMain::FormMainOnDisplayChange() {
   BuildPointerShape();
 }
 
-void TFormMain::OnBoundsChanged(int left, int top, int width, int height) {
-  // The program's own changes store the bounds before applying them, so they come back
-  // here as no move at all. A move by the system (monitors rearranged, a window mostly on a
-  // removed monitor, Win+Shift+arrow) took the outline along: the next rebuild and the
-  // save start from where the tip now is.
-  Settings.TipPosX += left - Left();
-  Settings.TipPosY += top - Top();
-  TForm::OnBoundsChanged(left, top, width, height);
+void TFormMain::OnBoundsChanged(int left, int top, int width, int height, MovedBy by) {
+  // A move by the system (monitors rearranged, a window mostly on a removed monitor,
+  // Win+Shift+arrow) took the outline along: the next rebuild and the save start from
+  // where the tip now is. The program's own moves place the tip where it was meant to be,
+  // even where the system reports them a pixel off: taken as a move, each rebuild would
+  // push the tip on by that pixel.
+  if (by == MovedBy::System) {
+    Settings.TipPosX += left - Left();
+    Settings.TipPosY += top - Top();
+  }
+  TForm::OnBoundsChanged(left, top, width, height, by);
 }
 
 void TFormMain::OnHandlerError(const char* text) {

@@ -18,7 +18,9 @@ void TFormMain::BuildPointerShape() {
 
   // No alpha blending while region and bounds change.
   const bool wasBlended = AlphaBlend();
-  SetAlphaBlend(false);
+  if (!BeforeFirstShow) {
+    SetAlphaBlend(false);
+  }
   // A shrinking arrow is cut first, so the old outline never shows beyond the smaller
   // window; a growing one is cut last, so it never shows clipped by the old bounds.
   if (Settings.Size < PreviousSize) {

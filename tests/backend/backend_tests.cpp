@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,7 +94,9 @@ class RecordingEvents final : public qd::WindowEvents {
   void FormMainOnMouseUp(qd::TMouseButton b, qd::TShiftState s, int x, int y) override {
     Add("up", static_cast<int>(b), s.Bits(), x, y);
   }
-  void FormMainOnMouseMove(qd::TShiftState s, int x, int y) override { Add("move", s.Bits(), x, y); }
+  void FormMainOnMouseMove(qd::TShiftState s, int x, int y) override {
+    Add("move", s.Bits(), x, y);
+  }
   void FormMainOnDblClick() override { log.push_back("dblclick"); }
   void FormMainOnMouseWheel(qd::TShiftState s, int delta, qd::TPoint p) override {
     Add("wheel", s.Bits(), delta, p.x, p.y);
@@ -108,8 +111,8 @@ class RecordingEvents final : public qd::WindowEvents {
   void OnEndSession() override { log.push_back("endsession"); }
   void ApplicationOnRestore() override { log.push_back("restore"); }
   void FormMainOnDisplayChange() override { log.push_back("display"); }
-  void OnBoundsChanged(int left, int top, int width, int height) override {
-    Add("bounds", left, top, width, height);
+  void OnBoundsChanged(int left, int top, int width, int height, qd::MovedBy by) override {
+    Add(by == qd::MovedBy::Program ? "own bounds" : "bounds", left, top, width, height);
   }
   void FormMainOnHotKey(int id) override { Add("hotkey", id); }
   void OnHandlerError(const char* text) override { log.push_back(std::string("error ") + text); }
@@ -283,6 +286,17 @@ void TestShowAgainTakesTheKeyboard(qd::win32::Win32WindowSystem& ws) {
   ::SetWindowPos(hwnd, nullptr, 30, -40, 50, 50, SWP_NOZORDER | SWP_NOACTIVATE);
   Check(Joined(events.log) == "bounds 30 -40 50 50",
         Cat({"a moved window reports its bounds: ", Joined(events.log)}));
+  events.log.clear();
+  ws.SetWindowBounds(window, 20, 10, 60, 50);
+  Check(Joined(events.log) == "own bounds 20 10 60 50",
+        Cat({"the program's own move is marked: ", Joined(events.log)}));
+  // Minimised by another tool: off the screen, and no move.
+  events.log.clear();
+  ::ShowWindow(hwnd, SW_MINIMIZE);
+  ::ShowWindow(hwnd, SW_RESTORE);
+  ws.ProcessMessages();
+  Check(Joined(events.log).find("bounds -") == std::string::npos,
+        Cat({"a minimised window reports no bounds: ", Joined(events.log)}));
   ws.DestroyAppWindow(window);
 }
 
@@ -400,10 +414,14 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws) 
     ::SendMessageW(arrow, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   };
   const DWORD waitMs = ::GetDoubleClickTime() + 3000;
-  press({320, 320}, {330, 325});
-  Check(!PumpUntil(ws, ::GetDoubleClickTime() + 300,
-                   [&] { return ::GetForegroundWindow() != slides; }),
-        "after a drag the slides still have the keyboard");
+  // Slanted, straight sideways, straight down.
+  for (const POINT release : {POINT{330, 325}, POINT{330, 320}, POINT{320, 325}}) {
+    press({320, 320}, release);
+    Check(!PumpUntil(ws, ::GetDoubleClickTime() + 300,
+                     [&] { return ::GetForegroundWindow() != slides; }),
+          Cat({"after a drag to ", std::to_string(release.x), ",", std::to_string(release.y),
+               " the slides still have the keyboard"}));
+  }
 
   ws.RaiseWithoutActivation(window);
   ws.ProcessMessages();
@@ -419,8 +437,7 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws) 
   ws.ProcessMessages();
   // Windows leaves the slides in front; Wine 8 activates a minimised window that
   // SW_SHOWNOACTIVATE restores, here the task-bar window. Either way the arrow takes none.
-  Check(::IsWindowVisible(arrow) && !::IsIconic(taskBarWindow) &&
-            ::GetForegroundWindow() != arrow,
+  Check(::IsWindowVisible(arrow) && !::IsIconic(taskBarWindow) && ::GetForegroundWindow() != arrow,
         "the hotkey's restore shows the arrow without activating it");
 
   // A tap within the drag threshold is the plain click.
@@ -546,6 +563,63 @@ DWORD WINAPI WatchFile(void* param) {
     ::InterlockedIncrement(&watch->looks);
   }
   return 0;
+}
+
+DWORD WINAPI LetGoSoon(void* held) {
+  ::Sleep(60);
+  ::CloseHandle(static_cast<HANDLE>(held));
+  return 0;
+}
+
+// Writes `content` to a new file at `path` and renames it over `target`.
+bool ReplaceWith(qd::win32::Win32SystemServices& ws, const std::string& path,
+                 const std::string& target, const std::string& content) {
+  qd::OwnedFile file = ws.CreateFileForWrite(path);
+  return file && ws.WriteFileBytes(file.Get(), content) && file.Close() &&
+         ws.ReplaceFile(path, target);
+}
+
+// Targets past MAX_PATH, and a file another program holds for a moment. Wine's
+// GetFinalPathNameByHandleW fails a little further on (from 268 characters), which stands
+// for the volumes and redirectors where Windows' does.
+void TestLongPathsAndHeldFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
+  const std::string longRoot = Cat({"\\\\?\\", root, "\\"});
+  const std::string folder = Cat({longRoot, std::string(236, 'L')});
+  ::CreateDirectoryW(qd::win32::Utf8ToWide(folder).c_str(), nullptr);
+  const std::string name = Cat({folder, "\\s.ini"});  // 265 characters
+  Check(ReplaceWith(ws, Cat({name, ".0.tmp"}), name, "old"), "a long name made");
+  const std::optional<qd::FileLinks> links = ws.ResolveFileLinks(name);
+  Check(links && links->finalPath.starts_with("\\\\?\\") && links->finalPath.ends_with("\\s.ini") &&
+            links->names == 1 && !links->link,
+        Cat({"a long path resolves in its long form: ", links ? links->finalPath : "nothing"}));
+  const std::string target = links && !links->finalPath.empty() ? links->finalPath : name;
+  Check(ws.FileAttributes(target).has_value() && ws.MayReplace(target),
+        "the long form's attributes and rights read");
+  Check(ReplaceWith(ws, Cat({target, ".1.tmp"}), target, "new") &&
+            ws.ReadWholeFile(name).bytes == "new",
+        "the long form replaced");
+
+  const std::string deeper = Cat({longRoot, std::string(240, 'M')});
+  ::CreateDirectoryW(qd::win32::Utf8ToWide(deeper).c_str(), nullptr);
+  const std::string first = Cat({deeper, "\\s.ini"});
+  const std::string second = Cat({deeper, "\\t.ini"});
+  Check(ReplaceWith(ws, Cat({first, ".0.tmp"}), first, "one") &&
+            ::CreateHardLinkW(qd::win32::Utf8ToWide(second).c_str(),
+                              qd::win32::Utf8ToWide(first).c_str(), nullptr) != 0,
+        "a file with two names made");
+  const std::optional<qd::FileLinks> two = ws.ResolveFileLinks(first);
+  Check(two && two->names == 2 && (two->finalPath.empty() || two->finalPath.starts_with("\\\\?\\")),
+        "two names are known, whether or not the path can be told");
+
+  HANDLE held = ::CreateFileW(qd::win32::Utf8ToWide(target).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE letGo = ::CreateThread(nullptr, 0, LetGoSoon, held, 0, nullptr);
+  Check(held != INVALID_HANDLE_VALUE && letGo != nullptr, "another holds the file");
+  Check(ReplaceWith(ws, Cat({target, ".2.tmp"}), target, "after") &&
+            ws.ReadWholeFile(name).bytes == "after",
+        Cat({"a file held for a moment is replaced after it: ", ws.LastErrorMessage()}));
+  ::WaitForSingleObject(letGo, INFINITE);
+  ::CloseHandle(letGo);
 }
 
 void TestFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
@@ -746,6 +820,7 @@ int main(int argc, char** argv) {
   TestObjectsReleased(ws, services, argv[1]);
   TestFailedCreationFreesOnce(ws);
   TestFiles(services, argv[1]);
+  TestLongPathsAndHeldFiles(services, argv[1]);
   TestRegistryAndEnvironment(services);
   TestWaitableTimer(services);
   std::printf("%s: %d failure(s)\n", argv[0], failures);

@@ -71,7 +71,18 @@ bool FakeSystemServices::DirectoryExists(const std::string& path) {
   return directories.contains(path);
 }
 
-bool FakeSystemServices::FileExists(const std::string& path) { return files.contains(path); }
+bool FakeSystemServices::FileExists(const std::string& path) {
+  return files.contains(Follow(path));
+}
+
+std::string FakeSystemServices::Follow(const std::string& path) const {
+  const auto it = symbolicLinks.find(path);
+  return it == symbolicLinks.end() ? path : it->second;
+}
+
+bool FakeSystemServices::Undeletable(const std::string& path) const {
+  return undeletable.contains(path) || undeletable.contains(ParentOf(path));
+}
 
 bool FakeSystemServices::BelowUnwritable(const std::string& path) const {
   return std::any_of(unwritableFolders.begin(), unwritableFolders.end(),
@@ -111,7 +122,7 @@ FileRead FakeSystemServices::ReadWholeFile(const std::string& path) {
   if (unreadableFiles.contains(path)) {
     return {FileStatus::Error, {}, "Access denied"};
   }
-  const auto it = files.find(path);
+  const auto it = files.find(Follow(path));
   if (it == files.end()) {
     return {FileStatus::NotFound, {}, {}};
   }
@@ -131,8 +142,9 @@ bool FakeSystemServices::FailStep(const std::string& step) {
   return false;
 }
 
-OwnedFile FakeSystemServices::CreateFileForWrite(const std::string& path) {
-  log.push_back("CreateFileForWrite " + path);
+OwnedFile FakeSystemServices::CreateFileForWrite(const std::string& name) {
+  log.push_back("CreateFileForWrite " + name);
+  const std::string path = Follow(name);
   if (FailStep("create")) {
     return {};
   }
@@ -143,7 +155,7 @@ OwnedFile FakeSystemServices::CreateFileForWrite(const std::string& path) {
     lastError_ = "Sharing violation";
     return {};
   }
-  if (path.size() > maxPathLength) {
+  if (path.size() > maxPathLength && !path.starts_with("\\\\?\\")) {
     lastError_ = "The filename or extension is too long";
     return {};
   }
@@ -191,6 +203,11 @@ bool FakeSystemServices::ReplaceFile(const std::string& from, const std::string&
   if (FailStep("replace") || !files.contains(from)) {
     return false;
   }
+  if (Undeletable(from) || (files.contains(to) && Undeletable(to))) {
+    lastError_ = "Access denied";
+    return false;
+  }
+  symbolicLinks.erase(to);
   files[to] = files[from];
   files.erase(from);
   fileAttributes.erase(to);
@@ -201,18 +218,33 @@ bool FakeSystemServices::ReplaceFile(const std::string& from, const std::string&
   return true;
 }
 
-void FakeSystemServices::DeleteFile(const std::string& path) {
+bool FakeSystemServices::DeleteFile(const std::string& path) {
   log.push_back("DeleteFile " + path);
-  files.erase(path);
+  // Windows refuses to delete a file that is open.
+  const bool open = std::any_of(openFiles.begin(), openFiles.end(), [&](const auto& entry) {
+    return entry.second.open && entry.second.path == path;
+  });
+  if (open || Undeletable(path)) {
+    return false;
+  }
+  symbolicLinks.erase(path);
   fileAttributes.erase(path);
+  return files.erase(path) != 0;
 }
 
+bool FakeSystemServices::MayReplace(const std::string& path) { return !Undeletable(path); }
+
 std::optional<FileLinks> FakeSystemServices::ResolveFileLinks(const std::string& path) {
+  if (const auto it = links.find(path); it != links.end()) {
+    return it->second;
+  }
+  if (const auto it = symbolicLinks.find(path); it != symbolicLinks.end()) {
+    return FileLinks{files.contains(it->second) ? it->second : std::string(), 1, true};
+  }
   if (!files.contains(path)) {
     return std::nullopt;
   }
-  const auto it = links.find(path);
-  return it == links.end() ? FileLinks{path, 1} : it->second;
+  return FileLinks{path, 1, false};
 }
 
 std::optional<std::uint32_t> FakeSystemServices::FileAttributes(const std::string& path) {

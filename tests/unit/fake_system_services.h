@@ -41,9 +41,15 @@ class FakeSystemServices final : public SystemServices {
   // FILE_ATTRIBUTE_* bits of files, 0 when not listed. The replace, like Wine's, gives the
   // new file the attributes of the one renamed over it.
   std::map<std::string, std::uint32_t> fileAttributes;
-  // What ResolveFileLinks tells of a file; not listed: its own path and one name.
+  // What ResolveFileLinks tells of a file; not listed: as symbolicLinks say, else its own
+  // path and one name.
   std::map<std::string, FileLinks> links;
-  // Longer paths cannot be created, as beyond Windows' MAX_PATH.
+  // Symbolic links: the link's path and where it leads. Reads and writes go through; a
+  // replace or delete takes the link itself.
+  std::map<std::string, std::string> symbolicLinks;
+  // Files, or the files of folders, that may be written but not deleted or renamed over.
+  std::set<std::string> undeletable;
+  // Longer paths cannot be created, as beyond Windows' MAX_PATH, but for the "\\?\" form.
   std::size_t maxPathLength = 259;
   std::uint32_t processId = 4242;
   // Runs once, inside the next WriteFileBytes: another program at work meanwhile.
@@ -80,7 +86,8 @@ class FakeSystemServices final : public SystemServices {
   bool WriteFileBytes(NativeFile file, const std::string& bytes) override;
   bool FlushFile(NativeFile file) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
-  void DeleteFile(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  bool MayReplace(const std::string& path) override;
   std::optional<FileLinks> ResolveFileLinks(const std::string& path) override;
   std::optional<std::uint32_t> FileAttributes(const std::string& path) override;
   bool SetFileAttributes(const std::string& path, std::uint32_t attributes) override;
@@ -101,6 +108,8 @@ class FakeSystemServices final : public SystemServices {
   bool CloseWaitableTimer(NativeWaitableTimer timer) override;
   bool FailStep(const std::string& step);
   bool BelowUnwritable(const std::string& path) const;
+  bool Undeletable(const std::string& path) const;
+  std::string Follow(const std::string& path) const;
 
   std::map<std::string, int> fileStepCalls_;
   std::string lastError_;

@@ -141,7 +141,13 @@ void FakeWindowSystem::SetWindowBounds(NativeWindow window, int left, int top, i
   CountNullWindow(window);
   log.push_back("SetWindowBounds " + std::to_string(left) + " " + std::to_string(top) + " " +
                 std::to_string(width) + " " + std::to_string(height));
-  this->window.bounds = {left, top, left + width, top + height};
+  const int reportedLeft = left + ownMoveReportedOff.x;
+  const int reportedTop = top + ownMoveReportedOff.y;
+  this->window.bounds = {reportedLeft, reportedTop, reportedLeft + width, reportedTop + height};
+  // Told from inside the call, as Windows does.
+  if (this->window.visible && events != nullptr) {
+    events->OnBoundsChanged(reportedLeft, reportedTop, width, height, MovedBy::Program);
+  }
 }
 
 void FakeWindowSystem::ShowAppWindow(NativeWindow window, bool visible) {

@@ -24,6 +24,9 @@ class FakeWindowSystem final : public WindowSystem {
   bool listsNoMonitor = false;  // GetMonitors lists none, as in the midst of a display change
   bool hotKeyTaken = false;     // RegisterHotKey refused, as when another program holds it
   bool minimised = false;       // RestoreApplication restores and runs the restore event
+  // How far off the system reports the program's own moves of a shown window, as on a
+  // monitor whose scale differs from the primary's.
+  TPoint ownMoveReportedOff{0, 0};
   std::function<TColor(TPoint)> screenPixel = [](TPoint) { return TColor{0}; };
   bool layeredAttributesAvailable = true;
   bool refuseTimers = false;

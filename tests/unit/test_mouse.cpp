@@ -305,7 +305,8 @@ TEST_F(MouseTest, DragPositionsComeFromTheAnchorsOfThePress) {
       {{530, 420}, true, ssLeft, {30, 20}},          // not 40, 23
       {{520, 410}, false, ssLeft, {30, 20}},         // dropped
       {{525, 415}, true, ssLeft, {25, 15}},          // nothing of the dropped move was lost
-      {{700, 800}, true, ssLeft + ssAlt, {25, 15}},  // Alt stops the window following
+      {{525, 420}, true, ssLeft, {25, 20}},          // straight down
+      {{700, 800}, true, ssLeft + ssAlt, {25, 20}},  // Alt stops the window following
       {{640, 200}, true, ssLeft, {140, -200}},       // and it jumps back under the cursor
       {{-900, -700}, true, ssLeft, {-1400, -1100}},  // off the screen: nothing clamps
   };

@@ -41,6 +41,17 @@ TEST_F(Screens, DisplayChangeBringsBackOnlyAnArrowOnNoMonitor) {
       {"on the primary whose work area shrank", {960, 1030}, {kPrimary}, {960, 1030}},
       {"no monitor listed mid-change", {-600, 700}, {}, {-600, 700}, kPrimary.workArea, true},
       {"gone, but the work area reads 0 x 0", {-600, 700}, {kPrimary}, {-600, 700}, {}},
+      // Where the clamp to an empty work area would land on a monitor left of or above it.
+      {"gone, the work area 0 wide, a narrower monitor left",
+       {-600, 700},
+       {kPrimary, {{-100, 0, 0, 1200}, {-100, 0, 0, 1200}, false}},
+       {-600, 700},
+       {0, 0, 0, 1040}},
+      {"gone, the work area 0 high, a monitor above",
+       {-600, 700},
+       {kPrimary, {{0, -1024, 1280, 0}, {0, -1024, 1280, 0}, false}},
+       {-600, 700},
+       {0, 0, 1920, 0}},
   };
   for (const Case& c : cases) {
     TearDown();
@@ -70,7 +81,7 @@ TEST_F(Screens, BoundsMovedByTheSystemAreWhereTheNextChangeStarts) {
   Start();
   const int width = form->Width();
   const int height = form->Height();
-  ws.events->OnBoundsChanged(-900, 300, width, height);
+  ws.events->OnBoundsChanged(-900, 300, width, height, MovedBy::System);
   EXPECT_TRUE(ws.log.empty()) << "taken as they are, not applied back";
   // A drag by one pixel from the inner area starts from there.
   ws.events->FormMainOnMouseMove({}, 30, 15);
@@ -90,13 +101,32 @@ TEST_F(Screens, AMoveByTheSystemTakesTheTipAlong) {
   const std::string moved = "SetWindowBounds " + std::to_string(form->Left() + 200) + " " +
                             std::to_string(form->Top() + 100) + " " +
                             std::to_string(form->Width()) + " " + std::to_string(form->Height());
-  ws.events->OnBoundsChanged(form->Left() + 200, form->Top() + 100, form->Width(), form->Height());
+  ws.events->OnBoundsChanged(form->Left() + 200, form->Top() + 100, form->Width(), form->Height(),
+                             MovedBy::System);
   ws.events->FormMainOnMouseWheel(ssShift, 120, {0, 0});
   ws.events->FormMainOnMouseWheel(ssShift, -120, {0, 0});
   EXPECT_EQ(ws.Calls("SetWindowBounds").back(), moved);
   const LoadedPointer saved = Saved();
   EXPECT_EQ(saved.x, 1160);
   EXPECT_EQ(saved.y, 640);
+}
+
+// On a monitor whose scale differs from the primary's the system may report the program's
+// own moves a pixel off: turning the arrow round and back, and the hotkey, leave the tip
+// where they put it.
+TEST_F(Screens, OwnMovesReportedAPixelOffLeaveTheTipWhereItWas) {
+  ws.ownMoveReportedOff = {1, -1};
+  Start();
+  form->Show();
+  for (const int delta : {120, 120, 120, -120, -120, -120}) {
+    ws.events->FormMainOnMouseWheel(ssShift, delta, {0, 0});
+  }
+  ws.cursorPos = {700, 300};
+  ws.events->FormMainOnHotKey(1);
+  ws.events->FormMainOnMouseWheel(ssShift, 120, {0, 0});
+  const LoadedPointer saved = Saved();
+  EXPECT_EQ(saved.x, 700);
+  EXPECT_EQ(saved.y, 300);
 }
 
 TEST(ParseHotKey, TextToCombination) {
@@ -228,6 +258,11 @@ TEST_F(Screens, HotKeyDoesNothingWhileAMenuBoxOrPickIsOpen) {
          ws.menuChoices = {1};
          ws.onMessageBox = [press](const std::string&) { press(); };
          ws.events->FormMainOnContextPopup({0, 0});
+       }},
+      {"help from F1",
+       [this](const std::function<void()>& press) {
+         ws.onMessageBox = [press](const std::string&) { press(); };
+         ws.events->FormMainOnKeyDown(kKeyF1, {});
        }},
       {"colour dialog from F2",
        [this](const std::function<void()>& press) {

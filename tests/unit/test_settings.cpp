@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -113,6 +114,10 @@ TEST(LoadSettings, FileContentToLoadedValues) {
        "[Pointer]\nTipPosX=1270\nTipPosY=-20\n",
        {.x = 1248, .y = -72},
        kAbove},
+      {"tip a pixel below that monitor's bottom edge lies off it",
+       "[Pointer]\nTipPosX=-640\nTipPosY=720\n",
+       {.x = 32, .y = 720},
+       kLeft},
       {"tip on that monitor's right edge lies off it",
        "[Pointer]\nTipPosX=3200\nTipPosY=300\n",
        {.x = 1888, .y = 300},
@@ -408,19 +413,123 @@ TEST(SaveSettings, InPlaceWhereNoneCanBeMadeOrForOtherNamesEveryStepChecked) {
 // the save stays a replace.
 TEST(SaveSettings, ATemporaryNameThatCannotBeMadeGivesWayToAnother) {
   const std::string longFolder = "C:\\" + std::string(240, 'd');
-  for (const std::string& folder : {longFolder, std::string(kFolder)}) {
+  struct Case {
+    std::string folder;
+    std::vector<std::string> held;  // left-over files of those names, still open somewhere
+    std::string expected;           // the temporary file replaced from
+  };
+  const std::vector<Case> cases = {
+      {longFolder, {}, longFolder + "\\~4242.tmp"},
+      {kFolder, {kTemporary}, std::string(kFolder) + "\\~4242.tmp"},
+      {longFolder, {longFolder + "\\~4242.tmp"}, longFolder + "\\~4242-2.tmp"},
+  };
+  for (const Case& c : cases) {
     test::FakeSystemServices sys;
-    const std::string path = folder + "\\Quiverdart.ini";
-    sys.directories.insert(folder);
+    const std::string path = c.folder + "\\Quiverdart.ini";
+    sys.directories.insert(c.folder);
     sys.files[path] = "[Pointer]\r\nSize=9\r\n";
-    if (folder == kFolder) {  // a left-over file of that name, still open somewhere
-      sys.files[kTemporary] = "left over";
-      sys.openFiles[NativeFile{99}] = {kTemporary, "left over", true};
+    std::uintptr_t handle = 99;
+    for (const std::string& name : c.held) {
+      sys.files[name] = "left over";
+      sys.openFiles[NativeFile{handle++}] = {name, "left over", true};
     }
-    EXPECT_EQ(SaveSettings(sys, path, AnySettings()), std::nullopt) << folder;
+    EXPECT_EQ(SaveSettings(sys, path, AnySettings()), std::nullopt) << c.expected;
     EXPECT_EQ(sys.Calls("ReplaceFile"),
-              std::vector<std::string>{"ReplaceFile " + folder + "\\~4242.tmp " + path});
-    EXPECT_NE(sys.files[path].find("SettingsLocked=0\r\n"), std::string::npos) << folder;
+              std::vector<std::string>{"ReplaceFile " + c.expected + " " + path});
+    EXPECT_NE(sys.files[path].find("SettingsLocked=0\r\n"), std::string::npos) << c.expected;
+  }
+}
+
+// Links the user made stay, and a folder that lets the file be written but nothing be
+// deleted is written in place: how the file is reached, where the new content must land,
+// and the save's answer.
+TEST(SaveSettings, LinksAndUndeletableFilesAreWrittenWhereTheyLead) {
+  const std::string stick = "E:\\Stick";
+  const std::string onStick = stick + "\\Quiverdart.ini";
+  const std::string longFolder = "\\\\?\\C:\\" + std::string(300, 'd') + "\\dot.";
+  const std::string longFile = longFolder + "\\Quiverdart.ini";
+  struct Case {
+    const char* what;
+    bool viaLink;  // the settings path is a link to the file on the stick
+    std::function<void(test::FakeSystemServices&)> arrange;
+    std::string landsIn;  // empty: nowhere
+    std::optional<std::string> error;
+    std::vector<std::string> replaces;
+  };
+  const std::vector<Case> cases = {
+      {"a link to a file that is there: replaced beside its target",
+       true,
+       [&](auto& sys) { sys.directories.insert(stick), sys.files[onStick] = "old"; },
+       onStick,
+       std::nullopt,
+       {"ReplaceFile " + onStick + ".4242.tmp " + onStick}},
+      {"a link whose target is missing, its folder there: written through",
+       true,
+       [&](auto& sys) { sys.directories.insert(stick); },
+       onStick,
+       std::nullopt,
+       {}},
+      {"a link whose target's folder is missing: fails, naming why",
+       true,
+       [](auto& /*sys*/) {},
+       "",
+       "The file is a link whose target cannot be reached. Cannot create " + onStick,
+       {}},
+      {"resolution failed on a file with two names: written in place",
+       false,
+       [](auto& sys) {
+         sys.links[kPath] = {"", 2, false};
+       },
+       kPath,
+       std::nullopt,
+       {}},
+      {"a long resolved path: replaced in its long form",
+       false,
+       [&](auto& sys) {
+         sys.directories.insert(longFolder);
+         sys.files[longFile] = "old";
+         sys.links[kPath] = {longFile, 1, false};
+       },
+       longFile,
+       std::nullopt,
+       {"ReplaceFile " + longFile + ".4242.tmp " + longFile}},
+      {"a folder where nothing may be deleted: written in place",
+       false,
+       [](auto& sys) { sys.undeletable.insert(kFolder); },
+       kPath,
+       std::nullopt,
+       {}},
+      {"a failed replace whose temporary file cannot be deleted says so",
+       false,
+       [](auto& sys) {
+         sys.undeletable.insert(kTemporary);
+         sys.failFileStepAt["replace"] = 1;
+       },
+       "",
+       std::string("Injected failure at replace. The temporary file \"") + kTemporary +
+           "\" is left behind",
+       {"ReplaceFile " + std::string(kTemporary) + " " + kPath}},
+  };
+  for (const Case& c : cases) {
+    test::FakeSystemServices sys;
+    sys.directories.insert(kFolder);
+    if (c.viaLink) {
+      sys.symbolicLinks[kPath] = onStick;
+    } else {
+      sys.files[kPath] = "old";
+    }
+    c.arrange(sys);
+    EXPECT_EQ(SaveSettings(sys, kPath, AnySettings()), c.error) << c.what;
+    EXPECT_EQ(sys.Calls("ReplaceFile"), c.replaces) << c.what;
+    if (!c.landsIn.empty()) {
+      EXPECT_NE(sys.files[c.landsIn].find("SettingsLocked=0\r\n"), std::string::npos) << c.what;
+    }
+    if (c.viaLink) {
+      EXPECT_EQ(sys.symbolicLinks[kPath], onStick) << c.what << ": the link is kept";
+      EXPECT_FALSE(sys.files.contains(kPath)) << c.what;
+    } else if (c.landsIn != kPath) {
+      EXPECT_EQ(sys.files[kPath], "old") << c.what;
+    }
   }
 }
 

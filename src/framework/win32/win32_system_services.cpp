@@ -322,20 +322,38 @@ bool Win32SystemServices::ReplaceFile(const std::string& from, const std::string
   }
 }
 
-void Win32SystemServices::DeleteFile(const std::string& path) {
-  ::DeleteFileW(Utf8ToWide(path).c_str());
+bool Win32SystemServices::DeleteFile(const std::string& path) {
+  return ::DeleteFileW(Utf8ToWide(path).c_str()) != 0;
+}
+
+bool Win32SystemServices::MayReplace(const std::string& path) {
+  // Asking for the right to delete is what a rename over the file needs: granted by the
+  // file itself or by its folder. A sharing conflict is someone else's, for a moment.
+  const FileHandle probe(::CreateFileW(Utf8ToWide(path).c_str(), DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return probe.Valid() || ::GetLastError() != ERROR_ACCESS_DENIED;
 }
 
 std::optional<FileLinks> Win32SystemServices::ResolveFileLinks(const std::string& path) {
+  const std::wstring name = Utf8ToWide(path);
+  // The name's own attributes: a symbolic link's, not its target's, so that a link whose
+  // target is missing is still known as one.
+  const DWORD own = ::GetFileAttributesW(name.c_str());
+  if (own == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  FileLinks links{{}, 1, (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
   // Opening follows every symbolic link on the way. No access is asked for, so that a file
   // another program holds can be looked at too.
-  const FileHandle file(::CreateFileW(Utf8ToWide(path).c_str(), 0,
+  const FileHandle file(::CreateFileW(name.c_str(), 0,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   BY_HANDLE_FILE_INFORMATION information{};
   if (!file.Valid() || ::GetFileInformationByHandle(file.Get(), &information) == 0) {
-    return std::nullopt;
+    return links;
   }
+  // Known even where the path cannot be told (a volume without a drive letter, some
+  // network redirectors).
+  links.names = information.nNumberOfLinks;
   std::wstring finalPath(MAX_PATH, L'\0');
   DWORD length = 0;
   // The answer is the size needed while the buffer is too small.
@@ -344,15 +362,12 @@ std::optional<FileLinks> Win32SystemServices::ResolveFileLinks(const std::string
               FILE_NAME_NORMALIZED | VOLUME_NAME_DOS)) >= finalPath.size()) {
     finalPath.resize(length);
   }
-  if (length == 0) return std::nullopt;
+  if (length == 0) return links;
+  // Kept in its "\\?\" form, which every call the save makes with it takes: the short form
+  // fails past MAX_PATH and drops a trailing dot or blank from a name.
   finalPath.resize(length);
-  // Back from "\\?\C:\..." and "\\?\UNC\server\..." to the forms the other calls take.
-  if (finalPath.starts_with(L"\\\\?\\UNC\\")) {
-    finalPath.replace(0, 8, L"\\\\");
-  } else if (finalPath.starts_with(L"\\\\?\\")) {
-    finalPath.erase(0, 4);
-  }
-  return FileLinks{WideToUtf8(finalPath), information.nNumberOfLinks};
+  links.finalPath = WideToUtf8(finalPath);
+  return links;
 }
 
 std::optional<std::uint32_t> Win32SystemServices::FileAttributes(const std::string& path) {

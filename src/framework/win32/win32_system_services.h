@@ -32,7 +32,8 @@ class Win32SystemServices final : public SystemServices {
   bool WriteFileBytes(NativeFile file, const std::string& bytes) override;
   bool FlushFile(NativeFile file) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
-  void DeleteFile(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  bool MayReplace(const std::string& path) override;
   std::optional<FileLinks> ResolveFileLinks(const std::string& path) override;
   std::optional<std::uint32_t> FileAttributes(const std::string& path) override;
   bool SetFileAttributes(const std::string& path, std::uint32_t attributes) override;

@@ -183,7 +183,10 @@ void Win32WindowSystem::DestroyAppWindow(NativeWindow window) {
 
 void Win32WindowSystem::SetWindowBounds(NativeWindow window, int left, int top, int width,
                                         int height) {
+  // The change is reported from inside the call; marked, it is told apart from the system's.
+  const HWND previous = std::exchange(movingWindow_, ToHwnd(window));
   ::SetWindowPos(ToHwnd(window), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  movingWindow_ = previous;
 }
 
 void Win32WindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
@@ -592,10 +595,13 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       break;
     }
     case WM_WINDOWPOSCHANGED: {
-      // A minimised or hidden window reports a position far off the screen.
+      // A minimised or hidden window reports a position far off the screen, whether the
+      // task-bar window or the arrow's own was minimised (another tool may do the latter).
       RECT r{};
-      if (::IsWindowVisible(hwnd) && !::IsIconic(appWindow_) && ::GetWindowRect(hwnd, &r)) {
-        events.OnBoundsChanged(r.left, r.top, r.right - r.left, r.bottom - r.top);
+      if (::IsWindowVisible(hwnd) && !::IsIconic(appWindow_) && !::IsIconic(hwnd) &&
+          ::GetWindowRect(hwnd, &r)) {
+        events.OnBoundsChanged(r.left, r.top, r.right - r.left, r.bottom - r.top,
+                               hwnd == movingWindow_ ? MovedBy::Program : MovedBy::System);
       }
       break;
     }

@@ -100,6 +100,7 @@ class Win32WindowSystem final : public WindowSystem {
   SetLayeredWindowAttributesFn setLayeredWindowAttributes_ = nullptr;
   ChooseColorFn chooseColor_ = nullptr;  // loaded with comdlg32 when the dialog first opens
   HWND appWindow_ = nullptr;
+  HWND movingWindow_ = nullptr;  // during SetWindowBounds: the window it moves
   HWND mainWindow_ = nullptr;
   bool mainWasVisible_ = false;  // at the last minimise, so restore brings back only that
   UINT liveObjectsMessage_ = 0;
