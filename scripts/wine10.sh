@@ -34,9 +34,9 @@ recipe="$suite $mirror minbase ${packages[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-# Inside fresh namespaces: mount what a run needs, then run "$@" in the root. This shell is
-# the namespaces' first process: when it ends, so does everything in them. As that first
-# process it would ignore Ctrl+C, so it passes an interruption on to everything inside.
+# Inside fresh namespaces: mount what a run needs, then run "$@" in the root, as the PID
+# namespace's first process: when it ends, so does everything in the namespaces. (Under a
+# shell as that first process instead, Wine 10's reg.exe lost values outside ASCII.)
 # shellcheck disable=SC2016
 inside='set -e
 root=$1 clone=$2 cwd=$3; shift 3
@@ -45,9 +45,7 @@ mount --rbind /dev "$root/dev"
 mount -t sysfs -o ro sysfs "$root/sys"
 mount -t tmpfs -o mode=1777 tmpfs "$root/tmp"
 if [ -n "$clone" ]; then mkdir -p "$root$clone" && mount --bind "$clone" "$root$clone"; fi
-trap "kill -KILL -1 2>/dev/null; exit 130" INT TERM HUP
-chroot "$root" /bin/sh -c '\''cd "$0" 2>/dev/null || cd /; exec "$@"'\'' "$cwd" "$@" &
-wait $!'
+exec chroot "$root" /bin/sh -c '\''cd "$0" 2>/dev/null || cd /; exec "$@"'\'' "$cwd" "$@"'
 # The root's own PATH and HOME; of the caller's environment only what steers the tests.
 environment=(PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root
   TERM="${TERM:-dumb}" LANG=C.UTF-8)
@@ -117,6 +115,13 @@ fi
 
 exec 1>&3 3>&-
 if [ $# -eq 0 ]; then set -- /usr/lib/wine/wine64 --version; fi
-# In this shell's place, so that a signal meant for the command reaches the namespaces' holder;
-# the lock goes with it.
-exec $sudo "${namespaces[@]}" "$root" "$clone" "$cwd" "$@"
+# A namespace's first process ignores Ctrl+C, and unshare passes none on: an interruption
+# ends the holder of the namespaces, and with it (--kill-child) everything inside.
+$sudo "${namespaces[@]}" "$root" "$clone" "$cwd" "$@" <&0 &
+holder=$!
+trap 'kill -KILL "$holder" 2>/dev/null' INT TERM HUP
+status=0
+wait "$holder" || status=$?
+# Interrupted, the first wait returns at once; the holder is gone only after this one.
+wait "$holder" 2>/dev/null || true
+exit "$status"
