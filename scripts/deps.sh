@@ -8,6 +8,7 @@ qd_installing=yes
 source scripts/wine-arch.sh
 
 packages=(cmake ninja-build g++ clang clang-format clang-tidy python3 zip
+  python3-yaml python3-jsonschema python3-rfc3987
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686
   wine wine64 xvfb xauth xdotool x11-utils imagemagick
   x11-xkb-utils xserver-xorg-core xserver-xorg-video-dummy openbox

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Makes the downloadable release from clean builds of the checked-out commit, in build/release:
 #   Quiverdart-<version>-win32.zip and -win64.zip, each a folder holding Quiverdart.exe,
-#   README.txt (for Windows users) and LICENSE.txt, and Quiverdart-<version>-SHA256SUMS.txt.
+#   README.txt (for Windows users) and LICENSE.txt, and Quiverdart-<version>-SHA256SUMS.txt;
+#   the winget and scoop manifests of those zips (scripts/manifests.sh: QD_DOWNLOAD_URL sets
+#   where the zips are published) in winget/ and scoop/.
 # The version is project(VERSION) in CMakeLists.txt. The same commit gives the same bytes:
 # the exes carry no time stamp or build path, and the zips hold their entries in a fixed
 # order with the commit's time (SOURCE_DATE_EPOCH, when set, overrides it).
@@ -55,5 +57,6 @@ for arch in win32 win64; do
 done
 (cd "$out" && sha256sum "${zips[@]}" >"Quiverdart-$version-SHA256SUMS.txt")
 rm -rf "$out/stage"
+bash scripts/manifests.sh "$out" "$version"
 echo "Release $version in $out:"
 (cd "$out" && cat "Quiverdart-$version-SHA256SUMS.txt")
