@@ -86,6 +86,13 @@ if ! cmp build/release-builds/win32/Quiverdart.exe build/reproducible/second-cle
 fi
 echo "Two clean builds give the same 32-bit exe"
 
+# Debian's python3 by path, since that is the one python3-jsonschema goes into; the schemas
+# are in the shared folder that sits beside the clone.
+echo "== the release's winget and scoop manifests, checked offline"
+schemas=../shared/schemas
+/usr/bin/python3 tests/packaging/validate_manifests.py build/release "$schemas"
+QD_SCHEMAS=$schemas /usr/bin/python3 -m unittest discover -s tests/packaging -p 'test_*.py'
+
 # The backend tests and the shape arithmetic, in a Wine prefix of each Wine's and exe's own;
 # "$@" runs Wine (and its own wineserver), on the host or inside the root.
 backend_tests() { # wine build prefix-name wine-command...
