@@ -92,8 +92,12 @@ class Release:
         self.sums_text = sums[0].read_text(encoding="utf-8")
         self.sums = {}
         for line in self.sums_text.splitlines():
-            digest, _, name = line.partition("  ")
-            self.sums[name.lstrip("*")] = digest.lower()
+            # sha256sum's lines: the sum, a blank, then a blank or * (binary) and the name.
+            match = re.fullmatch(r"([0-9a-fA-F]{64}) [ *](.+)", line)
+            if not match:
+                self.problem(sums[0], f"not a sha256sum line: {line!r}")
+                continue
+            self.sums[match.group(2)] = match.group(1).lower()
         for name, digest in self.sums.items():
             if self.sha256(name, sums[0]) not in (None, digest):
                 self.problem(sums[0], f"the line for {name} does not match the zip")
