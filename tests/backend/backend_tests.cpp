@@ -111,6 +111,7 @@ class RecordingEvents final : public qd::WindowEvents {
   void OnEndSession() override { log.push_back("endsession"); }
   void ApplicationOnRestore() override { log.push_back("restore"); }
   void FormMainOnDisplayChange() override { log.push_back("display"); }
+  void OnDpiChanged() override { log.push_back("dpi"); }
   void OnBoundsChanged(int left, int top, int width, int height, qd::MovedBy by) override {
     Add(by == qd::MovedBy::Program ? "own bounds" : "bounds", left, top, width, height);
   }

@@ -148,6 +148,9 @@ void FakeWindowSystem::SetWindowBounds(NativeWindow window, int left, int top, i
   if (this->window.visible && events != nullptr) {
     events->OnBoundsChanged(reportedLeft, reportedTop, width, height, MovedBy::Program);
   }
+  if (onSetBounds) {
+    onSetBounds();
+  }
 }
 
 void FakeWindowSystem::ShowAppWindow(NativeWindow window, bool visible) {

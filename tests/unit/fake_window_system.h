@@ -27,6 +27,9 @@ class FakeWindowSystem final : public WindowSystem {
   // How far off the system reports the program's own moves of a shown window, as on a
   // monitor whose scale differs from the primary's.
   TPoint ownMoveReportedOff{0, 0};
+  // Runs inside SetWindowBounds once the bounds are taken, as a change of scale that Windows
+  // reports from inside the program's own move.
+  std::function<void()> onSetBounds;
   std::function<TColor(TPoint)> screenPixel = [](TPoint) { return TColor{0}; };
   bool layeredAttributesAvailable = true;
   bool refuseTimers = false;
