@@ -28,9 +28,9 @@ class MonitorScale : public ProgramTest {
  protected:
   void StartOn(std::vector<MonitorInfo> monitors, TPoint tip, int orientation = 0) {
     ws.monitors = std::move(monitors);
-    StartWith("[Pointer]\r\nTipPosX=" + std::to_string(tip.x) + "\r\nTipPosY=" +
-              std::to_string(tip.y) + "\r\nSize=10\r\nOrientation=" + std::to_string(orientation) +
-              "\r\n");
+    StartWith("[Pointer]\r\nTipPosX=" + std::to_string(tip.x) +
+              "\r\nTipPosY=" + std::to_string(tip.y) +
+              "\r\nSize=10\r\nOrientation=" + std::to_string(orientation) + "\r\n");
     form->Show();
     ws.ClearLog();
   }
@@ -56,10 +56,12 @@ class MonitorScale : public ProgramTest {
   }
   // Every point of the outline lies in the window: the cut fits the bounds.
   bool OutlineFits() const {
-    return std::all_of(ws.window.region.begin(), ws.window.region.end(), [&](const TPoint& p) {
-      return p.x >= 0 && p.y >= 0 && p.x < Width() && p.y < Height();
-    }) && std::any_of(ws.window.region.begin(), ws.window.region.end(),
-                      [&](const TPoint& p) { return p.x == Width() - 1; });
+    return std::all_of(ws.window.region.begin(), ws.window.region.end(),
+                       [&](const TPoint& p) {
+                         return p.x >= 0 && p.y >= 0 && p.x < Width() && p.y < Height();
+                       }) &&
+           std::any_of(ws.window.region.begin(), ws.window.region.end(),
+                       [&](const TPoint& p) { return p.x == Width() - 1; });
   }
 };
 
@@ -81,7 +83,12 @@ TEST_F(MonitorScale, TheArrowIsDrawnAtTheScaleOfTheMonitorUnderItsTip) {
        kPrimaryLength,
        5,
        true},
-      {"a 100 % projector beside a 150 % primary", {kLaptop, kProjector}, {2500, 360}, 115, 3, false},
+      {"a 100 % projector beside a 150 % primary",
+       {kLaptop, kProjector},
+       {2500, 360},
+       115,
+       3,
+       false},
       {"a 150 % monitor beside a 100 % primary",
        {WithDpi(kLaptop, 96), WithDpi(kProjector, 144)},
        {2500, 360},
@@ -239,7 +246,7 @@ TEST_F(MonitorScale, AScaleSetAnewIsFollowed) {
         ws.events->OnDpiChanged();
       }
     };
-    if (fromEdge == 0) {  // inside a wheel step's move instead
+    if (fromEdge == 0) {                                      // inside a wheel step's move instead
       ws.events->FormMainOnMouseWheel(ssShift, 120, {0, 0});  // size 11
       EXPECT_TRUE(fired);
       EXPECT_EQ(Width(), 171);

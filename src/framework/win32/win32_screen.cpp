@@ -24,9 +24,10 @@ BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC /*dc*/, LPRECT /*rect*/, LPARAM p
     auto* listing = reinterpret_cast<MonitorListing*>(param);
     const RECT& b = info.rcMonitor;
     const RECT& w = info.rcWork;
-    listing->monitors.push_back(MonitorInfo{
-        TRect{b.left, b.top, b.right, b.bottom}, TRect{w.left, w.top, w.right, w.bottom},
-        (info.dwFlags & MONITORINFOF_PRIMARY) != 0, MonitorDpi(monitor, listing->getDpiForMonitor)});
+    listing->monitors.push_back(MonitorInfo{TRect{b.left, b.top, b.right, b.bottom},
+                                            TRect{w.left, w.top, w.right, w.bottom},
+                                            (info.dwFlags & MONITORINFOF_PRIMARY) != 0,
+                                            MonitorDpi(monitor, listing->getDpiForMonitor)});
   }
   return TRUE;
 }
