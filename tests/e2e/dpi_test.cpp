@@ -31,6 +31,7 @@ std::string Settings(int size, int orientation, int tipX, int tipY) {
 std::optional<Probe::Dpis> AtLogPixels(Session& s, int dpi) {
   if (!s.Prefix().SetUserRegistryValue(kDesktopKey, "LogPixels", "REG_DWORD",
                                        std::to_string(dpi))) {
+    ADD_FAILURE() << "reg.exe could not set LogPixels";
     return std::nullopt;
   }
   s.Prefix().KillServer();

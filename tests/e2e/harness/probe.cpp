@@ -331,7 +331,7 @@ std::optional<std::vector<ProbeMonitor>> Probe::Monitors() const {
 
 std::optional<Probe::Dpis> Probe::MonitorDpis() const {
   const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "dpi"}, 30s);
-  if (result.output.find("end\n") == std::string::npos) return std::nullopt;
+  if (result.output.find("\nend") == std::string::npos) return std::nullopt;
   Dpis dpis;
   std::istringstream lines(result.output);
   for (std::string line; std::getline(lines, line);) {
