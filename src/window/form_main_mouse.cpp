@@ -82,12 +82,19 @@ void TFormMain::FormMainOnMouseMove(TShiftState Shift, int X, int Y) {
     // From the anchors of the press, never added up, so a dropped move loses nothing.
     const TPoint cursor = Ws().GetCursorPos();
     // A change of scale reported from inside this step's move resizes around the pointer.
-    struct DragStep {
-      std::optional<TPoint>& at;
-      ~DragStep() { at.reset(); }
+    class DragStep {
+     public:
+      DragStep(std::optional<TPoint>& slot, TPoint at) : slot_(slot) { slot_.emplace(at); }
+      ~DragStep() { slot_.reset(); }
+      DragStep(const DragStep&) = delete;
+      DragStep& operator=(const DragStep&) = delete;
+      DragStep(DragStep&&) = delete;
+      DragStep& operator=(DragStep&&) = delete;
+
+     private:
+      std::optional<TPoint>& slot_;
     };
-    DragStepCursor = cursor;
-    const DragStep step{DragStepCursor};
+    const DragStep step(DragStepCursor, cursor);
     if (FollowScaleAt(cursor)) {
       RescaleDragged(cursor);
       return;
