@@ -35,6 +35,8 @@ struct MonitorInfo {
   TRect bounds;
   TRect workArea;
   bool primary = false;
+  // Dots per inch as the system scales this monitor: 96 at 100 %, 144 at 150 %.
+  std::uint32_t dpi = 96;
   friend bool operator==(const MonitorInfo&, const MonitorInfo&) = default;
 };
 

@@ -66,6 +66,10 @@ class WindowEvents {
   virtual void FormMainOnContextPopup(TPoint MousePos) = 0;
   // Monitors or work areas changed.
   virtual void FormMainOnDisplayChange() = 0;
+  // The scale of a monitor, or the one the window is on, changed: the monitors' DPIs are
+  // to be read afresh. May come from inside SetWindowBounds (the window crossed into a
+  // monitor of another scale).
+  virtual void OnDpiChanged() = 0;
   // A hotkey registered for the window was pressed.
   virtual void FormMainOnHotKey(int HotKeyId) = 0;
   // The application was restored from the minimised state; the window is shown again.
@@ -177,6 +181,7 @@ class WindowSystem {
 
   // Screen.
   virtual TRect GetWorkArea() = 0;  // the primary monitor's
+  // Each with its DPI; where the system has no DPI per monitor, the system's for all.
   virtual std::vector<MonitorInfo> GetMonitors() = 0;
   virtual TColor GetScreenPixel(TPoint screenPos) = 0;
 

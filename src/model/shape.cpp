@@ -22,10 +22,24 @@ std::int32_t BaseUnitFor(std::int32_t workAreaWidth, std::int32_t workAreaHeight
   return std::max<std::int32_t>(std::max(workAreaWidth, workAreaHeight) / 512, 1);
 }
 
-PointerGeometry ComputePointerGeometry(std::int32_t baseUnit, const PointerSettings& settings) {
+double MonitorScale(std::uint32_t dpi, std::uint32_t primaryDpi) {
+  if (dpi == primaryDpi || dpi == 0 || primaryDpi == 0) {
+    return 1.0;
+  }
+  return static_cast<double>(dpi) / primaryDpi;
+}
+
+std::int32_t ScaledPixels(std::int32_t pixels, double monitorScale) {
+  return std::max<std::int32_t>(RoundHalfEven(pixels * monitorScale), 1);
+}
+
+PointerGeometry ComputePointerGeometry(std::int32_t baseUnit, const PointerSettings& settings,
+                                       double monitorScale) {
+  // Times 1.0 leaves every product as it was.
   const double scale =
       baseUnit *
-      ScaleTable[static_cast<std::size_t>(std::clamp(settings.Size, kMinSize, kMaxSize))];
+      ScaleTable[static_cast<std::size_t>(std::clamp(settings.Size, kMinSize, kMaxSize))] *
+      monitorScale;
   const double angle = settings.Orientation * kStepAngle;
   const double cosAngle = std::cos(angle);
   const double sinAngle = std::sin(angle);

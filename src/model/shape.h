@@ -40,8 +40,18 @@ struct PointerGeometry {
 };
 
 // The outline and window bounds for the size, orientation and tip position of the settings
-// at a base unit.
-PointerGeometry ComputePointerGeometry(std::int32_t baseUnit, const PointerSettings& settings);
+// at a base unit, on a monitor of that scale (see MonitorScale).
+PointerGeometry ComputePointerGeometry(std::int32_t baseUnit, const PointerSettings& settings,
+                                       double monitorScale = 1.0);
+
+// How much larger a length in pixels is on a monitor of `dpi` than on the primary monitor
+// of `primaryDpi`, for the same look: exactly 1 where the two are alike (or one is unknown),
+// so that every pixel stays as the primary's rules give it.
+double MonitorScale(std::uint32_t dpi, std::uint32_t primaryDpi);
+
+// A length the rules give in pixels for the primary monitor, on a monitor of that scale:
+// rounded, at least 1.
+std::int32_t ScaledPixels(std::int32_t pixels, double monitorScale);
 
 // Rounds to the nearest integer, halves to the even neighbour.
 std::int32_t RoundHalfEven(double value);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/components.h"
 #include "framework/forms.h"
@@ -23,6 +24,8 @@ inline constexpr TCursor HandGrab = 2;
 // and corners along the edges.
 inline constexpr std::uint8_t kZoneNone = 0;
 inline constexpr std::uint8_t kZoneInner = 13;
+// How wide the strips along the edges are on the primary monitor.
+inline constexpr std::int32_t kZoneMargin = 8;
 
 class TFormMain final : public TForm {
  public:
@@ -32,10 +35,11 @@ class TFormMain final : public TForm {
   TFormMain& operator=(const TFormMain&) = delete;
 
   // Zone code for window-relative X, Y in a window of the given size: 1 to 8 for the
-  // strips and corners within 8 pixels of the edges, kZoneInner for the inner area; 1
-  // whenever the Shift key is down. Never kZoneNone.
+  // strips and corners within `margin` pixels of the edges (8 on the primary monitor),
+  // kZoneInner for the inner area; 1 whenever the Shift key is down. Never kZoneNone.
   static std::uint8_t ComputeCursorZone(bool ShiftDown, std::int32_t X, std::int32_t Y,
-                                        std::int32_t width, std::int32_t height);
+                                        std::int32_t width, std::int32_t height,
+                                        std::int32_t margin = kZoneMargin);
   // Opacity value of an index for the fades and steps: at least 2, at most 255.
   static std::uint8_t StepAlphaValue(std::int32_t index);
 
@@ -56,6 +60,15 @@ class TFormMain final : public TForm {
   // a value that cannot be read.
   void RegisterArrowHotKey(const std::optional<std::string>& value);
   void UnregisterArrowHotKey();
+  // The monitors' scales: read afresh, and the arrow redrawn for its monitor's.
+  void OnDpiChanged() override;
+  // The monitors and their DPIs as the system lists them now.
+  void ReadMonitors();
+  // The arrow takes the DPI of the monitor under the anchor, and keeps its own where no
+  // monitor is; true when that changed it.
+  bool FollowScaleAt(TPoint anchor);
+  // What the arrow's pixels are drawn at: its monitor's scale over the primary's.
+  [[nodiscard]] double ArrowScale() const;
 
   // Mouse, wheel, double-click and the hold-off: form_main_mouse.cpp.
   void FormMainOnMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
@@ -157,10 +170,32 @@ class TFormMain final : public TForm {
 
   std::uint8_t CursorZone = kZoneNone;
   std::uint8_t LastCursorZone = kZoneNone;
-  // Cursor (screen), window position and tip position at the last left press.
+  // Cursor (screen), window position, tip position and the arrow's DPI at the last left
+  // press; the window position is moved on where a change of scale resized the arrow.
   TPoint DragStartCursor;
   TPoint DragStartWindow;
   TPoint DragStartTip;
+  std::uint32_t DragStartDpi = 96;
+  // The pointer while a drag step runs: the point the arrow is resized around then.
+  std::optional<TPoint> DragStepCursor;
+  // Where a drag step finds the pointer on a monitor of another scale: the arrow resized
+  // around it.
+  void RescaleDragged(TPoint cursor);
+  // The tip for a drag's pointer position: the grabbed point stays under the pointer at
+  // every scale, and coming back to the press's scale gives back the press's offset.
+  [[nodiscard]] TPoint DraggedTip(TPoint cursor) const;
+
+  // The monitors as last listed, and the DPIs the arrow is drawn for: that of the monitor
+  // under its anchor (the tip; the pointer during a drag step) and the primary's. Not the
+  // window's own DPI, which the system takes from where most of the window lies: an arrow
+  // resized around its tip could flip between two monitors' scales without end.
+  std::vector<MonitorInfo> Monitors;
+  std::uint32_t ArrowDpi = 96;
+  std::uint32_t PrimaryDpi = 96;
+  double PreviousScale = 1.0;
+  // Counts shape builds: a build whose window move let a change of scale build the shape
+  // anew leaves the window to that newer build.
+  unsigned ShapeBuilds = 0;
 };
 
 }  // namespace qd

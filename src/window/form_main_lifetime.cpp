@@ -35,8 +35,9 @@ void TFormMain::FormMainOnCreate() {
   const TRect workArea = ws.GetWorkArea();
   const std::int32_t workAreaWidth = workArea.right - workArea.left;
   const std::int32_t workAreaHeight = workArea.bottom - workArea.top;
+  ReadMonitors();
   SettingsLoadResult loaded =
-      LoadSettings(services, SettingsFilePath, workAreaWidth, workAreaHeight, ws.GetMonitors());
+      LoadSettings(services, SettingsFilePath, workAreaWidth, workAreaHeight, Monitors);
   Settings = std::move(loaded.settings);
   SetColor(Settings.Color);
   ColorDialog.CustomColors = Settings.CustomColors;
@@ -53,7 +54,11 @@ void TFormMain::FormMainOnCreate() {
   if (Settings.ColorIndex != -1) {
     SetColor(ColorPalette[static_cast<std::size_t>(Settings.ColorIndex)]);
   }
+  // The unit is the primary work area's; on a monitor of another scale the arrow is drawn
+  // larger or smaller by that scale over the primary's.
   BaseUnit = BaseUnitFor(workAreaWidth, workAreaHeight);
+  ArrowDpi = PrimaryDpi;
+  FollowScaleAt({Settings.TipPosX, Settings.TipPosY});
   PreviousSize = Settings.Size;
   CurrentAlphaIndex = Settings.AlphaBlendIndex;
   const std::uint8_t alpha = AlphaTable[static_cast<std::size_t>(CurrentAlphaIndex)];

@@ -2,6 +2,7 @@
 // the wheel steps and the double-click colour pick.
 #include <algorithm>
 
+#include "model/shape.h"
 #include "model/tables.h"
 #include "window/UnitMain.h"
 
@@ -9,26 +10,26 @@ namespace qd {
 
 namespace {
 
-constexpr std::int32_t kMargin = 8;
 constexpr TColor kUnreadablePixel = 0xFFFFFFFF;  // what the platform gives for no pixel
 constexpr std::uint16_t kPickPauseMs = 100;
 
 }  // namespace
 
 std::uint8_t TFormMain::ComputeCursorZone(bool ShiftDown, std::int32_t X, std::int32_t Y,
-                                          std::int32_t width, std::int32_t height) {
+                                          std::int32_t width, std::int32_t height,
+                                          std::int32_t margin) {
   if (ShiftDown) {
     return 1;
   }
   // The left column before the right one and the top row before the bottom one decide
   // where the strips overlap in a small window.
-  if (X <= kMargin) {
-    return Y <= kMargin ? 5 : Y >= height - kMargin ? 7 : 1;
+  if (X <= margin) {
+    return Y <= margin ? 5 : Y >= height - margin ? 7 : 1;
   }
-  if (X >= width - kMargin) {
-    return Y <= kMargin ? 6 : Y >= height - kMargin ? 8 : 2;
+  if (X >= width - margin) {
+    return Y <= margin ? 6 : Y >= height - margin ? 8 : 2;
   }
-  return Y <= kMargin ? 3 : Y >= height - kMargin ? 4 : kZoneInner;
+  return Y <= margin ? 3 : Y >= height - margin ? 4 : kZoneInner;
 }
 
 void TFormMain::FormMainOnMouseDown(TMouseButton Button, TShiftState /*Shift*/, int /*X*/,
@@ -37,6 +38,7 @@ void TFormMain::FormMainOnMouseDown(TMouseButton Button, TShiftState /*Shift*/, 
     DragStartCursor = Ws().GetCursorPos();
     DragStartWindow = {Left(), Top()};
     DragStartTip = {Settings.TipPosX, Settings.TipPosY};
+    DragStartDpi = ArrowDpi;
     SetCursor(HandGrab);
     App().SetCursor(HandGrab);
   } else if (Button == TMouseButton::mbMiddle) {
@@ -62,7 +64,8 @@ void TFormMain::FormMainOnMouseMove(TShiftState Shift, int X, int Y) {
   if (Shift.Contains(ssCtrl)) {
     CursorZone = kZoneNone;
   } else if (!Shift.Contains(ssLeft)) {
-    CursorZone = ComputeCursorZone(Shift.Contains(ssShift), X, Y, Width(), Height());
+    CursorZone = ComputeCursorZone(Shift.Contains(ssShift), X, Y, Width(), Height(),
+                                   ScaledPixels(kZoneMargin, ArrowScale()));
   }
 
   if (CursorZone != LastCursorZone) {
@@ -78,15 +81,50 @@ void TFormMain::FormMainOnMouseMove(TShiftState Shift, int X, int Y) {
   if (Shift - ssShift == TShiftState(ssLeft)) {
     // From the anchors of the press, never added up, so a dropped move loses nothing.
     const TPoint cursor = Ws().GetCursorPos();
-    const std::int32_t dx = cursor.x - DragStartCursor.x;
-    const std::int32_t dy = cursor.y - DragStartCursor.y;
-    SetBounds(DragStartWindow.x + dx, DragStartWindow.y + dy, Width(), Height());
-    Settings.TipPosX = DragStartTip.x + dx;
-    Settings.TipPosY = DragStartTip.y + dy;
-    if (CursorZone != kZoneInner) {
+    // A change of scale reported from inside this step's move resizes around the pointer.
+    class DragStep {
+     public:
+      DragStep(std::optional<TPoint>& slot, TPoint at) : slot_(slot) { slot_.emplace(at); }
+      ~DragStep() { slot_.reset(); }
+      DragStep(const DragStep&) = delete;
+      DragStep& operator=(const DragStep&) = delete;
+      DragStep(DragStep&&) = delete;
+      DragStep& operator=(DragStep&&) = delete;
+
+     private:
+      std::optional<TPoint>& slot_;
+    };
+    const DragStep step(DragStepCursor, cursor);
+    if (FollowScaleAt(cursor)) {
+      RescaleDragged(cursor);
+      return;
+    }
+    const TPoint tip = DraggedTip(cursor);
+    Settings.TipPosX = tip.x;
+    Settings.TipPosY = tip.y;
+    const unsigned builds = ShapeBuilds;
+    SetBounds(DragStartWindow.x + cursor.x - DragStartCursor.x,
+              DragStartWindow.y + cursor.y - DragStartCursor.y, Width(), Height());
+    if (CursorZone != kZoneInner && builds == ShapeBuilds) {
       BuildPointerShape();
     }
   }
+}
+
+void TFormMain::RescaleDragged(TPoint cursor) {
+  const TPoint tip = DraggedTip(cursor);
+  Settings.TipPosX = tip.x;
+  Settings.TipPosY = tip.y;
+  BuildPointerShape();
+  // The next steps move the resized window on from here.
+  DragStartWindow = {Geometry.WindowLeft - (cursor.x - DragStartCursor.x),
+                     Geometry.WindowTop - (cursor.y - DragStartCursor.y)};
+}
+
+TPoint TFormMain::DraggedTip(TPoint cursor) const {
+  const double scale = MonitorScale(ArrowDpi, DragStartDpi);
+  return {cursor.x + RoundHalfEven((DragStartTip.x - DragStartCursor.x) * scale),
+          cursor.y + RoundHalfEven((DragStartTip.y - DragStartCursor.y) * scale)};
 }
 
 void TFormMain::FormMainOnMouseUp(TMouseButton /*Button*/, TShiftState /*Shift*/, int /*X*/,
@@ -94,6 +132,11 @@ void TFormMain::FormMainOnMouseUp(TMouseButton /*Button*/, TShiftState /*Shift*/
   if (CursorZone == kZoneInner) {
     SetCursor(HandFlat);
     App().SetCursor(HandFlat);
+  }
+  // Dropped with the tip on a monitor of another scale than the pointer's: drawn for the
+  // tip's, the tip where it is.
+  if (FollowScaleAt({Settings.TipPosX, Settings.TipPosY})) {
+    BuildPointerShape();
   }
 }
 

@@ -1,9 +1,11 @@
-// The arrow across monitors: brought back when its monitor goes away, and brought to the
-// mouse pointer by the hotkey.
+// The arrow across monitors: brought back when its monitor goes away, drawn at the scale of
+// the monitor it is on, and brought to the mouse pointer by the hotkey.
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "model/placement.h"
+#include "model/shape.h"
 #include "settings/hotkey.h"
 #include "settings/settings.h"
 #include "window/UnitMain.h"
@@ -54,10 +56,60 @@ void TFormMain::UnregisterArrowHotKey() {
   }
 }
 
+void TFormMain::ReadMonitors() {
+  Monitors = Ws().GetMonitors();
+  const auto primary = std::find_if(Monitors.begin(), Monitors.end(),
+                                    [](const MonitorInfo& m) { return m.primary; });
+  if (primary != Monitors.end() && primary->dpi != 0) {
+    PrimaryDpi = primary->dpi;
+  }
+}
+
+bool TFormMain::FollowScaleAt(TPoint anchor) {
+  const MonitorInfo* monitor = MonitorAt(anchor, Monitors);
+  if (monitor == nullptr || monitor->dpi == 0 || monitor->dpi == ArrowDpi) {
+    return false;
+  }
+  ArrowDpi = monitor->dpi;
+  return true;
+}
+
+double TFormMain::ArrowScale() const { return MonitorScale(ArrowDpi, PrimaryDpi); }
+
+void TFormMain::OnDpiChanged() {
+  const double before = ArrowScale();
+  ReadMonitors();
+  // Inside a drag's own move the pointer holds the grabbed point; otherwise the tip stays.
+  if (DragStepCursor) {
+    FollowScaleAt(*DragStepCursor);
+  } else {
+    FollowScaleAt({Settings.TipPosX, Settings.TipPosY});
+  }
+  if (ArrowScale() == before) {
+    return;
+  }
+  if (DragStepCursor) {
+    RescaleDragged(*DragStepCursor);
+    return;
+  }
+  BuildPointerShape();
+  // Between two steps of a drag (a monitor's scale set anew meanwhile), the drag goes on
+  // from here.
+  DragStartCursor = Ws().GetCursorPos();
+  DragStartWindow = {Left(), Top()};
+  DragStartTip = {Settings.TipPosX, Settings.TipPosY};
+  DragStartDpi = ArrowDpi;
+}
+
 void TFormMain::FormMainOnDisplayChange() {
-  const std::vector<MonitorInfo> monitors = Ws().GetMonitors();
+  ReadMonitors();
+  const std::vector<MonitorInfo>& monitors = Monitors;
   const TPoint tip{Settings.TipPosX, Settings.TipPosY};
   if (MonitorAt(tip, monitors) != nullptr) {
+    // A monitor put in place of another may have another scale.
+    if (FollowScaleAt(tip)) {
+      BuildPointerShape();
+    }
     return;
   }
   // Its monitor is gone: back onto the primary, as a start would place it. The size keeps
@@ -76,6 +128,7 @@ void TFormMain::FormMainOnDisplayChange() {
   }
   Settings.TipPosX = placed.x;
   Settings.TipPosY = placed.y;
+  FollowScaleAt(placed);
   BuildPointerShape();
 }
 
@@ -85,11 +138,16 @@ void TFormMain::OnBoundsChanged(int left, int top, int width, int height, MovedB
   // where the tip now is. The program's own moves place the tip where it was meant to be,
   // even where the system reports them a pixel off: taken as a move, each rebuild would
   // push the tip on by that pixel.
-  if (by == MovedBy::System) {
+  const bool moved = by == MovedBy::System && (left != Left() || top != Top());
+  if (moved) {
     Settings.TipPosX += left - Left();
     Settings.TipPosY += top - Top();
   }
   TForm::OnBoundsChanged(left, top, width, height, by);
+  // Taken onto a monitor of another scale, it is drawn for that one, its tip where it is.
+  if (moved && ShapeReady && FollowScaleAt({Settings.TipPosX, Settings.TipPosY})) {
+    BuildPointerShape();
+  }
 }
 
 void TFormMain::OnHandlerError(const char* text) {
@@ -105,6 +163,7 @@ void TFormMain::FormMainOnHotKey(int HotKeyId) {
   const TPoint cursor = Ws().GetCursorPos();
   Settings.TipPosX = cursor.x;
   Settings.TipPosY = cursor.y;
+  FollowScaleAt(cursor);
   BuildPointerShape();
   // Visible again as after a restore from the task bar, minimised or merely faded out.
   if (!Ws().RestoreApplication()) {

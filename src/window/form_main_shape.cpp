@@ -10,7 +10,9 @@ namespace qd {
 
 void TFormMain::BuildPointerShape() {
   ShapeReady = false;
-  Geometry = ComputePointerGeometry(BaseUnit, Settings);
+  const unsigned build = ++ShapeBuilds;
+  const double scale = ArrowScale();
+  Geometry = ComputePointerGeometry(BaseUnit, Settings, scale);
   const std::vector<TPoint> outline(Geometry.PointerPolygon.begin(),
                                     Geometry.PointerPolygon.begin() + 7);
   // The region belongs to the window system once it is handed over.
@@ -23,17 +25,25 @@ void TFormMain::BuildPointerShape() {
   }
   // A shrinking arrow is cut first, so the old outline never shows beyond the smaller
   // window; a growing one is cut last, so it never shows clipped by the old bounds.
-  if (Settings.Size < PreviousSize) {
+  if (Settings.Size < PreviousSize || scale < PreviousScale) {
     Ws().SetWindowRegion(Handle(), std::move(region), true);
     SetBounds(Geometry.WindowLeft, Geometry.WindowTop, Geometry.WindowWidth, Geometry.WindowHeight);
   } else {
     SetBounds(Geometry.WindowLeft, Geometry.WindowTop, Geometry.WindowWidth, Geometry.WindowHeight);
-    Ws().SetWindowRegion(Handle(), std::move(region), true);
+    if (build == ShapeBuilds) {
+      Ws().SetWindowRegion(Handle(), std::move(region), true);
+    }
   }
   SetAlphaBlend(wasBlended);
+  // The move crossed into a monitor of another scale, and the shape was built anew for it
+  // from inside the move: that build has cut and painted the window.
+  if (build != ShapeBuilds) {
+    return;
+  }
 
   PaintPointer();
   PreviousSize = Settings.Size;
+  PreviousScale = scale;
   ShapeReady = true;
 }
 
@@ -48,7 +58,7 @@ void TFormMain::PaintPointer() {
 }
 
 void TFormMain::DrawPointerRim(Canvas& canvas) {
-  const int penWidth = Settings.Size >= 5 ? 5 : 3;
+  const int penWidth = ScaledPixels(Settings.Size >= 5 ? 5 : 3, ArrowScale());
   const TColor penColor = Color() == clBlack ? clWhite : clBlack;
   canvas.Polyline(
       std::vector<TPoint>(Geometry.PointerPolygon.begin(), Geometry.PointerPolygon.end()), penWidth,

@@ -111,6 +111,7 @@ class RecordingEvents final : public qd::WindowEvents {
   void OnEndSession() override { log.push_back("endsession"); }
   void ApplicationOnRestore() override { log.push_back("restore"); }
   void FormMainOnDisplayChange() override { log.push_back("display"); }
+  void OnDpiChanged() override { log.push_back("dpi"); }
   void OnBoundsChanged(int left, int top, int width, int height, qd::MovedBy by) override {
     Add(by == qd::MovedBy::Program ? "own bounds" : "bounds", left, top, width, height);
   }
@@ -160,7 +161,9 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
     std::string expected;
   };
   const LPARAM negative = MAKELPARAM(static_cast<WORD>(-5), static_cast<WORD>(-7));
+  RECT offered{500, 500, 567, 534};  // what the system would offer for 96 DPI
   const Case cases[] = {
+      {"a change of scale", 0x02E0, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&offered), "dpi"},
       {"left press with Shift", WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(3, 4),
        "down 0 9 3 4"},
       {"coordinates are signed", WM_MOUSEMOVE, MK_LBUTTON, negative, "move 8 -5 -7"},
@@ -196,6 +199,14 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
     const std::string got = Joined(events.log);
     Check(got == c.expected, Cat({c.name, ": got \"", got, "\", want \"", c.expected, "\""}));
   }
+  // The offered rectangle is not taken, nor the system's scaled size: the arrow sizes itself.
+  RECT r{};
+  Check(::GetWindowRect(hwnd, &r) && r.left == 10 && r.right == 110,
+        "a change of scale leaves the window where it is");
+  SIZE scaled{100, 50};
+  Check(::SendMessageW(hwnd, 0x02E4, 144, reinterpret_cast<LPARAM>(&scaled)) == TRUE &&
+            scaled.cx == 100 && scaled.cy == 50,
+        "the size for another scale is the size as it is");
   // U+011B, which cut to eight bits would be Esc.
   events.log.clear();
   ::SendMessageW(hwnd, WM_CHAR, 0x011B, 0);
@@ -783,6 +794,49 @@ void TestWaitableTimer(qd::win32::Win32SystemServices& ws) {
         "a cancelled timer does not fire");
 }
 
+// Each monitor's DPI: shcore's GetDpiForMonitor is found in the system folder, and where it
+// is missing or fails (Windows 7, 8) every monitor has the system's DPI.
+HRESULT WINAPI FailingGetDpiForMonitor(HMONITOR /*m*/, int /*type*/, UINT* x, UINT* y) {
+  *x = 0;
+  *y = 0;
+  return E_FAIL;
+}
+HRESULT WINAPI ZeroGetDpiForMonitor(HMONITOR /*m*/, int /*type*/, UINT* x, UINT* y) {
+  *x = 0;
+  *y = 0;
+  return S_OK;
+}
+
+void TestMonitorDpi(qd::win32::Win32WindowSystem& ws) {
+  HDC screen = ::GetDC(nullptr);
+  const UINT systemDpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSX));
+  ::ReleaseDC(nullptr, screen);
+  const qd::win32::GetDpiForMonitorFn shcore = qd::win32::LoadGetDpiForMonitor();
+  Check(shcore != nullptr, "GetDpiForMonitor is found in the system folder's shcore");
+  const HMONITOR primary = ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  UINT x = 0;
+  UINT y = 0;
+  const UINT own = shcore != nullptr && SUCCEEDED(shcore(primary, 0, &x, &y)) ? x : 0;
+  for (const qd::MonitorInfo& m : ws.GetMonitors()) {
+    const HMONITOR h = ::MonitorFromPoint(POINT{m.bounds.left, m.bounds.top}, MONITOR_DEFAULTTONULL);
+    const UINT want = shcore != nullptr && SUCCEEDED(shcore(h, 0, &x, &y)) ? x : systemDpi;
+    Check(m.dpi == want, Cat({"a monitor's DPI is ", std::to_string(m.dpi), ", not ",
+                              std::to_string(want)}));
+  }
+  Check(qd::win32::MonitorDpi(primary, shcore) == own && own != 0,
+        "a monitor's DPI as shcore gives it");
+  const struct {
+    const char* what;
+    qd::win32::GetDpiForMonitorFn fn;
+  } fallbacks[] = {{"none", nullptr},
+                   {"failing", &FailingGetDpiForMonitor},
+                   {"answering 0", &ZeroGetDpiForMonitor}};
+  for (const auto& f : fallbacks) {
+    Check(qd::win32::MonitorDpi(primary, f.fn) == systemDpi,
+          Cat({"with GetDpiForMonitor ", f.what, ", the system's DPI"}));
+  }
+}
+
 // The native unit tests' exact values, with the arithmetic this build compiles: x87
 // intermediates in a 32-bit build can round a turned outline's points otherwise.
 void TestShapeArithmetic() {
@@ -813,6 +867,7 @@ int main(int argc, char** argv) {
   TestShapeArithmetic();
   TestCommandLineSplitting();
   TestMessageDecoding(ws);
+  TestMonitorDpi(ws);
   TestShowAgainTakesTheKeyboard(ws);
   TestMessageBoxGivesTheKeyboardBack(ws);
   TestNoMenuModeOnTheTaskBarWindow(ws);

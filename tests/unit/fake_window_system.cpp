@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace qd::test {
 
@@ -147,6 +148,30 @@ void FakeWindowSystem::SetWindowBounds(NativeWindow window, int left, int top, i
   // Told from inside the call, as Windows does.
   if (this->window.visible && events != nullptr) {
     events->OnBoundsChanged(reportedLeft, reportedTop, width, height, MovedBy::Program);
+  }
+  if (onSetBounds) {
+    onSetBounds();
+  }
+  if (!reportsWindowDpi || events == nullptr) {
+    return;
+  }
+  std::uint32_t dpi = windowDpi_;
+  long long most = 0;
+  for (const MonitorInfo& m : GetMonitors()) {
+    const TRect& b = this->window.bounds;
+    const long long w = std::min(b.right, m.bounds.right) - std::max(b.left, m.bounds.left);
+    const long long h = std::min(b.bottom, m.bounds.bottom) - std::max(b.top, m.bounds.top);
+    if (w > 0 && h > 0 && w * h > most) {
+      most = w * h;
+      dpi = m.dpi;
+    }
+  }
+  const std::uint32_t before = std::exchange(windowDpi_, dpi);
+  if (before != 0 && dpi != before && dpiDepth_ < 8) {
+    ++dpiReports;
+    ++dpiDepth_;
+    events->OnDpiChanged();
+    --dpiDepth_;
   }
 }
 

@@ -27,6 +27,13 @@ class FakeWindowSystem final : public WindowSystem {
   // How far off the system reports the program's own moves of a shown window, as on a
   // monitor whose scale differs from the primary's.
   TPoint ownMoveReportedOff{0, 0};
+  // Runs inside SetWindowBounds once the bounds are taken, as a change of scale that Windows
+  // reports from inside the program's own move.
+  std::function<void()> onSetBounds;
+  // Reports a change of the window's own DPI from inside SetWindowBounds, as Windows does
+  // for a per-monitor aware window: the DPI of the monitor that holds most of the window.
+  // Nested reports stop at a depth of 8, so that a program that ping-pongs ends.
+  bool reportsWindowDpi = false;
   std::function<TColor(TPoint)> screenPixel = [](TPoint) { return TColor{0}; };
   bool layeredAttributesAvailable = true;
   bool refuseTimers = false;
@@ -61,6 +68,7 @@ class FakeWindowSystem final : public WindowSystem {
   // Calls that named no window (the owners of boxes and dialogs aside): the system would
   // take them for the whole screen or for no window at all.
   int nullWindowCalls = 0;
+  int dpiReports = 0;  // changes of the window's DPI reported
 
   // Runs the handler of a running timer, as a tick from the message loop would.
   void Tick(unsigned timerId);
@@ -113,6 +121,8 @@ class FakeWindowSystem final : public WindowSystem {
   std::map<std::uintptr_t, std::vector<TPoint>> regions_;  // made and not yet handed over
 
   std::uintptr_t nextRegion_ = 1;
+  std::uint32_t windowDpi_ = 0;
+  int dpiDepth_ = 0;
 };
 
 std::string ColorText(TColor color);

@@ -37,6 +37,7 @@ class TestForm final : public TForm {
   void FormMainOnKeyPress(char /*key*/) override {}
   void FormMainOnContextPopup(TPoint /*at*/) override {}
   void FormMainOnDisplayChange() override {}
+  void OnDpiChanged() override {}
   void FormMainOnHotKey(int /*id*/) override {}
   void ApplicationOnRestore() override {}
   void OnTimer(unsigned timerId) override { ticks.push_back(timerId); }

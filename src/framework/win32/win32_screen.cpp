@@ -1,5 +1,6 @@
 // The screen around the arrow: the mouse pointer, monitors and work areas, the colour of
 // a pixel, and the system-wide hotkey that brings the arrow to the front.
+#include <utility>
 #include <vector>
 
 #include "framework/win32/win32_window_system.h"
@@ -8,20 +9,56 @@ namespace qd::win32 {
 
 namespace {
 
+constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI: the scale the user set
+constexpr UINT kDefaultDpi = 96;
+
+struct MonitorListing {
+  std::vector<MonitorInfo> monitors;
+  GetDpiForMonitorFn getDpiForMonitor;
+};
+
 BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC /*dc*/, LPRECT /*rect*/, LPARAM param) {
   MONITORINFO info{};
   info.cbSize = sizeof info;
   if (::GetMonitorInfoW(monitor, &info)) {
+    auto* listing = reinterpret_cast<MonitorListing*>(param);
     const RECT& b = info.rcMonitor;
     const RECT& w = info.rcWork;
-    reinterpret_cast<std::vector<MonitorInfo>*>(param)->push_back(MonitorInfo{
-        TRect{b.left, b.top, b.right, b.bottom}, TRect{w.left, w.top, w.right, w.bottom},
-        (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+    listing->monitors.push_back(MonitorInfo{TRect{b.left, b.top, b.right, b.bottom},
+                                            TRect{w.left, w.top, w.right, w.bottom},
+                                            (info.dwFlags & MONITORINFOF_PRIMARY) != 0,
+                                            MonitorDpi(monitor, listing->getDpiForMonitor)});
   }
   return TRUE;
 }
 
 }  // namespace
+
+GetDpiForMonitorFn LoadGetDpiForMonitor() {
+  // From the system folder by its full path: where there is none (Windows 7), a bare name
+  // would load whatever shcore.dll lies beside the program.
+  wchar_t path[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
+  constexpr wchar_t kName[] = L"\\shcore.dll";
+  if (length == 0 || length + sizeof kName / sizeof kName[0] > MAX_PATH) return nullptr;
+  ::lstrcpyW(path + length, kName);
+  const HMODULE shcore = ::LoadLibraryW(path);
+  if (shcore == nullptr) return nullptr;
+  return reinterpret_cast<GetDpiForMonitorFn>(
+      reinterpret_cast<void*>(::GetProcAddress(shcore, "GetDpiForMonitor")));
+}
+
+UINT MonitorDpi(HMONITOR monitor, GetDpiForMonitorFn getDpiForMonitor) {
+  UINT x = 0;
+  UINT y = 0;
+  if (getDpiForMonitor != nullptr && SUCCEEDED(getDpiForMonitor(monitor, kEffectiveDpi, &x, &y)) &&
+      x != 0) {
+    return x;
+  }
+  const WindowDc screen(nullptr);
+  const int dpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSX);
+  return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
+}
 
 TPoint Win32WindowSystem::GetCursorPos() {
   POINT p{};
@@ -36,9 +73,13 @@ TRect Win32WindowSystem::GetWorkArea() {
 }
 
 std::vector<MonitorInfo> Win32WindowSystem::GetMonitors() {
-  std::vector<MonitorInfo> monitors;
-  ::EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
-  return monitors;
+  if (!dpiLookedUp_) {
+    getDpiForMonitor_ = LoadGetDpiForMonitor();
+    dpiLookedUp_ = true;
+  }
+  MonitorListing listing{{}, getDpiForMonitor_};
+  ::EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&listing));
+  return std::move(listing.monitors);
 }
 
 TColor Win32WindowSystem::GetScreenPixel(TPoint screenPos) {

@@ -31,6 +31,10 @@ constexpr UINT_PTR kTakeKeyboardTimer = 0x5144;
 // show has put itself on top in answer (some do as they lose the keyboard).
 constexpr UINT_PTR kKeepOnTopTimer = 0x5145;
 constexpr UINT kKeepOnTopDelayMs = 300;
+// Sent to a per-monitor aware window (Windows 8.1 and 10 1703 and later); named here
+// because the headers declare them only for those Windows.
+constexpr UINT kDpiChanged = 0x02E0;
+constexpr UINT kGetDpiScaledSize = 0x02E4;
 // At most this many raises back on top in this many milliseconds.
 constexpr int kMaxRaises = 4;
 constexpr DWORD kRaiseWindowMs = 10000;
@@ -608,6 +612,14 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_DISPLAYCHANGE:
       events.FormMainOnDisplayChange();
       break;
+    case kDpiChanged:
+      // The arrow sizes itself for the monitor under its tip, whatever the window's own
+      // DPI: the rectangle offered is not taken.
+      events.OnDpiChanged();
+      return 0;
+    case kGetDpiScaledSize:
+      return TRUE;  // the size stays as it is, as the arrow decides it
+
     case WM_SETTINGCHANGE:
       if (wParam == SPI_SETWORKAREA) events.FormMainOnDisplayChange();
       break;

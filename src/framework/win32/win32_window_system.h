@@ -12,6 +12,14 @@
 
 namespace qd::win32 {
 
+// shcore's GetDpiForMonitor (Windows 8.1 and later), looked up at run time: Windows 7 has
+// no shcore.
+using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+GetDpiForMonitorFn LoadGetDpiForMonitor();
+// The DPI a monitor is scaled by: the monitor's own where the system has one per monitor,
+// else the system's one DPI (Windows 7 and 8), else 96.
+UINT MonitorDpi(HMONITOR monitor, GetDpiForMonitorFn getDpiForMonitor);
+
 class Win32WindowSystem final : public WindowSystem {
  public:
   explicit Win32WindowSystem(HINSTANCE instance);
@@ -99,6 +107,8 @@ class Win32WindowSystem final : public WindowSystem {
   HINSTANCE instance_;
   SetLayeredWindowAttributesFn setLayeredWindowAttributes_ = nullptr;
   ChooseColorFn chooseColor_ = nullptr;  // loaded with comdlg32 when the dialog first opens
+  GetDpiForMonitorFn getDpiForMonitor_ = nullptr;  // looked up at the first monitor listing
+  bool dpiLookedUp_ = false;
   HWND appWindow_ = nullptr;
   HWND movingWindow_ = nullptr;  // during SetWindowBounds: the window it moves
   HWND mainWindow_ = nullptr;

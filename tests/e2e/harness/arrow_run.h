@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -93,6 +94,13 @@ class ArrowRun {
   // Several monitors, the first the primary at 0,0 (see VirtualScreen).
   explicit ArrowRun(const std::vector<Rect>& monitors, const std::string& settings = {},
                     const std::string& locale = {}, Focus focus = Focus::FollowsPointer)
+      : ArrowRun(
+            monitors, settings, [](Session&) {}, locale, focus) {}
+  // The same, with `prepare` done in the session before the program starts (registry values
+  // of the prefix, for example).
+  ArrowRun(const std::vector<Rect>& monitors, const std::string& settings,
+           const std::function<void(Session&)>& prepare, const std::string& locale = {},
+           Focus focus = Focus::FollowsPointer)
       : session_(monitors, focus),
         settingsFile_(AppDataFolder(session_.Prefix()) / "Brennavo" / "Quiverdart" /
                       "Quiverdart.ini") {
@@ -100,6 +108,7 @@ class ArrowRun {
       std::filesystem::create_directories(settingsFile_.parent_path());
       std::ofstream(settingsFile_, std::ios::binary) << settings;
     }
+    prepare(session_);
     process_.emplace(
         session_.Launch(session_.Install(ProgramPath(), "Quiverdart.exe"), {}, locale));
     if (const auto first = session_.X().WaitForFirstMap(kStartTimeout)) {

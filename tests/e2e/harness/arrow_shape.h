@@ -20,6 +20,8 @@ struct ArrowPose {
   int orientation = 0;
   int tipX = 960;
   int tipY = 540;
+  // The monitor's scale over the primary's (0.666... for 100 % beside a 150 % primary).
+  double monitorScale = 1.0;
 };
 
 // Size factor: 1 at size 1, each step the previous one times the fourth root of 2.
@@ -33,7 +35,7 @@ inline double SizeFactor(int size) {
 // A point given in arrow units (tip at the origin, pointing right, y down), turned and
 // scaled as the outline is, before rounding; relative to the tip, in pixels.
 inline std::pair<double, double> Turned(const ArrowPose& pose, double x, double y) {
-  const double scale = pose.baseUnit * SizeFactor(pose.size);
+  const double scale = pose.baseUnit * SizeFactor(pose.size) * pose.monitorScale;
   const double angle = pose.orientation * 0.26179938779914946;
   const double c = std::cos(angle);
   const double s = std::sin(angle);

@@ -1,6 +1,7 @@
 #include "probe.h"
 
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -326,6 +327,24 @@ std::optional<std::vector<ProbeMonitor>> Probe::ParseMonitors(const std::string&
 std::optional<std::vector<ProbeMonitor>> Probe::Monitors() const {
   const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "monitors"}, 30s);
   return ParseMonitors(result.output);
+}
+
+std::optional<Probe::Dpis> Probe::MonitorDpis() const {
+  const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "dpi"}, 30s);
+  if (result.output.find("\nend") == std::string::npos) return std::nullopt;
+  Dpis dpis;
+  std::istringstream lines(result.output);
+  for (std::string line; std::getline(lines, line);) {
+    int left = 0;
+    int top = 0;
+    int dpi = 0;
+    if (std::sscanf(line.c_str(), "system\tdpi=%d", &dpi) == 1) {
+      dpis.system = dpi;
+    } else if (std::sscanf(line.c_str(), "monitor\tat=%d,%d\tdpi=%d", &left, &top, &dpi) == 3) {
+      dpis.monitors[{left, top}] = dpi;
+    }
+  }
+  return dpis;
 }
 
 std::optional<bool> Probe::SwitchMonitorOff(const std::string& device) const {

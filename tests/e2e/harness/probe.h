@@ -209,6 +209,13 @@ class Probe {
   // ChangeDisplaySettingsEx: the X output follows and running programs get WM_DISPLAYCHANGE.
   // A 32-bit Wine can do so only with the 32-bit libXrandr (libxrandr2:i386). Switching off
   // gives nothing where the Wine under test refuses it outright (see WineLimit).
+  // The DPIs a per-monitor aware program sees: the system's, then each monitor's by its
+  // top-left corner (Windows coordinates); nothing if the probe failed.
+  struct Dpis {
+    int system = 0;
+    std::map<std::pair<int, int>, int> monitors;
+  };
+  std::optional<Dpis> MonitorDpis() const;
   std::optional<bool> SwitchMonitorOff(const std::string& device) const;
   bool SwitchMonitorOn(const std::string& device, const WinRect& rect) const;
 

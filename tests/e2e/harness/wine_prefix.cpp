@@ -310,6 +310,10 @@ std::optional<std::string> WinePrefix::UserRegistryText(const std::string& key,
   return std::nullopt;
 }
 
+RunResult WinePrefix::Reg(const std::vector<std::string>& args) const {
+  return RunReg(*this, args);
+}
+
 bool WinePrefix::SetUserRegistryValue(const std::string& key, const std::string& name,
                                       const std::string& type, const std::string& data) const {
   const RunResult result =

@@ -78,6 +78,8 @@ class WinePrefix {
   // nothing if the value is missing or of another type.
   std::optional<std::string> UserRegistryText(const std::string& key,
                                               const std::string& name) const;
+  // reg.exe with these arguments, in this prefix.
+  RunResult Reg(const std::vector<std::string>& args) const;
   // Sets a value under HKEY_CURRENT_USER with reg.exe (type REG_SZ, REG_DWORD, ...).
   bool SetUserRegistryValue(const std::string& key, const std::string& name,
                             const std::string& type, const std::string& data) const;

@@ -618,6 +618,40 @@ int Monitors() {
   return 0;
 }
 
+// The DPIs a per-monitor aware program sees: the system's, and each monitor's (where the
+// Wine has GetDpiForMonitor; the monitor's top-left corner names it).
+BOOL CALLBACK PrintMonitorDpi(HMONITOR monitor, HDC, LPRECT rect, LPARAM getDpi) {
+  using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  UINT x = 0;
+  UINT y = 0;
+  const auto fn = reinterpret_cast<GetDpiForMonitorFn>(getDpi);
+  if (fn != nullptr && SUCCEEDED(fn(monitor, 0, &x, &y))) {
+    std::printf("monitor\tat=%ld,%ld\tdpi=%u\n", rect->left, rect->top, x);
+  }
+  return TRUE;
+}
+
+int Dpi() {
+  using SetContextFn = BOOL(WINAPI*)(HANDLE);
+  const HMODULE user32 = GetModuleHandleA("user32.dll");
+  const auto setContext = reinterpret_cast<SetContextFn>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+  // Per-monitor v2, else v1 (Wine 8 knows no v2), else system aware.
+  if (setContext == nullptr ||
+      (!setContext(reinterpret_cast<HANDLE>(-4)) && !setContext(reinterpret_cast<HANDLE>(-3)))) {
+    SetProcessDPIAware();
+  }
+  HDC screen = GetDC(nullptr);
+  std::printf("system\tdpi=%d\n", GetDeviceCaps(screen, LOGPIXELSX));
+  ReleaseDC(nullptr, screen);
+  const HMODULE shcore = LoadLibraryA("shcore.dll");
+  void* getDpi = shcore != nullptr ? reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor"))
+                                   : nullptr;
+  EnumDisplayMonitors(nullptr, nullptr, PrintMonitorDpi, reinterpret_cast<LPARAM>(getDpi));
+  std::printf("end\n");
+  return 0;
+}
+
 // Stores the monitor's new mode in the registry first and then applies every stored change
 // at once, the way the display settings detach and attach a monitor.
 int Display(int argc, char** argv) {
@@ -662,6 +696,7 @@ int main(int argc, char** argv) {
     return Attributes(argc, argv);
   }
   if (argc == 2 && std::strcmp(argv[1], "monitors") == 0) return Monitors();
+  if (argc == 2 && std::strcmp(argv[1], "dpi") == 0) return Dpi();
   if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "display") == 0) {
     return Display(argc, argv);
   }

@@ -1,0 +1,177 @@
+// The arrow at other scales than 100 %: the whole screen at 150 % (LogPixels 144, on both
+// Wines), and, under Wine 10, a 150 % primary beside a 100 % projector.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "arrow_run.h"
+#include "arrow_shape.h"
+
+namespace qd::e2e {
+namespace {
+
+const Rect kPrimary{0, 0, 1920, 1080};
+const Rect kProjector{1920, 0, 1280, 720};
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+constexpr char kVideoKey[] =
+    "HKLM\\System\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\"
+    "Control\\Video";
+
+std::string Settings(int size, int orientation, int tipX, int tipY) {
+  return "[Pointer]\r\nSize=" + std::to_string(size) +
+         "\r\nOrientation=" + std::to_string(orientation) + "\r\nTipPosX=" + std::to_string(tipX) +
+         "\r\nTipPosY=" + std::to_string(tipY) + "\r\n";
+}
+
+// LogPixels for the whole session: set, then a new wineserver, so that the desktop the
+// program finds starts with it; the probe's DPIs afterwards.
+std::optional<Probe::Dpis> AtLogPixels(Session& s, int dpi) {
+  if (!s.Prefix().SetUserRegistryValue(kDesktopKey, "LogPixels", "REG_DWORD",
+                                       std::to_string(dpi))) {
+    ADD_FAILURE() << "reg.exe could not set LogPixels";
+    return std::nullopt;
+  }
+  s.Prefix().KillServer();
+  return s.WinProbe().MonitorDpis();
+}
+
+bool EndedWithTipAt(ArrowRun& run, int tipX, int tipY) {
+  if (!run.Close()) {
+    ADD_FAILURE() << "the program did not end the orderly way";
+    return false;
+  }
+  const std::string saved = ReadText(run.SettingsFile());
+  EXPECT_EQ(IniInteger(saved, "Pointer", "TipPosX"), tipX) << saved;
+  EXPECT_EQ(IniInteger(saved, "Pointer", "TipPosY"), tipY) << saved;
+  return true;
+}
+
+// At 150 % on one monitor the arrow has exactly the pixels it has at 100 %: its size comes
+// from the work area, and it is drawn natively, its X shape cut from the same outline.
+TEST(DpiLogPixels, At150PercentTheArrowHasThePixelsItHasAt100Percent) {
+  const ArrowPose pose{3, 7, 2, 900, 500};
+  const std::string settings = Settings(pose.size, pose.orientation, pose.tipX, pose.tipY);
+  std::vector<Rect> shape96;
+  {
+    ArrowRun run({kPrimary}, settings, [](Session& s) {
+      const auto dpis = AtLogPixels(s, 96);
+      ASSERT_TRUE(dpis && dpis->system == 96) << "LogPixels 96 not taken";
+    });
+    ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+    ASSERT_TRUE(WaitUntil(10s, [&] { return run.Now() == ExpectedBounds(pose); })) << run.Now();
+    shape96 = run.X().ShapeRectangles(run.Arrow());
+    ASSERT_FALSE(shape96.empty());
+  }
+  ArrowRun run({kPrimary}, settings, [](Session& s) {
+    const auto dpis = AtLogPixels(s, 144);
+    ASSERT_TRUE(dpis && dpis->system == 144) << "LogPixels 144 not taken";
+  });
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  EXPECT_TRUE(WaitUntil(10s, [&] { return run.Now() == ExpectedBounds(pose); })) << run.Now();
+  EXPECT_EQ(run.X().ShapeRectangles(run.Arrow()), shape96);
+  EndedWithTipAt(run, pose.tipX, pose.tipY);
+}
+
+// Wine 10 keeps each monitor's DPI in a volatile registry value, which new processes read:
+// LogPixels 144 for the session, then the projector's value set to 96 while a persistent
+// wineserver keeps it. Returns the DPIs a per-monitor aware program then sees.
+std::optional<Probe::Dpis> LaptopBesideProjector(Session& s) {
+  if (!s.Prefix().SetUserRegistryValue(kDesktopKey, "LogPixels", "REG_DWORD", "144")) {
+    return std::nullopt;
+  }
+  s.Prefix().KillServer();
+  ProcessOptions server;
+  server.setEnv = s.Prefix().Environment(s.Screen().Display(), {});
+  server.argv = {"wineserver", "-p"};
+  Run(server, 30s);
+  // A program started on the display fills the monitors' keys.
+  if (!s.WinProbe().MonitorDpis()) return std::nullopt;
+  const RunResult keys = s.Prefix().Reg({"query", kVideoKey, "/s", "/v", "Dpi"});
+  std::istringstream lines(keys.output);
+  bool set = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // The second monitor's key: ...\Video\{GUID}\0001
+    if (line.rfind("HKEY_", 0) == 0 && line.size() > 5 &&
+        line.substr(line.size() - 5) == "\\0001") {
+      const RunResult added =
+          s.Prefix().Reg({"add", line, "/v", "Dpi", "/t", "REG_DWORD", "/d", "96", "/f"});
+      set = set || (added.status && added.status->exited && added.status->code == 0);
+    }
+  }
+  if (!set) {
+    ADD_FAILURE() << "no monitor key to set:\n" << keys.output;
+    return std::nullopt;
+  }
+  return s.WinProbe().MonitorDpis();
+}
+
+bool TwoDpis(const std::optional<Probe::Dpis>& dpis) {
+  return dpis && dpis->monitors.size() == 2 && dpis->monitors.at({0, 0}) == 144 &&
+         dpis->monitors.at({1920, 0}) == 96;
+}
+
+// A saved tip on the projector: the arrow starts there at two thirds of its size on the
+// laptop, drawn for the projector, and the tip is saved where it was.
+TEST(DpiTwoMonitors, OnTheProjectorTheArrowIsTwoThirdsAndKeepsItsTip) {
+  if (WineMajorVersion() < 10) GTEST_SKIP() << "Wine 8 gives every monitor one DPI";
+  std::optional<Probe::Dpis> dpis;
+  const ArrowPose pose{3, 7, 0, 2500, 360, 96.0 / 144};
+  ArrowRun run({kPrimary, kProjector}, Settings(pose.size, pose.orientation, pose.tipX, pose.tipY),
+               [&](Session& s) { dpis = LaptopBesideProjector(s); });
+  ASSERT_TRUE(TwoDpis(dpis)) << "the monitors are not at 144 and 96 DPI";
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  EXPECT_TRUE(WaitUntil(10s, [&] { return run.Now() == ExpectedBounds(pose); })) << run.Now();
+  EndedWithTipAt(run, pose.tipX, pose.tipY);
+}
+
+// Dragged from the laptop onto the projector it shrinks as the pointer crosses, keeping
+// the grabbed point under the pointer; dragged back it is as it was.
+TEST(DpiTwoMonitors, DraggedOntoTheProjectorAndBackItChangesSizeAndEndsAsItStarted) {
+  if (WineMajorVersion() < 10) GTEST_SKIP() << "Wine 8 gives every monitor one DPI";
+  std::optional<Probe::Dpis> dpis;
+  ArrowPose pose{3, 7, 0, 1700, 360};
+  ArrowRun run({kPrimary, kProjector}, Settings(pose.size, pose.orientation, pose.tipX, pose.tipY),
+               [&](Session& s) { dpis = LaptopBesideProjector(s); });
+  ASSERT_TRUE(TwoDpis(dpis)) << "the monitors are not at 144 and 96 DPI";
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  const Rect start = ExpectedBounds(pose);
+  ASSERT_TRUE(WaitUntil(10s, [&] { return run.Now() == start; })) << run.Now();
+  // The shaft's middle, 9 units behind the tip.
+  const auto [gripX, gripY] = OnScreen(pose, -9, 0);
+  run.Input().MoveTo(gripX, gripY);
+  PauseFor(300ms);
+  run.Input().Press(1);
+  PauseFor(300ms);
+  const int across = 400;  // the pointer ends on the projector
+  for (int dx = 20; dx <= across; dx += 20) {
+    run.Input().MoveTo(gripX + dx, gripY);
+    PauseFor(30ms);
+  }
+  ArrowPose there = pose;
+  there.monitorScale = 96.0 / 144;
+  // The grabbed point stays under the pointer: its distance to the tip two thirds as long.
+  there.tipX = gripX + across + RoundHalfEven((pose.tipX - gripX) * there.monitorScale);
+  EXPECT_TRUE(WaitUntil(10s,
+                        [&] {
+                          run.Input().MoveTo(gripX + across, gripY);
+                          return run.Now() == ExpectedBounds(there);
+                        }))
+      << run.Now() << " not " << ExpectedBounds(there);
+  for (int dx = across - 20; dx >= 0; dx -= 20) {
+    run.Input().MoveTo(gripX + dx, gripY);
+    PauseFor(30ms);
+  }
+  EXPECT_TRUE(WaitUntil(10s, [&] {
+    run.Input().MoveTo(gripX, gripY);
+    return run.Now() == start;
+  })) << run.Now();
+  run.Input().Release(1);
+  EndedWithTipAt(run, pose.tipX, pose.tipY);
+}
+
+}  // namespace
+}  // namespace qd::e2e
