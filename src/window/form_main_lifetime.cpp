@@ -56,6 +56,10 @@ void TFormMain::FormMainOnCreate() {
   BaseUnit = BaseUnitFor(workAreaWidth, workAreaHeight);
   PreviousSize = Settings.Size;
   CurrentAlphaIndex = Settings.AlphaBlendIndex;
+  // Chosen before the first opacity, which would otherwise tie the window to a region.
+  if (loaded.smoothEdges) {
+    UseImageMode();
+  }
   const std::uint8_t alpha = AlphaTable[static_cast<std::size_t>(CurrentAlphaIndex)];
   SetAlphaBlendValue(alpha);
   SetAlphaBlend(alpha < 255);
