@@ -2,9 +2,12 @@
 // server (partly covered pixels as their colour darkened toward black, uncovered ones cut
 // out of the window) and, under a compositing manager, blended over what lies beneath.
 // GoogleTest before Xlib, whose macros (None, Bool) break its templates.
-#include <X11/Xutil.h>
 #include <gtest/gtest.h>
+// clang-format off
+#include <X11/Xutil.h>
+// clang-format on
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -152,6 +155,48 @@ TEST(SmoothEdges, AClickBesideTheArrowReachesTheWindowBeneath) {
 
   run.Input().MoveTo(arrow.x + fillX, arrow.y + fillY);
   EXPECT_NE(run.X().UnderPointer(), beneath) << "the arrow lets the mouse through its fill";
+}
+
+// Under a compositing manager the pixels along the outer edge are the black rim blended
+// over what lies beneath: that colour darkened, not black (as on a bare server) and not
+// the colour itself.
+TEST(SmoothEdges, UnderACompositorOuterEdgesBlendWithWhatIsBeneath) {
+  const char* const compositor = "/usr/bin/xcompmgr";
+  if (!std::filesystem::exists(compositor)) {
+    GTEST_SKIP() << compositor << " is not installed (scripts/deps.sh installs it)";
+  }
+  ArrowRun run(kWidth, kHeight, std::string(kSmooth) + kTurnedRed);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  ProcessOptions options;
+  options.argv = {compositor};
+  options.setEnv = {{"DISPLAY", run.S().Screen().Display()}};
+  Process xcompmgr(options);
+  const Rect arrow = run.Now();
+  Rgb beneath{};
+  std::vector<Rgb> pixels;
+  int blended = 0;
+  // The compositor paints the screen beneath (its own grey, or the root's picture) and
+  // the arrow over it.
+  const bool shown = WaitUntil(10s, [&] {
+    beneath = run.X().Pixel(2, 2);
+    if (beneath == XScreen::Background() || beneath == Rgb{0, 0, 0}) return false;
+    pixels = Grab(run.X(), arrow);
+    blended = 0;
+    for (const Rgb& p : pixels) {
+      if (p == beneath || p == Rgb{0, 0, 0}) continue;
+      // beneath x (1 - alpha), the same share in every channel
+      const double share =
+          static_cast<double>(p.r + p.g + p.b) / (beneath.r + beneath.g + beneath.b);
+      const auto near = [&](int got, int base) { return std::abs(got - base * share) <= 2.0; };
+      blended += static_cast<int>(share > 0.05 && share < 0.95 && near(p.r, beneath.r) &&
+                                  near(p.g, beneath.g) && near(p.b, beneath.b));
+    }
+    return blended >= 50 && Count(pixels, {255, 0, 0}) > 1000;
+  });
+  EXPECT_TRUE(shown) << "over " << static_cast<int>(beneath.r) << "," << static_cast<int>(beneath.g)
+                     << "," << static_cast<int>(beneath.b) << ": " << blended
+                     << " edge pixels blended, " << Count(pixels, {255, 0, 0}) << " red";
+  xcompmgr.Kill();
 }
 
 }  // namespace
