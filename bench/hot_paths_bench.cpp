@@ -1,9 +1,12 @@
 // The hot paths on the recording fake: a shape build (every wheel step and drag-resize
 // makes one) and loading a typical settings file, each beside a floor measured in the same
-// run: a bare paint, and loading an empty file.
+// run: a bare paint, and loading an empty file. A turn with smooth edges (the image drawn
+// natively on each step) beside the same turn with sharp ones, at the default size and the
+// largest.
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string>
 
 #include "fake_system_services.h"
 #include "fake_window_system.h"
@@ -19,7 +22,11 @@ constexpr char kPath[] = "C:\\Users\\ann\\AppData\\Roaming\\Brennavo\\Quiverdart
 
 // A started program on the fake, as the unit tests make it.
 struct Started {
-  Started() {
+  explicit Started(const std::string& settings = {}) {
+    if (!settings.empty()) {
+      sys.directories.insert("C:\\Tools");
+      sys.files["C:\\Tools\\Quiverdart.ini"] = settings;
+    }
     app = std::make_unique<TApplication>(ws, sys);
     form = std::make_unique<TFormMain>(*app);
     app->SetMainForm(form.get());
@@ -46,6 +53,20 @@ void BM_BuildPointerShape(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_BuildPointerShape);
+
+// A wheel turn at a size (first argument), with sharp (second argument 0) or smooth edges.
+void BM_WheelTurn(benchmark::State& state) {
+  std::string settings = "[Pointer]\r\nSize=" + std::to_string(state.range(0)) + "\r\n";
+  if (state.range(1) != 0) {
+    settings += "[Display]\r\nEdges=Smooth\r\n";
+  }
+  Started p(settings);
+  for (auto _ : state) {
+    p.ws.events->FormMainOnMouseWheel(TShiftState(), 120, {0, 0});
+    p.ws.ClearLog();
+  }
+}
+BENCHMARK(BM_WheelTurn)->ArgsProduct({{4, 24}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 // The window system's repaint of the arrow.
 void BM_PaintPointerFloor(benchmark::State& state) {

@@ -11,7 +11,7 @@ packages=(cmake ninja-build g++ clang clang-format clang-tidy python3 zip
   python3-yaml python3-jsonschema python3-rfc3987
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686
   wine wine64 xvfb xauth xdotool x11-utils imagemagick
-  x11-xkb-utils xserver-xorg-core xserver-xorg-video-dummy openbox
+  x11-xkb-utils xserver-xorg-core xserver-xorg-video-dummy openbox xcompmgr
   libx11-dev libxtst-dev libxfixes-dev libgtest-dev libgmock-dev libbenchmark-dev)
 # 32-bit Wine, and the 32-bit XRandR it needs to list several monitors; not for the test
 # command (QD_HOST_WINE32=no), which runs the 32-bit exe under the Wine of its own root.

@@ -18,6 +18,11 @@
 // turns looks like on X is learnt first, in one unmeasured round, from the shape that stays
 // once Wine is done with a step. Wine sets the shape once per turn, after the moves.
 //
+// The wheel steps are then measured again, forward only, in fresh runs: at Size 24, and
+// with smooth edges ([Display] Edges=Smooth) at the default size and at Size 24, each
+// beside the sharp figure of its size from the same run. With smooth edges Wine cuts the
+// X shape from the image's alpha, so the same shapes tell when a turn shows.
+//
 // baseline.exe shows the same kind of window but neither drags nor turns, so there is no
 // floor to measure against here.
 #include <X11/Xlib.h>
@@ -251,6 +256,33 @@ void PrintTurns(const char* direction, const std::vector<double>& lags) {
       direction, lags.size(), median, p95, kFrameMs, median / kFrameMs, p95 / kFrameMs);
 }
 
+// Forward wheel steps in a fresh run at a size, with sharp or smooth edges; the p95 lag, or
+// nothing if the arrow did not show or turn.
+std::optional<double> TurnP95(int size, bool smooth, int steps) {
+  std::string settings = "[Pointer]\r\nSize=" + std::to_string(size) + "\r\n";
+  if (smooth) settings += "[Display]\r\nEdges=Smooth\r\n";
+  ArrowRun run(1920, 1080, settings);
+  if (run.Arrow() == 0) return std::nullopt;
+  ArrowWatch watch(run.S().Screen().Display(), run.Arrow());
+  ArrowPose pose;
+  pose.size = size;
+  // The first picture shown, so that the shape learnt for turn 0 is the arrow's.
+  if (!WaitUntil(10s, [&] { return run.X().ShapeRectangles(run.Arrow()).size() > 1; })) {
+    return std::nullopt;
+  }
+  watch.CollectUntil(Clock::now() + 300ms);
+  watch.Take();
+  const auto shapes = LearnShapes(run, watch, pose);
+  if (!shapes) return std::nullopt;
+  const auto lags = TurnLags(run, watch, *shapes, pose, steps, 1);
+  if (!lags) return std::nullopt;
+  const double p95 = Percentile(*lags, 95);
+  std::printf("wheel_turn_ms edges=%s size=%d steps=%zu median=%.1f p95=%.1f frame=%.1f\n",
+              smooth ? "smooth" : "sharp", size, lags->size(), Percentile(*lags, 50), p95,
+              kFrameMs);
+  return p95;
+}
+
 int Main(int argc, char** argv) {
   int motions = 300;
   int steps = 48;
@@ -320,6 +352,17 @@ int Main(int argc, char** argv) {
   }
   PrintTurns("forward", *forward);
   PrintTurns("back", *back);
+
+  for (const int size : {4, 24}) {
+    const auto sharp = TurnP95(size, false, steps);
+    const auto smooth = TurnP95(size, true, steps);
+    if (!sharp || !smooth) {
+      std::fprintf(stderr, "a turn at size %d did not show\n", size);
+      return 1;
+    }
+    std::printf("wheel_turn_ms size=%d smooth_p95/sharp_p95=%.2f smooth_p95/frame=%.2f\n", size,
+                *smooth / *sharp, *smooth / kFrameMs);
+  }
   std::printf("drag_lag_ms wheel_turn_ms baseline=none (baseline.exe neither drags nor turns)\n");
   return 0;
 }

@@ -11,6 +11,10 @@
 // reaches 2 earlier, at index 2, after 20 of the 22 pauses; that is printed too. The
 // fade-in ends when the opacity property goes away: the last step sets 255 and Wine drops
 // the property at full opacity.
+//
+// Then the full fade-out again in fresh runs, with sharp and with smooth edges ([Display]
+// Edges=Smooth) at the default size and at Size 24, timed by the cursor change alone: with
+// smooth edges the opacity goes into the picture and Wine sets no property.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
@@ -142,6 +146,34 @@ void Print(const char* name, const std::vector<double>& ms, int pauses) {
               ms.size(), nominal, median / nominal);
 }
 
+// The full fade-outs of n runs in a fresh program with these settings; empty if it did not
+// show or a fade did not end.
+std::vector<double> FullFadeOuts(const std::string& settings, int n) {
+  std::vector<double> full;
+  ArrowRun run(1920, 1080, settings);
+  if (run.Arrow() == 0) return full;
+  Watch watch(run.S().Screen().Display(), run.Arrow());
+  const Rect& r = run.Shown();
+  run.Input().MoveTo(r.x + r.width / 2, r.y + r.height / 2);
+  // The arrow is shown and the open hand over it: let that settle.
+  watch.WaitForCursorChange(2s);
+  WaitUntil(1s, [] { return false; });
+  for (int i = 0; i < n; ++i) {
+    watch.Drain();
+    const auto start = Clock::now();
+    run.Input().Click(2);
+    run.Input().Click(1);
+    const auto ended = watch.WaitForCursorChange(20s);
+    if (!ended) return {};
+    full.push_back(Ms(*ended - start));
+    watch.WaitForCursorChange(2s);
+    watch.Drain();
+    run.Input().Click(2);  // back in, untimed
+    WaitUntil(3s, [] { return false; });
+  }
+  return full;
+}
+
 int Main(int argc, char** argv) {
   int runs = 5;
   for (int i = 1; i < argc; ++i) {
@@ -198,6 +230,21 @@ int Main(int argc, char** argv) {
   Print("fade_full_ms", full, 22);
   Print("fade_out_to_alpha2_ms", toTwo, 20);
   Print("fade_in_full_ms", in, 22);
+
+  for (const int size : {4, 24}) {
+    const std::string settings =
+        "[Pointer]\r\nAlphaBlendIndex=22\r\nSize=" + std::to_string(size) + "\r\n";
+    const std::vector<double> sharp = FullFadeOuts(settings, runs);
+    const std::vector<double> smooth =
+        FullFadeOuts(settings + "[Display]\r\nEdges=Smooth\r\n", runs);
+    const std::string sharpName = "fade_full_ms edges=sharp size=" + std::to_string(size);
+    const std::string smoothName = "fade_full_ms edges=smooth size=" + std::to_string(size);
+    Print(sharpName.c_str(), sharp, 22);
+    Print(smoothName.c_str(), smooth, 22);
+    if (!sharp.empty() && !smooth.empty()) {
+      std::printf("fade_full_ms size=%d smooth/sharp=%.2f\n", size, Median(smooth) / Median(sharp));
+    }
+  }
   return 0;
 }
 

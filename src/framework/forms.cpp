@@ -78,6 +78,12 @@ void TForm::SetAlphaBlend(bool on) {
     return;
   }
   alphaBlend_ = on;
+  if (imageMode_) {
+    if (handle_) {
+      Ws().SetImageAlpha(handle_, on ? alphaBlendValue_ : 255);
+    }
+    return;
+  }
   // Without SetLayeredWindowAttributes the settings are only recorded.
   if (!handle_ || !Ws().HasLayeredAttributes()) {
     return;
@@ -93,8 +99,25 @@ void TForm::SetAlphaBlendValue(std::uint8_t value) {
     return;
   }
   alphaBlendValue_ = value;
-  if (handle_ && alphaBlend_ && Ws().HasLayeredAttributes()) {
+  if (handle_ && alphaBlend_ && imageMode_) {
+    Ws().SetImageAlpha(handle_, value);
+  } else if (handle_ && alphaBlend_ && Ws().HasLayeredAttributes()) {
     Ws().SetLayeredAlpha(handle_, value);
+  }
+}
+
+void TForm::UseImageMode() {
+  // A window that has had a constant alpha takes an image only after its layered style
+  // has been cleared (and set again with the image).
+  if (handle_ && alphaBlend_ && !imageMode_ && Ws().HasLayeredAttributes()) {
+    Ws().SetLayered(handle_, false);
+  }
+  imageMode_ = true;
+}
+
+void TForm::SetImage(const PixelImage& image) {
+  if (handle_) {
+    Ws().SetWindowImage(handle_, image);
   }
 }
 

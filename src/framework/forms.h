@@ -56,11 +56,17 @@ class TForm : public TObject, public WindowEvents {
   [[nodiscard]] TColor Color() const { return color_; }
   void SetColor(TColor color);
 
-  // Translucency: the layered style with a constant alpha.
+  // Translucency: the layered style with a constant alpha; in image mode, the image scaled
+  // by it.
   [[nodiscard]] bool AlphaBlend() const { return alphaBlend_; }
   void SetAlphaBlend(bool on);
   [[nodiscard]] std::uint8_t AlphaBlendValue() const { return alphaBlendValue_; }
   void SetAlphaBlendValue(std::uint8_t value);
+  // Image mode: the window shows an image with alpha per pixel (SetImage) from now on,
+  // never again a constant alpha of its own.
+  void UseImageMode();
+  [[nodiscard]] bool ImageMode() const { return imageMode_; }
+  void SetImage(const PixelImage& image);
 
   [[nodiscard]] TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
@@ -91,6 +97,7 @@ class TForm : public TObject, public WindowEvents {
   TColor color_ = clBlack;
   bool alphaBlend_ = false;
   std::uint8_t alphaBlendValue_ = 255;
+  bool imageMode_ = false;
   TCursor cursor_ = crDefault;
   std::vector<TTimer*> timers_;
 };

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qd {
 
@@ -27,6 +28,14 @@ struct TRect {
   std::int32_t right = 0;
   std::int32_t bottom = 0;
   friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+// A picture with an alpha value per pixel: rows top-down, each pixel 0xAARRGGBB with red,
+// green and blue already multiplied by the alpha (never above it).
+struct PixelImage {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::vector<std::uint32_t> pixels;
 };
 
 // One display monitor in screen coordinates: monitors left of or above the primary have

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "framework/ini_file.h"
+#include "framework/strings.h"
 #include "model/placement.h"
 
 namespace qd {
@@ -55,6 +56,7 @@ SettingsLoadResult LoadSettings(SystemServices& services, const std::string& pat
   if (hotKey != "0" || ini.ReadString(kHotkeySection, kArrowToPointerKey, "1") != "1") {
     result.arrowToPointer = hotKey;
   }
+  result.smoothEdges = SameTextAnsi(ini.ReadString(kDisplaySection, kEdgesKey, ""), "Smooth");
   const std::string defaultColor(kDefaultCustomColor);
   for (std::size_t slot = 0; slot < settings.CustomColors.size(); ++slot) {
     settings.CustomColors[slot] =

@@ -22,6 +22,10 @@ inline constexpr std::string_view kColorsSection = "Colors";
 // Read only, never written: the user adds it to change or switch off the hotkey.
 inline constexpr std::string_view kHotkeySection = "Hotkey";
 inline constexpr std::string_view kArrowToPointerKey = "ArrowToPointer";
+// Read only, never written: "Smooth" draws the arrow's edges anti-aliased, anything else
+// (or nothing) cuts them sharp.
+inline constexpr std::string_view kDisplaySection = "Display";
+inline constexpr std::string_view kEdgesKey = "Edges";
 
 // Which extent of the primary work area a key's default follows.
 enum class WorkAreaSpan : std::uint8_t { None, Width, Height };
@@ -64,6 +68,7 @@ struct SettingsLoadResult {
   std::string error;        // the system's message when readFailed
   // The hotkey's value as written in the file; none when the key is absent.
   std::optional<std::string> arrowToPointer;
+  bool smoothEdges = false;
 };
 
 // Loads every key of the table and the sixteen custom colours from the file at `path`. A

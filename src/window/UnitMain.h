@@ -3,6 +3,7 @@
 // what they hold; UnitMain.cpp holds the window's definition.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -104,6 +105,9 @@ class TFormMain final : public TForm {
   // Draws the arrow's contrasting rim on a canvas.
   void DrawPointerRim(Canvas& canvas);
   void TimerDrawBorderOnTimer();
+  // Smooth edges: the arrow drawn as an image with alpha per pixel, when the outline or
+  // the colour differ from the image's last drawing; none when they do not.
+  std::optional<PixelImage> NewSmoothImage();
   // The timers' ticks, to their handlers.
   void OnTimer(unsigned timerId) override;
 
@@ -141,6 +145,16 @@ class TFormMain final : public TForm {
   // The last shape built, and the size it was built for.
   PointerGeometry Geometry;
   std::int32_t PreviousSize = 0;
+  // What the smooth image was last drawn for.
+  struct SmoothImageSource {
+    std::array<TPoint, 8> polygon;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t size = 0;
+    TColor color = 0;
+    friend bool operator==(const SmoothImageSource&, const SmoothImageSource&) = default;
+  };
+  std::optional<SmoothImageSource> SmoothImageDrawn;
   // False while a shape is being built: mouse moves are ignored then.
   bool ShapeReady = false;
   // Until the window is first shown (the end of FormMainOnCreate) nothing of a reshape can

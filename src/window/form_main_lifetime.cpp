@@ -61,6 +61,10 @@ void TFormMain::FormMainOnCreate() {
   FollowScaleAt({Settings.TipPosX, Settings.TipPosY});
   PreviousSize = Settings.Size;
   CurrentAlphaIndex = Settings.AlphaBlendIndex;
+  // Chosen before the first opacity, which would otherwise tie the window to a region.
+  if (loaded.smoothEdges) {
+    UseImageMode();
+  }
   const std::uint8_t alpha = AlphaTable[static_cast<std::size_t>(CurrentAlphaIndex)];
   SetAlphaBlendValue(alpha);
   SetAlphaBlend(alpha < 255);

@@ -1,18 +1,43 @@
 // The arrow on the window: its outline cut into the window's region and placed by the
-// window's bounds, and painted inside it.
+// window's bounds, and painted inside it; with smooth edges, an image with alpha per pixel
+// instead of region and paint.
 #include <utility>
 #include <vector>
 
 #include "model/shape.h"
+#include "model/smooth_edges.h"
 #include "window/UnitMain.h"
 
 namespace qd {
+
+namespace {
+
+int RimPenWidth(std::int32_t size, double scale) { return ScaledPixels(size >= 5 ? 5 : 3, scale); }
+TColor RimColor(TColor fill) { return fill == clBlack ? clWhite : clBlack; }
+
+}  // namespace
 
 void TFormMain::BuildPointerShape() {
   ShapeReady = false;
   const unsigned build = ++ShapeBuilds;
   const double scale = ArrowScale();
   Geometry = ComputePointerGeometry(BaseUnit, Settings, scale);
+  if (ImageMode()) {
+    // Drawn before the window changes, so that new bounds and new image follow at once.
+    const std::optional<PixelImage> image = NewSmoothImage();
+    SetBounds(Geometry.WindowLeft, Geometry.WindowTop, Geometry.WindowWidth, Geometry.WindowHeight);
+    // A build from inside the move, for a monitor of another scale, has drawn the window.
+    if (build != ShapeBuilds) {
+      return;
+    }
+    if (image) {
+      SetImage(*image);
+    }
+    PreviousSize = Settings.Size;
+    PreviousScale = scale;
+    ShapeReady = true;
+    return;
+  }
   const std::vector<TPoint> outline(Geometry.PointerPolygon.begin(),
                                     Geometry.PointerPolygon.begin() + 7);
   // The region belongs to the window system once it is handed over.
@@ -48,6 +73,13 @@ void TFormMain::BuildPointerShape() {
 }
 
 void TFormMain::PaintPointer() {
+  // The image is the whole window and the system never paints over it: nothing to repeat.
+  if (ImageMode()) {
+    if (const std::optional<PixelImage> image = NewSmoothImage()) {
+      SetImage(*image);
+    }
+    return;
+  }
   {
     const auto canvas = GetCanvas();
     canvas->FillRect({0, 0, Geometry.WindowWidth, Geometry.WindowHeight}, Color());
@@ -57,15 +89,31 @@ void TFormMain::PaintPointer() {
   TimerDrawBorder.SetEnabled(!TimerDrawBorder.Enabled());
 }
 
+std::optional<PixelImage> TFormMain::NewSmoothImage() {
+  const SmoothImageSource source{Geometry.PointerPolygon, Geometry.WindowWidth,
+                                 Geometry.WindowHeight, Settings.Size, Color()};
+  if (SmoothImageDrawn == source) {
+    return std::nullopt;
+  }
+  SmoothImageDrawn = source;
+  // The rim as wide as the half of the sharp rim's pen that lies inside the outline.
+  return RenderSmoothArrow(
+      std::vector<TPoint>(Geometry.PointerPolygon.begin(), Geometry.PointerPolygon.begin() + 7),
+      Geometry.WindowWidth, Geometry.WindowHeight, RimPenWidth(Settings.Size, ArrowScale()) / 2.0,
+      Color(), RimColor(Color()));
+}
+
 void TFormMain::DrawPointerRim(Canvas& canvas) {
-  const int penWidth = ScaledPixels(Settings.Size >= 5 ? 5 : 3, ArrowScale());
-  const TColor penColor = Color() == clBlack ? clWhite : clBlack;
   canvas.Polyline(
-      std::vector<TPoint>(Geometry.PointerPolygon.begin(), Geometry.PointerPolygon.end()), penWidth,
-      penColor);
+      std::vector<TPoint>(Geometry.PointerPolygon.begin(), Geometry.PointerPolygon.end()),
+      RimPenWidth(Settings.Size, ArrowScale()), RimColor(Color()));
 }
 
 void TFormMain::FormMainOnPaint(Canvas& canvas) {
+  // A paint would draw over the image where the system keeps it.
+  if (ImageMode()) {
+    return;
+  }
   canvas.FillRect({0, 0, Width(), Height()}, Color());
   DrawPointerRim(canvas);
 }

@@ -253,6 +253,11 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
     ws.SetLayered(window, false);
     Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) == 0, "layering is removed");
   }
+  // An image with alpha per pixel makes the window layered again, for the image alone.
+  ws.SetWindowImage(window, qd::PixelImage{100, 50, std::vector<std::uint32_t>(5000, 0xFF0000FF)});
+  ws.SetImageAlpha(window, 128);
+  Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0,
+        "an image makes the window layered");
 
   {
     const auto canvas = ws.GetCanvas(window);
@@ -518,6 +523,9 @@ void TestObjectsReleased(qd::win32::Win32WindowSystem& ws, qd::win32::Win32Syste
     ws.SetWindowRegion(window, ws.CreatePolygonRegion({{0, 0}, {40, 20}, {0, 40}}), true);
     ws.GetCanvas(window)->Polyline({{0, 0}, {9, 9}}, 3, 0);
     ::UpdateWindow(qd::win32::ToWin32<HWND>(window));
+    // Images of two sizes: the second replaces the first.
+    ws.SetWindowImage(window, qd::PixelImage{10, 10, std::vector<std::uint32_t>(100, 0)});
+    ws.SetWindowImage(window, qd::PixelImage{20, 10, std::vector<std::uint32_t>(200, 0)});
     ws.DestroyAppWindow(window);
     // A region that never reaches a window, a timer and a file are given back by their
     // owners.

@@ -218,6 +218,19 @@ void FakeWindowSystem::SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) 
   this->window.alpha = alpha;
 }
 
+void FakeWindowSystem::SetWindowImage(NativeWindow window, const PixelImage& image) {
+  CountNullWindow(window);
+  log.push_back("SetWindowImage " + std::to_string(image.width) + "x" +
+                std::to_string(image.height));
+  this->window.image = image;
+}
+
+void FakeWindowSystem::SetImageAlpha(NativeWindow window, std::uint8_t alpha) {
+  CountNullWindow(window);
+  log.push_back("SetImageAlpha " + std::to_string(alpha));
+  this->window.imageAlpha = alpha;
+}
+
 void FakeWindowSystem::Invalidate(NativeWindow window) {
   CountNullWindow(window);
   log.push_back("Invalidate");

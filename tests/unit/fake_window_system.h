@@ -56,6 +56,9 @@ class FakeWindowSystem final : public WindowSystem {
     bool visible = false;
     bool layered = false;
     std::uint8_t alpha = 255;
+    // The image with alpha per pixel it shows, and that image's constant alpha.
+    PixelImage image;
+    std::uint8_t imageAlpha = 255;
     TColor fill = 0;
     NativeCursor cursor;
   } window;
@@ -87,6 +90,8 @@ class FakeWindowSystem final : public WindowSystem {
   void SetLayered(NativeWindow window, bool layered) override;
   bool HasLayeredAttributes() override { return layeredAttributesAvailable; }
   void SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) override;
+  void SetWindowImage(NativeWindow window, const PixelImage& image) override;
+  void SetImageAlpha(NativeWindow window, std::uint8_t alpha) override;
   void Invalidate(NativeWindow window) override;
   std::unique_ptr<Canvas> GetCanvas(NativeWindow window) override;
   bool StartTimer(NativeWindow window, unsigned timerId, unsigned intervalMs) override;

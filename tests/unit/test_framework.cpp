@@ -88,6 +88,23 @@ TEST_F(Framework, TranslucencyUsesTheLayeredStyleAndSkipsUnchangedValues) {
                                               "SetLayeredAlpha 50", "SetLayered off"}));
 }
 
+TEST_F(Framework, TranslucencyInImageModeScalesTheImageAndNeverUsesTheLayeredAlpha) {
+  form.SetAlphaBlend(true);
+  ws.ClearLog();
+  form.UseImageMode();
+  EXPECT_EQ(ws.log, (std::vector<std::string>{"SetLayered off"})) << "the constant alpha gone";
+  ws.ClearLog();
+  form.SetAlphaBlend(false);
+  form.SetAlphaBlendValue(100);
+  form.SetAlphaBlend(true);
+  form.SetAlphaBlend(true);
+  form.SetAlphaBlendValue(100);
+  form.SetAlphaBlendValue(50);
+  form.SetAlphaBlend(false);
+  EXPECT_EQ(ws.log, (std::vector<std::string>{"SetImageAlpha 255", "SetImageAlpha 100",
+                                              "SetImageAlpha 50", "SetImageAlpha 255"}));
+}
+
 TEST_F(Framework, TheApplicationWideCursorOverridesTheWindowsOwn) {
   app.RegisterCursor(1, NativeCursor{0xA1});
   app.RegisterCursor(2, NativeCursor{0xA2});

@@ -154,6 +154,26 @@ TEST(LoadSettings, FileContentToLoadedValues) {
   }
 }
 
+TEST(LoadSettings, EdgesAreSmoothOnlyWhenTheFileSaysSo) {
+  const std::pair<std::optional<std::string>, bool> cases[] = {
+      {std::nullopt, false},
+      {"", false},
+      {"[Display]\r\nEdges=Smooth\r\n", true},
+      {"[display]\nedges = sMOOTH \n", true},
+      {"[Display]\nEdges=Sharp\n", false},
+      {"[Display]\nEdges=Smoother\n", false},
+      {"[Display]\nEdges=1\n", false},
+      {"[Pointer]\nEdges=Smooth\n", false},
+  };
+  for (const auto& [file, smooth] : cases) {
+    test::FakeSystemServices sys;
+    if (file) {
+      sys.files[kPath] = *file;
+    }
+    EXPECT_EQ(Load(sys).smoothEdges, smooth) << file.value_or("no file");
+  }
+}
+
 TEST(LoadSettings, UpperBoundWinsOnATinyWorkArea) {
   test::FakeSystemServices sys;
   const PointerSettings defaults = Load(sys, 50, 40).settings;  // defaults 25, 20

@@ -599,6 +599,10 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       break;
     }
     case WM_WINDOWPOSCHANGED: {
+      // Under Wine a window shown after its image lost it.
+      if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) != 0) {
+        ShowImage(data);
+      }
       // A minimised or hidden window reports a position far off the screen, whether the
       // task-bar window or the arrow's own was minimised (another tool may do the latter).
       RECT r{};

@@ -38,6 +38,8 @@ class Win32WindowSystem final : public WindowSystem {
   void SetLayered(NativeWindow window, bool layered) override;
   bool HasLayeredAttributes() override;
   void SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) override;
+  void SetWindowImage(NativeWindow window, const PixelImage& image) override;
+  void SetImageAlpha(NativeWindow window, std::uint8_t alpha) override;
   void Invalidate(NativeWindow window) override;
   std::unique_ptr<Canvas> GetCanvas(NativeWindow window) override;
 
@@ -100,6 +102,8 @@ class Win32WindowSystem final : public WindowSystem {
   // The arrow back above a window that covers it, without the keyboard, a few times a
   // while at most.
   void KeepOnTop();
+  // The window's image with alpha per pixel at its constant alpha, where the window is.
+  static void ShowImage(const WindowData& data);
 
   using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
   using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORW);
@@ -137,6 +141,11 @@ struct Win32WindowSystem::WindowData {
   bool plainClick = false;
   // Windows' foreground at the last plain click, while its hand-over waits.
   HWND foregroundAtClick = nullptr;
+  // The image with alpha per pixel it shows (a DIB section, rows top-down), and the
+  // constant alpha that scales it.
+  GdiObject image{};
+  SIZE imageSize{};
+  BYTE imageAlpha = 255;
 };
 
 inline HWND ToHwnd(NativeWindow window) { return ToWin32<HWND>(window); }

@@ -1,0 +1,69 @@
+// A window shown as an image with alpha per pixel: UpdateLayeredWindow with a premultiplied
+// top-down 32-bit DIB section, kept so that a new constant alpha shows it again without
+// drawing it anew.
+#include <cstring>
+
+#include "framework/win32/win32_window_system.h"
+
+namespace qd::win32 {
+
+void Win32WindowSystem::SetWindowImage(NativeWindow window, const PixelImage& image) {
+  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(ToHwnd(window), GWLP_USERDATA));
+  if (data == nullptr || image.width <= 0 || image.height <= 0) return;
+  if (data->imageSize.cx != image.width || data->imageSize.cy != image.height) {
+    // The old one goes first: never two of the window's size at once.
+    data->image.Reset();
+    data->imageSize = SIZE{};
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;  // top-down, as the image's rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiObject bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap.Valid()) return;
+    data->image = std::move(bitmap);
+    data->imageSize = SIZE{image.width, image.height};
+  }
+  DIBSECTION section{};
+  if (::GetObjectW(data->image.Get(), sizeof(section), &section) != sizeof(section)) return;
+  // 0xAARRGGBB in memory is the DIB's blue, green, red, alpha.
+  std::memcpy(section.dsBm.bmBits, image.pixels.data(),
+              image.pixels.size() * sizeof(image.pixels[0]));
+  HWND hwnd = ToHwnd(window);
+  const LONG exStyle = ::GetWindowLongW(hwnd, GWL_EXSTYLE);
+  if ((exStyle & WS_EX_LAYERED) == 0) ::SetWindowLongW(hwnd, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+  ShowImage(*data);
+}
+
+void Win32WindowSystem::SetImageAlpha(NativeWindow window, std::uint8_t alpha) {
+  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(ToHwnd(window), GWLP_USERDATA));
+  if (data == nullptr) return;
+  data->imageAlpha = alpha;
+  ShowImage(*data);
+}
+
+void Win32WindowSystem::ShowImage(const WindowData& data) {
+  if (!data.image.Valid()) return;
+  HDC memory = ::CreateCompatibleDC(nullptr);
+  if (memory == nullptr) return;
+  ++LiveObjects().gdi;
+  {
+    const Selection selected(memory, data.image.Get());
+    RECT r{};
+    ::GetWindowRect(data.hwnd, &r);
+    POINT at{r.left, r.top};
+    SIZE size = data.imageSize;
+    POINT origin{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, data.imageAlpha, AC_SRC_ALPHA};
+    // The same bitmap every time: a new constant alpha needs a source (without one,
+    // Wine keeps the old picture).
+    ::UpdateLayeredWindow(data.hwnd, nullptr, &at, &size, memory, &origin, 0, &blend, ULW_ALPHA);
+  }
+  ::DeleteDC(memory);
+  --LiveObjects().gdi;
+}
+
+}  // namespace qd::win32

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "model/shape.h"
+#include "model/smooth_edges.h"
+
+namespace qd::test {
+namespace {
+
+// The reference: the polygon clipped to the pixel's square, its area by the shoelace rule.
+double ExactPixelCoverage(const std::vector<PointF>& polygon, int px, int py) {
+  std::vector<PointF> poly = polygon;
+  const auto clip = [&poly](auto inside, auto cross) {
+    std::vector<PointF> out;
+    for (std::size_t k = 0; k < poly.size(); ++k) {
+      const PointF a = poly[k];
+      const PointF b = poly[(k + 1) % poly.size()];
+      if (inside(a)) {
+        out.push_back(a);
+      }
+      if (inside(a) != inside(b)) {
+        out.push_back(cross(a, b));
+      }
+    }
+    poly = out;
+  };
+  const auto atX = [](double x) {
+    return [x](PointF a, PointF b) {
+      return PointF{x, a.y + ((b.y - a.y) * (x - a.x) / (b.x - a.x))};
+    };
+  };
+  const auto atY = [](double y) {
+    return [y](PointF a, PointF b) {
+      return PointF{a.x + ((b.x - a.x) * (y - a.y) / (b.y - a.y)), y};
+    };
+  };
+  clip([&](PointF p) { return p.x >= px; }, atX(px));
+  clip([&](PointF p) { return p.x <= px + 1; }, atX(px + 1));
+  clip([&](PointF p) { return p.y >= py; }, atY(py));
+  clip([&](PointF p) { return p.y <= py + 1; }, atY(py + 1));
+  double area = 0;
+  for (std::size_t k = 0; k < poly.size(); ++k) {
+    const PointF a = poly[k];
+    const PointF b = poly[(k + 1) % poly.size()];
+    area += (a.x * b.y) - (b.x * a.y);
+  }
+  return std::abs(area) / 2;
+}
+
+std::vector<PointF> ToPointF(const std::vector<TPoint>& points) {
+  std::vector<PointF> out;
+  for (const TPoint& p : points) {
+    out.push_back({static_cast<double>(p.x), static_cast<double>(p.y)});
+  }
+  return out;
+}
+
+struct Arrow {
+  PointerGeometry geometry;
+  std::vector<TPoint> outline;
+};
+
+Arrow ArrowAt(int size, int orientation) {
+  PointerSettings settings;
+  settings.Size = size;
+  settings.Orientation = orientation;
+  Arrow arrow{ComputePointerGeometry(3, settings), {}};
+  arrow.outline.assign(arrow.geometry.PointerPolygon.begin(),
+                       arrow.geometry.PointerPolygon.begin() + 7);
+  return arrow;
+}
+
+std::uint32_t Byte(std::uint32_t pixel, unsigned shift) { return (pixel >> shift) & 0xFFU; }
+
+// Alpha, red, green, blue of every pixel against the exact covered shares of the outline
+// and of its inset: within one step of 255.
+TEST(SmoothArrow, MatchesTheExactCoverageOfOutlineAndRimAtEveryOrientation) {
+  constexpr TColor kFill = 0x2080F0;  // 0x00BBGGRR
+  constexpr TColor kRim = 0x000000;
+  for (const int size : {1, 5}) {
+    const double rimWidth = size >= 5 ? 2.5 : 1.5;
+    for (int orientation = 0; orientation < kOrientationSteps; ++orientation) {
+      const Arrow arrow = ArrowAt(size, orientation);
+      const int width = arrow.geometry.WindowWidth;
+      const int height = arrow.geometry.WindowHeight;
+      const PixelImage image =
+          RenderSmoothArrow(arrow.outline, width, height, rimWidth, kFill, kRim);
+      ASSERT_EQ(image.width, width);
+      ASSERT_EQ(image.pixels.size(), static_cast<std::size_t>(width) * height);
+      const std::vector<PointF> outer = ToPointF(arrow.outline);
+      const std::vector<PointF> inner = InsetPolygon(outer, rimWidth);
+      ASSERT_FALSE(inner.empty()) << size << "/" << orientation;
+      int worst = 0;
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+          const double a = ExactPixelCoverage(outer, x, y);
+          const double ci = std::min(ExactPixelCoverage(inner, x, y), a);
+          const std::uint32_t pixel = image.pixels[(static_cast<std::size_t>(y) * width) + x];
+          const auto off = [&](std::uint32_t got, double want) {
+            return static_cast<int>(std::lround(std::abs(got - (want * 255.0))));
+          };
+          worst = std::max(worst, off(Byte(pixel, 24), a));
+          worst = std::max(worst, off(Byte(pixel, 16), ((kFill & 0xFFU) / 255.0) * ci));
+          worst = std::max(worst, off(Byte(pixel, 8), (((kFill >> 8U) & 0xFFU) / 255.0) * ci));
+          worst = std::max(worst, off(Byte(pixel, 0), (((kFill >> 16U) & 0xFFU) / 255.0) * ci));
+        }
+      }
+      EXPECT_LE(worst, 1) << "size " << size << " orientation " << orientation;
+    }
+  }
+}
+
+// At every size and orientation: no colour where nothing covers (it would add light on
+// the screen), colour never above alpha, and the alphas add up to the outline's area.
+TEST(SmoothArrow, KeepsColourWithinAlphaAndTheWholeAreaAtEverySize) {
+  for (int size = kMinSize; size <= kMaxSize; size += 23) {
+    for (int orientation = 0; orientation < kOrientationSteps; orientation += size == 1 ? 1 : 8) {
+      const Arrow arrow = ArrowAt(size, orientation);
+      const PixelImage image =
+          RenderSmoothArrow(arrow.outline, arrow.geometry.WindowWidth, arrow.geometry.WindowHeight,
+                            size >= 5 ? 2.5 : 1.5, 0xFFFFFF, 0);
+      double alphaSum = 0;
+      int colourOverAlpha = 0;
+      for (const std::uint32_t pixel : image.pixels) {
+        const std::uint32_t a = Byte(pixel, 24);
+        alphaSum += a / 255.0;
+        colourOverAlpha +=
+            static_cast<int>(std::max({Byte(pixel, 16), Byte(pixel, 8), Byte(pixel, 0)}) > a);
+      }
+      double area = 0;
+      const std::vector<PointF> outer = ToPointF(arrow.outline);
+      for (std::size_t k = 0; k < outer.size(); ++k) {
+        const PointF& p = outer[k];
+        const PointF& q = outer[(k + 1) % outer.size()];
+        area += ((p.x * q.y) - (q.x * p.y)) / 2;
+      }
+      EXPECT_EQ(colourOverAlpha, 0) << size << "/" << orientation;
+      EXPECT_NEAR(alphaSum, std::abs(area), 0.002 * std::abs(area) + 1)
+          << size << "/" << orientation;
+    }
+  }
+}
+
+TEST(InsetPolygon, MovesEveryEdgeInwardOrGivesNothingWhenTooThin) {
+  struct Case {
+    const char* name;
+    std::vector<PointF> polygon;
+    double distance;
+    std::vector<PointF> expected;  // empty: too thin
+  };
+  const std::vector<Case> cases = {
+      {"square, one winding",
+       {{0, 0}, {10, 0}, {10, 10}, {0, 10}},
+       2,
+       {{2, 2}, {8, 2}, {8, 8}, {2, 8}}},
+      {"square, the other, closing point repeated",
+       {{0, 0}, {0, 10}, {10, 10}, {10, 0}, {0, 0}},
+       2,
+       {{2, 2}, {2, 8}, {8, 8}, {8, 2}}},
+      {"bar thinner than twice the distance", {{0, 0}, {10, 0}, {10, 3}, {0, 3}}, 2, {}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<PointF> got = InsetPolygon(c.polygon, c.distance);
+    ASSERT_EQ(got.size(), c.expected.size()) << c.name;
+    for (std::size_t k = 0; k < got.size(); ++k) {
+      EXPECT_NEAR(got[k].x, c.expected[k].x, 1e-9) << c.name << " point " << k;
+      EXPECT_NEAR(got[k].y, c.expected[k].y, 1e-9) << c.name << " point " << k;
+    }
+  }
+}
+
+TEST(SmoothArrow, IsAllRimWhenTooThinForItsRim) {
+  const std::vector<TPoint> bar = {{0, 0}, {8, 0}, {8, 2}, {0, 2}};
+  const PixelImage image = RenderSmoothArrow(bar, 8, 2, 1.5, 0x0000FF, 0xFFFFFF);
+  for (const std::uint32_t pixel : image.pixels) {
+    EXPECT_EQ(pixel, 0xFFFFFFFFU);
+  }
+}
+
+}  // namespace
+}  // namespace qd::test
