@@ -57,8 +57,12 @@ class WindowEvents {
   virtual void FormMainOnMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) = 0;
   virtual void FormMainOnMouseMove(TShiftState Shift, int X, int Y) = 0;
   virtual void FormMainOnDblClick() = 0;
-  // One message, one step: only the sign of the delta counts. Screen position.
+  // One call, one step: only the sign of the delta counts. Screen position.
   virtual void FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) = 0;
+  // A wheel message as the system sends it, with the message's time in milliseconds
+  // (wrapping); the form adds the deltas up into steps (TForm).
+  virtual void OnMouseWheelMessage(TShiftState Shift, int WheelDelta, TPoint MousePos,
+                                   std::uint32_t time) = 0;
   virtual void FormMainOnKeyDown(std::uint16_t Key, TShiftState Shift) = 0;
   virtual void FormMainOnKeyUp(std::uint16_t Key, TShiftState Shift) = 0;
   virtual void FormMainOnKeyPress(char Key) = 0;
@@ -78,6 +82,8 @@ class WindowEvents {
   virtual void OnCloseRequest() = 0;
   // Windows is ending the session.
   virtual void OnEndSession() = 0;
+  // Windows is about to suspend; the process may never run again.
+  virtual void OnSuspend() = 0;
   // The window's bounds as the system now has them, and who moved it; not while hidden or
   // minimised. The system may report a program's own move a pixel off the one asked for
   // (coordinates converted for a monitor of another scale).

@@ -15,6 +15,9 @@
 
 namespace qd {
 
+// How long the settings are left alone before they are saved while the program runs.
+inline constexpr unsigned kSaveDelayMs = 2000;
+
 // Cursor identifiers registered at start-up.
 inline constexpr TCursor HandFlat = 1;
 inline constexpr TCursor HandGrab = 2;
@@ -43,6 +46,16 @@ class TFormMain final : public TForm {
   // Start-up and shutdown: form_main_lifetime.cpp.
   void FormMainOnCreate() override;
   void FormMainOnDestroy() override;
+  // The settings as the file would hold them now.
+  [[nodiscard]] PointerSettings SettingsAsSaved() const;
+  // After anything that may have changed the settings: they are saved once the user has
+  // left them alone for a while, so that a crash, a kill or a dead battery loses little.
+  void SettingsMayHaveChanged();
+  // Saves what changed since the last save, without a box: a failure is tried again at
+  // the end, which reports it.
+  void SaveQuietly();
+  void TimerSaveSettingsOnTimer();
+  void OnSuspend() override;
 
   // Monitors and the hotkey: form_main_screens.cpp.
   void FormMainOnDisplayChange() override;
@@ -112,6 +125,7 @@ class TFormMain final : public TForm {
   TTimer TimerMouseMoveHoldOff{*this, 2};
   TColorDialog ColorDialog{*this};
   TMenuItem PopupMenuEscTerminates{*this};
+  TTimer TimerSaveSettings{*this, 3};
 
   // --- state ---
 
@@ -122,6 +136,10 @@ class TFormMain final : public TForm {
   // False when the settings file could not be read at start: it is then not written over
   // at the end.
   bool SaveSettingsAtExit = true;
+  // What the file holds as far as the program knows: loaded at start, or saved since.
+  PointerSettings SavedSettings;
+  // A change came while the save timer ran: it waits one more interval.
+  bool ChangedSinceSaveTimer = false;
   // Pixels per arrow unit at size 1, from the work area at start.
   std::int32_t BaseUnit = 1;
 

@@ -47,6 +47,7 @@ void TFormMain::FormMainOnMouseDown(TMouseButton Button, TShiftState /*Shift*/, 
       FadeOut();
     }
   }
+  SettingsMayHaveChanged();
 }
 
 void TFormMain::FormMainOnMouseMove(TShiftState Shift, int X, int Y) {
@@ -95,6 +96,7 @@ void TFormMain::FormMainOnMouseUp(TMouseButton /*Button*/, TShiftState /*Shift*/
     SetCursor(HandFlat);
     App().SetCursor(HandFlat);
   }
+  SettingsMayHaveChanged();
 }
 
 void TFormMain::TimerMouseMoveHoldOffOnTimer() { TimerMouseMoveHoldOff.SetEnabled(false); }
@@ -107,6 +109,7 @@ void TFormMain::FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint /
     s.Orientation = WheelDelta > 0 ? (s.Orientation + 1) % kOrientationSteps
                                    : (s.Orientation + kOrientationSteps - 1) % kOrientationSteps;
     BuildPointerShape();
+    SettingsMayHaveChanged();
     return;
   }
   if (s.SettingsLocked) {
@@ -146,6 +149,7 @@ void TFormMain::FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint /
     SetAlphaBlend(alpha < 255);
     PaintPointer();
   }
+  SettingsMayHaveChanged();
 }
 
 void TFormMain::FormMainOnDblClick() {
@@ -163,6 +167,7 @@ void TFormMain::FormMainOnDblClick() {
   }
   PaintPointer();
   Show();
+  SettingsMayHaveChanged();
 }
 
 }  // namespace qd

@@ -77,6 +77,7 @@ void TFormMain::FormMainOnDisplayChange() {
   Settings.TipPosX = placed.x;
   Settings.TipPosY = placed.y;
   BuildPointerShape();
+  SettingsMayHaveChanged();
 }
 
 void TFormMain::OnBoundsChanged(int left, int top, int width, int height, MovedBy by) {
@@ -90,6 +91,9 @@ void TFormMain::OnBoundsChanged(int left, int top, int width, int height, MovedB
     Settings.TipPosY += top - Top();
   }
   TForm::OnBoundsChanged(left, top, width, height, by);
+  if (by == MovedBy::System) {
+    SettingsMayHaveChanged();
+  }
 }
 
 void TFormMain::OnHandlerError(const char* text) {
@@ -111,6 +115,7 @@ void TFormMain::FormMainOnHotKey(int HotKeyId) {
     ApplicationOnRestore();
   }
   Ws().RaiseWithoutActivation(Handle());
+  SettingsMayHaveChanged();
 }
 
 }  // namespace qd

@@ -533,9 +533,10 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
                                  GET_Y_LPARAM(lParam));
       return 0;
     case WM_MOUSEWHEEL:
-      events.FormMainOnMouseWheel(MouseShiftState(GET_KEYSTATE_WPARAM(wParam)),
-                                  GET_WHEEL_DELTA_WPARAM(wParam),
-                                  TPoint{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      events.OnMouseWheelMessage(MouseShiftState(GET_KEYSTATE_WPARAM(wParam)),
+                                 GET_WHEEL_DELTA_WPARAM(wParam),
+                                 TPoint{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)},
+                                 static_cast<std::uint32_t>(::GetMessageTime()));
       return 0;
     case WM_KEYDOWN:
       events.FormMainOnKeyDown(static_cast<std::uint16_t>(wParam), KeyShiftState());
@@ -636,6 +637,9 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_ENDSESSION:
       if (wParam != 0) events.OnEndSession();
       return 0;
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_APMSUSPEND) events.OnSuspend();
+      break;
     default:
       break;
   }
