@@ -13,7 +13,8 @@
 
 namespace qd {
 
-enum class RegistryStatus : std::uint8_t { NoKey, NoValue, Text, NotText };
+// ExpandableText: text naming environment variables (%NAME%), not yet expanded.
+enum class RegistryStatus : std::uint8_t { NoKey, NoValue, Text, NotText, ExpandableText };
 struct RegistryRead {
   RegistryStatus status = RegistryStatus::NoKey;
   std::string text;  // UTF-8

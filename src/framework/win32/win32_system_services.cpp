@@ -140,7 +140,8 @@ RegistryRead Win32SystemServices::ReadUserRegistryText(const std::string& key,
   std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
   // Stored strings usually, but not always, end in a null.
   while (!text.empty() && text.back() == L'\0') text.pop_back();
-  return {RegistryStatus::Text, WideToUtf8(text)};
+  return {type == REG_EXPAND_SZ ? RegistryStatus::ExpandableText : RegistryStatus::Text,
+          WideToUtf8(text)};
 }
 
 std::optional<std::string> Win32SystemServices::GetEnvironmentVariable(const std::string& name) {
