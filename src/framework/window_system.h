@@ -72,6 +72,8 @@ class WindowEvents {
   virtual void FormMainOnDisplayChange() = 0;
   // A hotkey registered for the window was pressed.
   virtual void FormMainOnHotKey(int HotKeyId) = 0;
+  // The program was started again for the same name (WindowSystem::HandOver).
+  virtual void FormMainOnHandOver() = 0;
   // The application was restored from the minimised state; the window is shown again.
   virtual void ApplicationOnRestore() = 0;
   virtual void OnTimer(unsigned timerId) = 0;
@@ -192,6 +194,12 @@ class WindowSystem {
   virtual void UnregisterHotKey(NativeWindow window, int hotKeyId) = 0;
   // Shown on top of the top-most windows, leaving the keyboard where it is.
   virtual void RaiseWithoutActivation(NativeWindow window) = 0;
+  // From now on a start of the program that finds `name` claimed (ClaimInstance) reaches
+  // this program's window as FormMainOnHandOver.
+  virtual void AnswerHandOvers(const std::string& name) = 0;
+  // Asks the program that answers for `name` to bring its arrow, waiting a few seconds at
+  // most for it to be ready; false when none answered.
+  virtual bool HandOver(const std::string& name) = 0;
   // Restores a minimised application as its task-bar entry does, restore event included,
   // but leaving the keyboard where it is; false when it was not minimised.
   virtual bool RestoreApplication() = 0;

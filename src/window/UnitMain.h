@@ -60,6 +60,11 @@ class TFormMain final : public TForm {
   // Monitors and the hotkey: form_main_screens.cpp.
   void FormMainOnDisplayChange() override;
   void FormMainOnHotKey(int HotKeyId) override;
+  // A second start with the same settings file: this arrow is the one it wanted.
+  void FormMainOnHandOver() override;
+  // The arrow's tip to the mouse pointer, in front and visible; not over an open menu or
+  // box, nor into the middle of a colour pick.
+  void ArrowToPointer();
   // The window's bounds as the system has them: a move the program did not make takes the
   // tip along.
   void OnBoundsChanged(int left, int top, int width, int height, MovedBy by) override;

@@ -32,6 +32,21 @@ void TFormMain::FormMainOnCreate() {
   SettingsFilePath = ResolveSettingsFilePath(services, kMakerFolder, exePath, true);
   App().SetTitle(ExeBaseNameOf(exePath));
   SetMenuCaptions(UiLanguage);
+  const std::vector<std::string> parameters = services.CommandLineParams();
+  const bool helpAsked = std::any_of(parameters.begin(), parameters.end(), IsHelpSwitch);
+  if (!services.ClaimInstance(SettingsFilePath)) {
+    // One arrow per settings file: a second one would fight the first for the top, the
+    // hotkey would stay with the first, and the one that ends last would overwrite the
+    // other's settings. A presenter who starts the program again has lost the arrow: the
+    // running one comes to the pointer, and this start leaves the file alone.
+    SaveSettingsAtExit = false;
+    if (helpAsked) {
+      ShowHelpText();
+    }
+    ws.HandOver(SettingsFilePath);
+    App().Terminate();
+    return;
+  }
 
   const TRect workArea = ws.GetWorkArea();
   const std::int32_t workAreaWidth = workArea.right - workArea.left;
@@ -67,8 +82,8 @@ void TFormMain::FormMainOnCreate() {
   App().RegisterCursor(HandFlat, ws.LoadCursorResource("HandFlat"));
   App().RegisterCursor(HandGrab, ws.LoadCursorResource("HandGrab"));
 
-  const std::vector<std::string> parameters = services.CommandLineParams();
-  if (std::any_of(parameters.begin(), parameters.end(), IsHelpSwitch)) {
+  ws.AnswerHandOvers(SettingsFilePath);
+  if (helpAsked) {
     ShowHelpText();
   }
   RegisterArrowHotKey(loaded.arrowToPointer);

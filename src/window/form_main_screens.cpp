@@ -102,20 +102,27 @@ void TFormMain::OnHandlerError(const char* text) {
 }
 
 void TFormMain::FormMainOnHotKey(int HotKeyId) {
-  // Not over an open menu or box, nor into the middle of a colour pick.
-  if (HotKeyId != kArrowHotKeyId || ModalMoments > 0) {
+  if (HotKeyId == kArrowHotKeyId) {
+    ArrowToPointer();
+  }
+}
+
+void TFormMain::FormMainOnHandOver() { ArrowToPointer(); }
+
+void TFormMain::ArrowToPointer() {
+  if (ModalMoments > 0) {
     return;
   }
   const TPoint cursor = Ws().GetCursorPos();
   Settings.TipPosX = cursor.x;
   Settings.TipPosY = cursor.y;
   BuildPointerShape();
+  SettingsMayHaveChanged();
   // Visible again as after a restore from the task bar, minimised or merely faded out.
   if (!Ws().RestoreApplication()) {
     ApplicationOnRestore();
   }
   Ws().RaiseWithoutActivation(Handle());
-  SettingsMayHaveChanged();
 }
 
 }  // namespace qd

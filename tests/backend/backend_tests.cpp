@@ -121,6 +121,7 @@ class RecordingEvents final : public qd::WindowEvents {
     Add(by == qd::MovedBy::Program ? "own bounds" : "bounds", left, top, width, height);
   }
   void FormMainOnHotKey(int id) override { Add("hotkey", id); }
+  void FormMainOnHandOver() override { log.push_back("hand-over"); }
   void OnHandlerError(const char* text) override { log.push_back(std::string("error ") + text); }
 
  private:

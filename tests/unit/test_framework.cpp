@@ -41,6 +41,7 @@ class TestForm final : public TForm {
   void FormMainOnContextPopup(TPoint /*at*/) override {}
   void FormMainOnDisplayChange() override {}
   void FormMainOnHotKey(int /*id*/) override {}
+  void FormMainOnHandOver() override {}
   void ApplicationOnRestore() override {}
   void OnTimer(unsigned timerId) override { ticks.push_back(timerId); }
 };

@@ -38,6 +38,42 @@ TEST(MainSequence, ShapesThePointerBeforeShowingItAndSavesAtTheEnd) {
   EXPECT_TRUE(sys.files.contains(kSettingsPath));
 }
 
+// One arrow per settings file: a second start brings the running one (FormMainOnHandOver)
+// and ends without a window of its own or a word written; the help it was asked for first.
+TEST(MainSequence, ASecondStartHandsOverAndLeavesTheFileAlone) {
+  struct Row {
+    bool running;
+    bool help;
+  };
+  for (const Row row : {Row{true, false}, Row{true, true}, Row{false, false}}) {
+    SCOPED_TRACE(std::to_string(row.running) + " " + std::to_string(row.help));
+    FakeWindowSystem ws;
+    FakeSystemServices sys{ws.log};
+    sys.directories.insert("C:\\Tools");
+    sys.files[kSettingsPath] = "[Pointer]\r\nSize=9\r\n";
+    if (row.running) {
+      sys.claimedNames.insert(kSettingsPath);
+    }
+    if (row.help) {
+      sys.commandLine = {"/?"};
+    }
+    EXPECT_EQ(RunProgram(ws, sys), 0);
+    const std::vector<std::string>& log = ws.log;
+    const std::string handOver = std::string("HandOver ") + kSettingsPath;
+    EXPECT_EQ(ws.Calls("HandOver"), row.running ? std::vector<std::string>{handOver}
+                                                 : std::vector<std::string>{});
+    EXPECT_EQ(ws.Calls("RunMessageLoop").empty(), row.running);
+    EXPECT_EQ(ws.Calls("RegisterHotKey").empty(), row.running);
+    EXPECT_EQ(ws.Calls("AnswerHandOvers").empty(), row.running);
+    EXPECT_EQ(ws.Calls("CreateFileForWrite").empty(), row.running);
+    EXPECT_EQ(ws.Calls("MessageBox").size(), row.help ? 1U : 0U);
+    EXPECT_LT(IndexOf(log, "MessageBox"), row.help ? IndexOf(log, "HandOver") : log.size() + 1);
+    if (row.running) {
+      EXPECT_EQ(sys.files[kSettingsPath], "[Pointer]\r\nSize=9\r\n");
+    }
+  }
+}
+
 // Without its window the program has nothing to show and no task-bar entry to be ended by.
 TEST(MainSequence, AWindowThatCannotBeMadeIsOneErrorAndAnExitCodeOtherThanZero) {
   FakeWindowSystem ws;

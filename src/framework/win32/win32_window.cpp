@@ -31,6 +31,12 @@ constexpr UINT_PTR kTakeKeyboardTimer = 0x5144;
 // show has put itself on top in answer (some do as they lose the keyboard).
 constexpr UINT_PTR kKeepOnTopTimer = 0x5145;
 constexpr UINT kKeepOnTopDelayMs = 300;
+// A second start asks the running program to take over: what the running one answers, how
+// long each may take to answer and how long the second start looks for one that does.
+constexpr LRESULT kHandedOver = 0x5146;
+constexpr UINT kHandOverAnswerMs = 1000;
+constexpr DWORD kHandOverWaitMs = 5000;
+constexpr DWORD kHandOverRetryMs = 50;
 // At most this many raises back on top in this many milliseconds.
 constexpr int kMaxRaises = 4;
 constexpr DWORD kRaiseWindowMs = 10000;
@@ -106,6 +112,30 @@ bool OwnWindow(HWND window) {
   DWORD process = 0;
   return window != nullptr && ::GetWindowThreadProcessId(window, &process) != 0 &&
          process == ::GetCurrentProcessId();
+}
+
+std::wstring HandOverMessageName(const std::string& name) {
+  return InstanceTag(name) + L".HandOver";
+}
+
+struct HandOverSearch {
+  UINT message = 0;
+  bool answered = false;
+};
+
+// Asks each arrow window of another process; only the one that answers for the name says so.
+BOOL CALLBACK AskToTakeOver(HWND window, LPARAM param) {
+  auto& search = *reinterpret_cast<HandOverSearch*>(param);
+  wchar_t name[16] = {};
+  if (OwnWindow(window) || ::GetClassNameW(window, name, 16) == 0 ||
+      ::lstrcmpW(name, kFormClassName) != 0) {
+    return TRUE;
+  }
+  DWORD_PTR answer = 0;
+  search.answered = ::SendMessageTimeoutW(window, search.message, 0, 0, SMTO_ABORTIFHUNG,
+                                          kHandOverAnswerMs, &answer) != 0 &&
+                    answer == static_cast<DWORD_PTR>(kHandedOver);
+  return search.answered ? FALSE : TRUE;
 }
 
 }  // namespace
@@ -465,6 +495,10 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
   if (msg == timerTicksMessage_ && timerTicksMessage_ != 0) {
     return static_cast<LRESULT>(timerTicks_);
   }
+  if (msg == handOverMessage_ && handOverMessage_ != 0) {
+    events.FormMainOnHandOver();
+    return kHandedOver;
+  }
   switch (msg) {
     case WM_PAINT: {
       const PaintScope paint(hwnd);
@@ -644,6 +678,24 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       break;
   }
   return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void Win32WindowSystem::AnswerHandOvers(const std::string& name) {
+  handOverMessage_ = ::RegisterWindowMessageW(HandOverMessageName(name).c_str());
+}
+
+bool Win32WindowSystem::HandOver(const std::string& name) {
+  HandOverSearch search{::RegisterWindowMessageW(HandOverMessageName(name).c_str()), false};
+  if (search.message == 0) return false;
+  // The running program may still be starting (two starts at once): it answers once its
+  // window is ready.
+  const DWORD start = ::GetTickCount();
+  while (true) {
+    ::EnumWindows(&AskToTakeOver, reinterpret_cast<LPARAM>(&search));
+    if (search.answered) return true;
+    if (::GetTickCount() - start >= kHandOverWaitMs) return false;
+    ::Sleep(kHandOverRetryMs);
+  }
 }
 
 }  // namespace qd::win32
