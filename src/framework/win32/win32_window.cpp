@@ -496,6 +496,8 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     return static_cast<LRESULT>(timerTicks_);
   }
   if (msg == handOverMessage_ && handOverMessage_ != 0) {
+    // The second start may end now, whatever the arrow then does.
+    ::ReplyMessage(kHandedOver);
     events.FormMainOnHandOver();
     return kHandedOver;
   }
