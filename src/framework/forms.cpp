@@ -173,8 +173,26 @@ NativeCursor TForm::OnSetCursor() {
 
 void TForm::OnCloseRequest() { app_.Terminate(); }
 
+void TForm::OnMouseWheelMessage(TShiftState Shift, int WheelDelta, TPoint MousePos,
+                                std::uint32_t time) {
+  const bool sameWay = (wheelSum_ > 0 && WheelDelta > 0) || (wheelSum_ < 0 && WheelDelta < 0);
+  if (!sameWay || Shift != wheelShift_ || time - wheelTime_ > kWheelPauseMs) {
+    wheelSum_ = 0;
+  }
+  wheelShift_ = Shift;
+  wheelTime_ = time;
+  // Clamped to a notch: one message is one step at most, and the sum cannot overflow.
+  wheelSum_ += std::clamp(WheelDelta, -kWheelNotch, kWheelNotch);
+  if (wheelSum_ >= kWheelNotch || wheelSum_ <= -kWheelNotch) {
+    const int step = wheelSum_ > 0 ? kWheelNotch : -kWheelNotch;
+    wheelSum_ -= step;
+    FormMainOnMouseWheel(Shift, step, MousePos);
+  }
+}
+
 void TForm::OnEndSession() {
   // Windows may end the process as soon as this returns: end the orderly way now.
+  endingSession_ = true;
   app_.Terminate();
   Destroy();
 }

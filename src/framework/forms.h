@@ -82,7 +82,16 @@ class TForm : public TObject, public WindowEvents {
   // --- the window's own events ---
   NativeCursor OnSetCursor() override;
   void OnCloseRequest() override;
+  // Touchpads and free-spinning wheels send many messages of a fraction of a notch (120):
+  // their deltas add up, and each full notch is one step. A notched wheel's message of a
+  // notch or more stays one step. A change of direction or keys, or a pause, starts the
+  // sum afresh.
+  void OnMouseWheelMessage(TShiftState Shift, int WheelDelta, TPoint MousePos,
+                           std::uint32_t time) override;
   void OnEndSession() override;
+  void OnSuspend() override {}
+  // True from a session end on: nothing may wait for the user any more.
+  [[nodiscard]] bool EndingSession() const { return endingSession_; }
   void OnBoundsChanged(int left, int top, int width, int height, MovedBy by) override;
   void OnHandlerError(const char* text) override;
 
@@ -90,6 +99,7 @@ class TForm : public TObject, public WindowEvents {
   TApplication& app_;
   NativeWindow handle_;
   bool destroyed_ = false;
+  bool endingSession_ = false;
   int left_ = 0;
   int top_ = 0;
   int width_ = 0;
@@ -100,6 +110,15 @@ class TForm : public TObject, public WindowEvents {
   bool imageMode_ = false;
   TCursor cursor_ = crDefault;
   std::vector<TTimer*> timers_;
+  // The wheel's deltas since the last step, and the keys and time of the last message.
+  int wheelSum_ = 0;
+  TShiftState wheelShift_;
+  std::uint32_t wheelTime_ = 0;
 };
+
+// One notch of a wheel, as Windows counts it (WHEEL_DELTA).
+inline constexpr int kWheelNotch = 120;
+// Longer than this between two wheel messages, and the next starts a new sum.
+inline constexpr std::uint32_t kWheelPauseMs = 300;
 
 }  // namespace qd

@@ -13,7 +13,8 @@
 
 namespace qd {
 
-enum class RegistryStatus : std::uint8_t { NoKey, NoValue, Text, NotText };
+// ExpandableText: text naming environment variables (%NAME%), not yet expanded.
+enum class RegistryStatus : std::uint8_t { NoKey, NoValue, Text, NotText, ExpandableText };
 struct RegistryRead {
   RegistryStatus status = RegistryStatus::NoKey;
   std::string text;  // UTF-8
@@ -75,6 +76,9 @@ class SystemServices {
   virtual std::uint32_t ProcessId() = 0;
   // Case-insensitive comparison in the user's default locale.
   virtual bool SameText(const std::string& a, const std::string& b) = 0;
+  // Claims a name (a file's path, its letters' case aside) for this process within the
+  // user's session, until the process ends: false when another process holds it.
+  virtual bool ClaimInstance(const std::string& name) = 0;
 
   // Waitable timers, for the blocking delay.
   virtual OwnedWaitableTimer CreateWaitableTimer() = 0;  // empty on failure

@@ -57,8 +57,12 @@ class WindowEvents {
   virtual void FormMainOnMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) = 0;
   virtual void FormMainOnMouseMove(TShiftState Shift, int X, int Y) = 0;
   virtual void FormMainOnDblClick() = 0;
-  // One message, one step: only the sign of the delta counts. Screen position.
+  // One call, one step: only the sign of the delta counts. Screen position.
   virtual void FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) = 0;
+  // A wheel message as the system sends it, with the message's time in milliseconds
+  // (wrapping); the form adds the deltas up into steps (TForm).
+  virtual void OnMouseWheelMessage(TShiftState Shift, int WheelDelta, TPoint MousePos,
+                                   std::uint32_t time) = 0;
   virtual void FormMainOnKeyDown(std::uint16_t Key, TShiftState Shift) = 0;
   virtual void FormMainOnKeyUp(std::uint16_t Key, TShiftState Shift) = 0;
   virtual void FormMainOnKeyPress(char Key) = 0;
@@ -72,6 +76,8 @@ class WindowEvents {
   virtual void OnDpiChanged() = 0;
   // A hotkey registered for the window was pressed.
   virtual void FormMainOnHotKey(int HotKeyId) = 0;
+  // The program was started again for the same name (WindowSystem::HandOver).
+  virtual void FormMainOnHandOver() = 0;
   // The application was restored from the minimised state; the window is shown again.
   virtual void ApplicationOnRestore() = 0;
   virtual void OnTimer(unsigned timerId) = 0;
@@ -82,6 +88,8 @@ class WindowEvents {
   virtual void OnCloseRequest() = 0;
   // Windows is ending the session.
   virtual void OnEndSession() = 0;
+  // Windows is about to suspend; the process may never run again.
+  virtual void OnSuspend() = 0;
   // The window's bounds as the system now has them, and who moved it; not while hidden or
   // minimised. The system may report a program's own move a pixel off the one asked for
   // (coordinates converted for a monitor of another scale).
@@ -197,6 +205,12 @@ class WindowSystem {
   virtual void UnregisterHotKey(NativeWindow window, int hotKeyId) = 0;
   // Shown on top of the top-most windows, leaving the keyboard where it is.
   virtual void RaiseWithoutActivation(NativeWindow window) = 0;
+  // From now on a start of the program that finds `name` claimed (ClaimInstance) reaches
+  // this program's window as FormMainOnHandOver.
+  virtual void AnswerHandOvers(const std::string& name) = 0;
+  // Asks the program that answers for `name` to bring its arrow, waiting a few seconds at
+  // most for it to be ready; false when none answered.
+  virtual bool HandOver(const std::string& name) = 0;
   // Restores a minimised application as its task-bar entry does, restore event included,
   // but leaving the keyboard where it is; false when it was not minimised.
   virtual bool RestoreApplication() = 0;

@@ -29,6 +29,8 @@ struct PointerSettings {
   bool SettingsLocked = false;
   bool EscTerminates = false;
   TCustomColors CustomColors{};
+
+  friend bool operator==(const PointerSettings&, const PointerSettings&) = default;
 };
 
 }  // namespace qd

@@ -33,6 +33,7 @@ TFormMain::TFormMain(TApplication& application, TUiLanguage language)
 
   TimerDrawBorder.SetInterval(10);
   TimerMouseMoveHoldOff.SetInterval(10);
+  TimerSaveSettings.SetInterval(kSaveDelayMs);
   ColorDialog.Options = cdFullOpen | cdSolidColor;
 }
 

@@ -17,6 +17,9 @@
 
 namespace qd {
 
+// How long the settings are left alone before they are saved while the program runs.
+inline constexpr unsigned kSaveDelayMs = 2000;
+
 // Cursor identifiers registered at start-up.
 inline constexpr TCursor HandFlat = 1;
 inline constexpr TCursor HandGrab = 2;
@@ -48,10 +51,25 @@ class TFormMain final : public TForm {
   // Start-up and shutdown: form_main_lifetime.cpp.
   void FormMainOnCreate() override;
   void FormMainOnDestroy() override;
+  // The settings as the file would hold them now.
+  [[nodiscard]] PointerSettings SettingsAsSaved() const;
+  // After anything that may have changed the settings: they are saved once the user has
+  // left them alone for a while, so that a crash, a kill or a dead battery loses little.
+  void SettingsMayHaveChanged();
+  // Saves what changed since the last save, without a box: a failure is tried again at
+  // the end, which reports it.
+  void SaveQuietly();
+  void TimerSaveSettingsOnTimer();
+  void OnSuspend() override;
 
   // Monitors and the hotkey: form_main_screens.cpp.
   void FormMainOnDisplayChange() override;
   void FormMainOnHotKey(int HotKeyId) override;
+  // A second start with the same settings file: this arrow is the one it wanted.
+  void FormMainOnHandOver() override;
+  // The arrow's tip to the mouse pointer, in front and visible; not over an open menu or
+  // box, nor into the middle of a colour pick.
+  void ArrowToPointer();
   // The window's bounds as the system has them: a move the program did not make takes the
   // tip along.
   void OnBoundsChanged(int left, int top, int width, int height, MovedBy by) override;
@@ -129,6 +147,7 @@ class TFormMain final : public TForm {
   TTimer TimerMouseMoveHoldOff{*this, 2};
   TColorDialog ColorDialog{*this};
   TMenuItem PopupMenuEscTerminates{*this};
+  TTimer TimerSaveSettings{*this, 3};
 
   // --- state ---
 
@@ -139,6 +158,10 @@ class TFormMain final : public TForm {
   // False when the settings file could not be read at start: it is then not written over
   // at the end.
   bool SaveSettingsAtExit = true;
+  // What the file holds as far as the program knows: loaded at start, or saved since.
+  PointerSettings SavedSettings;
+  // A change came while the save timer ran: it waits one more interval.
+  bool ChangedSinceSaveTimer = false;
   // Pixels per arrow unit at size 1, from the work area at start.
   std::int32_t BaseUnit = 1;
 

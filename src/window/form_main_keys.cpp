@@ -39,6 +39,7 @@ void TFormMain::FormMainOnKeyDown(std::uint16_t Key, TShiftState Shift) {
   if (step != 0) {
     FormMainOnMouseWheel(Shift, step, {0, 0});
   }
+  SettingsMayHaveChanged();
 }
 
 void TFormMain::FormMainOnKeyUp(std::uint16_t Key, TShiftState Shift) {
@@ -57,6 +58,7 @@ void TFormMain::FormMainOnKeyPress(char Key) {
     SetColor(Color() == clBlack ? clWhite : clBlack);
     PaintPointer();
   }
+  SettingsMayHaveChanged();
 }
 
 }  // namespace qd

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/errors.h"
 #include "model/shape.h"
 #include "model/tables.h"
 #include "settings/location.h"
@@ -31,6 +32,21 @@ void TFormMain::FormMainOnCreate() {
   SettingsFilePath = ResolveSettingsFilePath(services, kMakerFolder, exePath, true);
   App().SetTitle(ExeBaseNameOf(exePath));
   SetMenuCaptions(UiLanguage);
+  const std::vector<std::string> parameters = services.CommandLineParams();
+  const bool helpAsked = std::any_of(parameters.begin(), parameters.end(), IsHelpSwitch);
+  if (!services.ClaimInstance(SettingsFilePath)) {
+    // One arrow per settings file: a second one would fight the first for the top, the
+    // hotkey would stay with the first, and the one that ends last would overwrite the
+    // other's settings. A presenter who starts the program again has lost the arrow: the
+    // running one comes to the pointer, and this start leaves the file alone.
+    SaveSettingsAtExit = false;
+    if (helpAsked) {
+      ShowHelpText();
+    }
+    ws.HandOver(SettingsFilePath);
+    App().Terminate();
+    return;
+  }
 
   const TRect workArea = ws.GetWorkArea();
   const std::int32_t workAreaWidth = workArea.right - workArea.left;
@@ -75,11 +91,62 @@ void TFormMain::FormMainOnCreate() {
   App().RegisterCursor(HandFlat, ws.LoadCursorResource("HandFlat"));
   App().RegisterCursor(HandGrab, ws.LoadCursorResource("HandGrab"));
 
-  const std::vector<std::string> parameters = services.CommandLineParams();
-  if (std::any_of(parameters.begin(), parameters.end(), IsHelpSwitch)) {
+  ws.AnswerHandOvers(SettingsFilePath);
+  if (helpAsked) {
     ShowHelpText();
   }
   RegisterArrowHotKey(loaded.arrowToPointer);
+  SavedSettings = SettingsAsSaved();
+}
+
+PointerSettings TFormMain::SettingsAsSaved() const {
+  PointerSettings saved = Settings;
+  saved.Color = Color();
+  saved.ColorIndex = PaletteIndexOf(Color());
+  saved.CustomColors = ColorDialog.CustomColors;
+  return saved;
+}
+
+void TFormMain::SettingsMayHaveChanged() {
+  if (!SaveSettingsAtExit || !HandleAllocated() || SettingsAsSaved() == SavedSettings) {
+    return;
+  }
+  // One timer for a run of changes, not one per change: it waits an interval more for
+  // each interval that saw one.
+  if (TimerSaveSettings.Enabled()) {
+    ChangedSinceSaveTimer = true;
+    return;
+  }
+  try {
+    TimerSaveSettings.SetEnabled(true);
+  } catch (const EOutOfResources&) {
+    // Without a timer the settings are saved at the end, as ever.
+  }
+}
+
+void TFormMain::TimerSaveSettingsOnTimer() {
+  if (std::exchange(ChangedSinceSaveTimer, false)) {
+    return;
+  }
+  TimerSaveSettings.SetEnabled(false);
+  SaveQuietly();
+}
+
+void TFormMain::SaveQuietly() {
+  const PointerSettings current = SettingsAsSaved();
+  if (!SaveSettingsAtExit || current == SavedSettings) {
+    return;
+  }
+  // A box now would stand in front of the audience; the end tries again and tells.
+  if (!SaveSettings(Services(), SettingsFilePath, current)) {
+    SavedSettings = current;
+  }
+}
+
+void TFormMain::OnSuspend() {
+  TimerSaveSettings.SetEnabled(false);
+  ChangedSinceSaveTimer = false;
+  SaveQuietly();
 }
 
 void TFormMain::FormMainOnDestroy() {
@@ -90,7 +157,10 @@ void TFormMain::FormMainOnDestroy() {
   if (!SaveSettingsAtExit) {
     return;
   }
-  if (const auto error = SaveSettings(Services(), SettingsFilePath, Settings)) {
+  const auto error = SaveSettings(Services(), SettingsFilePath, Settings);
+  // At a session end a box would hold up the shutdown ("this app is preventing shutdown");
+  // Windows may end the process at any moment anyway.
+  if (error && !EndingSession()) {
     // The system's message alone ("Access denied") does not say what failed.
     Ws().ShowMessageBox(NativeWindow{}, "Cannot write file \"" + SettingsFilePath + "\". " + *error,
                         App().Title(), MessageKind::Error);

@@ -78,6 +78,7 @@ void TFormMain::FormMainOnContextPopup(TPoint /*MousePos*/) {
   } else if (chosen == &PopupMenuTerminate) {
     PopupMenuTerminateOnClick();
   }
+  SettingsMayHaveChanged();
   Ws().GiveKeyboardBack(keyboardOwner);
 }
 

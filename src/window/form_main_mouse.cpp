@@ -49,6 +49,7 @@ void TFormMain::FormMainOnMouseDown(TMouseButton Button, TShiftState /*Shift*/, 
       FadeOut();
     }
   }
+  SettingsMayHaveChanged();
 }
 
 void TFormMain::FormMainOnMouseMove(TShiftState Shift, int X, int Y) {
@@ -138,6 +139,7 @@ void TFormMain::FormMainOnMouseUp(TMouseButton /*Button*/, TShiftState /*Shift*/
   if (FollowScaleAt({Settings.TipPosX, Settings.TipPosY})) {
     BuildPointerShape();
   }
+  SettingsMayHaveChanged();
 }
 
 void TFormMain::TimerMouseMoveHoldOffOnTimer() { TimerMouseMoveHoldOff.SetEnabled(false); }
@@ -150,6 +152,7 @@ void TFormMain::FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint /
     s.Orientation = WheelDelta > 0 ? (s.Orientation + 1) % kOrientationSteps
                                    : (s.Orientation + kOrientationSteps - 1) % kOrientationSteps;
     BuildPointerShape();
+    SettingsMayHaveChanged();
     return;
   }
   if (s.SettingsLocked) {
@@ -189,6 +192,7 @@ void TFormMain::FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint /
     SetAlphaBlend(alpha < 255);
     PaintPointer();
   }
+  SettingsMayHaveChanged();
 }
 
 void TFormMain::FormMainOnDblClick() {
@@ -206,6 +210,7 @@ void TFormMain::FormMainOnDblClick() {
   }
   PaintPointer();
   Show();
+  SettingsMayHaveChanged();
 }
 
 }  // namespace qd

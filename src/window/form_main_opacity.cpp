@@ -73,6 +73,7 @@ void TFormMain::ApplicationOnRestore() {
     FadedOut = false;
   }
   PaintPointer();
+  SettingsMayHaveChanged();
 }
 
 }  // namespace qd

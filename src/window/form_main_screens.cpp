@@ -130,6 +130,7 @@ void TFormMain::FormMainOnDisplayChange() {
   Settings.TipPosY = placed.y;
   FollowScaleAt(placed);
   BuildPointerShape();
+  SettingsMayHaveChanged();
 }
 
 void TFormMain::OnBoundsChanged(int left, int top, int width, int height, MovedBy by) {
@@ -144,9 +145,12 @@ void TFormMain::OnBoundsChanged(int left, int top, int width, int height, MovedB
     Settings.TipPosY += top - Top();
   }
   TForm::OnBoundsChanged(left, top, width, height, by);
-  // Taken onto a monitor of another scale, it is drawn for that one, its tip where it is.
-  if (moved && ShapeReady && FollowScaleAt({Settings.TipPosX, Settings.TipPosY})) {
-    BuildPointerShape();
+  if (moved) {
+    // Taken onto a monitor of another scale, it is drawn for that one, its tip where it is.
+    if (ShapeReady && FollowScaleAt({Settings.TipPosX, Settings.TipPosY})) {
+      BuildPointerShape();
+    }
+    SettingsMayHaveChanged();
   }
 }
 
@@ -156,8 +160,15 @@ void TFormMain::OnHandlerError(const char* text) {
 }
 
 void TFormMain::FormMainOnHotKey(int HotKeyId) {
-  // Not over an open menu or box, nor into the middle of a colour pick.
-  if (HotKeyId != kArrowHotKeyId || ModalMoments > 0) {
+  if (HotKeyId == kArrowHotKeyId) {
+    ArrowToPointer();
+  }
+}
+
+void TFormMain::FormMainOnHandOver() { ArrowToPointer(); }
+
+void TFormMain::ArrowToPointer() {
+  if (ModalMoments > 0) {
     return;
   }
   const TPoint cursor = Ws().GetCursorPos();
@@ -165,6 +176,7 @@ void TFormMain::FormMainOnHotKey(int HotKeyId) {
   Settings.TipPosY = cursor.y;
   FollowScaleAt(cursor);
   BuildPointerShape();
+  SettingsMayHaveChanged();
   // Visible again as after a restore from the task bar, minimised or merely faded out.
   if (!Ws().RestoreApplication()) {
     ApplicationOnRestore();

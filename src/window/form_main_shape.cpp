@@ -126,6 +126,8 @@ void TFormMain::OnTimer(unsigned timerId) {
     TimerDrawBorderOnTimer();
   } else if (timerId == TimerMouseMoveHoldOff.Id() && TimerMouseMoveHoldOff.Enabled()) {
     TimerMouseMoveHoldOffOnTimer();
+  } else if (timerId == TimerSaveSettings.Id() && TimerSaveSettings.Enabled()) {
+    TimerSaveSettingsOnTimer();
   }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "framework/win32/handles.h"
+#include "framework/win32/menu_glyph.h"
 #include "framework/win32/text.h"
 #include "framework/win32/win32_system_services.h"
 #include "framework/win32/win32_window_system.h"
@@ -99,8 +100,13 @@ class RecordingEvents final : public qd::WindowEvents {
   }
   void FormMainOnDblClick() override { log.push_back("dblclick"); }
   void FormMainOnMouseWheel(qd::TShiftState s, int delta, qd::TPoint p) override {
+    Add("wheel step", s.Bits(), delta, p.x, p.y);
+  }
+  void OnMouseWheelMessage(qd::TShiftState s, int delta, qd::TPoint p,
+                           std::uint32_t /*time*/) override {
     Add("wheel", s.Bits(), delta, p.x, p.y);
   }
+  void OnSuspend() override { log.push_back("suspend"); }
   void FormMainOnKeyDown(std::uint16_t key, qd::TShiftState) override { Add("keydown", key); }
   void FormMainOnKeyUp(std::uint16_t key, qd::TShiftState) override { Add("keyup", key); }
   void FormMainOnKeyPress(char ch) override { Add("press", ch); }
@@ -116,6 +122,7 @@ class RecordingEvents final : public qd::WindowEvents {
     Add(by == qd::MovedBy::Program ? "own bounds" : "bounds", left, top, width, height);
   }
   void FormMainOnHotKey(int id) override { Add("hotkey", id); }
+  void FormMainOnHandOver() override { log.push_back("hand-over"); }
   void OnHandlerError(const char* text) override { log.push_back(std::string("error ") + text); }
 
  private:
@@ -187,6 +194,8 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
       {"close command from the system", WM_SYSCOMMAND, SC_CLOSE, 0, "close"},
       {"session end", WM_ENDSESSION, TRUE, 0, "endsession"},
       {"cancelled session end", WM_ENDSESSION, FALSE, 0, ""},
+      {"suspend", WM_POWERBROADCAST, PBT_APMSUSPEND, 0, "suspend"},
+      {"resume", WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, ""},
       {"timer", WM_TIMER, 7, 0, "timer 7"},
       {"display change", WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080), "display"},
       {"work area change", WM_SETTINGCHANGE, SPI_SETWORKAREA, 0, "display"},
@@ -213,6 +222,11 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
   Check(events.log.size() == 1 && events.log[0] != "press 27",
         Cat({"a letter outside ASCII is no control character: got ", Joined(events.log)}));
   Check(::SendMessageA(hwnd, WM_QUERYENDSESSION, 0, 0) == TRUE, "session end is allowed");
+  // Told to the task-bar window first, the session end still ends the program.
+  events.log.clear();
+  ::SendMessageW(::GetWindow(hwnd, GW_OWNER), WM_ENDSESSION, TRUE, 0);
+  Check(Joined(events.log) == "endsession",
+        Cat({"session end through the task-bar window: got ", Joined(events.log)}));
   Check(::SendMessageA(hwnd, WM_ERASEBKGND, 0, 0) == 1, "the paint fills the background");
 
   struct Bounds {
@@ -482,9 +496,9 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws) 
   ::SetForegroundWindow(arrow);
   ws.ProcessMessages();
   ws.GiveKeyboardBack(before);
-  Check(PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == slides; }) &&
-            NoActivate(arrow),
-        "after the menu the slides have the keyboard again");
+  Check(
+      PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == slides; }) && NoActivate(arrow),
+      "after the menu the slides have the keyboard again");
 
   // Hidden before the deferred hand-over (Wine) is due, the arrow must still take none
   // once it is shown again.
@@ -731,6 +745,10 @@ void TestRegistryAndEnvironment(qd::win32::Win32SystemServices& ws) {
   ::RegSetValueExW(key, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                    sizeof number);
   ::RegSetValueExW(key, L"Empty", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), 0);
+  const std::wstring expandable = L"%USERPROFILE%\\AppData";
+  ::RegSetValueExW(key, L"Expandable", 0, REG_EXPAND_SZ,
+                   reinterpret_cast<const BYTE*>(expandable.c_str()),
+                   static_cast<DWORD>((expandable.size() + 1) * sizeof(wchar_t)));
   ::RegCloseKey(key);
 
   struct Case {
@@ -744,6 +762,8 @@ void TestRegistryAndEnvironment(qd::win32::Win32SystemServices& ws) {
        "C:\\Users\\\xC3\x85sa\\AppData"},
       {"\\Software\\QuiverdartBackendTest\\", "Number", qd::RegistryStatus::NotText, ""},
       {"\\Software\\QuiverdartBackendTest\\", "Empty", qd::RegistryStatus::Text, ""},
+      {"\\Software\\QuiverdartBackendTest\\", "Expandable", qd::RegistryStatus::ExpandableText,
+       "%USERPROFILE%\\AppData"},
       {"\\Software\\QuiverdartBackendTest\\", "Missing", qd::RegistryStatus::NoValue, ""},
       {"\\Software\\QuiverdartBackendTest\\Nothing\\", "AppData", qd::RegistryStatus::NoKey, ""},
   };
@@ -763,6 +783,24 @@ void TestRegistryAndEnvironment(qd::win32::Win32SystemServices& ws) {
             std::optional<std::string>(std::string(300, 'x')),
         "a long environment value is not cut");
   Check(!ws.GetEnvironmentVariable("QD_TEST_UNSET").has_value(), "an absent variable is none");
+}
+
+void TestMenuGlyphKey() {
+  // The lower-left pixel gives the key colour; the reserved byte comes from GetDIBits as 0.
+  constexpr std::uint32_t kKey = 0x00C0C0C0;
+  constexpr std::uint32_t kInk = 0x00102030;
+  const std::vector<std::uint32_t> source = {kInk, kKey, kKey, kInk};
+  struct Case {
+    bool themed;
+    std::vector<std::uint32_t> want;
+  };
+  for (const Case& c : {Case{true, {0xFF102030, 0, 0, 0xFF102030}},
+                        Case{false, {0xFF102030, 0xFFF0E0D0, 0xFFF0E0D0, 0xFF102030}}}) {
+    std::vector<std::uint32_t> pixels = source;
+    qd::win32::KeyOutMenuGlyph(pixels, 2, 2, c.themed, RGB(0xF0, 0xE0, 0xD0));
+    Check(pixels == c.want, c.themed ? "themed menus: the key is fully transparent"
+                                     : "classic menus: the key takes the menu colour");
+  }
 }
 
 void TestCommandLineSplitting() {
@@ -874,6 +912,7 @@ int main(int argc, char** argv) {
   qd::win32::Win32SystemServices services;
   TestShapeArithmetic();
   TestCommandLineSplitting();
+  TestMenuGlyphKey();
   TestMessageDecoding(ws);
   TestMonitorDpi(ws);
   TestShowAgainTakesTheKeyboard(ws);

@@ -52,6 +52,8 @@ class FakeSystemServices final : public SystemServices {
   // Longer paths cannot be created, as beyond Windows' MAX_PATH, but for the "\\?\" form.
   std::size_t maxPathLength = 259;
   std::uint32_t processId = 4242;
+  // Names another program has claimed (ClaimInstance); a claim of this one adds its own.
+  std::set<std::string> claimedNames;
   // Runs once, inside the next WriteFileBytes: another program at work meanwhile.
   std::function<void()> onWriteFileBytes;
   // Fail the n-th (1-based) and every later call of a file-writing step: "create",
@@ -71,6 +73,10 @@ class FakeSystemServices final : public SystemServices {
   std::vector<std::string> CommandLineParams() override { return commandLine; }
   std::string LocaleLanguageText() override { return localeText; }
   bool SameText(const std::string& a, const std::string& b) override;
+  bool ClaimInstance(const std::string& name) override {
+    log.push_back("ClaimInstance " + name);
+    return claimedNames.insert(name).second;
+  }
   OwnedWaitableTimer CreateWaitableTimer() override;
   bool SetWaitableTimer(NativeWaitableTimer timer, std::int64_t dueTime100ns) override;
   bool WaitForTimer(NativeWaitableTimer timer, std::uint32_t timeoutMs) override;

@@ -110,6 +110,13 @@ class FakeWindowSystem final : public WindowSystem {
   void UnregisterHotKey(NativeWindow window, int hotKeyId) override;
   void RaiseWithoutActivation(NativeWindow window) override;
   bool RestoreApplication() override;
+  void AnswerHandOvers(const std::string& name) override {
+    log.push_back("AnswerHandOvers " + name);
+  }
+  bool HandOver(const std::string& name) override {
+    log.push_back("HandOver " + name);
+    return true;
+  }
   NativeWindow KeyboardOwner() override;
   void GiveKeyboardBack(NativeWindow previousOwner) override;
   int TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,

@@ -30,6 +30,8 @@ class ProgramTest : public ::testing::Test {
     sys.directories.insert("C:\\Tools");
     // A test that starts again in a loop starts without what the last start saved.
     sys.files.erase(kSettingsPath);
+    // ... and as the only program of its settings file: the last start has ended.
+    sys.claimedNames.clear();
     app = std::make_unique<TApplication>(ws, sys);
   }
 

@@ -31,7 +31,10 @@ class TestForm final : public TForm {
   void FormMainOnMouseUp(TMouseButton /*b*/, TShiftState /*s*/, int /*x*/, int /*y*/) override {}
   void FormMainOnMouseMove(TShiftState /*s*/, int /*x*/, int /*y*/) override {}
   void FormMainOnDblClick() override { throw EConvertError("'x' is not a valid integer value"); }
-  void FormMainOnMouseWheel(TShiftState /*s*/, int /*delta*/, TPoint /*at*/) override {}
+  std::vector<int> wheelSteps;
+  void FormMainOnMouseWheel(TShiftState /*s*/, int delta, TPoint /*at*/) override {
+    wheelSteps.push_back(delta);
+  }
   void FormMainOnKeyDown(std::uint16_t /*key*/, TShiftState /*s*/) override {}
   void FormMainOnKeyUp(std::uint16_t /*key*/, TShiftState /*s*/) override {}
   void FormMainOnKeyPress(char /*key*/) override {}
@@ -39,6 +42,7 @@ class TestForm final : public TForm {
   void FormMainOnDisplayChange() override {}
   void OnDpiChanged() override {}
   void FormMainOnHotKey(int /*id*/) override {}
+  void FormMainOnHandOver() override {}
   void ApplicationOnRestore() override {}
   void OnTimer(unsigned timerId) override { ticks.push_back(timerId); }
 };
@@ -183,6 +187,43 @@ TEST_F(Framework, CloseAndSessionEndEndTheProgramTheOrderlyWay) {
   EXPECT_EQ(form.destroyed, 1) << "settings are stored before Windows ends the process";
   app.Run();
   EXPECT_EQ(form.destroyed, 1);
+}
+
+TEST_F(Framework, WheelDeltasAddUpToOneStepPerNotch) {
+  struct Message {
+    int delta;
+    std::uint32_t time;
+    TShiftState shift;
+  };
+  struct Row {
+    const char* what;
+    std::vector<Message> messages;
+    std::vector<int> steps;
+  };
+  const TShiftState none;
+  const TShiftState ctrl(ssCtrl);
+  const std::vector<Row> rows = {
+      {"a touchpad's four quarters are one notch",
+       {{30, 0, none}, {30, 10, none}, {30, 20, none}, {30, 30, none}},
+       {120}},
+      {"each notched message is one step", {{120, 0, none}, {-120, 10, none}}, {120, -120}},
+      {"a message of two notches stays one step", {{240, 0, none}, {10, 10, none}}, {120}},
+      {"what is left over counts on", {{90, 0, none}, {60, 10, none}, {90, 20, none}}, {120, 120}},
+      {"the other way starts afresh", {{90, 0, none}, {-60, 10, none}, {-60, 20, none}}, {-120}},
+      {"other keys start afresh", {{90, 0, none}, {60, 10, ctrl}, {30, 20, ctrl}}, {}},
+      {"a pause starts afresh", {{90, 0, none}, {60, 301, none}, {30, 310, none}}, {}},
+      {"the clock may wrap", {{90, 0xFFFFFFF0U, none}, {30, 0x10, none}}, {120}},
+      {"nothing turns nothing", {{0, 0, none}, {0, 10, none}}, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    TestForm fresh{app};
+    fresh.CreateWnd();
+    for (const Message& m : row.messages) {
+      fresh.OnMouseWheelMessage(m.shift, m.delta, {5, 5}, m.time);
+    }
+    EXPECT_EQ(fresh.wheelSteps, row.steps);
+  }
 }
 
 TEST(ShortCutText, NamesTheKeyWithItsModifiers) {

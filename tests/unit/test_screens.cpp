@@ -82,7 +82,8 @@ TEST_F(Screens, BoundsMovedByTheSystemAreWhereTheNextChangeStarts) {
   const int width = form->Width();
   const int height = form->Height();
   ws.events->OnBoundsChanged(-900, 300, width, height, MovedBy::System);
-  EXPECT_TRUE(ws.log.empty()) << "taken as they are, not applied back";
+  EXPECT_EQ(ws.log, std::vector<std::string>{"StartTimer 3 2000"})
+      << "taken as they are, not applied back; saved a moment later";
   // A drag by one pixel from the inner area starts from there.
   ws.events->FormMainOnMouseMove({}, 30, 15);
   ws.Tick(2);
@@ -223,17 +224,26 @@ TEST_F(Screens, HotKeySettingAtStart) {
   }
 }
 
+// The hotkey, and a second start of the program, which hands over to this one.
 TEST_F(Screens, HotKeyBringsAFadedOutLockedArrowToThePointerVisible) {
-  ws.monitors = {kPrimary, kLeftOfPrimary};
-  StartWith("[Pointer]\r\nSettingsLocked=1\r\nAlphaBlendIndex=12\r\n");
-  ws.events->FormMainOnMouseDown(TMouseButton::mbMiddle, {}, 5, 5);  // fades out
-  ASSERT_EQ(ws.window.alpha, 2);
-  ws.cursorPos = {-1270, 5};  // at the far corner of the monitor to the left: not clamped
-  ws.ClearLog();
-  ws.events->FormMainOnHotKey(1);
-  EXPECT_EQ(TipOnScreen(), (TPoint{-1270, 5}));
-  EXPECT_EQ(ws.window.alpha, AlphaTable[12]) << "visible again at its own opacity";
-  EXPECT_EQ(ws.log.back(), "RaiseWithoutActivation");
+  for (const bool handOver : {true, false}) {
+    TearDown();
+    SetUp();
+    ws.monitors = {kPrimary, kLeftOfPrimary};
+    StartWith("[Pointer]\r\nSettingsLocked=1\r\nAlphaBlendIndex=12\r\n");
+    ws.events->FormMainOnMouseDown(TMouseButton::mbMiddle, {}, 5, 5);  // fades out
+    ASSERT_EQ(ws.window.alpha, 2);
+    ws.cursorPos = {-1270, 5};  // at the far corner of the monitor to the left: not clamped
+    ws.ClearLog();
+    if (handOver) {
+      ws.events->FormMainOnHandOver();
+    } else {
+      ws.events->FormMainOnHotKey(1);
+    }
+    EXPECT_EQ(TipOnScreen(), (TPoint{-1270, 5})) << handOver;
+    EXPECT_EQ(ws.window.alpha, AlphaTable[12]) << "visible again at its own opacity";
+    EXPECT_EQ(ws.log.back(), "RaiseWithoutActivation");
+  }
   ws.ClearLog();
   ws.events->FormMainOnHotKey(2);
   EXPECT_TRUE(ws.log.empty()) << "not ours";

@@ -503,6 +503,12 @@ TEST(SaveSettings, LinksAndUndeletableFilesAreWrittenWhereTheyLead) {
        kPath,
        std::nullopt,
        {}},
+      {"resolution failed on a file of one name: replaced as it is named",
+       false,
+       [](auto& sys) { sys.links[kPath] = {"", 1, false}; },
+       kPath,
+       std::nullopt,
+       {"ReplaceFile " + std::string(kTemporary) + " " + kPath}},
       {"a long resolved path: replaced in its long form",
        false,
        [&](auto& sys) {

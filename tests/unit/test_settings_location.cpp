@@ -100,6 +100,21 @@ TEST(ResolveSettingsFilePath, BaseFolderFallbacks) {
        {}},
       {"empty environment: beside the program", std::nullopt, std::string(), kBeside, {}},
       {"nothing at all: beside the program", std::nullopt, std::nullopt, kBeside, {}},
+      {"expandable registry value is expanded",
+       RegistryRead{RegistryStatus::ExpandableText, "%USERPROFILE%\\AppData\\%R%"},
+       envBase,
+       kPerUser,
+       {kFolder}},
+      {"expanded to a folder that is not absolute: environment",
+       RegistryRead{RegistryStatus::ExpandableText, "%NOSUCH%\\AppData\\Roaming"},
+       envBase,
+       envPerUser,
+       {"D:\\Env\\Brennavo\\Quiverdart"}},
+      {"expanded to a share",
+       RegistryRead{RegistryStatus::ExpandableText, "%H%\\R"},
+       envBase,
+       "\\\\srv\\ann\\R\\Brennavo\\Quiverdart\\Quiverdart.ini",
+       {"\\\\srv\\ann\\R\\Brennavo\\Quiverdart"}},
   };
   for (const auto& c : cases) {
     test::FakeSystemServices sys;
@@ -109,6 +124,9 @@ TEST(ResolveSettingsFilePath, BaseFolderFallbacks) {
     if (c.environment) {
       sys.environment["APPDATA"] = *c.environment;
     }
+    // What the expandable values name.
+    sys.environment.insert(
+        {{"USERPROFILE", "C:\\Users\\ann"}, {"R", "Roaming"}, {"H", "\\\\srv\\ann"}});
     EXPECT_EQ(ResolveSettingsFilePath(sys, "Brennavo", kExe, true), c.expected) << c.what;
     std::vector<std::string> made;
     for (const std::string& call : sys.Calls("ForceDirectories ")) {

@@ -38,6 +38,42 @@ TEST(MainSequence, ShapesThePointerBeforeShowingItAndSavesAtTheEnd) {
   EXPECT_TRUE(sys.files.contains(kSettingsPath));
 }
 
+// One arrow per settings file: a second start brings the running one (FormMainOnHandOver)
+// and ends without a window of its own or a word written; the help it was asked for first.
+TEST(MainSequence, ASecondStartHandsOverAndLeavesTheFileAlone) {
+  struct Row {
+    bool running;
+    bool help;
+  };
+  for (const Row row : {Row{true, false}, Row{true, true}, Row{false, false}}) {
+    SCOPED_TRACE(std::to_string(row.running) + " " + std::to_string(row.help));
+    FakeWindowSystem ws;
+    FakeSystemServices sys{ws.log};
+    sys.directories.insert("C:\\Tools");
+    sys.files[kSettingsPath] = "[Pointer]\r\nSize=9\r\n";
+    if (row.running) {
+      sys.claimedNames.insert(kSettingsPath);
+    }
+    if (row.help) {
+      sys.commandLine = {"/?"};
+    }
+    EXPECT_EQ(RunProgram(ws, sys), 0);
+    const std::vector<std::string>& log = ws.log;
+    const std::string handOver = std::string("HandOver ") + kSettingsPath;
+    EXPECT_EQ(ws.Calls("HandOver"), row.running ? std::vector<std::string>{handOver}
+                                                 : std::vector<std::string>{});
+    EXPECT_EQ(ws.Calls("RunMessageLoop").empty(), row.running);
+    EXPECT_EQ(ws.Calls("RegisterHotKey").empty(), row.running);
+    EXPECT_EQ(ws.Calls("AnswerHandOvers").empty(), row.running);
+    EXPECT_EQ(ws.Calls("CreateFileForWrite").empty(), row.running);
+    EXPECT_EQ(ws.Calls("MessageBox").size(), row.help ? 1U : 0U);
+    EXPECT_LT(IndexOf(log, "MessageBox"), row.help ? IndexOf(log, "HandOver") : log.size() + 1);
+    if (row.running) {
+      EXPECT_EQ(sys.files[kSettingsPath], "[Pointer]\r\nSize=9\r\n");
+    }
+  }
+}
+
 // Without its window the program has nothing to show and no task-bar entry to be ended by.
 TEST(MainSequence, AWindowThatCannotBeMadeIsOneErrorAndAnExitCodeOtherThanZero) {
   FakeWindowSystem ws;
@@ -167,7 +203,57 @@ TEST_P(StartUpSaveFailure, IsReportedOnceNamingTheFile) {
   EXPECT_EQ(sys.files[kSettingsPath], "[Pointer]\r\nSize=9\r\n");
 }
 
+// While the arrow is shown a box would stand in front of the audience: the end tries again
+// and tells; at a session end nothing may wait for the user at all.
+TEST_P(StartUpSaveFailure, WhilePresentingAndAtSessionEndOpensNoBox) {
+  for (const bool sessionEnd : {false, true}) {
+    TearDown();
+    SetUp();
+    ws.messageBoxes.clear();
+    sys.files[kSettingsPath] = "[Pointer]\r\nSize=9\r\n";
+    sys.failFileStepAt[GetParam()] = 1;
+    Start();
+    ws.events->FormMainOnMouseWheel({}, 120, {0, 0});
+    ws.Tick(3);
+    EXPECT_TRUE(ws.messageBoxes.empty()) << GetParam();
+    ASSERT_FALSE(ws.Calls("CreateFileForWrite").empty()) << "the save was tried";
+    if (sessionEnd) {
+      ws.events->OnEndSession();
+    }
+    form.reset();
+    EXPECT_EQ(ws.messageBoxes.size(), sessionEnd ? 0U : 1U) << GetParam();
+    EXPECT_EQ(sys.files[kSettingsPath], "[Pointer]\r\nSize=9\r\n");
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Steps, StartUpSaveFailure, testing::Values("create", "write", "replace"));
+
+// A crash, a kill or a dead battery loses only what changed in the last few seconds.
+TEST_F(StartUp, ChangesAreSavedOnceLeftAloneAndBeforeASuspend) {
+  const auto orientation = [&] {
+    TMemIniFile ini;
+    EXPECT_EQ(ReadIniFile(sys, kSettingsPath, ini), std::nullopt);
+    return ini.ReadInteger("Pointer", "Orientation", -1);
+  };
+  sys.files[kSettingsPath] = "[Pointer]\r\nOrientation=0\r\n";
+  Start();
+  ws.events->FormMainOnMouseUp(TMouseButton::mbLeft, {}, 5, 5);
+  EXPECT_FALSE(ws.runningTimers.contains(3)) << "no timer while nothing changes";
+  ws.events->FormMainOnMouseWheel({}, 120, {0, 0});
+  EXPECT_EQ(ws.Calls("StartTimer 3"), std::vector<std::string>{"StartTimer 3 2000"});
+  ws.events->FormMainOnMouseWheel({}, 120, {0, 0});
+  ws.Tick(3);
+  EXPECT_EQ(orientation(), 0) << "still changing: not yet";
+  ws.Tick(3);
+  EXPECT_EQ(orientation(), 2);
+  EXPECT_FALSE(ws.runningTimers.contains(3));
+  ws.events->FormMainOnMouseWheel({}, -120, {0, 0});
+  ws.events->OnSuspend();
+  EXPECT_EQ(orientation(), 1) << "saved before the system sleeps";
+  EXPECT_FALSE(ws.runningTimers.contains(3));
+  ws.events->OnSuspend();
+  EXPECT_EQ(ws.Calls("ReplaceFile").size(), 2U) << "nothing new, nothing written";
+}
 
 TEST_F(StartUp, ShutdownStoresThePaletteIndexOfTheColourShown) {
   struct Case {

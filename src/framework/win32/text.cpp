@@ -1,10 +1,27 @@
 #include "framework/win32/text.h"
 
 #include <climits>
+#include <cstdint>
 
 #include "framework/win32/win32.h"
 
 namespace qd::win32 {
+
+std::wstring InstanceTag(std::string_view name) {
+  std::wstring wide = Utf8ToWide(name);
+  if (!wide.empty()) ::CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+  // 64-bit FNV-1a over the UTF-16 units.
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const wchar_t unit : wide) {
+    hash ^= static_cast<std::uint16_t>(unit);
+    hash *= 1099511628211ULL;
+  }
+  std::wstring tag = L"Brennavo.Quiverdart.";
+  for (int shift = 60; shift >= 0; shift -= 4) {
+    tag += L"0123456789ABCDEF"[(hash >> static_cast<unsigned>(shift)) & 0xFU];
+  }
+  return tag;
+}
 
 std::wstring Utf8ToWide(std::string_view text) {
   if (text.empty() || text.size() > INT_MAX) return {};

@@ -16,4 +16,9 @@ std::string WideToUtf8(std::wstring_view text);
 // argument (the program) is taken verbatim up to its closing quote or first blank.
 std::vector<std::wstring> SplitCommandLine(std::wstring_view commandLine);
 
+// A short tag for a name claimed by one program at a time (a settings file's path): the
+// same for any case of its letters, as the file system takes them. Kernel object names
+// allow no '\\' and no more than MAX_PATH characters; a path may have both.
+std::wstring InstanceTag(std::string_view name);
+
 }  // namespace qd::win32

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/win32/menu_glyph.h"
 #include "framework/win32/text.h"
 #include "framework/win32/win32_window_system.h"
 
@@ -9,9 +10,9 @@ namespace qd::win32 {
 
 namespace {
 
-// A copy of the named bitmap resource with the colour of its lower-left pixel replaced by
-// the menu background, since a menu item bitmap has no transparent colour of its own.
-GdiObject MakeMenuGlyph(HINSTANCE instance, const std::string& name) {
+// A 32-bit copy of the named bitmap resource with its key colour keyed out (KeyOutMenuGlyph),
+// since a menu item bitmap has no transparent colour of its own.
+GdiObject MakeMenuGlyph(HINSTANCE instance, const std::string& name, bool themed) {
   const GdiObject source(
       ::LoadImageA(instance, name.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   BITMAP info{};
@@ -34,14 +35,7 @@ GdiObject MakeMenuGlyph(HINSTANCE instance, const std::string& name) {
     return {};
   }
 
-  const std::uint32_t key = pixels[static_cast<size_t>(height - 1) * width] & 0xFFFFFFU;
-  const COLORREF menu = ::GetSysColor(COLOR_MENU);
-  // DIB pixels are 0xRRGGBB, COLORREF is 0xBBGGRR.
-  const std::uint32_t background = (GetRValue(menu) << 16U) | (GetGValue(menu) << 8U) |
-                                   static_cast<std::uint32_t>(GetBValue(menu));
-  for (std::uint32_t& p : pixels) {
-    p = ((p & 0xFFFFFFU) == key ? background : (p & 0xFFFFFFU)) | 0xFF000000U;
-  }
+  KeyOutMenuGlyph(pixels, width, height, themed, ::GetSysColor(COLOR_MENU));
 
   void* bits = nullptr;
   GdiObject glyph(::CreateDIBSection(screen.Get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
@@ -52,6 +46,38 @@ GdiObject MakeMenuGlyph(HINSTANCE instance, const std::string& name) {
 
 }  // namespace
 
+void KeyOutMenuGlyph(std::vector<std::uint32_t>& pixels, int width, int height, bool themed,
+                     COLORREF menuColor) {
+  if (width <= 0 || height <= 0 || pixels.size() < static_cast<size_t>(width) * height) return;
+  const std::uint32_t key = pixels[static_cast<size_t>(height - 1) * width] & 0xFFFFFFU;
+  // DIB pixels are 0xRRGGBB, COLORREF is 0xBBGGRR.
+  const std::uint32_t background =
+      themed ? 0U
+             : (0xFF000000U | (GetRValue(menuColor) << 16U) | (GetGValue(menuColor) << 8U) |
+                static_cast<std::uint32_t>(GetBValue(menuColor)));
+  for (std::uint32_t& p : pixels) {
+    p = (p & 0xFFFFFFU) == key ? background : (p | 0xFF000000U);
+  }
+}
+
+bool ThemedMenus() {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof contrast;
+  if (::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+      (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0) {
+    return false;
+  }
+  // Loaded for the question alone: imported, uxtheme would load at every start.
+  const HMODULE uxtheme = ::LoadLibraryA("uxtheme.dll");
+  if (uxtheme == nullptr) return false;
+  using IsAppThemedFn = BOOL(WINAPI*)();
+  const auto isAppThemed = reinterpret_cast<IsAppThemedFn>(
+      reinterpret_cast<void*>(::GetProcAddress(uxtheme, "IsAppThemed")));
+  const bool themed = isAppThemed != nullptr && isAppThemed() != FALSE;
+  ::FreeLibrary(uxtheme);
+  return themed;
+}
+
 int Win32WindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,
                                       TPoint screenPos) {
   // The glyphs outlive the menu that shows them: DestroyMenu leaves item bitmaps alone.
@@ -59,6 +85,7 @@ int Win32WindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<Menu
   glyphs.reserve(items.size());
   const Menu menu(::CreatePopupMenu());
   if (!menu.Valid()) return 0;
+  const bool themed = ThemedMenus();
   for (size_t i = 0; i < items.size(); ++i) {
     const MenuItemView& item = items[i];
     std::wstring text = Utf8ToWide(item.caption);
@@ -70,7 +97,7 @@ int Win32WindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<Menu
     info.fState = (item.checked ? MFS_CHECKED : 0U) | (item.enabled ? 0U : MFS_GRAYED);
     info.dwTypeData = text.data();
     if (!item.glyphResource.empty()) {
-      GdiObject& glyph = glyphs.emplace_back(MakeMenuGlyph(instance_, item.glyphResource));
+      GdiObject& glyph = glyphs.emplace_back(MakeMenuGlyph(instance_, item.glyphResource, themed));
       if (glyph.Valid()) {
         info.fMask |= MIIM_BITMAP;
         info.hbmpItem = static_cast<HBITMAP>(glyph.Get());

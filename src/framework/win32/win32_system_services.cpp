@@ -70,6 +70,31 @@ std::string Win32SystemServices::ModuleFileName() {
 
 std::uint32_t Win32SystemServices::ProcessId() { return ::GetCurrentProcessId(); }
 
+Win32SystemServices::~Win32SystemServices() {
+  if (instanceClaim_ != nullptr && ::CloseHandle(instanceClaim_) != 0) --LiveObjects().kernel;
+}
+
+bool Win32SystemServices::ClaimInstance(const std::string& name) {
+  // A named mutex: made and found in one step, so that of two starts at once exactly one
+  // makes it. Local\: per user session.
+  const std::wstring mutexName = L"Local\\" + InstanceTag(name);
+  HANDLE mutex = ::CreateMutexW(nullptr, FALSE, mutexName.c_str());
+  const DWORD error = ::GetLastError();
+  if (mutex == nullptr) {
+    // Made by a program of other rights: held all the same. Any other failure cannot tell,
+    // and a start goes ahead rather than show nothing.
+    return error != ERROR_ACCESS_DENIED;
+  }
+  if (error == ERROR_ALREADY_EXISTS) {
+    ::CloseHandle(mutex);
+    return false;
+  }
+  if (instanceClaim_ != nullptr && ::CloseHandle(instanceClaim_) != 0) --LiveObjects().kernel;
+  instanceClaim_ = mutex;
+  ++LiveObjects().kernel;
+  return true;
+}
+
 std::vector<std::string> Win32SystemServices::CommandLineParams() {
   std::vector<std::wstring> args = SplitCommandLine(::GetCommandLineW());
   std::vector<std::string> params;
@@ -140,7 +165,8 @@ RegistryRead Win32SystemServices::ReadUserRegistryText(const std::string& key,
   std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
   // Stored strings usually, but not always, end in a null.
   while (!text.empty() && text.back() == L'\0') text.pop_back();
-  return {RegistryStatus::Text, WideToUtf8(text)};
+  return {type == REG_EXPAND_SZ ? RegistryStatus::ExpandableText : RegistryStatus::Text,
+          WideToUtf8(text)};
 }
 
 std::optional<std::string> Win32SystemServices::GetEnvironmentVariable(const std::string& name) {

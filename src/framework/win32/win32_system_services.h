@@ -9,11 +9,16 @@ namespace qd::win32 {
 
 class Win32SystemServices final : public SystemServices {
  public:
+  Win32SystemServices() = default;
+  Win32SystemServices(const Win32SystemServices&) = delete;
+  Win32SystemServices& operator=(const Win32SystemServices&) = delete;
+  ~Win32SystemServices() override;
   std::string ModuleFileName() override;
   std::uint32_t ProcessId() override;
   std::vector<std::string> CommandLineParams() override;
   std::string LocaleLanguageText() override;
   bool SameText(const std::string& a, const std::string& b) override;
+  bool ClaimInstance(const std::string& name) override;
 
   OwnedWaitableTimer CreateWaitableTimer() override;
   bool SetWaitableTimer(NativeWaitableTimer timer, std::int64_t dueTime100ns) override;
@@ -43,6 +48,8 @@ class Win32SystemServices final : public SystemServices {
  private:
   bool CloseFile(NativeFile file) override;
   bool CloseWaitableTimer(NativeWaitableTimer timer) override;
+
+  HANDLE instanceClaim_ = nullptr;  // the mutex that holds the claimed name
 };
 
 }  // namespace qd::win32

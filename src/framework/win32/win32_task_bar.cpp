@@ -96,6 +96,14 @@ LRESULT Win32WindowSystem::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, 
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;
+    case WM_ENDSESSION:
+      // Whichever of the program's windows Windows tells first ends it; the arrow's window
+      // is gone by the time this one would be told, or the other way round.
+      if (wParam != 0 && mainWindow_ != nullptr) {
+        auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(mainWindow_, GWLP_USERDATA));
+        if (data != nullptr) data->events->OnEndSession();
+      }
+      return 0;
     default:
       break;
   }

@@ -35,6 +35,12 @@ constexpr UINT kKeepOnTopDelayMs = 300;
 // because the headers declare them only for those Windows.
 constexpr UINT kDpiChanged = 0x02E0;
 constexpr UINT kGetDpiScaledSize = 0x02E4;
+// A second start asks the running program to take over: what the running one answers, how
+// long each may take to answer and how long the second start looks for one that does.
+constexpr LRESULT kHandedOver = 0x5146;
+constexpr UINT kHandOverAnswerMs = 1000;
+constexpr DWORD kHandOverWaitMs = 5000;
+constexpr DWORD kHandOverRetryMs = 50;
 // At most this many raises back on top in this many milliseconds.
 constexpr int kMaxRaises = 4;
 constexpr DWORD kRaiseWindowMs = 10000;
@@ -110,6 +116,30 @@ bool OwnWindow(HWND window) {
   DWORD process = 0;
   return window != nullptr && ::GetWindowThreadProcessId(window, &process) != 0 &&
          process == ::GetCurrentProcessId();
+}
+
+std::wstring HandOverMessageName(const std::string& name) {
+  return InstanceTag(name) + L".HandOver";
+}
+
+struct HandOverSearch {
+  UINT message = 0;
+  bool answered = false;
+};
+
+// Asks each arrow window of another process; only the one that answers for the name says so.
+BOOL CALLBACK AskToTakeOver(HWND window, LPARAM param) {
+  auto& search = *reinterpret_cast<HandOverSearch*>(param);
+  wchar_t name[16] = {};
+  if (OwnWindow(window) || ::GetClassNameW(window, name, 16) == 0 ||
+      ::lstrcmpW(name, kFormClassName) != 0) {
+    return TRUE;
+  }
+  DWORD_PTR answer = 0;
+  search.answered = ::SendMessageTimeoutW(window, search.message, 0, 0, SMTO_ABORTIFHUNG,
+                                          kHandOverAnswerMs, &answer) != 0 &&
+                    answer == static_cast<DWORD_PTR>(kHandedOver);
+  return search.answered ? FALSE : TRUE;
 }
 
 }  // namespace
@@ -469,6 +499,12 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
   if (msg == timerTicksMessage_ && timerTicksMessage_ != 0) {
     return static_cast<LRESULT>(timerTicks_);
   }
+  if (msg == handOverMessage_ && handOverMessage_ != 0) {
+    // The second start may end now, whatever the arrow then does.
+    ::ReplyMessage(kHandedOver);
+    events.FormMainOnHandOver();
+    return kHandedOver;
+  }
   switch (msg) {
     case WM_PAINT: {
       const PaintScope paint(hwnd);
@@ -537,9 +573,10 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
                                  GET_Y_LPARAM(lParam));
       return 0;
     case WM_MOUSEWHEEL:
-      events.FormMainOnMouseWheel(MouseShiftState(GET_KEYSTATE_WPARAM(wParam)),
-                                  GET_WHEEL_DELTA_WPARAM(wParam),
-                                  TPoint{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      events.OnMouseWheelMessage(MouseShiftState(GET_KEYSTATE_WPARAM(wParam)),
+                                 GET_WHEEL_DELTA_WPARAM(wParam),
+                                 TPoint{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)},
+                                 static_cast<std::uint32_t>(::GetMessageTime()));
       return 0;
     case WM_KEYDOWN:
       events.FormMainOnKeyDown(static_cast<std::uint16_t>(wParam), KeyShiftState());
@@ -652,10 +689,31 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_ENDSESSION:
       if (wParam != 0) events.OnEndSession();
       return 0;
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_APMSUSPEND) events.OnSuspend();
+      break;
     default:
       break;
   }
   return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void Win32WindowSystem::AnswerHandOvers(const std::string& name) {
+  handOverMessage_ = ::RegisterWindowMessageW(HandOverMessageName(name).c_str());
+}
+
+bool Win32WindowSystem::HandOver(const std::string& name) {
+  HandOverSearch search{::RegisterWindowMessageW(HandOverMessageName(name).c_str()), false};
+  if (search.message == 0) return false;
+  // The running program may still be starting (two starts at once): it answers once its
+  // window is ready.
+  const DWORD start = ::GetTickCount();
+  while (true) {
+    ::EnumWindows(&AskToTakeOver, reinterpret_cast<LPARAM>(&search));
+    if (search.answered) return true;
+    if (::GetTickCount() - start >= kHandOverWaitMs) return false;
+    ::Sleep(kHandOverRetryMs);
+  }
 }
 
 }  // namespace qd::win32

@@ -63,6 +63,8 @@ class Win32WindowSystem final : public WindowSystem {
   void UnregisterHotKey(NativeWindow window, int hotKeyId) override;
   void RaiseWithoutActivation(NativeWindow window) override;
   bool RestoreApplication() override;
+  void AnswerHandOvers(const std::string& name) override;
+  bool HandOver(const std::string& name) override;
 
   NativeWindow KeyboardOwner() override;
   void GiveKeyboardBack(NativeWindow previousOwner) override;
@@ -119,6 +121,7 @@ class Win32WindowSystem final : public WindowSystem {
   bool mainWasVisible_ = false;  // at the last minimise, so restore brings back only that
   UINT liveObjectsMessage_ = 0;
   UINT timerTicksMessage_ = 0;
+  UINT handOverMessage_ = 0;  // once the program answers hand-overs
   unsigned long timerTicks_ = 0;
   bool underWine_ = false;
   HWINEVENTHOOK foregroundHook_ = nullptr;

@@ -172,6 +172,11 @@ class Probe {
   bool PostClose(const std::vector<std::uintptr_t>& hwnds) const { return Post(hwnds, "close"); }
   bool PostMinimize(std::uintptr_t hwnd) const { return Post({hwnd}, "minimize"); }
   bool PostRestore(std::uintptr_t hwnd) const { return Post({hwnd}, "restore"); }
+  // WM_MOUSEWHEEL messages of one delta, posted one right after the other.
+  bool PostWheel(std::uintptr_t hwnd, int delta, int times) const {
+    return Post(std::vector<std::uintptr_t>(static_cast<std::size_t>(times), hwnd),
+                "wheel:" + std::to_string(delta));
+  }
   // WM_QUERYENDSESSION, then WM_ENDSESSION, sent and answered; false if refused.
   bool SendEndSession(std::uintptr_t hwnd) const { return Post({hwnd}, "endsession"); }
 

@@ -10,6 +10,8 @@
 //       none if there is none
 //   probe.exe post <hwnd>[,<hwnd>...] close|minimize|restore
 //       posts WM_CLOSE, or WM_SYSCOMMAND SC_MINIMIZE / SC_RESTORE, to each window in turn
+//   probe.exe post <hwnd>[,<hwnd>...] wheel:<delta>
+//       posts WM_MOUSEWHEEL of that delta, no keys, at the window's centre, to each in turn
 //   probe.exe post <hwnd> endsession
 //       sends WM_QUERYENDSESSION and then WM_ENDSESSION with its answer, as Windows does at
 //       log-off; fails if the window refused or did not answer
@@ -251,6 +253,13 @@ bool PostTo(HWND window, const std::string& command) {
   if (command == "close") return PostMessageA(window, WM_CLOSE, 0, 0) != 0;
   if (command == "minimize") return PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0) != 0;
   if (command == "restore") return PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0) != 0;
+  if (command.rfind("wheel:", 0) == 0) {
+    RECT r{};
+    if (!GetWindowRect(window, &r)) return false;
+    const int delta = std::atoi(command.c_str() + 6);
+    return PostMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)),
+                        MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2)) != 0;
+  }
   if (command == "endsession") {
     // Synchronous, as Windows sends them: the session may end as soon as these return.
     DWORD_PTR agreed = 0;
@@ -266,7 +275,7 @@ bool PostTo(HWND window, const std::string& command) {
 int Post(char** argv) {
   const std::string command = argv[3];
   if (command != "close" && command != "minimize" && command != "restore" &&
-      command != "endsession") {
+      command != "endsession" && command.rfind("wheel:", 0) != 0) {
     return 2;
   }
   // Several windows, comma-separated, get the command one right after the other.
@@ -703,7 +712,7 @@ int main(int argc, char** argv) {
   std::fprintf(stderr,
                "usage: probe windows <image name> [x,y ...]\n"
                "       probe foreground\n"
-               "       probe post <hwnd>[,<hwnd>...] close|minimize|restore|endsession\n"
+               "       probe post <hwnd>[,<hwnd>...] close|minimize|restore|endsession|wheel:<delta>\n"
                "       probe slides <left,top,right,bottom> <marker> [topmost|topmost-again]\n"
                "       probe counts <image name>\n"
                "       probe menu <image name>\n"
