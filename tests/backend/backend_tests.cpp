@@ -580,9 +580,9 @@ bool ReplaceWith(qd::win32::Win32SystemServices& ws, const std::string& path,
 }
 
 // Targets past MAX_PATH, and a file another program holds for a moment. Wine's
-// GetFinalPathNameByHandleW fails a little further on (from 268 characters, from 265 for a
-// 32-bit program under WoW64), which stands for the volumes and redirectors where Windows'
-// does.
+// GetFinalPathNameByHandleW fails a little further on (from 268 characters; for a 32-bit
+// program under WoW64 already at 265), which stands for the volumes and redirectors where
+// Windows' does.
 void TestLongPathsAndHeldFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
   const std::string longRoot = Cat({"\\\\?\\", root, "\\"});
   const std::string folder = Cat({longRoot, std::string(233, 'L')});
