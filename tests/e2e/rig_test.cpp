@@ -191,8 +191,9 @@ int ElfBits(pid_t pid) {
   return header[4] == 2 ? 64 : header[4] == 1 ? 32 : 0;
 }
 
-// The process the rig measures and ends is the program's own, also where the started loader
-// runs the exe as another process (WoW64): ending it closes the window and the launch.
+// The process the rig measures is the program's own, also where the started loader runs the
+// exe as another process (WoW64), and it runs on the loader asked for: a 32-bit Wine in the
+// root would take the 32-bit exe over from WoW64. Ending that process ends the program.
 TEST(RigBaseline, FindsTheProgramsOwnProcess) {
   BaselineSession b({1920, 1080});
   ASSERT_TRUE(b.First());

@@ -176,8 +176,6 @@ bool WaitReadable(int fd, Clock::time_point until) {
 
 std::optional<pid_t> WindowsProcess(pid_t launched, const std::string& exeName) {
   namespace fs = std::filesystem;
-  // Every process of the launch whose command line names the exe, with its parent.
-  std::vector<std::pair<pid_t, pid_t>> named;
   std::error_code ec;
   for (auto it = fs::directory_iterator("/proc", ec); it != fs::directory_iterator();
        it.increment(ec)) {
@@ -188,23 +186,7 @@ std::optional<pid_t> WindowsProcess(pid_t launched, const std::string& exeName) 
     if (getpgid(pid) != launched) continue;
     std::string cmdline = ReadProcText(it->path() / "cmdline");
     std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
-    if (cmdline.find(exeName) == std::string::npos) continue;
-    // "pid (name) state ppid ...": the name may hold anything, so read after its last ')'.
-    const std::string stat = ReadProcText(it->path() / "stat");
-    const std::size_t end = stat.rfind(')');
-    if (end == std::string::npos) continue;
-    pid_t parent = 0;
-    std::istringstream fields(stat.substr(end + 1));
-    std::string state;
-    fields >> state >> parent;
-    named.emplace_back(pid, parent);
-  }
-  // The loader that was started names the exe too; the program is the one that started no
-  // other of them.
-  for (const auto& [pid, parent] : named) {
-    const bool started = std::any_of(named.begin(), named.end(),
-                                     [&](const auto& other) { return other.second == pid; });
-    if (!started) return pid;
+    if (cmdline.find(exeName) != std::string::npos) return pid;
   }
   return std::nullopt;
 }
