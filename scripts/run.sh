@@ -23,13 +23,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-step="installing the compilers, Wine and the X tools (scripts/deps.sh)"
-hint="run 'bash scripts/deps.sh' to see apt-get's message; it needs the network and root or sudo"
-bash scripts/deps.sh
-
 source scripts/wine-arch.sh
 # The host's Wine 8 has no WoW64: its 64-bit loader cannot run the 32-bit exe.
 [ "$QD_WINE_ARCH" != wow64 ] || fail "QD_WINE_ARCH=wow64 needs Wine 10 (scripts/wine10.sh)"
+
+step="installing the compilers, Wine and the X tools (scripts/deps.sh)"
+hint="run 'bash scripts/deps.sh' to see apt-get's message; it needs the network and root or sudo"
+bash scripts/deps.sh
 
 step="building Quiverdart.exe (cmake preset $qd_exe_preset)"
 hint="read the compiler's message above; 'rm -rf build/$qd_exe_preset' starts the build afresh"
