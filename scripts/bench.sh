@@ -5,16 +5,21 @@
 # delay, wheel-turn delay and fade duration; then the full-length endurance run and the
 # kill-during-save loop.
 # Prints figures and ratios; judges nothing. Takes about 40 minutes on two cores (the endurance run is 25).
-# The 32-bit exe where this machine runs 32-bit programs, else (or with QD_WINE_ARCH=x64)
-# the 64-bit one under Wine's 64-bit loader (scripts/wine-arch.sh).
+# The host's Wine runs the 64-bit exe under its 64-bit loader, on every kernel; with
+# QD_WINE_ARCH=x86, the 32-bit exe under wine32 (scripts/wine-arch.sh).
 #
 #   scripts/bench.sh [--quick]    --quick: fewer starts and inputs, for a look in a minute or two
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 source scripts/wine-arch.sh
+if [ "$QD_WINE_ARCH" = wow64 ]; then
+  echo "QD_WINE_ARCH=wow64 needs Wine 10 (scripts/wine10.sh); the host's Wine 8 has no WoW64" >&2
+  exit 1
+fi
 jobs=$(nproc)
-echo "Measured: build/$qd_exe_preset/Quiverdart.exe under $qd_wine_loader, because $qd_wine_reason"
+echo "Measured: build/$qd_exe_preset/Quiverdart.exe under the host's Wine, $qd_wine_loader" \
+  "(QD_WINE_ARCH=$QD_WINE_ARCH)"
 
 # Start-up rounds: 15 varied from 1.13 to 1.30 between runs. Forty alternating ones gave 95 %
 # intervals 9 to 20 % wide on a two-core machine busy with other work; the bench says whether

@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, only when something is missing (idempotent).
-# wine32 (and the i386 architecture it comes from) only where the 32-bit exe will run:
-# elsewhere it cannot start, and its installation only costs time and prints errors.
+# wine32 (and the i386 architecture it comes from) only with QD_WINE_ARCH=x86, the one
+# choice that runs the 32-bit exe under the host's 32-bit loader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-qd_installing=yes
 source scripts/wine-arch.sh
 
 packages=(cmake ninja-build g++ clang clang-format clang-tidy python3 zip
@@ -13,12 +12,9 @@ packages=(cmake ninja-build g++ clang clang-format clang-tidy python3 zip
   wine wine64 xvfb xauth xdotool x11-utils imagemagick
   x11-xkb-utils xserver-xorg-core xserver-xorg-video-dummy openbox xcompmgr
   libx11-dev libxtst-dev libxfixes-dev libgtest-dev libgmock-dev libbenchmark-dev)
-# 32-bit Wine, and the 32-bit XRandR it needs to list several monitors; not for the test
-# command (QD_HOST_WINE32=no), which runs the 32-bit exe under the Wine of its own root.
+# 32-bit Wine, and the 32-bit XRandR it needs to list several monitors.
 packages32=()
-if [ "$QD_WINE_ARCH" = x86 ] && [ "${QD_HOST_WINE32:-yes}" != no ]; then
-  packages32=(wine32 libxrandr2:i386)
-fi
+if [ "$QD_WINE_ARCH" = x86 ]; then packages32=(wine32 libxrandr2:i386); fi
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 missing=()
@@ -43,9 +39,7 @@ done
 apt_install() { DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$@"; }
 [ ${#missing[@]} -eq 0 ] || apt_install "${missing[@]}"
 if [ ${#missing32[@]} -gt 0 ] && ! apt_install "${missing32[@]}"; then
-  if [ "$qd_wine_arch_forced" = yes ]; then
-    echo "QD_WINE_ARCH=x86 needs ${missing32[*]}, which could not be installed" >&2
-    exit 1
-  fi
-  echo "Could not install ${missing32[*]}: the 64-bit exe is tested and run instead" >&2
+  echo "QD_WINE_ARCH=x86 needs ${missing32[*]}, which could not be installed; QD_WINE_ARCH=x64" \
+    "takes the 64-bit exe" >&2
+  exit 1
 fi

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Builds Quiverdart.exe and starts the arrow under Wine: on the current display, or, with
-# no display, on a virtual Xvfb display, where it saves a screenshot and prints its path.
-# The 32-bit exe where this machine runs 32-bit programs, else the 64-bit one under Wine's
-# 64-bit loader (scripts/wine-arch.sh; QD_WINE_ARCH=x64 forces that).
+# Builds Quiverdart.exe and starts the arrow under the host's Wine: on the current display,
+# or, with no display, on a virtual Xvfb display, where it saves a screenshot and prints its
+# path. The 64-bit exe under Wine's 64-bit loader, which runs on every kernel; with
+# QD_WINE_ARCH=x86 the 32-bit exe under wine32 (scripts/wine-arch.sh).
 set -Eeuo pipefail
 cd "$(dirname "$0")/.."
 
 # Every step names itself and what to try, so that no failure ends the run unexplained.
-step="deciding which exe this machine runs"
-hint="QD_WINE_ARCH=x64 takes the 64-bit exe; unset QD_WINE_ARCH to detect"
+step="choosing the exe (QD_WINE_ARCH)"
+hint="unset QD_WINE_ARCH for the 64-bit exe"
 fail() {
   echo "run.sh: failed while $step${1:+: $1}" >&2
   echo "run.sh: try: $hint" >&2
@@ -23,18 +23,21 @@ cleanup() {
 }
 trap cleanup EXIT
 
+source scripts/wine-arch.sh
+# The host's Wine 8 has no WoW64: its 64-bit loader cannot run the 32-bit exe.
+[ "$QD_WINE_ARCH" != wow64 ] || fail "QD_WINE_ARCH=wow64 needs Wine 10 (scripts/wine10.sh)"
+
 step="installing the compilers, Wine and the X tools (scripts/deps.sh)"
 hint="run 'bash scripts/deps.sh' to see apt-get's message; it needs the network and root or sudo"
 bash scripts/deps.sh
-
-source scripts/wine-arch.sh
 
 step="building Quiverdart.exe (cmake preset $qd_exe_preset)"
 hint="read the compiler's message above; 'rm -rf build/$qd_exe_preset' starts the build afresh"
 cmake --preset "$qd_exe_preset" >/dev/null
 cmake --build --preset "$qd_exe_preset" -j "$(nproc)"
 exe="$PWD/build/$qd_exe_preset/Quiverdart.exe"
-echo "Running build/$qd_exe_preset/Quiverdart.exe under $qd_wine_loader, because $qd_wine_reason"
+echo "Running build/$qd_exe_preset/Quiverdart.exe under the host's Wine, $qd_wine_loader" \
+  "(QD_WINE_ARCH=$QD_WINE_ARCH)"
 
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix-run-$QD_WINE_ARCH}"
@@ -42,7 +45,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   step="making the Wine prefix $WINEPREFIX (${qd_wine[*]} wineboot -i)"
   hint="read Wine's output above; 'rm -rf $WINEPREFIX' and run again"
   if [ "$QD_WINE_ARCH" = x86 ]; then
-    hint+=", or QD_WINE_ARCH=x64 bash scripts/run.sh for the 64-bit exe"
+    hint+=", or unset QD_WINE_ARCH for the 64-bit exe"
   fi
   echo "Making the Wine prefix $WINEPREFIX (about 15 s)"
   mkdir -p build

@@ -5,30 +5,21 @@
 # Windows backend tests and the end-to-end tests of the real exe on two Wines, each on a
 # private Xvfb display; and a short smoke run of each fuzz target. The native benchmarks are
 # built (not run), so that the README's bench command keeps building.
-# Two Wines, each with the whole backend and end-to-end suites: the host's Wine 8 runs the
-# 64-bit exe; Wine 10, in a Debian 13 root (scripts/wine10.sh), runs the 32-bit exe, the one
-# that ships. Where this machine cannot run 32-bit programs, or with QD_WINE_ARCH=x64, the
-# 64-bit exe runs under Wine 10 too; QD_WINE_ARCH=x86 insists on the 32-bit one there.
+# Two Wines, each with the whole backend and end-to-end suites, on every machine: Wine 10,
+# in a Debian 13 root (scripts/wine10.sh), runs the 32-bit exe, the one that ships, in WoW64
+# mode (Wine's 64-bit loader, a 64-bit prefix, no 32-bit Unix code), as 64-bit Windows runs
+# it; the host's Wine 8 runs the 64-bit exe under its 64-bit loader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# The 32-bit exe runs under the root's Wine, so the host needs no 32-bit Wine of its own.
-QD_HOST_WINE32=no bash scripts/deps.sh
+# Each run below names its exe; a QD_WINE_ARCH of the caller's chooses nothing here.
+export QD_WINE_ARCH=x64
+host_wine=$(/usr/lib/wine/wine64 --version 2>/dev/null || echo Wine)
+echo "Under test: the 32-bit build/win32/Quiverdart.exe under Wine 10 in WoW64 mode (Debian 13" \
+  "root); the 64-bit build/win64/Quiverdart.exe under the host's $host_wine"
+bash scripts/deps.sh
 source scripts/wine-arch.sh
+host_wine=$("${qd_wine64[@]}" --version)
 jobs=$(nproc)
-
-# Wine 10 runs the shipped 32-bit exe wherever 32-bit programs run, unless QD_WINE_ARCH=x64.
-if [ "$QD_WINE_ARCH" = x86 ] || { [ "$qd_runs_32bit" = yes ] && [ "$qd_wine_arch_forced" != yes ]; }; then
-  wine10_arch=x86 wine10_preset=win32 wine10_reason="this machine runs 32-bit programs"
-  [ "$qd_wine_arch_forced" != yes ] || wine10_reason="QD_WINE_ARCH=x86 asks for it"
-elif [ "$qd_wine_arch_forced" = yes ]; then
-  wine10_arch=x64 wine10_preset=win64 wine10_reason=$qd_wine_reason
-else
-  wine10_arch=x64 wine10_preset=win64
-  wine10_reason="this machine cannot run 32-bit programs (an i386 program fails: $qd_32bit_error)"
-fi
-host_wine=$(setarch -R env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 --version)
-echo "Under test: build/win64/Quiverdart.exe under the host's $host_wine (64-bit loader);" \
-  "build/$wine10_preset/Quiverdart.exe under Wine 10 in a Debian 13 root, because $wine10_reason"
 
 echo "== layers (no include runs upward)"
 bash scripts/check-layers.sh
@@ -93,13 +84,15 @@ schemas=../shared/schemas
 /usr/bin/python3 tests/packaging/validate_manifests.py build/release "$schemas"
 QD_SCHEMAS=$schemas /usr/bin/python3 -m unittest discover -s tests/packaging -p 'test_*.py'
 
-# The backend tests and the shape arithmetic, in a Wine prefix of each Wine's and exe's own;
-# "$@" runs Wine (and its own wineserver), on the host or inside the root.
+# The backend tests and the shape arithmetic, in a Wine prefix of each Wine's and exe's own,
+# kept between runs, with a scratch folder made anew each time; "$@" runs Wine (and its own
+# wineserver), on the host or inside the root.
 backend_tests() { # wine build prefix-name wine-command...
   local wine=$1 build=$2 prefix="$PWD/build/wineprefix-backend-$3"
   shift 3
   echo "== Windows backend tests under $wine: build/$build/quiverdart_backend_tests.exe"
   mkdir -p "$prefix"
+  rm -rf "$prefix/drive_c/qd-backend-test"
   env WINEDEBUG=-all WINEPREFIX="$prefix" xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
     "$@" "build/$build/quiverdart_backend_tests.exe" 'C:\qd-backend-test'
   WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
@@ -114,7 +107,7 @@ not_shown() {
   echo "Assertions left out under $1 (times: reason): ${lines:-none}"
 }
 
-backend_tests "the host's $host_wine" win64 x64 "${qd_wine_x64[@]}"
+backend_tests "the host's $host_wine" win64 x64 "${qd_wine64[@]}"
 echo "== end-to-end tests under the host's $host_wine: build/win64/Quiverdart.exe"
 QD_WINE_ARCH=x64 ctest --preset e2e
 not_shown "Wine 8"
@@ -122,14 +115,12 @@ not_shown "Wine 8"
 echo "== the Debian 13 root of Wine 10 (made once, then checked)"
 wine10=$(bash scripts/wine10.sh)
 echo "Wine in the root: $wine10"
-if [ "$wine10_arch" = x86 ]; then
-  bash scripts/wine10.sh bash -c "$(declare -f backend_tests); backend_tests '$wine10' win32 x86-wine10 wine"
-else
-  bash scripts/wine10.sh bash -c "$(declare -f backend_tests); backend_tests '$wine10' win64 x64-wine10 $(printf '%q ' "${qd_wine_x64[@]}")"
-fi
-echo "== end-to-end tests under $wine10: build/$wine10_preset/Quiverdart.exe"
+# set -e there too: a failure of the tests must fail this command.
+bash scripts/wine10.sh bash -c "set -e; $(declare -f backend_tests)
+  backend_tests '$wine10 in WoW64 mode' win32 wow64-wine10 $(printf '%q ' "${qd_wine64[@]}")"
+echo "== end-to-end tests under $wine10 in WoW64 mode: build/win32/Quiverdart.exe"
 # The import check runs no Wine, and the MinGW tools it needs are the host's (it ran above).
-QD_WINE_ARCH=$wine10_arch bash scripts/wine10.sh ctest --preset e2e -E '^e2e\.exe_imports'
+QD_WINE_ARCH=wow64 bash scripts/wine10.sh ctest --preset e2e -E '^e2e\.exe_imports'
 not_shown "Wine 10"
 
 echo "== fuzz smoke runs"
@@ -145,6 +136,5 @@ for target in "${targets[@]}"; do
     $( [ -d "$corpus" ] && echo "$corpus" ) 2>&1 | tail -n 3
 done
 
-echo "Ran: build/win64/Quiverdart.exe under the host's $host_wine;" \
-  "build/$wine10_preset/Quiverdart.exe under $wine10 (Debian 13 root), because $wine10_reason"
-echo "All tests passed."
+echo "All tests passed: the 32-bit build/win32/Quiverdart.exe under $wine10 in WoW64 mode" \
+  "(Debian 13 root); the 64-bit build/win64/Quiverdart.exe under the host's $host_wine"

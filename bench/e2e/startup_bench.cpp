@@ -118,7 +118,7 @@ struct Figures {
 std::set<std::string> ImportedDlls(const std::string& exe) {
   std::set<std::string> dlls;
   const std::string objdump =
-      Target().x64 ? "x86_64-w64-mingw32-objdump" : "i686-w64-mingw32-objdump";
+      Target().Exe64() ? "x86_64-w64-mingw32-objdump" : "i686-w64-mingw32-objdump";
   const std::string command = objdump + " -p '" + exe + "' 2>/dev/null";
   if (std::FILE* pipe = popen(command.c_str(), "r")) {
     char line[512];

@@ -613,13 +613,14 @@ bool ReplaceWith(qd::win32::Win32SystemServices& ws, const std::string& path,
 }
 
 // Targets past MAX_PATH, and a file another program holds for a moment. Wine's
-// GetFinalPathNameByHandleW fails a little further on (from 268 characters), which stands
-// for the volumes and redirectors where Windows' does.
+// GetFinalPathNameByHandleW fails a little further on (from 268 characters; for a 32-bit
+// program under WoW64 already at 265), which stands for the volumes and redirectors where
+// Windows' does.
 void TestLongPathsAndHeldFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
   const std::string longRoot = Cat({"\\\\?\\", root, "\\"});
-  const std::string folder = Cat({longRoot, std::string(236, 'L')});
+  const std::string folder = Cat({longRoot, std::string(233, 'L')});
   ::CreateDirectoryW(qd::win32::Utf8ToWide(folder).c_str(), nullptr);
-  const std::string name = Cat({folder, "\\s.ini"});  // 265 characters
+  const std::string name = Cat({folder, "\\s.ini"});  // 262 characters
   Check(ReplaceWith(ws, Cat({name, ".0.tmp"}), name, "old"), "a long name made");
   const std::optional<qd::FileLinks> links = ws.ResolveFileLinks(name);
   Check(links && links->finalPath.starts_with("\\\\?\\") && links->finalPath.ends_with("\\s.ini") &&

@@ -6,8 +6,12 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <string>
 #include <utility>
 
 #include "baseline_shape.h"
@@ -177,6 +181,29 @@ TEST(RigBaseline, MinimiseAndRestoreThroughProbe) {
   ASSERT_TRUE(restored);
   EXPECT_EQ(restored->rect, shown);
   EXPECT_EQ(b.S().X().Geometry(b.First()->window), b.Bounds());
+}
+
+// 32 or 64 for the ELF file a process runs, 0 if it cannot be read.
+int ElfBits(pid_t pid) {
+  std::ifstream exe("/proc/" + std::to_string(pid) + "/exe", std::ios::binary);
+  char header[5] = {};
+  if (!exe.read(header, sizeof header) || std::string(header, 4) != "\177ELF") return 0;
+  return header[4] == 2 ? 64 : header[4] == 1 ? 32 : 0;
+}
+
+// The process the rig measures is the program's own, also where the started loader runs the
+// exe as another process (WoW64), and it runs on the loader asked for: a 32-bit Wine in the
+// root would take the 32-bit exe over from WoW64. Ending that process ends the program.
+TEST(RigBaseline, FindsTheProgramsOwnProcess) {
+  BaselineSession b({1920, 1080});
+  ASSERT_TRUE(b.First());
+  const auto pid = WindowsProcess(b.Program().Pid(), "baseline.exe");
+  ASSERT_TRUE(pid);
+  // Wine's 64-bit loader runs the 32-bit exe in a 64-bit process, with no 32-bit Unix code.
+  EXPECT_EQ(ElfBits(*pid), Target().loader64 ? 64 : 32);
+  kill(*pid, SIGKILL);
+  EXPECT_TRUE(b.S().X().WaitForUnmap(b.First()->window, 10s)) << "the window outlived the process";
+  EXPECT_TRUE(b.Program().WaitFor(kExitTimeout)) << "the launch outlived the program";
 }
 
 TEST(RigBaseline, CursorImageFollowsThePointer) {

@@ -60,8 +60,10 @@ struct RunResult {
 // Runs to completion or to the deadline, capturing stdout.
 RunResult Run(const ProcessOptions& options, Clock::duration timeout);
 
-// The Windows process a `wine` launch became: the one in the launched process group whose
-// command line names the exe (`wine` execs its loader in place, but a wrapper may stay).
+// The Windows process of a `wine` launch: the one in the launched process group whose
+// command line names the exe. The started loader may exec into it, or, running a 32-bit exe
+// through WoW64, become start.exe (its command line rewritten to "start.exe /exec") and
+// start the exe as another process of the group, whose exit code it passes on.
 std::optional<pid_t> WindowsProcess(pid_t launched, const std::string& exeName);
 
 struct MemoryUse {

@@ -30,7 +30,7 @@ std::string WineVersion() {
 // Debian's `wine` wrapper picks the 32-bit loader; the 64-bit one is named, and the programs
 // it starts must find it again.
 std::vector<std::pair<std::string, std::string>> LoaderEnvironment() {
-  if (!Target().x64) return {};
+  if (!Target().loader64) return {};
   return {{"WINELOADER", Target().loader}};
 }
 
@@ -40,7 +40,7 @@ std::vector<std::pair<std::string, std::string>> LoaderEnvironment() {
 // the heap starts right after the loader. The processes it starts inherit this.
 std::vector<std::string> WineCommand(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {Target().loader};
-  if (Target().x64) argv.insert(argv.begin(), {"setarch", "-R"});
+  if (Target().loader64) argv.insert(argv.begin(), {"setarch", "-R"});
   argv.insert(argv.end(), args.begin(), args.end());
   return argv;
 }
@@ -78,9 +78,12 @@ const WineTarget& Target() {
   static const WineTarget target = [] {
     const char* arch = std::getenv("QD_WINE_ARCH");
     const std::string name = arch != nullptr ? arch : "";
-    if (name == "x64") return WineTarget{true, QD_E2E_WIN64_DIR, QD_E2E_WINE64_LOADER};
-    if (name.empty() || name == "x86") return WineTarget{false, QD_E2E_WIN32_DIR, "wine"};
-    throw std::invalid_argument("QD_WINE_ARCH=" + name + ": use x64, x86 or leave it unset");
+    if (name.empty() || name == "x64") {
+      return WineTarget{"x64", true, QD_E2E_WIN64_DIR, QD_E2E_WINE64_LOADER};
+    }
+    if (name == "wow64") return WineTarget{name, true, QD_E2E_WIN32_DIR, QD_E2E_WINE64_LOADER};
+    if (name == "x86") return WineTarget{name, false, QD_E2E_WIN32_DIR, "wine"};
+    throw std::invalid_argument("QD_WINE_ARCH=" + name + ": use x64, wow64, x86 or leave it unset");
   }();
   return target;
 }
@@ -117,7 +120,8 @@ bool WineShows(WineLimit limit) {
 
 fs::path WorkDir() {
   fs::path dir(QD_E2E_WORK_DIR);
-  if (Target().x64) dir += "-x64";
+  // The 32-bit loader's prefixes keep the folder they always had.
+  if (Target().name != "x86") dir += "-" + Target().name;
   // The host's Wine keeps the folder it always had.
   if (const int major = WineMajorVersion(); major != 8) dir += "-wine" + std::to_string(major);
   return dir;

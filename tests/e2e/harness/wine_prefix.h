@@ -12,13 +12,18 @@
 
 namespace qd::e2e {
 
-// The build under test and the Wine loader that runs it: the 32-bit exe, the product, or,
-// with QD_WINE_ARCH=x64 (which the test and bench scripts set where 32-bit programs cannot
-// run), the 64-bit exe and helpers under Wine's 64-bit loader, in 64-bit prefixes of their own.
+// The build under test and the Wine loader that runs it, chosen by QD_WINE_ARCH:
+//   x64 (or unset)  the 64-bit exe and helpers under Wine's 64-bit loader;
+//   wow64           the 32-bit exe and helpers, the ones that ship, under the same 64-bit
+//                   loader through Wine's WoW64, as 64-bit Windows runs them;
+//   x86             the 32-bit exe and helpers under Wine's 32-bit loader (wine32).
+// Each in prefixes of its own: the 64-bit loader makes 64-bit prefixes.
 struct WineTarget {
-  bool x64 = false;
+  std::string name;                // x64, wow64 or x86
+  bool loader64 = false;           // Wine's 64-bit loader
   std::filesystem::path buildDir;  // Quiverdart.exe, probe.exe, baseline.exe
   std::string loader;
+  bool Exe64() const { return name == "x64"; }
 };
 const WineTarget& Target();
 
