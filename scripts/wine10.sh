@@ -26,8 +26,8 @@ root=${QD_WINE10_ROOT:-/var/cache/quiverdart/debian13-wine10}
 suite=trixie
 mirror=http://deb.debian.org/debian
 
-# Wine, the X servers and the compositor the end-to-end rig starts, CMake for ctest, and the shared libraries
-# of the end-to-end binaries, which are built on the host against its older C library.
+# Wine, the X servers and the compositor the end-to-end rig starts, CMake for ctest, and the
+# shared libraries of the end-to-end binaries, built on the host against its older C library.
 packages=(wine wine64 xvfb xauth x11-xkb-utils xserver-xorg-core xserver-xorg-video-dummy
   openbox xcompmgr cmake libx11-6 libxext6 libxtst6 libxfixes3 libxrandr2 libstdc++6)
 # Where the 64-bit Wine looks for 32-bit Windows DLLs; libwine:amd64 leaves it all but empty.
