@@ -14,7 +14,9 @@ bool RaiseLimiter::Allow(std::uint32_t nowMs) {
     raises_ = 0;
     started_ = true;
   }
-  if (raises_ >= kMaxRaises) return false;
+  if (raises_ >= kMaxRaises) {
+    return false;
+  }
   ++raises_;
   return true;
 }

@@ -56,9 +56,9 @@ bool OwnWindow(HWND window) {
 // What lies above the arrow in the z-order and covers it: visible, of another program, not
 // the shell's, not click-through (a screen-sharing frame, an overlay), and over its rect.
 struct CoverSearch {
-  HWND arrow;
-  RECT arrowRect;
-  HWND named;  // the window to judge alone, or none
+  HWND arrow = nullptr;
+  RECT arrowRect{};
+  HWND named = nullptr;  // the window to judge alone, or none
   bool covered = false;
   int seen = 0;
 };
@@ -124,12 +124,12 @@ void KeyboardOwnership::StartShown(HWND arrow) {
   }
 }
 
-void KeyboardOwnership::Show(HWND hwnd, bool visible) const {
+void KeyboardOwnership::Show(HWND hwnd, bool visible) {
   SetNoActivate(hwnd, !visible);
   ::ShowWindow(hwnd, visible ? SW_SHOW : SW_HIDE);
 }
 
-void KeyboardOwnership::Pressed(HWND arrow) const { ::KillTimer(arrow, kTakeKeyboardTimer); }
+void KeyboardOwnership::Pressed(HWND arrow) { ::KillTimer(arrow, kTakeKeyboardTimer); }
 
 void KeyboardOwnership::PlainClick(HWND arrow) {
   // With Wine's steps the hand-over shows the window afresh; done at once, the second press
@@ -182,7 +182,7 @@ bool KeyboardOwnership::ProgramWindow(HWND window) const {
          (window == appWindow_ || ::GetAncestor(window, GA_ROOTOWNER) == appWindow_);
 }
 
-HWND KeyboardOwnership::CurrentOwner() const { return ::GetForegroundWindow(); }
+HWND KeyboardOwnership::CurrentOwner() { return ::GetForegroundWindow(); }
 
 void KeyboardOwnership::GiveBack(HWND previous) const {
   // A click elsewhere that closed the menu gave the keyboard to that program: it stays.
@@ -204,7 +204,7 @@ void KeyboardOwnership::AfterBox(HWND active) {
   }
 }
 
-LRESULT KeyboardOwnership::MouseActivateAnswer(HWND arrow) const {
+LRESULT KeyboardOwnership::MouseActivateAnswer(HWND arrow) {
   // Said outright: Wine's default answer does not look at the style.
   return (::GetWindowLongW(arrow, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0 ? MA_NOACTIVATE
                                                                         : MA_ACTIVATE;

@@ -47,19 +47,19 @@ class KeyboardOwnership {
   void StartShown(HWND arrow);
   // Shown again by the program (the colour pick), the arrow takes the keyboard; hidden,
   // it takes none, whatever shows it again.
-  void Show(HWND hwnd, bool visible) const;
+  static void Show(HWND hwnd, bool visible);
   // A left press, and a plain click when its button came up.
-  void Pressed(HWND arrow) const;
+  static void Pressed(HWND arrow);
   void PlainClick(HWND arrow);
   // WM_MOUSEACTIVATE's answer and WM_ACTIVATE.
-  LRESULT MouseActivateAnswer(HWND arrow) const;
+  static LRESULT MouseActivateAnswer(HWND arrow);
   void Activated(HWND arrow, WPARAM wParam, LPARAM lParam);
   // The owner's own timers on the arrow; whether the tick was one of them.
   bool OnTimer(HWND arrow, UINT_PTR timerId);
 
   // Before the menu: it needs the foreground to close on a click elsewhere.
   void TakeKeyboard(HWND hwnd) const;
-  HWND CurrentOwner() const;
+  [[nodiscard]] static HWND CurrentOwner();
   void GiveBack(HWND previous) const;
   // Around a box without an owner: the window that had the keyboard takes it again after.
   static HWND BeforeBox();

@@ -166,7 +166,7 @@ void Win32WindowSystem::SetWindowBounds(NativeWindow window, int left, int top, 
 void Win32WindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
   // Activating: hiding gave the keyboard away, and the keys after a colour pick are the
   // arrow's.
-  keyboard_.Show(ToHwnd(window), visible);
+  KeyboardOwnership::Show(ToHwnd(window), visible);
 }
 
 OwnedRegion Win32WindowSystem::CreatePolygonRegion(const std::vector<TPoint>& points) {
@@ -272,7 +272,7 @@ void Win32WindowSystem::ApplyCursor(NativeWindow window, NativeCursor cursor) {
 }
 
 NativeWindow Win32WindowSystem::KeyboardOwner() {
-  return ToNative<NativeWindow>(keyboard_.CurrentOwner());
+  return ToNative<NativeWindow>(KeyboardOwnership::CurrentOwner());
 }
 
 void Win32WindowSystem::GiveKeyboardBack(NativeWindow previousOwner) {
@@ -330,14 +330,14 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       // The window keeps the mouse from a left press to its release.
       ::SetCapture(hwnd);
       data.leftPressed = true;
-      keyboard_.Pressed(hwnd);
+      KeyboardOwnership::Pressed(hwnd);
       data.plainClick = ::GetCursorPos(&data.pressAt) != 0;
       events.FormMainOnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam),
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_RBUTTONDOWN:
       // On to the menu: a click's deferred hand-over would take the keyboard from its box.
-      keyboard_.Pressed(hwnd);
+      KeyboardOwnership::Pressed(hwnd);
       events.FormMainOnMouseDown(TMouseButton::mbRight, MouseShiftState(wParam),
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
@@ -349,7 +349,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_LBUTTONDBLCLK:
       ::SetCapture(hwnd);
       data.leftPressed = true;
-      keyboard_.Pressed(hwnd);
+      KeyboardOwnership::Pressed(hwnd);
       data.plainClick = ::GetCursorPos(&data.pressAt) != 0;
       events.FormMainOnDblClick();
       events.FormMainOnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam) + ssDouble,
@@ -473,7 +473,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       events.FormMainOnHotKey(static_cast<int>(wParam));
       return 0;
     case WM_MOUSEACTIVATE:
-      return keyboard_.MouseActivateAnswer(hwnd);
+      return KeyboardOwnership::MouseActivateAnswer(hwnd);
     case WM_ACTIVATE:
       keyboard_.Activated(hwnd, wParam, lParam);
       break;
