@@ -126,7 +126,6 @@ void TFormMain::TimerMouseMoveHoldOffOnTimer() {
 
 void TFormMain::OnCaptureLost() {
   // What the arrow shows is what stays: the settings already hold its place.
-  HeldDragMove.reset();
   PressLost = true;
   SetCursor(CursorZone == kZoneInner ? HandFlat : crDefault);
   App().SetCursor(Cursor());
