@@ -267,7 +267,9 @@ void KeyboardOwnership::RaiseWithoutActivation(HWND hwnd) {
 void CALLBACK KeyboardOwnership::ForegroundChanged(HWINEVENTHOOK /*hook*/, DWORD /*event*/,
                                                    HWND window, LONG objectId, LONG /*childId*/,
                                                    DWORD /*thread*/, DWORD /*time*/) {
-  if (objectId != OBJID_WINDOW || Hooked() == nullptr) return;
+  // The program's own windows are the arrow's own activation's business (Activated), also
+  // where the skip flag is not honoured.
+  if (objectId != OBJID_WINDOW || Hooked() == nullptr || OwnWindow(window)) return;
   Hooked()->LookSoon(window != nullptr ? ::GetAncestor(window, GA_ROOT) : nullptr);
 }
 
