@@ -57,6 +57,8 @@ class WindowEvents {
   virtual void FormMainOnMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) = 0;
   virtual void FormMainOnMouseMove(TShiftState Shift, int X, int Y) = 0;
   virtual void FormMainOnDblClick() = 0;
+  // The mouse was taken from the window during a press: no release will come.
+  virtual void OnCaptureLost() = 0;
   // One call, one step: only the sign of the delta counts. Screen position.
   virtual void FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) = 0;
   // A wheel message as the system sends it, with the message's time in milliseconds

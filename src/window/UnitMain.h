@@ -96,6 +96,11 @@ class TFormMain final : public TForm {
   void FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
   void FormMainOnDblClick() override;
   void TimerMouseMoveHoldOffOnTimer();
+  // The system took the mouse during a press (Alt+Tab, a secure desktop, another program):
+  // the press ends where the arrow is.
+  void OnCaptureLost() override;
+  // A move handled now: the cursor zone and hand, and the drag.
+  void HandleMouseMove(TShiftState Shift, int X, int Y);
 
   // Keys: form_main_keys.cpp.
   void FormMainOnKeyDown(std::uint16_t Key, TShiftState Shift) override;
@@ -233,6 +238,16 @@ class TFormMain final : public TForm {
   // Counts shape builds: a build whose window move let a change of scale build the shape
   // anew leaves the window to that newer build.
   unsigned ShapeBuilds = 0;
+  // The last drag move that came during the hold-off: applied when the hold-off ends or
+  // at the release, so the arrow lands where the button came up.
+  struct HeldMove {
+    TShiftState shift;
+    int x;
+    int y;
+  };
+  std::optional<HeldMove> HeldDragMove;
+  // The mouse was taken mid-press: a still-held button no longer drags until a new press.
+  bool PressLost = false;
 };
 
 }  // namespace qd

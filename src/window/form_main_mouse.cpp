@@ -35,6 +35,8 @@ std::uint8_t TFormMain::ComputeCursorZone(bool ShiftDown, std::int32_t X, std::i
 void TFormMain::FormMainOnMouseDown(TMouseButton Button, TShiftState /*Shift*/, int /*X*/,
                                     int /*Y*/) {
   if (Button == TMouseButton::mbLeft) {
+    PressLost = false;
+    HeldDragMove.reset();
     DragStartCursor = Ws().GetCursorPos();
     DragStartWindow = {Left(), Top()};
     DragStartTip = {Settings.TipPosX, Settings.TipPosY};
@@ -56,12 +58,21 @@ void TFormMain::FormMainOnMouseMove(TShiftState Shift, int X, int Y) {
   if (!ShapeReady) {
     return;
   }
-  // At most one handled move per hold-off period; the others are dropped.
+  // At most one handled move per hold-off period, and the last drag move of the period
+  // when it ends; the others are dropped.
   if (TimerMouseMoveHoldOff.Enabled()) {
+    if (Shift - ssShift == TShiftState(ssLeft)) {
+      HeldDragMove = HeldMove{Shift, X, Y};
+    } else {
+      HeldDragMove.reset();
+    }
     return;
   }
   TimerMouseMoveHoldOff.SetEnabled(true);
+  HandleMouseMove(Shift, X, Y);
+}
 
+void TFormMain::HandleMouseMove(TShiftState Shift, int X, int Y) {
   if (Shift.Contains(ssCtrl)) {
     CursorZone = kZoneNone;
   } else if (!Shift.Contains(ssLeft)) {
@@ -79,7 +90,7 @@ void TFormMain::FormMainOnMouseMove(TShiftState Shift, int X, int Y) {
     LastCursorZone = CursorZone;
   }
 
-  if (Shift - ssShift == TShiftState(ssLeft)) {
+  if (Shift - ssShift == TShiftState(ssLeft) && !PressLost) {
     // From the anchors of the press, never added up, so a dropped move loses nothing.
     const TPoint cursor = Ws().GetCursorPos();
     // A change of scale reported from inside this step's move resizes around the pointer.
@@ -128,8 +139,14 @@ TPoint TFormMain::DraggedTip(TPoint cursor) const {
           cursor.y + RoundHalfEven((DragStartTip.y - DragStartCursor.y) * scale)};
 }
 
-void TFormMain::FormMainOnMouseUp(TMouseButton /*Button*/, TShiftState /*Shift*/, int /*X*/,
+void TFormMain::FormMainOnMouseUp(TMouseButton Button, TShiftState /*Shift*/, int /*X*/,
                                   int /*Y*/) {
+  // A quick drag's last move, held off, is where the button came up.
+  if (Button == TMouseButton::mbLeft && HeldDragMove) {
+    const HeldMove last = *HeldDragMove;
+    HeldDragMove.reset();
+    HandleMouseMove(last.shift, last.x, last.y);
+  }
   if (CursorZone == kZoneInner) {
     SetCursor(HandFlat);
     App().SetCursor(HandFlat);
@@ -142,7 +159,25 @@ void TFormMain::FormMainOnMouseUp(TMouseButton /*Button*/, TShiftState /*Shift*/
   SettingsMayHaveChanged();
 }
 
-void TFormMain::TimerMouseMoveHoldOffOnTimer() { TimerMouseMoveHoldOff.SetEnabled(false); }
+void TFormMain::TimerMouseMoveHoldOffOnTimer() {
+  TimerMouseMoveHoldOff.SetEnabled(false);
+  // Applied without a new hold-off: the next move is handled at once, as it would have been.
+  if (HeldDragMove) {
+    const HeldMove last = *HeldDragMove;
+    HeldDragMove.reset();
+    HandleMouseMove(last.shift, last.x, last.y);
+  }
+}
+
+void TFormMain::OnCaptureLost() {
+  // What the arrow shows is what stays: the settings already hold its place, saved as
+  // after a release.
+  PressLost = true;
+  HeldDragMove.reset();
+  SetCursor(CursorZone == kZoneInner ? HandFlat : crDefault);
+  App().SetCursor(Cursor());
+  SettingsMayHaveChanged();
+}
 
 void TFormMain::FormMainOnMouseWheel(TShiftState Shift, int WheelDelta, TPoint /*MousePos*/) {
   // One step per message, by sign only. Zero is backward for orientation and colour,

@@ -99,6 +99,7 @@ class RecordingEvents final : public qd::WindowEvents {
     Add("move", s.Bits(), x, y);
   }
   void FormMainOnDblClick() override { log.push_back("dblclick"); }
+  void OnCaptureLost() override { log.push_back("capture lost"); }
   void FormMainOnMouseWheel(qd::TShiftState s, int delta, qd::TPoint p) override {
     Add("wheel step", s.Bits(), delta, p.x, p.y);
   }
@@ -176,6 +177,8 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
       {"coordinates are signed", WM_MOUSEMOVE, MK_LBUTTON, negative, "move 8 -5 -7"},
       {"double-click is the event and then a marked press", WM_LBUTTONDBLCLK, MK_LBUTTON,
        MAKELPARAM(1, 2), "dblclick | down 0 72 1 2"},
+      {"the mouse taken during the press", WM_CAPTURECHANGED, 0, 0, "capture lost"},
+      {"taken again: no press, nothing", WM_CAPTURECHANGED, 0, 0, ""},
       {"middle double-click is a press", WM_MBUTTONDBLCLK, MK_MBUTTON, MAKELPARAM(1, 2),
        "down 2 96 1 2"},
       {"right release, then the context menu at its screen position", WM_RBUTTONUP, MK_CONTROL,
@@ -417,7 +420,10 @@ bool NoActivate(HWND hwnd) { return (::GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX
 // by the hotkey or restored by it; a plain click gives the arrow the keyboard, and losing it
 // to another program makes presses leave it alone again. Windows' own view (foreground,
 // focus, the answer to a press), which the window manager under Wine does not show.
-void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws) {
+void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, bool wineSteps) {
+  ws.UseWineSteps(wineSteps);
+  const std::string way = wineSteps ? " (Wine's steps)" : " (Windows' way)";
+  const auto Check = [&](bool ok, const std::string& what) { ::Check(ok, what + way); };
   RecordingEvents events;
   qd::WindowParams params;
   params.bounds = {300, 300, 360, 360};
@@ -475,6 +481,10 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws) 
   Check(PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == arrow; }) &&
             ::GetFocus() == arrow && !NoActivate(arrow),
         "a tap gives the arrow the keyboard");
+  // The hotkey while the arrow has the keyboard: it keeps it, and a press keeps answering.
+  ws.RaiseWithoutActivation(window);
+  Check(!NoActivate(arrow) && ::GetForegroundWindow() == arrow,
+        "the hotkey's raise leaves the arrow's keyboard with it");
 
   // Minimised with the keyboard, activation passes to the task-bar window first; back
   // through the hotkey's restore, a press must still not activate it.
@@ -511,6 +521,20 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws) 
   Check(NoActivate(arrow) && ::GetForegroundWindow() != arrow,
         "a plain click on a window hidden before its hand-over leaves it taking none");
 
+  // The user switches to another window before a deferred hand-over is due: it stays there.
+  if (wineSteps) {
+    press({320, 320}, {320, 320});
+    HWND other = ::CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW, 0, 250, 200, 100,
+                                   nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ::ShowWindow(other, SW_SHOW);
+    ::SetForegroundWindow(other);
+    Check(!PumpUntil(ws, ::GetDoubleClickTime() + 300,
+                     [&] { return ::GetForegroundWindow() == arrow; }),
+          "a plain click followed by a switch elsewhere leaves the keyboard there");
+    ::DestroyWindow(other);
+    ::SetForegroundWindow(slides);
+    ws.ProcessMessages();
+  }
   press({320, 320}, {320, 320});
   Check(PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == arrow; }),
         "a plain click gives the arrow the keyboard");
@@ -519,6 +543,130 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws) 
   Check(!NoActivate(arrow), "losing the keyboard to the program's own window");
   ::SendMessageW(arrow, WM_ACTIVATE, WA_INACTIVE, 0);
   Check(NoActivate(arrow), "losing the keyboard to another program");
+  ::DestroyWindow(slides);
+  ws.DestroyAppWindow(window);
+}
+
+// Another program's window over the arrow: this test program started again as
+// `cover KIND`, KIND one of topmost, clickthrough, ordinary; it lives until it is closed.
+int RunCover(const char* kind) {
+  const bool clickThrough = std::string_view(kind) == "clickthrough";
+  const bool topMost = clickThrough || std::string_view(kind) == "topmost";
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = ::DefWindowProcW;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
+  windowClass.lpszClassName = L"QdCover";
+  ::RegisterClassW(&windowClass);
+  DWORD exStyle = topMost ? WS_EX_TOPMOST : 0;
+  if (clickThrough) exStyle |= WS_EX_LAYERED | WS_EX_TRANSPARENT;
+  HWND window = ::CreateWindowExW(exStyle, L"QdCover", qd::win32::Utf8ToWide(kind).c_str(),
+                                  topMost ? WS_POPUP : WS_OVERLAPPEDWINDOW, 250, 250, 200, 200,
+                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+  if (window == nullptr) return 1;
+  if (clickThrough) ::SetLayeredWindowAttributes(window, 0, 128, LWA_ALPHA);
+  ::ShowWindow(window, topMost ? SW_SHOWNA : SW_SHOW);
+  MSG msg;
+  const DWORD start = ::GetTickCount();
+  while (::IsWindow(window) && ::GetTickCount() - start < 120000) {
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return 0;
+}
+
+HWND StartCover(const std::string& kind) {
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" cover " + qd::win32::Utf8ToWide(kind);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+    return nullptr;
+  }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  const std::wstring title = qd::win32::Utf8ToWide(kind);
+  for (int i = 0; i < 500; ++i) {
+    if (HWND cover = ::FindWindowW(L"QdCover", title.c_str()); cover != nullptr) return cover;
+    ::Sleep(20);
+  }
+  return nullptr;
+}
+
+// Whether `upper` is above `lower` in the z-order.
+bool Above(HWND upper, HWND lower) {
+  for (HWND w = ::GetWindow(lower, GW_HWNDPREV); w != nullptr; w = ::GetWindow(w, GW_HWNDPREV)) {
+    if (w == upper) return true;
+  }
+  return false;
+}
+
+unsigned long TimerTicks(HWND arrow) {
+  return static_cast<unsigned long>(
+      ::SendMessageW(arrow, ::RegisterWindowMessageA("Quiverdart.TimerTicks"), 0, 0));
+}
+
+// The arrow back above another program's top-most window that covers it, a few times a
+// round; once refused, one look when the round ends, and no tick after. Click-through
+// windows cover nothing; the hand-back after the menu leaves the keyboard with another program that
+// took it meanwhile.
+void TestKeepOnTop(qd::win32::Win32WindowSystem& ws) {
+  RecordingEvents events;
+  qd::WindowParams params;
+  params.bounds = {300, 300, 360, 360};
+  params.topMost = true;
+  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  HWND arrow = qd::win32::ToWin32<HWND>(window);
+  ws.RaiseWithoutActivation(window);
+  HWND clickThrough = StartCover("clickthrough");
+  HWND ordinary = StartCover("ordinary");
+  HWND cover = StartCover("topmost");
+  Check(clickThrough != nullptr && ordinary != nullptr && cover != nullptr, "the covers are up");
+  if (clickThrough == nullptr || ordinary == nullptr || cover == nullptr) return;
+  ws.ProcessMessages();
+  // The arrow activated is when a show may answer by putting itself on top.
+  const auto look = [&] {
+    ::SendMessageW(arrow, WM_ACTIVATE, WA_ACTIVE, 0);
+    ws.ProcessMessages();
+  };
+  const auto coverOnTop = [&] {
+    ::SetWindowPos(cover, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  };
+  ::SetWindowPos(clickThrough, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ::ShowWindow(cover, SW_HIDE);
+  look();
+  Check(Above(clickThrough, arrow), "a click-through window above the arrow is no cover");
+  ::ShowWindow(cover, SW_SHOWNA);
+  for (int round = 1; round <= 4; ++round) {
+    coverOnTop();
+    look();
+    Check(Above(arrow, cover), Cat({"raise ", std::to_string(round), " puts the arrow on top"}));
+  }
+  coverOnTop();
+  look();
+  Check(Above(cover, arrow), "the fifth raise in a round waits");
+  Check(PumpUntil(ws, 12000, [&] { return Above(arrow, cover); }),
+        "when the round ends the arrow is back on top");
+  const unsigned long ticks = TimerTicks(arrow);
+  PumpUntil(ws, 1500, [] { return false; });
+  Check(TimerTicks(arrow) == ticks, "above everything, nothing ticks");
+
+  // The menu ended by a click into another program: the keyboard stays with it.
+  HWND slides = ::CreateWindowExW(0, L"STATIC", L"slides", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200,
+                                  nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  ::ShowWindow(slides, SW_SHOW);
+  ::SetForegroundWindow(slides);
+  ws.ProcessMessages();
+  const qd::NativeWindow before = ws.KeyboardOwner();
+  ::SetForegroundWindow(ordinary);
+  PumpUntil(ws, 2000, [&] { return ::GetForegroundWindow() == ordinary; });
+  ws.GiveKeyboardBack(before);
+  ws.ProcessMessages();
+  Check(::GetForegroundWindow() == ordinary, "the hand-back leaves another program's keyboard");
+  for (HWND w : {clickThrough, ordinary, cover}) ::PostMessageW(w, WM_CLOSE, 0, 0);
   ::DestroyWindow(slides);
   ws.DestroyAppWindow(window);
 }
@@ -905,6 +1053,7 @@ void TestShapeArithmetic() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "cover") return RunCover(argv[2]);
   if (argc != 2) {
     std::printf("usage: %s SCRATCH_FOLDER\n", argv[0]);
     return 2;
@@ -919,7 +1068,9 @@ int main(int argc, char** argv) {
   TestShowAgainTakesTheKeyboard(ws);
   TestMessageBoxGivesTheKeyboardBack(ws);
   TestNoMenuModeOnTheTaskBarWindow(ws);
-  TestPressesLeaveTheKeyboardWithTheSlides(ws);
+  TestPressesLeaveTheKeyboardWithTheSlides(ws, true);
+  TestPressesLeaveTheKeyboardWithTheSlides(ws, false);
+  TestKeepOnTop(ws);
   TestObjectsReleased(ws, services, argv[1]);
   TestFailedCreationFreesOnce(ws);
   TestFiles(services, argv[1]);

@@ -801,5 +801,26 @@ TEST(SlideShowAndArrow, TheArrowStaysAboveAShowThatPutsItselfOnTopAgain) {
   EXPECT_TRUE(SlideKeys(*show).empty()) << SlideKeys(*show).size() << " keys reached the show";
 }
 
+// A show that takes the keyboard back six times in 2.4 s uses up the arrow's raises, then
+// stays: the arrow comes back above it when the round ends, and then nothing ticks.
+TEST(SlideShowAndArrow, TheArrowComesBackAboveAShowThatFoughtAndThenStayed) {
+  if (WineMajorVersion() < 10) GTEST_SKIP() << kNoForegroundEvents;
+  ArrowRun run({kPrimaryMonitor}, {}, {}, Focus::ClickToFocus);
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  auto show =
+      run.S().WinProbe().OpenSlideShow({0, 0, kWidth, kHeight}, Probe::ShowKind::TopMostFights);
+  ASSERT_TRUE(show) << "no slide show";
+  std::this_thread::sleep_for(3s);  // the fight is over
+  ASSERT_FALSE(ArrowAboveTheShow(run, 0s)) << "the fight did not use up the raises";
+  EXPECT_TRUE(ArrowAboveTheShow(run, 12s)) << "the show still covers the arrow";
+  const auto ticks = [&] {
+    const auto counts = run.S().WinProbe().Counts("Quiverdart.exe");
+    return counts ? counts->timerTicks : 0UL;
+  };
+  const unsigned long before = ticks();
+  std::this_thread::sleep_for(2s);
+  EXPECT_EQ(ticks(), before) << "the arrow, above everything, keeps waking up";
+}
+
 }  // namespace
 }  // namespace qd::e2e

@@ -9,6 +9,8 @@
 #include "framework/components.h"
 #include "framework/errors.h"
 #include "framework/forms.h"
+#include "framework/modifiers.h"
+#include "framework/raise_limiter.h"
 #include "program_fixture.h"
 
 namespace qd::test {
@@ -35,6 +37,7 @@ class TestForm final : public TForm {
   void FormMainOnMouseWheel(TShiftState /*s*/, int delta, TPoint /*at*/) override {
     wheelSteps.push_back(delta);
   }
+  void OnCaptureLost() override {}
   void FormMainOnKeyDown(std::uint16_t /*key*/, TShiftState /*s*/) override {}
   void FormMainOnKeyUp(std::uint16_t /*key*/, TShiftState /*s*/) override {}
   void FormMainOnKeyPress(char /*key*/) override {}
@@ -237,6 +240,106 @@ TEST(ShortCutText, NamesTheKeyWithItsModifiers) {
         Case{static_cast<TShortCut>(scCtrl | scShift | 'A'), "Shift+Ctrl+A"}, Case{0, ""}}) {
     EXPECT_EQ(ShortCutToText(c.shortcut), c.text);
   }
+}
+
+// While the slides have the keyboard this thread's key state is stale: Alt comes from the
+// keyboard as it is now; the message's own flags always win.
+TEST(MessageShiftState, ModifiersFromTheMessageAndTheRightReading) {
+  struct Case {
+    const char* what;
+    TShiftState carried;
+    bool mouse;  // carries Shift and Ctrl
+    bool threadHasKeyboard;
+    ModifierReadings keys;
+    TShiftState expected;
+  };
+  const TShiftState alt = ssAlt;
+  const TShiftState shiftCtrl = ssShift + ssCtrl;
+  const Case cases[] = {
+      {"Alt+wheel over the arrow while the slides have the keyboard",
+       {},
+       true,
+       false,
+       {{}, alt},
+       alt},
+      {"an Alt left down by Alt+Tab to the slides", ssLeft, true, false, {alt, {}}, ssLeft},
+      {"Alt+wheel with the keyboard", {}, true, true, {alt, alt}, alt},
+      {"with the keyboard, the thread's reading is in step with the message",
+       ssLeft,
+       true,
+       true,
+       {{}, alt},
+       ssLeft},
+      {"Shift and Ctrl from the mouse message, not the readings",
+       ssShift + ssLeft,
+       true,
+       false,
+       {shiftCtrl, ssCtrl + ssAlt},
+       TShiftState(ssShift) + ssLeft + ssAlt},
+      {"a key message reads Shift and Ctrl too", {}, false, true, {shiftCtrl, {}}, shiftCtrl},
+      {"a key message without the keyboard",
+       {},
+       false,
+       false,
+       {alt, TShiftState(ssShift) + ssAlt},
+       TShiftState(ssShift) + ssAlt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(MessageShiftState(c.carried, c.mouse, c.threadHasKeyboard, c.keys), c.expected);
+  }
+}
+
+// A fake clock: each step asks at its time whether a raise may be made now.
+TEST(RaiseLimiter, FourARoundThenALookWhenItEndsAndLongerRoundsWhileFought) {
+  struct Step {
+    std::uint32_t at;
+    bool allowed;
+    std::uint32_t retryIn;  // after a refusal
+  };
+  constexpr std::uint32_t kStart = 0xFFFFF000U;  // the tick count wraps within the first round
+  const Step steps[] = {
+      {kStart, true, 0},
+      {kStart + 100, true, 0},
+      {kStart + 400, true, 0},
+      {kStart + 2000, true, 0},
+      {kStart + 2400, false, 7850},  // the fifth waits for the round's end
+      {kStart + 9999, false, 251},
+      {kStart + 10250, true, 0},  // the look: fought on, the round is 20 s now
+      {kStart + 10300, true, 0},
+      {kStart + 10350, true, 0},
+      {kStart + 10400, true, 0},
+      {kStart + 25000, false, 5500},
+      {kStart + 30250, true, 0},  // fought on again: 40 s
+      {kStart + 30260, true, 0},
+      {kStart + 30270, true, 0},
+      {kStart + 30280, true, 0},
+      {kStart + 69000, false, 1500},
+      // Calm for more than a first round after the 40 s one: 10 s rounds again.
+      {kStart + 90000, true, 0},
+      {kStart + 90001, true, 0},
+      {kStart + 90002, true, 0},
+      {kStart + 90003, true, 0},
+      {kStart + 90004, false, 10246},
+  };
+  RaiseLimiter limiter;
+  for (const Step& s : steps) {
+    SCOPED_TRACE(testing::Message() << "at +" << (s.at - kStart));
+    EXPECT_EQ(limiter.Allow(s.at), s.allowed);
+    if (!s.allowed) {
+      EXPECT_EQ(limiter.RetryInMs(s.at), s.retryIn);
+    }
+  }
+  // However long the fight, a round is at most 80 s: at most four raises in that time.
+  RaiseLimiter fought;
+  std::uint32_t now = 0;
+  int raises = 0;
+  for (int look = 0; look < 200; ++look) {
+    while (fought.Allow(now)) ++raises;
+    now += fought.RetryInMs(now);
+  }
+  EXPECT_LE(raises, static_cast<int>(4 * (now / RaiseLimiter::kLongestRoundMs + 4)));
+  EXPECT_GT(now, 200U * RaiseLimiter::kLongestRoundMs / 2);
 }
 
 }  // namespace

@@ -331,6 +331,76 @@ TEST_F(MouseTest, DragPositionsComeFromTheAnchorsOfThePress) {
   EXPECT_EQ((TPoint{saved.x, saved.y}), (TPoint{tip.x - 1399, tip.y - 1098}));
 }
 
+// A quick drag's last move may come during the hold-off: it is kept, and applied when the
+// hold-off ends or at the release. The mouse taken mid-press ends the press where the
+// arrow is: the hands back, and a still-held button no longer drags.
+TEST_F(MouseTest, QuickDragsLandWhereTheButtonCameUpAndALostMouseEndsThePress) {
+  enum class Then { Tick, Release, LoseMouse, NonDragMove, MoveAfter, PressAgain };
+  struct Case {
+    const char* what;
+    std::vector<Then> steps;  // after a press, a handled move by (10, 3) and one held off
+    TPoint offset;            // of the window and the saved tip, from the press
+    NativeCursor shown;
+  };
+  const Case cases[] = {
+      {"the hold-off ends", {Then::Tick}, {40, 20}, kGrabHandle},
+      {"the button comes up", {Then::Release}, {40, 20}, kFlatHandle},
+      {"released after the hold-off", {Then::Tick, Then::Release}, {40, 20}, kFlatHandle},
+      {"a later move that does not drag", {Then::NonDragMove, Then::Tick}, {10, 3}, kGrabHandle},
+      {"the mouse taken", {Then::LoseMouse, Then::Tick}, {10, 3}, kFlatHandle},
+      {"the mouse taken, the button still held",
+       {Then::LoseMouse, Then::Tick, Then::MoveAfter},
+       {10, 3},
+       kFlatHandle},
+      {"a new press after the mouse was taken",
+       {Then::LoseMouse, Then::Tick, Then::PressAgain, Then::MoveAfter},
+       {70, 83},
+       kGrabHandle},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Restart();
+    Move({}, Inner());
+    const TRect start = ws.window.bounds;
+    const TPoint tip = Tip();
+    ws.cursorPos = {500, 400};
+    Press(TMouseButton::mbLeft, ssLeft);
+    ws.cursorPos = {510, 403};
+    ws.events->FormMainOnMouseMove(ssLeft, Inner().x, Inner().y);
+    ws.cursorPos = {540, 420};
+    ws.events->FormMainOnMouseMove(ssLeft, Inner().x, Inner().y);
+    for (const Then step : c.steps) {
+      switch (step) {
+        case Then::Tick:
+          ws.Tick(kHoldOffTimer);
+          break;
+        case Then::Release:
+          ws.events->FormMainOnMouseUp(TMouseButton::mbLeft, {}, 5, 5);
+          break;
+        case Then::LoseMouse:
+          ws.events->OnCaptureLost();
+          break;
+        case Then::NonDragMove:
+          ws.events->FormMainOnMouseMove(TShiftState(ssLeft) + ssCtrl, Inner().x, Inner().y);
+          break;
+        case Then::MoveAfter:
+          ws.cursorPos = {600, 500};
+          Move(ssLeft, Inner());
+          break;
+        case Then::PressAgain:
+          ws.cursorPos = {540, 420};
+          Press(TMouseButton::mbLeft, ssLeft);
+          break;
+      }
+    }
+    EXPECT_EQ(ws.window.bounds, (TRect{start.left + c.offset.x, start.top + c.offset.y,
+                                       start.right + c.offset.x, start.bottom + c.offset.y}));
+    EXPECT_EQ(Shown(), c.shown);
+    const test::LoadedPointer saved = Saved();
+    EXPECT_EQ((TPoint{saved.x, saved.y}), (TPoint{tip.x + c.offset.x, tip.y + c.offset.y}));
+  }
+}
+
 TEST_F(MouseTest, BeforeAnyPressTheAnchorsAreZero) {
   Move({}, Inner());
   ws.cursorPos = {300, 200};

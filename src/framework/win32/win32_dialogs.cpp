@@ -13,11 +13,9 @@ void Win32WindowSystem::ShowMessageBox(NativeWindow /*owner*/, const std::string
   if (kind == MessageKind::Error) flags |= MB_ICONERROR;
   // Without an owner nothing hands the keyboard back when the box closes; the window that
   // had it takes it again, so that F1, Esc and the rest work after the help.
-  HWND active = ::GetActiveWindow();
+  HWND active = KeyboardOwnership::BeforeBox();
   ::MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(), flags);
-  if (active != nullptr && ::IsWindow(active) && ::IsWindowVisible(active)) {
-    ::SetForegroundWindow(active);
-  }
+  KeyboardOwnership::AfterBox(active);
 }
 
 bool Win32WindowSystem::ChooseColor(NativeWindow owner, TColor& color,

@@ -102,10 +102,7 @@ void Win32WindowSystem::UnregisterHotKey(NativeWindow window, int hotKeyId) {
 }
 
 void Win32WindowSystem::RaiseWithoutActivation(NativeWindow window) {
-  // Brought back while another window has the keyboard, a press must not take it.
-  if (::GetForegroundWindow() != ToHwnd(window)) SetNoActivate(ToHwnd(window), true);
-  ::SetWindowPos(ToHwnd(window), HWND_TOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  KeyboardOwnership::RaiseWithoutActivation(ToHwnd(window));
 }
 
 }  // namespace qd::win32

@@ -18,9 +18,7 @@ bool Win32WindowSystem::RestoreApplication() {
 void Win32WindowSystem::Minimize() {
   if (::IsIconic(appWindow_)) return;
   mainWasVisible_ = mainWindow_ != nullptr && ::IsWindowVisible(mainWindow_);
-  // Activation passes to the task-bar window first, so WM_ACTIVATE would leave the arrow
-  // ready to take the keyboard at the first press after it is back.
-  if (mainWindow_ != nullptr) SetNoActivate(mainWindow_, true);
+  keyboard_.Minimizing();
   if (mainWasVisible_) ::ShowWindow(mainWindow_, SW_HIDE);
   ::ShowWindow(appWindow_, SW_MINIMIZE);
 }
@@ -29,9 +27,7 @@ void Win32WindowSystem::Restore(bool activate) {
   if (!::IsIconic(appWindow_)) return;
   ::ShowWindow(appWindow_, activate ? SW_RESTORE : SW_SHOWNOACTIVATE);
   if (mainWindow_ == nullptr) return;
-  // From the task bar it is an ordinary window with the keyboard; from the hotkey it takes
-  // none.
-  SetNoActivate(mainWindow_, !activate);
+  keyboard_.Restored(activate);
   if (mainWasVisible_) ::ShowWindow(mainWindow_, activate ? SW_SHOW : SW_SHOWNA);
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(mainWindow_, GWLP_USERDATA));
   if (data != nullptr) data->events->ApplicationOnRestore();
@@ -88,11 +84,7 @@ LRESULT Win32WindowSystem::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, 
       if (mainWindow_ != nullptr) ::SendMessageW(mainWindow_, WM_CLOSE, 0, 0);
       return 0;
     case WM_SETFOCUS:
-      // Keys go to the main window, never to the invisible owner.
-      if (mainWindow_ != nullptr && ::IsWindowVisible(mainWindow_) &&
-          ::IsWindowEnabled(mainWindow_)) {
-        ::SetFocus(mainWindow_);
-      }
+      keyboard_.AppWindowFocused();
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;

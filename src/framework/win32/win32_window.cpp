@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "framework/modifiers.h"
 #include "framework/win32/text.h"
 #include "framework/win32/win32_canvas.h"
 #include "framework/win32/win32_window_system.h"
@@ -24,13 +25,6 @@ constexpr char kLiveObjectsMessageName[] = "Quiverdart.LiveObjects";
 // ... and the number of timer ticks dispatched to the program's windows so far, so that a
 // benchmark can see whether an untouched arrow keeps waking up.
 constexpr char kTimerTicksMessageName[] = "Quiverdart.TimerTicks";
-// The backend's own timer on the arrow's window, far from the form's timer ids: a plain
-// click hands over the keyboard when it fires (see TakeKeyboard).
-constexpr UINT_PTR kTakeKeyboardTimer = 0x5144;
-// ... and one that looks once more, a moment after a new foreground window, whether a slide
-// show has put itself on top in answer (some do as they lose the keyboard).
-constexpr UINT_PTR kKeepOnTopTimer = 0x5145;
-constexpr UINT kKeepOnTopDelayMs = 300;
 // Sent to a per-monitor aware window (Windows 8.1 and 10 1703 and later); named here
 // because the headers declare them only for those Windows.
 constexpr UINT kDpiChanged = 0x02E0;
@@ -41,23 +35,6 @@ constexpr LRESULT kHandedOver = 0x5146;
 constexpr UINT kHandOverAnswerMs = 1000;
 constexpr DWORD kHandOverWaitMs = 5000;
 constexpr DWORD kHandOverRetryMs = 50;
-// At most this many raises back on top in this many milliseconds.
-constexpr int kMaxRaises = 4;
-constexpr DWORD kRaiseWindowMs = 10000;
-// The system's own start menu, task switcher and task bar, and open menus and tooltips,
-// stay above the arrow.
-constexpr const wchar_t* kShellClasses[] = {L"Shell_TrayWnd",
-                                            L"Shell_SecondaryTrayWnd",
-                                            L"Windows.UI.Core.CoreWindow",
-                                            L"MultitaskingViewFrame",
-                                            L"TaskSwitcherWnd",
-                                            L"XamlExplorerHostIslandWindow",
-                                            L"ForegroundStaging",
-                                            L"#32771",
-                                            L"DV2ControlHost",
-                                            L"NotifyIconOverflowWindow",
-                                            L"#32768",
-                                            L"tooltips_class32"};
 
 // A typed character as the key-press handlers take it, in the ANSI code page, as a window
 // of the ANSI calls would have it; one outside that code page becomes '?', never the
@@ -69,12 +46,30 @@ char AnsiChar(wchar_t ch) {
   return ansi;
 }
 
+// Shift, Ctrl and Alt as this thread's key state has them, and as the keyboard has them now.
+ModifierReadings ReadModifiers() {
+  ModifierReadings keys;
+  const auto read = [](SHORT (*state)(int)) {
+    unsigned bits = 0;
+    if (state(VK_SHIFT) < 0) bits |= ssShift;
+    if (state(VK_CONTROL) < 0) bits |= ssCtrl;
+    if (state(VK_MENU) < 0) bits |= ssAlt;
+    return TShiftState::FromBits(bits);
+  };
+  keys.thread = read([](int key) { return ::GetKeyState(key); });
+  keys.system = read([](int key) { return ::GetAsyncKeyState(key); });
+  return keys;
+}
+
+// Whether this thread's windows have the keyboard, so that its own key state is current.
+bool ThreadHasKeyboard() {
+  HWND foreground = ::GetForegroundWindow();
+  return foreground != nullptr &&
+         ::GetWindowThreadProcessId(foreground, nullptr) == ::GetCurrentThreadId();
+}
+
 TShiftState KeyShiftState() {
-  unsigned bits = 0;
-  if (::GetKeyState(VK_SHIFT) < 0) bits |= ssShift;
-  if (::GetKeyState(VK_CONTROL) < 0) bits |= ssCtrl;
-  if (::GetKeyState(VK_MENU) < 0) bits |= ssAlt;
-  return TShiftState::FromBits(bits);
+  return MessageShiftState({}, false, ThreadHasKeyboard(), ReadModifiers());
 }
 
 // The mouse messages carry Shift, Ctrl and the buttons; Alt is read from the keyboard.
@@ -85,8 +80,7 @@ TShiftState MouseShiftState(WPARAM keys) {
   if ((keys & MK_LBUTTON) != 0) bits |= ssLeft;
   if ((keys & MK_RBUTTON) != 0) bits |= ssRight;
   if ((keys & MK_MBUTTON) != 0) bits |= ssMiddle;
-  if (::GetKeyState(VK_MENU) < 0) bits |= ssAlt;
-  return TShiftState::FromBits(bits);
+  return MessageShiftState(TShiftState::FromBits(bits), true, ThreadHasKeyboard(), ReadModifiers());
 }
 
 // A tap of a pen or finger, or a shaky hand, moves the pointer a pixel or two: still a
@@ -94,28 +88,6 @@ TShiftState MouseShiftState(WPARAM keys) {
 bool WithinDragThreshold(POINT pressAt, POINT at) {
   return std::abs(at.x - pressAt.x) < ::GetSystemMetrics(SM_CXDRAG) &&
          std::abs(at.y - pressAt.y) < ::GetSystemMetrics(SM_CYDRAG);
-}
-
-bool ShellWindow(HWND window) {
-  wchar_t name[64] = {};
-  if (window == nullptr || ::GetClassNameW(window, name, 64) == 0) return false;
-  for (const wchar_t* shell : kShellClasses) {
-    if (::lstrcmpW(name, shell) == 0) return true;
-  }
-  return false;
-}
-
-BOOL CALLBACK FindAppWindow(HWND window, LPARAM found) {
-  wchar_t name[16] = {};
-  if (::GetClassNameW(window, name, 16) == 0 || ::lstrcmpW(name, kAppClassName) != 0) return TRUE;
-  *reinterpret_cast<HWND*>(found) = window;
-  return FALSE;
-}
-
-bool OwnWindow(HWND window) {
-  DWORD process = 0;
-  return window != nullptr && ::GetWindowThreadProcessId(window, &process) != 0 &&
-         process == ::GetCurrentProcessId();
 }
 
 std::wstring HandOverMessageName(const std::string& name) {
@@ -130,9 +102,10 @@ struct HandOverSearch {
 // Asks each arrow window of another process; only the one that answers for the name says so.
 BOOL CALLBACK AskToTakeOver(HWND window, LPARAM param) {
   auto& search = *reinterpret_cast<HandOverSearch*>(param);
+  DWORD process = 0;
   wchar_t name[16] = {};
-  if (OwnWindow(window) || ::GetClassNameW(window, name, 16) == 0 ||
-      ::lstrcmpW(name, kFormClassName) != 0) {
+  if (::GetWindowThreadProcessId(window, &process) == 0 || process == ::GetCurrentProcessId() ||
+      ::GetClassNameW(window, name, 16) == 0 || ::lstrcmpW(name, kFormClassName) != 0) {
     return TRUE;
   }
   DWORD_PTR answer = 0;
@@ -151,9 +124,6 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
   }
   liveObjectsMessage_ = ::RegisterWindowMessageA(kLiveObjectsMessageName);
   timerTicksMessage_ = ::RegisterWindowMessageA(kTimerTicksMessageName);
-  if (HMODULE ntdll = ::GetModuleHandleA("ntdll.dll"); ntdll != nullptr) {
-    underWine_ = ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-  }
   const HICON icon = ::LoadIconA(instance_, kIconName);
 
   WNDCLASSEXW appClass{};
@@ -181,10 +151,10 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
   appWindow_ = ::CreateWindowExW(
       0, kAppClassName, L"", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
       kParkedPosition, kParkedPosition, 0, 0, nullptr, nullptr, instance_, this);
+  keyboard_.SetWindows(appWindow_, nullptr);
 }
 
 Win32WindowSystem::~Win32WindowSystem() {
-  if (foregroundHook_ != nullptr) ::UnhookWinEvent(foregroundHook_);
   if (appWindow_ != nullptr) ::DestroyWindow(appWindow_);
 }
 
@@ -193,8 +163,8 @@ NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, Wind
       WindowData{this, nullptr, &events, params.minWidth, params.minHeight});
   const bool layered = params.layered && HasLayeredAttributes();
   // A press, a drag, a fade or a wheel turn must leave the keyboard with the presenter's
-  // slide show; a plain click hands it over (TakeKeyboard).
-  DWORD exStyle = WS_EX_NOACTIVATE;
+  // slide show; a plain click hands it over.
+  DWORD exStyle = KeyboardOwnership::CreationStyle();
   if (params.topMost) exStyle |= WS_EX_TOPMOST;
   if (layered) exStyle |= WS_EX_LAYERED;
   const TRect& b = params.bounds;
@@ -206,12 +176,18 @@ NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, Wind
   if (hwnd == nullptr) return {};
   // A layered window stays invisible until it has attributes; start it opaque.
   if (layered) setLayeredWindowAttributes_(hwnd, 0, 255, LWA_ALPHA);
-  if (mainWindow_ == nullptr) mainWindow_ = hwnd;
+  if (mainWindow_ == nullptr) {
+    mainWindow_ = hwnd;
+    keyboard_.SetWindows(appWindow_, hwnd);
+  }
   return ToNative<NativeWindow>(hwnd);
 }
 
 void Win32WindowSystem::DestroyAppWindow(NativeWindow window) {
-  if (ToHwnd(window) == mainWindow_) mainWindow_ = nullptr;
+  if (ToHwnd(window) == mainWindow_) {
+    mainWindow_ = nullptr;
+    keyboard_.SetWindows(appWindow_, nullptr);
+  }
   ::DestroyWindow(ToHwnd(window));
 }
 
@@ -225,9 +201,8 @@ void Win32WindowSystem::SetWindowBounds(NativeWindow window, int left, int top, 
 
 void Win32WindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
   // Activating: hiding gave the keyboard away, and the keys after a colour pick are the
-  // arrow's. Hidden, it takes none, whatever shows it again.
-  SetNoActivate(ToHwnd(window), !visible);
-  ::ShowWindow(ToHwnd(window), visible ? SW_SHOW : SW_HIDE);
+  // arrow's.
+  KeyboardOwnership::Show(ToHwnd(window), visible);
 }
 
 OwnedRegion Win32WindowSystem::CreatePolygonRegion(const std::vector<TPoint>& points) {
@@ -295,16 +270,9 @@ void Win32WindowSystem::StopTimer(NativeWindow window, unsigned timerId) {
 
 void Win32WindowSystem::RunMessageLoop(NativeWindow mainWindow) {
   HWND hwnd = ToHwnd(mainWindow);
-  // Shown in front with the keyboard, as an ordinary window until another program takes it.
-  SetNoActivate(hwnd, false);
-  ::ShowWindow(hwnd, SW_SHOW);
+  keyboard_.StartShown(hwnd);
   ::UpdateWindow(hwnd);
   ::ShowWindow(appWindow_, SW_SHOWNA);
-  // Out of context: no DLL in other programs, and nothing runs while nothing changes.
-  if (foregroundHook_ == nullptr) {
-    foregroundHook_ = ::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
-                                        &ForegroundChanged, 0, 0, WINEVENT_OUTOFCONTEXT);
-  }
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&msg);
@@ -339,126 +307,12 @@ void Win32WindowSystem::ApplyCursor(NativeWindow window, NativeCursor cursor) {
   }
 }
 
-void Win32WindowSystem::SetNoActivate(HWND hwnd, bool noActivate) {
-  const LONG exStyle = ::GetWindowLongW(hwnd, GWL_EXSTYLE);
-  const LONG wanted = noActivate ? (exStyle | WS_EX_NOACTIVATE) : (exStyle & ~WS_EX_NOACTIVATE);
-  if (wanted != exStyle) ::SetWindowLongW(hwnd, GWL_EXSTYLE, wanted);
-}
-
-void Win32WindowSystem::PlainClick(WindowData& data) {
-  // Under Wine the hand-over shows the window afresh (TakeKeyboard); done at once, the
-  // second press of a double-click could find the window hidden and reach the slides. So
-  // there it waits until no second press can come.
-  if (underWine_) {
-    data.foregroundAtClick = ::GetForegroundWindow();
-    ::SetTimer(data.hwnd, kTakeKeyboardTimer, ::GetDoubleClickTime(), nullptr);
-  } else {
-    TakeKeyboard(data.hwnd);
-  }
-}
-
-bool Win32WindowSystem::StillWantsTheKeyboard(const WindowData& data) {
-  // Not if the user has gone on meanwhile: clicked into another window (the pointer is no
-  // longer on the arrow), switched to one (the foreground moved on), or opened a box.
-  POINT at{};
-  return ::IsWindowVisible(data.hwnd) && ::IsWindowEnabled(data.hwnd) &&
-         ::GetForegroundWindow() == data.foregroundAtClick && ::GetCursorPos(&at) &&
-         ::WindowFromPoint(at) == data.hwnd;
-}
-
-void Win32WindowSystem::TakeKeyboard(HWND hwnd) const {
-  ::KillTimer(hwnd, kTakeKeyboardTimer);
-  // Hidden or behind a box, it must keep taking none: whatever shows it again would
-  // otherwise leave it ready to take the keyboard at the next press.
-  if (!::IsWindowVisible(hwnd) || !::IsWindowEnabled(hwnd)) return;
-  // While it has the keyboard the arrow is an ordinary window; it goes back to taking none
-  // when another program takes it (WM_ACTIVATE).
-  SetNoActivate(hwnd, false);
-  if (::GetForegroundWindow() == hwnd) return;
-  // Wine 8 gives the X focus to a window that the window manager manages only as it maps
-  // the window, whatever SetForegroundWindow says; Windows needs no such step.
-  if (underWine_) {
-    ::ShowWindow(hwnd, SW_HIDE);
-    ::ShowWindow(hwnd, SW_SHOW);
-  }
-  ::SetForegroundWindow(hwnd);
-}
-
-void Win32WindowSystem::RemapWithoutFocus(HWND hwnd) const {
-  if (!underWine_ || !::IsWindowVisible(hwnd)) return;
-  ::ShowWindow(hwnd, SW_HIDE);
-  ::ShowWindow(hwnd, SW_SHOWNA);
-}
-
-bool Win32WindowSystem::ProgramWindow(HWND window) const {
-  return window != nullptr &&
-         (window == appWindow_ || ::GetAncestor(window, GA_ROOTOWNER) == appWindow_);
-}
-
-void CALLBACK Win32WindowSystem::ForegroundChanged(HWINEVENTHOOK /*hook*/, DWORD /*event*/,
-                                                   HWND /*window*/, LONG objectId, LONG /*childId*/,
-                                                   DWORD /*thread*/, DWORD /*time*/) {
-  if (objectId != OBJID_WINDOW) return;
-  // Called on the thread that set the hook, whose task-bar window carries the system.
-  HWND appWindow = nullptr;
-  ::EnumThreadWindows(::GetCurrentThreadId(), &FindAppWindow, reinterpret_cast<LPARAM>(&appWindow));
-  auto* system =
-      appWindow == nullptr
-          ? nullptr
-          : reinterpret_cast<Win32WindowSystem*>(::GetWindowLongPtrW(appWindow, GWLP_USERDATA));
-  if (system != nullptr) system->OnForegroundChanged();
-}
-
-void Win32WindowSystem::OnForegroundChanged() {
-  if (mainWindow_ == nullptr || !::IsWindowVisible(mainWindow_)) return;
-  KeepOnTop();
-  ::SetTimer(mainWindow_, kKeepOnTopTimer, kKeepOnTopDelayMs, nullptr);
-}
-
-void Win32WindowSystem::KeepOnTop() {
-  HWND arrow = mainWindow_;
-  // Disabled, it is behind the program's own box, which must stay above it.
-  if (arrow == nullptr || !::IsWindowVisible(arrow) || !::IsWindowEnabled(arrow) ||
-      ::IsIconic(appWindow_) || (::GetWindowLongW(arrow, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0 ||
-      ShellWindow(::GetForegroundWindow())) {
-    return;
-  }
-  RECT mine{};
-  if (!::GetWindowRect(arrow, &mine)) return;
-  bool covered = false;
-  for (HWND above = ::GetWindow(arrow, GW_HWNDPREV); above != nullptr && !covered;
-       above = ::GetWindow(above, GW_HWNDPREV)) {
-    RECT theirs{};
-    RECT overlap{};
-    covered = ::IsWindowVisible(above) && !OwnWindow(above) && !ShellWindow(above) &&
-              ::GetWindowRect(above, &theirs) && ::IntersectRect(&overlap, &mine, &theirs);
-  }
-  if (!covered) return;
-  const DWORD now = ::GetTickCount();
-  if (now - raiseWindowStart_ > kRaiseWindowMs) {
-    raiseWindowStart_ = now;
-    raisesInWindow_ = 0;
-  }
-  if (raisesInWindow_ >= kMaxRaises) return;
-  ++raisesInWindow_;
-  ::SetWindowPos(arrow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
-
 NativeWindow Win32WindowSystem::KeyboardOwner() {
-  return ToNative<NativeWindow>(::GetForegroundWindow());
+  return ToNative<NativeWindow>(KeyboardOwnership::CurrentOwner());
 }
 
 void Win32WindowSystem::GiveKeyboardBack(NativeWindow previousOwner) {
-  HWND previous = ToHwnd(previousOwner);
-  // A click elsewhere that closed the menu gave the keyboard to that program: it stays.
-  HWND now = ::GetForegroundWindow();
-  if (previous == nullptr || ProgramWindow(previous) || !::IsWindowVisible(previous) ||
-      (now != nullptr && !OwnWindow(now))) {
-    return;
-  }
-  if (mainWindow_ != nullptr) SetNoActivate(mainWindow_, true);
-  ::SetForegroundWindow(previous);
-  if (mainWindow_ != nullptr) RemapWithoutFocus(mainWindow_);
+  keyboard_.GiveBack(ToHwnd(previousOwner));
 }
 
 LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
@@ -517,14 +371,15 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_LBUTTONDOWN:
       // The window keeps the mouse from a left press to its release.
       ::SetCapture(hwnd);
-      ::KillTimer(hwnd, kTakeKeyboardTimer);
+      data.leftPressed = true;
+      KeyboardOwnership::Pressed(hwnd);
       data.plainClick = ::GetCursorPos(&data.pressAt) != 0;
       events.FormMainOnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam),
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_RBUTTONDOWN:
       // On to the menu: a click's deferred hand-over would take the keyboard from its box.
-      ::KillTimer(hwnd, kTakeKeyboardTimer);
+      KeyboardOwnership::Pressed(hwnd);
       events.FormMainOnMouseDown(TMouseButton::mbRight, MouseShiftState(wParam),
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
@@ -535,7 +390,8 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     // The second press of a double-click is still a press, marked as double.
     case WM_LBUTTONDBLCLK:
       ::SetCapture(hwnd);
-      ::KillTimer(hwnd, kTakeKeyboardTimer);
+      data.leftPressed = true;
+      KeyboardOwnership::Pressed(hwnd);
       data.plainClick = ::GetCursorPos(&data.pressAt) != 0;
       events.FormMainOnDblClick();
       events.FormMainOnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam) + ssDouble,
@@ -550,10 +406,23 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_LBUTTONUP:
+      data.leftPressed = false;
       ::ReleaseCapture();
       events.FormMainOnMouseUp(TMouseButton::mbLeft, MouseShiftState(wParam), GET_X_LPARAM(lParam),
                                GET_Y_LPARAM(lParam));
-      if (std::exchange(data.plainClick, false)) PlainClick(data);
+      if (std::exchange(data.plainClick, false)) keyboard_.PlainClick(hwnd);
+      return 0;
+    case WM_CANCELMODE:
+      // The system ends whatever the window was doing with the mouse.
+      if (::GetCapture() == hwnd) ::ReleaseCapture();
+      break;
+    case WM_CAPTURECHANGED:
+      // Taken during a press (Alt+Tab, a secure desktop, another program): no release will
+      // come, and no click is counted.
+      if (std::exchange(data.leftPressed, false) && reinterpret_cast<HWND>(lParam) != hwnd) {
+        data.plainClick = false;
+        events.OnCaptureLost();
+      }
       return 0;
     case WM_RBUTTONUP:
       events.FormMainOnMouseUp(TMouseButton::mbRight, MouseShiftState(wParam), GET_X_LPARAM(lParam),
@@ -608,16 +477,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     }
     case WM_TIMER:
       ++timerTicks_;
-      if (wParam == kKeepOnTopTimer) {
-        ::KillTimer(hwnd, kKeepOnTopTimer);
-        KeepOnTop();
-        return 0;
-      }
-      if (wParam == kTakeKeyboardTimer) {
-        ::KillTimer(hwnd, kTakeKeyboardTimer);
-        if (StillWantsTheKeyboard(data)) TakeKeyboard(hwnd);
-        return 0;
-      }
+      if (keyboard_.OnTimer(hwnd, wParam)) return 0;
       events.OnTimer(static_cast<unsigned>(wParam));
       return 0;
     case WM_SETCURSOR:
@@ -668,18 +528,9 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       events.FormMainOnHotKey(static_cast<int>(wParam));
       return 0;
     case WM_MOUSEACTIVATE:
-      // Said outright: Wine's default answer does not look at the style.
-      return (::GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0 ? MA_NOACTIVATE
-                                                                           : MA_ACTIVATE;
+      return KeyboardOwnership::MouseActivateAnswer(hwnd);
     case WM_ACTIVATE:
-      // The keyboard has gone to another program (under Wine lParam is then 0): presses no
-      // longer take it. The program's own help, colour dialog or pick gives it back after.
-      // Given it some other way (the task bar, Alt+Tab), it is an ordinary window again.
-      if (LOWORD(wParam) != WA_INACTIVE) {
-        SetNoActivate(hwnd, false);
-      } else if (!OwnWindow(reinterpret_cast<HWND>(lParam))) {
-        SetNoActivate(hwnd, true);
-      }
+      keyboard_.Activated(hwnd, wParam, lParam);
       break;
     case WM_CLOSE:
       events.OnCloseRequest();

@@ -8,6 +8,7 @@
 
 #include "framework/win32/handles.h"
 #include "framework/win32/win32.h"
+#include "framework/win32/win32_keyboard_owner.h"
 #include "framework/window_system.h"
 
 namespace qd::win32 {
@@ -75,6 +76,10 @@ class Win32WindowSystem final : public WindowSystem {
   bool ChooseColor(NativeWindow owner, TColor& color, std::array<TColor, 16>& custom, bool fullOpen,
                    bool solidOnly) override;
 
+  // Wine's extra steps in the keyboard's hand-over (KeyboardOwnership), on only under Wine;
+  // the backend tests run the hand-over both ways.
+  void UseWineSteps(bool use) { keyboard_.UseWineSteps(use); }
+
  private:
   bool DeleteRegion(NativeRegion region) override;
 
@@ -85,25 +90,6 @@ class Win32WindowSystem final : public WindowSystem {
   LRESULT HandleFormMessage(WindowData& data, UINT msg, WPARAM wParam, LPARAM lParam);
   void Minimize();
   void Restore(bool activate);
-  static void SetNoActivate(HWND hwnd, bool noActivate);
-  // A plain click on the arrow gives it the keyboard.
-  void PlainClick(WindowData& data);
-  // Whether the hand-over deferred at a plain click is still what the user wants.
-  static bool StillWantsTheKeyboard(const WindowData& data);
-  void TakeKeyboard(HWND hwnd) const;
-  // Unmapped and mapped again without activation: under Wine the window manager then
-  // passes the X focus, and with it Windows' foreground, to the window that had it before.
-  void RemapWithoutFocus(HWND hwnd) const;
-  // The task-bar window, the arrow, and the boxes and dialogs they own.
-  bool ProgramWindow(HWND window) const;
-  // Windows reports a new foreground window: a slide show that starts, or one that puts
-  // itself on top again as it loses the keyboard, may now cover the arrow.
-  static void CALLBACK ForegroundChanged(HWINEVENTHOOK hook, DWORD event, HWND window,
-                                         LONG objectId, LONG childId, DWORD thread, DWORD time);
-  void OnForegroundChanged();
-  // The arrow back above a window that covers it, without the keyboard, a few times a
-  // while at most.
-  void KeepOnTop();
   // The window's image with alpha per pixel at its constant alpha, where the window is.
   static void ShowImage(const WindowData& data);
 
@@ -123,12 +109,7 @@ class Win32WindowSystem final : public WindowSystem {
   UINT timerTicksMessage_ = 0;
   UINT handOverMessage_ = 0;  // once the program answers hand-overs
   unsigned long timerTicks_ = 0;
-  bool underWine_ = false;
-  HWINEVENTHOOK foregroundHook_ = nullptr;
-  // Raises back on top since raiseWindowStart_ (GetTickCount): another program that does
-  // the same would otherwise chase the arrow for the top without end.
-  DWORD raiseWindowStart_ = 0;
-  int raisesInWindow_ = 0;
+  KeyboardOwnership keyboard_;
 };
 
 // What the arrow's window carries from WM_NCCREATE to WM_NCDESTROY.
@@ -142,13 +123,13 @@ struct Win32WindowSystem::WindowData {
   // drag threshold of it since: a plain click when the button comes up.
   POINT pressAt{};
   bool plainClick = false;
-  // Windows' foreground at the last plain click, while its hand-over waits.
-  HWND foregroundAtClick = nullptr;
   // The image with alpha per pixel it shows (a DIB section, rows top-down), and the
   // constant alpha that scales it.
   GdiObject image{};
   SIZE imageSize{};
   BYTE imageAlpha = 255;
+  // From a left press until its release or the mouse is taken away.
+  bool leftPressed = false;
 };
 
 inline HWND ToHwnd(NativeWindow window) { return ToWin32<HWND>(window); }

@@ -257,7 +257,9 @@ std::optional<SlideShow> Probe::OpenSlideShow(const WinRect& place, ShowKind kin
                            std::to_string(place.right) + "," + std::to_string(place.bottom);
   std::vector<std::string> args = {HelperPath("probe.exe"), "slides", rect, marker};
   if (kind != ShowKind::Ordinary) {
-    args.emplace_back(kind == ShowKind::TopMost ? "topmost" : "topmost-again");
+    args.emplace_back(kind == ShowKind::TopMost        ? "topmost"
+                      : kind == ShowKind::TopMostAgain ? "topmost-again"
+                                                       : "topmost-fights");
   }
   auto held = StartHolder(args, marker);
   if (!held) return std::nullopt;

@@ -456,7 +456,10 @@ LRESULT CALLBACK SlidesProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int Slides(int argc, char** argv) {
   const bool onTopAgain = argc == 5 && std::strcmp(argv[4], "topmost-again") == 0;
-  const bool topMost = onTopAgain || (argc == 5 && std::strcmp(argv[4], "topmost") == 0);
+  // Takes the keyboard six times in 2.4 s, from a window of its own, then stays.
+  const bool fights = argc == 5 && std::strcmp(argv[4], "topmost-fights") == 0;
+  const bool topMost =
+      onTopAgain || fights || (argc == 5 && std::strcmp(argv[4], "topmost") == 0);
   long left = 0, top = 0, right = 0, bottom = 0;
   if (std::sscanf(argv[2], "%ld,%ld,%ld,%ld", &left, &top, &right, &bottom) != 4) return 2;
   std::wstring marker = Wide(argv[3]);
@@ -474,9 +477,23 @@ int Slides(int argc, char** argv) {
   if (onTopAgain) SetPropW(window, L"ProbeOnTopAgain", window);
   ShowWindow(window, SW_SHOWNORMAL);
   SetForegroundWindow(window);
+  HWND aside = nullptr;
+  if (fights) {
+    aside = CreateWindowExW(0, L"STATIC", L"Aside", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr,
+                            windowClass.hInstance, nullptr);
+    ShowWindow(aside, SW_SHOWNA);
+  }
   if (!CreateMarker(marker)) return 1;
+  const DWORD start = GetTickCount();
+  int fightStep = 0;
   // Bounded, so that a test that never releases it leaves nothing running for long.
   for (int i = 0; i < 6000 && GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
+    if (fights && fightStep < 12 && GetTickCount() - start >= 200u * (fightStep + 1u)) {
+      const bool show = fightStep % 2 == 1;
+      SetForegroundWindow(show ? window : aside);
+      if (show) SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+      ++fightStep;
+    }
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
@@ -484,6 +501,7 @@ int Slides(int argc, char** argv) {
     }
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
+  if (aside != nullptr) DestroyWindow(aside);
   DestroyWindow(window);
   return 0;
 }

@@ -1,0 +1,104 @@
+// Who has the keyboard, the arrow or the presenter's slide show, and whether the arrow goes
+// back on top: the one owner of WS_EX_NOACTIVATE, of the hand-over and hand-back, and of
+// the raises. The window procedure, the menu, the boxes, the task bar and the hotkey tell
+// it what happened; it alone changes the style and the foreground.
+//
+//   state     NOACTIVATE  event                                       next
+//   Passive   set         plain click (Wine's steps: after the        Owns
+//                         double-click time, if still wanted)
+//                         activated (task bar, Alt+Tab, own box)      Owns
+//                         menu opens (TakeKeyboard)                   Lent
+//                         hidden, minimised                           Hidden
+//   Owns      clear       another program activated                   Passive
+//                         the program's own window activated          Owns
+//                         hidden, minimised                           Hidden
+//   Lent      clear       GiveBack to the window that had it          Passive
+//                         the user clicked elsewhere (kept there)     Passive
+//   Hidden    set         shown by the program (colour pick)          Owns
+//                         shown or restored by the hotkey             Passive
+//                         restored from the task bar                  Owns
+//
+// Raises: a new foreground window of another program that covers the arrow, or a look a
+// moment after the arrow took the keyboard, puts it back on top, a few times a round at
+// most (RaiseLimiter); once refused, one look when the round ends.
+#pragma once
+
+#include "framework/raise_limiter.h"
+#include "framework/win32/win32.h"
+
+namespace qd::win32 {
+
+class KeyboardOwnership {
+ public:
+  KeyboardOwnership();
+  KeyboardOwnership(const KeyboardOwnership&) = delete;
+  KeyboardOwnership& operator=(const KeyboardOwnership&) = delete;
+  ~KeyboardOwnership();
+
+  // The extended style a new arrow starts with: it takes no keyboard from a press.
+  static DWORD CreationStyle();
+  void SetWindows(HWND appWindow, HWND arrow);
+  // Wine's extra steps (on by default only under Wine): a hide-and-show before the
+  // hand-over, a re-map without focus after the hand-back, and a hand-over deferred past a
+  // double-click. Without them, what Windows itself does.
+  void UseWineSteps(bool use) { wineSteps_ = use; }
+
+  // The message loop starts: the arrow shown in front with the keyboard, and the hook on.
+  void StartShown(HWND arrow);
+  // Shown again by the program (the colour pick), the arrow takes the keyboard; hidden,
+  // it takes none, whatever shows it again.
+  static void Show(HWND hwnd, bool visible);
+  // A left press, and a plain click when its button came up.
+  static void Pressed(HWND arrow);
+  void PlainClick(HWND arrow);
+  // WM_MOUSEACTIVATE's answer and WM_ACTIVATE.
+  static LRESULT MouseActivateAnswer(HWND arrow);
+  void Activated(HWND arrow, WPARAM wParam, LPARAM lParam);
+  // The owner's own timers on the arrow; whether the tick was one of them.
+  bool OnTimer(HWND arrow, UINT_PTR timerId);
+
+  // Before the menu: it needs the foreground to close on a click elsewhere.
+  void TakeKeyboard(HWND hwnd) const;
+  [[nodiscard]] static HWND CurrentOwner();
+  void GiveBack(HWND previous) const;
+  // Around a box without an owner: the window that had the keyboard takes it again after.
+  static HWND BeforeBox();
+  static void AfterBox(HWND active);
+
+  // The task bar: minimised, and restored from it (with the keyboard) or by the hotkey.
+  void Minimizing() const;
+  void Restored(bool activate) const;
+  // The task-bar window was given the focus.
+  void AppWindowFocused() const;
+  // The hotkey: on top and shown, without the keyboard unless it has it.
+  static void RaiseWithoutActivation(HWND hwnd);
+
+ private:
+  static void SetNoActivate(HWND hwnd, bool noActivate);
+  bool StillWantsTheKeyboard(HWND arrow) const;
+  void RemapWithoutFocus(HWND hwnd) const;
+  bool ProgramWindow(HWND window) const;
+  static void CALLBACK ForegroundChanged(HWINEVENTHOOK hook, DWORD event, HWND window,
+                                         LONG objectId, LONG childId, DWORD thread, DWORD time);
+  // A look now and another a moment later; `named`: the window an event named, judged
+  // alone; none: whatever covers the arrow.
+  void LookSoon(HWND named);
+  void KeepOnTop(HWND named);
+  bool FullScreenGame();
+
+  using QueryNotificationStateFn = HRESULT(WINAPI*)(int*);
+
+  HWND appWindow_ = nullptr;
+  HWND arrow_ = nullptr;
+  bool wineSteps_ = false;
+  HWINEVENTHOOK foregroundHook_ = nullptr;
+  // Windows' foreground at the last plain click, while its hand-over waits (Wine's steps).
+  HWND foregroundAtClick_ = nullptr;
+  // The window the next timed look judges alone, or none.
+  HWND lookFor_ = nullptr;
+  RaiseLimiter raises_;
+  bool shellLoaded_ = false;
+  QueryNotificationStateFn queryNotificationState_ = nullptr;
+};
+
+}  // namespace qd::win32
