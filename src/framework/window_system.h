@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -211,8 +212,9 @@ class WindowSystem {
   // this program's window as FormMainOnHandOver.
   virtual void AnswerHandOvers(const std::string& name) = 0;
   // Asks the program that answers for `name` to bring its arrow, waiting a few seconds at
-  // most for it to be ready; false when none answered.
-  virtual bool HandOver(const std::string& name) = 0;
+  // most for it to be ready, or until `ended` says that program has gone; false when none
+  // answered.
+  virtual bool HandOver(const std::string& name, const std::function<bool()>& ended) = 0;
   // Restores a minimised application as its task-bar entry does, restore event included,
   // but leaving the keyboard where it is; false when it was not minimised.
   virtual bool RestoreApplication() = 0;

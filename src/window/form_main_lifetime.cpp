@@ -34,18 +34,26 @@ void TFormMain::FormMainOnCreate() {
   SetMenuCaptions(UiLanguage);
   const std::vector<std::string> parameters = services.CommandLineParams();
   const bool helpAsked = std::any_of(parameters.begin(), parameters.end(), IsHelpSwitch);
+  bool helpShown = false;
   if (!services.ClaimInstance(SettingsFilePath)) {
     // One arrow per settings file: a second one would fight the first for the top, the
     // hotkey would stay with the first, and the one that ends last would overwrite the
     // other's settings. A presenter who starts the program again has lost the arrow: the
     // running one comes to the pointer, and this start leaves the file alone.
-    SaveSettingsAtExit = false;
     if (helpAsked) {
       ShowHelpText();
+      helpShown = true;
     }
-    ws.HandOver(SettingsFilePath);
-    App().Terminate();
-    return;
+    // The running one may be ending (closed a moment before this start, its window gone):
+    // once its claim is free this start is the arrow, rather than end with nothing shown.
+    bool claimed = false;
+    ws.HandOver(SettingsFilePath,
+                [&] { return claimed = services.ClaimInstance(SettingsFilePath); });
+    if (!claimed) {
+      SaveSettingsAtExit = false;
+      App().Terminate();
+      return;
+    }
   }
 
   const TRect workArea = ws.GetWorkArea();
@@ -92,7 +100,7 @@ void TFormMain::FormMainOnCreate() {
   App().RegisterCursor(HandGrab, ws.LoadCursorResource("HandGrab"));
 
   ws.AnswerHandOvers(SettingsFilePath);
-  if (helpAsked) {
+  if (helpAsked && !helpShown) {
     ShowHelpText();
   }
   RegisterArrowHotKey(loaded.arrowToPointer);

@@ -24,6 +24,8 @@ class FakeWindowSystem final : public WindowSystem {
   bool listsNoMonitor = false;  // GetMonitors lists none, as in the midst of a display change
   bool hotKeyTaken = false;     // RegisterHotKey refused, as when another program holds it
   bool minimised = false;       // RestoreApplication restores and runs the restore event
+  bool handOverAnswered = true;  // HandOver finds the running program's window answering
+  std::function<void()> whileHandingOver;  // runs while HandOver waits for no answer
   // How far off the system reports the program's own moves of a shown window, as on a
   // monitor whose scale differs from the primary's.
   TPoint ownMoveReportedOff{0, 0};
@@ -113,9 +115,12 @@ class FakeWindowSystem final : public WindowSystem {
   void AnswerHandOvers(const std::string& name) override {
     log.push_back("AnswerHandOvers " + name);
   }
-  bool HandOver(const std::string& name) override {
+  bool HandOver(const std::string& name, const std::function<bool()>& ended) override {
     log.push_back("HandOver " + name);
-    return true;
+    if (handOverAnswered) return true;
+    if (whileHandingOver) whileHandingOver();
+    ended();
+    return false;
   }
   NativeWindow KeyboardOwner() override;
   void GiveKeyboardBack(NativeWindow previousOwner) override;

@@ -40,13 +40,19 @@ TEST(MainSequence, ShapesThePointerBeforeShowingItAndSavesAtTheEnd) {
 
 // One arrow per settings file: a second start brings the running one (FormMainOnHandOver)
 // and ends without a window of its own or a word written; the help it was asked for first.
+// A running one that ends while the start waits for its answer leaves the start the arrow.
 TEST(MainSequence, ASecondStartHandsOverAndLeavesTheFileAlone) {
   struct Row {
     bool running;
     bool help;
+    bool answers;        // the running program's window answers the hand-over
+    bool endsMeanwhile;  // the running program ends, its claim freed, while the start waits
   };
-  for (const Row row : {Row{true, false}, Row{true, true}, Row{false, false}}) {
-    SCOPED_TRACE(std::to_string(row.running) + " " + std::to_string(row.help));
+  for (const Row row : {Row{true, false, true, false}, Row{true, true, true, false},
+                        Row{false, false, true, false}, Row{true, true, false, false},
+                        Row{true, false, false, true}, Row{true, true, false, true}}) {
+    SCOPED_TRACE(std::to_string(row.running) + " " + std::to_string(row.help) + " " +
+                 std::to_string(row.answers) + " " + std::to_string(row.endsMeanwhile));
     FakeWindowSystem ws;
     FakeSystemServices sys{ws.log};
     sys.directories.insert("C:\\Tools");
@@ -57,18 +63,24 @@ TEST(MainSequence, ASecondStartHandsOverAndLeavesTheFileAlone) {
     if (row.help) {
       sys.commandLine = {"/?"};
     }
+    ws.handOverAnswered = row.answers;
+    if (row.endsMeanwhile) {
+      ws.whileHandingOver = [&] { sys.claimedNames.erase(kSettingsPath); };
+    }
     EXPECT_EQ(RunProgram(ws, sys), 0);
     const std::vector<std::string>& log = ws.log;
+    const bool isTheArrow = !row.running || row.endsMeanwhile;
     const std::string handOver = std::string("HandOver ") + kSettingsPath;
-    EXPECT_EQ(ws.Calls("HandOver"), row.running ? std::vector<std::string>{handOver}
-                                                 : std::vector<std::string>{});
-    EXPECT_EQ(ws.Calls("RunMessageLoop").empty(), row.running);
-    EXPECT_EQ(ws.Calls("RegisterHotKey").empty(), row.running);
-    EXPECT_EQ(ws.Calls("AnswerHandOvers").empty(), row.running);
-    EXPECT_EQ(ws.Calls("CreateFileForWrite").empty(), row.running);
+    EXPECT_EQ(ws.Calls("HandOver"),
+              row.running ? std::vector<std::string>{handOver} : std::vector<std::string>{});
+    EXPECT_EQ(ws.Calls("RunMessageLoop").empty(), !isTheArrow);
+    EXPECT_EQ(ws.Calls("RegisterHotKey").empty(), !isTheArrow);
+    EXPECT_EQ(ws.Calls("AnswerHandOvers").empty(), !isTheArrow);
+    EXPECT_EQ(ws.Calls("CreateFileForWrite").empty(), !isTheArrow);
     EXPECT_EQ(ws.Calls("MessageBox").size(), row.help ? 1U : 0U);
-    EXPECT_LT(IndexOf(log, "MessageBox"), row.help ? IndexOf(log, "HandOver") : log.size() + 1);
-    if (row.running) {
+    EXPECT_LT(IndexOf(log, "MessageBox"),
+              row.help && row.running ? IndexOf(log, "HandOver") : log.size() + 1);
+    if (!isTheArrow) {
       EXPECT_EQ(sys.files[kSettingsPath], "[Pointer]\r\nSize=9\r\n");
     }
   }

@@ -553,7 +553,7 @@ void Win32WindowSystem::AnswerHandOvers(const std::string& name) {
   handOverMessage_ = ::RegisterWindowMessageW(HandOverMessageName(name).c_str());
 }
 
-bool Win32WindowSystem::HandOver(const std::string& name) {
+bool Win32WindowSystem::HandOver(const std::string& name, const std::function<bool()>& ended) {
   HandOverSearch search{::RegisterWindowMessageW(HandOverMessageName(name).c_str()), false};
   if (search.message == 0) return false;
   // The running program may still be starting (two starts at once): it answers once its
@@ -562,7 +562,7 @@ bool Win32WindowSystem::HandOver(const std::string& name) {
   while (true) {
     ::EnumWindows(&AskToTakeOver, reinterpret_cast<LPARAM>(&search));
     if (search.answered) return true;
-    if (::GetTickCount() - start >= kHandOverWaitMs) return false;
+    if (ended() || ::GetTickCount() - start >= kHandOverWaitMs) return false;
     ::Sleep(kHandOverRetryMs);
   }
 }

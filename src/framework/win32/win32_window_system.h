@@ -65,7 +65,7 @@ class Win32WindowSystem final : public WindowSystem {
   void RaiseWithoutActivation(NativeWindow window) override;
   bool RestoreApplication() override;
   void AnswerHandOvers(const std::string& name) override;
-  bool HandOver(const std::string& name) override;
+  bool HandOver(const std::string& name, const std::function<bool()>& ended) override;
 
   NativeWindow KeyboardOwner() override;
   void GiveKeyboardBack(NativeWindow previousOwner) override;
