@@ -548,10 +548,14 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
 }
 
 // Another program's window over the arrow: this test program started again as
-// `cover KIND`, KIND one of topmost, clickthrough, ordinary; it lives until it is closed.
+// `cover KIND`, KIND one of topmost, show (top-most too), clickthrough, ordinary, aside
+// (ordinary, clear of the arrow); it lives until it is closed.
 int RunCover(const char* kind) {
   const bool clickThrough = std::string_view(kind) == "clickthrough";
-  const bool topMost = clickThrough || std::string_view(kind) == "topmost";
+  const bool topMost =
+      clickThrough || std::string_view(kind) == "topmost" || std::string_view(kind) == "show";
+  // Clear of the arrow: a program the presenter switches to beside it.
+  const int left = std::string_view(kind) == "aside" ? 900 : 250;
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = ::DefWindowProcW;
   windowClass.hInstance = ::GetModuleHandleW(nullptr);
@@ -561,7 +565,7 @@ int RunCover(const char* kind) {
   DWORD exStyle = topMost ? WS_EX_TOPMOST : 0;
   if (clickThrough) exStyle |= WS_EX_LAYERED | WS_EX_TRANSPARENT;
   HWND window = ::CreateWindowExW(exStyle, L"QdCover", qd::win32::Utf8ToWide(kind).c_str(),
-                                  topMost ? WS_POPUP : WS_OVERLAPPEDWINDOW, 250, 250, 200, 200,
+                                  topMost ? WS_POPUP : WS_OVERLAPPEDWINDOW, left, 250, 200, 200,
                                   nullptr, nullptr, windowClass.hInstance, nullptr);
   if (window == nullptr) return 1;
   if (clickThrough) ::SetLayeredWindowAttributes(window, 0, 128, LWA_ALPHA);
@@ -668,6 +672,102 @@ void TestKeepOnTop(qd::win32::Win32WindowSystem& ws) {
   Check(::GetForegroundWindow() == ordinary, "the hand-back leaves another program's keyboard");
   for (HWND w : {clickThrough, ordinary, cover}) ::PostMessageW(w, WM_CLOSE, 0, 0);
   ::DestroyWindow(slides);
+  ws.DestroyAppWindow(window);
+}
+
+// Waits without pumping: for the steps a second thread takes while the message loop runs.
+template <typename Done>
+bool WaitUntil(DWORD ms, Done done) {
+  const DWORD start = ::GetTickCount();
+  while (!done()) {
+    if (::GetTickCount() - start > ms) return false;
+    ::Sleep(20);
+  }
+  return true;
+}
+
+struct HookScene {
+  HWND arrow = nullptr;
+  HWND show = nullptr;   // another program's top-most window over the arrow
+  HWND aside = nullptr;  // another program's window clear of the arrow
+  HWND own = nullptr;    // a window of this program
+  DWORD loopThread = 0;
+};
+
+// What this test's own hook saw last: whether the system sends the events at all.
+HWND foregroundSeen = nullptr;
+void CALLBACK SeeForeground(HWINEVENTHOOK /*hook*/, DWORD /*event*/, HWND window, LONG /*object*/,
+                            LONG /*child*/, DWORD /*thread*/, DWORD /*time*/) {
+  foregroundSeen = window;
+}
+
+DWORD WINAPI PlayHookScene(void* param) {
+  const HookScene& scene = *static_cast<const HookScene*>(param);
+  const auto comesToFront = [](HWND w) {
+    ::SetForegroundWindow(w);
+    return WaitUntil(2000, [w] { return ::GetForegroundWindow() == w; });
+  };
+  // The looks of the arrow's own start are over.
+  WaitUntil(3000, [&] { return ::IsWindowVisible(scene.arrow) != FALSE; });
+  ::Sleep(800);
+  ::SetWindowPos(scene.show, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  Check(Above(scene.show, scene.arrow), "the show is above the arrow to begin with");
+  Check(comesToFront(scene.aside), "the window beside the arrow comes to the front");
+  if (!WaitUntil(1000, [&] { return foregroundSeen == scene.aside; })) {
+    // Wine 8 sends another program's foreground change to no out-of-context hook.
+    std::printf("Not shown here: no foreground event reaches an out-of-context hook\n");
+    ::PostThreadMessageW(scene.loopThread, WM_QUIT, 0, 0);
+    return 0;
+  }
+  ::Sleep(1000);
+  Check(Above(scene.show, scene.arrow),
+        "a program brought to the front beside the arrow leaves it where it is");
+  Check(comesToFront(scene.show), "the show comes to the front");
+  Check(WaitUntil(1500, [&] { return Above(scene.arrow, scene.show); }),
+        "a show that comes to the front over the arrow puts the arrow back on top");
+  ::Sleep(1000);  // and its second look a moment later is over
+  const unsigned long ticks = TimerTicks(scene.arrow);
+  Check(comesToFront(scene.own), "the program's own window comes to the front");
+  ::Sleep(1000);
+  Check(TimerTicks(scene.arrow) == ticks, "the program's own window wakes no look");
+  ::PostThreadMessageW(scene.loopThread, WM_QUIT, 0, 0);
+  return 0;
+}
+
+// The foreground hook of the running message loop: it judges the window an event names
+// alone, and the program's own windows do not wake it (Wine ignores the skip flag).
+void TestForegroundHook(qd::win32::Win32WindowSystem& ws) {
+  RecordingEvents events;
+  qd::WindowParams params;
+  params.bounds = {300, 300, 360, 360};
+  params.topMost = true;
+  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  HookScene scene;
+  scene.arrow = qd::win32::ToWin32<HWND>(window);
+  scene.show = StartCover("show");
+  scene.aside = StartCover("aside");
+  scene.own = ::CreateWindowExW(0, L"STATIC", L"own", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr,
+                                nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  scene.loopThread = ::GetCurrentThreadId();
+  Check(scene.show != nullptr && scene.aside != nullptr, "the other program's windows are up");
+  if (scene.show != nullptr && scene.aside != nullptr) {
+    ::ShowWindow(scene.own, SW_SHOWNA);
+    HWINEVENTHOOK seer = ::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
+                                           nullptr, &SeeForeground, 0, 0, WINEVENT_OUTOFCONTEXT);
+    HANDLE player = ::CreateThread(nullptr, 0, &PlayHookScene, &scene, 0, nullptr);
+    Check(player != nullptr, "the scene's thread starts");
+    if (player != nullptr) {
+      ws.RunMessageLoop(window);
+      ::WaitForSingleObject(player, INFINITE);
+      ::CloseHandle(player);
+    }
+    if (seer != nullptr) ::UnhookWinEvent(seer);
+  }
+  for (HWND w : {scene.show, scene.aside}) {
+    if (w != nullptr) ::PostMessageW(w, WM_CLOSE, 0, 0);
+  }
+  PumpUntil(ws, 3000, [&] { return !::IsWindow(scene.show) && !::IsWindow(scene.aside); });
+  ::DestroyWindow(scene.own);
   ws.DestroyAppWindow(window);
 }
 
@@ -1013,10 +1113,11 @@ void TestMonitorDpi(qd::win32::Win32WindowSystem& ws) {
   UINT y = 0;
   const UINT own = shcore != nullptr && SUCCEEDED(shcore(primary, 0, &x, &y)) ? x : 0;
   for (const qd::MonitorInfo& m : ws.GetMonitors()) {
-    const HMONITOR h = ::MonitorFromPoint(POINT{m.bounds.left, m.bounds.top}, MONITOR_DEFAULTTONULL);
+    const HMONITOR h =
+        ::MonitorFromPoint(POINT{m.bounds.left, m.bounds.top}, MONITOR_DEFAULTTONULL);
     const UINT want = shcore != nullptr && SUCCEEDED(shcore(h, 0, &x, &y)) ? x : systemDpi;
-    Check(m.dpi == want, Cat({"a monitor's DPI is ", std::to_string(m.dpi), ", not ",
-                              std::to_string(want)}));
+    Check(m.dpi == want,
+          Cat({"a monitor's DPI is ", std::to_string(m.dpi), ", not ", std::to_string(want)}));
   }
   Check(qd::win32::MonitorDpi(primary, shcore) == own && own != 0,
         "a monitor's DPI as shcore gives it");
@@ -1071,6 +1172,7 @@ int main(int argc, char** argv) {
   TestPressesLeaveTheKeyboardWithTheSlides(ws, true);
   TestPressesLeaveTheKeyboardWithTheSlides(ws, false);
   TestKeepOnTop(ws);
+  TestForegroundHook(ws);
   TestObjectsReleased(ws, services, argv[1]);
   TestFailedCreationFreesOnce(ws);
   TestFiles(services, argv[1]);
