@@ -349,15 +349,21 @@ void CALLBACK LeaveMenuMode(HWND /*unused*/, UINT /*unused*/, UINT_PTR /*unused*
   }
 }
 
-// While the arrow is hidden for a colour pick, the task-bar window has the keyboard. A lone
-// Alt (or Alt+Space) reaching it must not start menu mode: its menu is off every screen and
-// the loop would hold the program, the arrow hidden, until something ended it.
+// The task-bar window keeps its entry but takes no activation by accident (when the window
+// in front closes, Windows passes it to the next; this one would give it to the arrow),
+// though Wine, which ignores the style there, may still give it the keyboard while the arrow
+// is hidden for a colour pick. A lone Alt (or Alt+Space) reaching it must not start menu
+// mode: its menu is off every screen and the loop would hold the program, the arrow hidden,
+// until something ended it.
 void TestNoMenuModeOnTheTaskBarWindow(qd::win32::Win32WindowSystem& ws) {
   RecordingEvents events;
   const qd::NativeWindow window = ShowInFront(ws, events);
   HWND hwnd = qd::win32::ToWin32<HWND>(window);
   HWND taskBarWindow = ::GetWindow(hwnd, GW_OWNER);
   Check(taskBarWindow != nullptr, "the window is owned by the task-bar window");
+  constexpr LONG kEntryNoActivation = WS_EX_APPWINDOW | WS_EX_NOACTIVATE;
+  Check((::GetWindowLongW(taskBarWindow, GWL_EXSTYLE) & kEntryNoActivation) == kEntryNoActivation,
+        "the task-bar window has its entry and takes no activation by accident");
   ws.ShowAppWindow(window, false);
   ws.ProcessMessages();
   for (const LPARAM key : {LPARAM{0}, LPARAM{' '}}) {

@@ -99,6 +99,8 @@ KeyboardOwnership::~KeyboardOwnership() {
 
 DWORD KeyboardOwnership::CreationStyle() { return WS_EX_NOACTIVATE; }
 
+DWORD KeyboardOwnership::TaskBarWindowStyle() { return WS_EX_NOACTIVATE | WS_EX_APPWINDOW; }
+
 void KeyboardOwnership::SetWindows(HWND appWindow, HWND arrow) {
   appWindow_ = appWindow;
   arrow_ = arrow;

@@ -37,6 +37,9 @@ class KeyboardOwnership {
 
   // The extended style a new arrow starts with: it takes no keyboard from a press.
   static DWORD CreationStyle();
+  // The task-bar window's: never activated by accident (when the window in front closes,
+  // say), since it would pass the keyboard to the arrow; its task-bar entry all the same.
+  static DWORD TaskBarWindowStyle();
   void SetWindows(HWND appWindow, HWND arrow);
   // Wine's extra steps (on by default only under Wine): a hide-and-show before the
   // hand-over, a re-map without focus after the hand-back, and a hand-over deferred past a

@@ -148,9 +148,10 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
   // Visible, so that it owns the task-bar entry, but of zero size and parked where
   // minimised windows go, far off every screen: at the screen centre Wine would map it
   // as a one-pixel X window over the arrow's default place.
-  appWindow_ = ::CreateWindowExW(
-      0, kAppClassName, L"", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
-      kParkedPosition, kParkedPosition, 0, 0, nullptr, nullptr, instance_, this);
+  appWindow_ =
+      ::CreateWindowExW(KeyboardOwnership::TaskBarWindowStyle(), kAppClassName, L"",
+                        WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                        kParkedPosition, kParkedPosition, 0, 0, nullptr, nullptr, instance_, this);
   keyboard_.SetWindows(appWindow_, nullptr);
 }
 
