@@ -19,7 +19,8 @@
 // Memory: at Size 24 each of those runs then turns the arrow once round by 24 wheel steps,
 // and the Windows process's peak resident size (VmHWM) is read. Smooth edges may cost two
 // bitmaps of the largest window seen more than sharp ones (the picture and the layered
-// window's copy, 4 bytes a pixel); the difference is printed beside that allowance.
+// window's copy, 4 bytes a pixel); the difference is printed beside that allowance, and
+// how many of the steps moved the window in each run.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
@@ -156,26 +157,26 @@ struct FadeRuns {
   std::vector<double> full;  // the full fade-outs, ms
   long peakKiB = -1;         // VmHWM after them and a turn round; -1 not measured
   long largestPixels = 0;    // the largest window seen while turning, width x height
+  int turnsSeen = 0;         // wheel steps that moved the window
 };
 
 // Turns the arrow once round by wheel steps over the middle of its head, each given when
-// the last one moved the window or after 2 s; the largest window seen, width x height.
-long TurnRound(ArrowRun& run, int size) {
+// the last one moved the window or after 2 s: the largest window seen and the turns seen.
+void TurnRound(ArrowRun& run, int size, FadeRuns& runs) {
   constexpr int kTurns = 24;
   ArrowPose pose;
   pose.size = size;
   Rect now = run.Now();
-  long largest = static_cast<long>(now.width) * now.height;
+  runs.largestPixels = static_cast<long>(now.width) * now.height;
   for (int turn = 0; turn < kTurns; ++turn) {
     pose.orientation = turn;
     const auto [x, y] = OnScreen(pose, -3.5, 0);
     run.Input().MoveTo(x, y);
     const Rect before = now;
     run.Input().Wheel(1);
-    WaitUntil(2s, [&] { return (now = run.Now()) != before; });
-    largest = std::max(largest, static_cast<long>(now.width) * now.height);
+    runs.turnsSeen += WaitUntil(2s, [&] { return (now = run.Now()) != before; }) ? 1 : 0;
+    runs.largestPixels = std::max(runs.largestPixels, static_cast<long>(now.width) * now.height);
   }
-  return largest;
 }
 
 // The full fade-outs of n runs in a fresh program with these settings, then with memory
@@ -205,7 +206,7 @@ FadeRuns FullFadeOuts(const std::string& settings, int n, int size, bool memory)
     WaitUntil(3s, [] { return false; });
   }
   if (memory) {
-    runs.largestPixels = TurnRound(run, size);
+    TurnRound(run, size, runs);
     WaitUntil(1s, [] { return false; });
     if (const auto pid = WindowsProcess(run.Program().Pid(), "Quiverdart.exe")) {
       if (const auto use = Memory(*pid)) runs.peakKiB = use->peakKiB;
@@ -295,9 +296,10 @@ int Main(int argc, char** argv) {
       const long differenceKiB = smoothRuns.peakKiB - sharpRuns.peakKiB;
       std::printf(
           "peak_kib size=%d sharp=%ld smooth=%ld difference=%ld allowance=%ld (2 bitmaps of %ld "
-          "pixels) difference/allowance=%.2f\n",
+          "pixels) difference/allowance=%.2f turns_seen=%d,%d of 24\n",
           size, sharpRuns.peakKiB, smoothRuns.peakKiB, differenceKiB, allowanceKiB, pixels,
-          allowanceKiB > 0 ? static_cast<double>(differenceKiB) / allowanceKiB : 0.0);
+          allowanceKiB > 0 ? static_cast<double>(differenceKiB) / allowanceKiB : 0.0,
+          sharpRuns.turnsSeen, smoothRuns.turnsSeen);
     }
   }
   return 0;
