@@ -15,6 +15,12 @@
 // Then the full fade-out again in fresh runs, with sharp and with smooth edges ([Display]
 // Edges=Smooth) at the default size and at Size 24, timed by the cursor change alone: with
 // smooth edges the opacity goes into the picture and Wine sets no property.
+//
+// Memory: at Size 24 each of those runs then turns the arrow once round by 24 wheel steps,
+// and the Windows process's peak resident size (VmHWM) is read. Smooth edges may cost two
+// bitmaps of the largest window seen more than sharp ones (the picture and the layered
+// window's copy, 4 bytes a pixel); the difference is printed beside that allowance, and
+// how many of the steps moved the window in each run.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
@@ -28,6 +34,7 @@
 #include <vector>
 
 #include "arrow_run.h"
+#include "arrow_shape.h"
 
 namespace qd::e2e {
 namespace {
@@ -146,12 +153,39 @@ void Print(const char* name, const std::vector<double>& ms, int pauses) {
               ms.size(), nominal, median / nominal);
 }
 
-// The full fade-outs of n runs in a fresh program with these settings; empty if it did not
-// show or a fade did not end.
-std::vector<double> FullFadeOuts(const std::string& settings, int n) {
-  std::vector<double> full;
+struct FadeRuns {
+  std::vector<double> full;  // the full fade-outs, ms
+  long peakKiB = -1;         // VmHWM after them and a turn round; -1 not measured
+  long largestPixels = 0;    // the largest window seen while turning, width x height
+  int turnsSeen = 0;         // wheel steps that moved the window
+};
+
+// Turns the arrow once round by wheel steps over the middle of its head, each given when
+// the last one moved the window or after 2 s: the largest window seen and the turns seen.
+void TurnRound(ArrowRun& run, int size, FadeRuns& runs) {
+  constexpr int kTurns = 24;
+  ArrowPose pose;
+  pose.size = size;
+  Rect now = run.Now();
+  runs.largestPixels = static_cast<long>(now.width) * now.height;
+  for (int turn = 0; turn < kTurns; ++turn) {
+    pose.orientation = turn;
+    const auto [x, y] = OnScreen(pose, -3.5, 0);
+    run.Input().MoveTo(x, y);
+    const Rect before = now;
+    run.Input().Wheel(1);
+    runs.turnsSeen += WaitUntil(2s, [&] { return (now = run.Now()) != before; }) ? 1 : 0;
+    runs.largestPixels = std::max(runs.largestPixels, static_cast<long>(now.width) * now.height);
+  }
+}
+
+// The full fade-outs of n runs in a fresh program with these settings, then with memory
+// the peak after a turn round; no fades if it did not show or a fade did not end.
+FadeRuns FullFadeOuts(const std::string& settings, int n, int size, bool memory) {
+  FadeRuns runs;
+  std::vector<double>& full = runs.full;
   ArrowRun run(1920, 1080, settings);
-  if (run.Arrow() == 0) return full;
+  if (run.Arrow() == 0) return runs;
   Watch watch(run.S().Screen().Display(), run.Arrow());
   const Rect& r = run.Shown();
   run.Input().MoveTo(r.x + r.width / 2, r.y + r.height / 2);
@@ -171,7 +205,14 @@ std::vector<double> FullFadeOuts(const std::string& settings, int n) {
     run.Input().Click(2);  // back in, untimed
     WaitUntil(3s, [] { return false; });
   }
-  return full;
+  if (memory) {
+    TurnRound(run, size, runs);
+    WaitUntil(1s, [] { return false; });
+    if (const auto pid = WindowsProcess(run.Program().Pid(), "Quiverdart.exe")) {
+      if (const auto use = Memory(*pid)) runs.peakKiB = use->peakKiB;
+    }
+  }
+  return runs;
 }
 
 int Main(int argc, char** argv) {
@@ -234,15 +275,31 @@ int Main(int argc, char** argv) {
   for (const int size : {4, 24}) {
     const std::string settings =
         "[Pointer]\r\nAlphaBlendIndex=22\r\nSize=" + std::to_string(size) + "\r\n";
-    const std::vector<double> sharp = FullFadeOuts(settings, runs);
-    const std::vector<double> smooth =
-        FullFadeOuts(settings + "[Display]\r\nEdges=Smooth\r\n", runs);
+    const bool memory = size == 24;
+    const FadeRuns sharpRuns = FullFadeOuts(settings, runs, size, memory);
+    const FadeRuns smoothRuns =
+        FullFadeOuts(settings + "[Display]\r\nEdges=Smooth\r\n", runs, size, memory);
+    const std::vector<double>& sharp = sharpRuns.full;
+    const std::vector<double>& smooth = smoothRuns.full;
     const std::string sharpName = "fade_full_ms edges=sharp size=" + std::to_string(size);
     const std::string smoothName = "fade_full_ms edges=smooth size=" + std::to_string(size);
     Print(sharpName.c_str(), sharp, 22);
     Print(smoothName.c_str(), smooth, 22);
     if (!sharp.empty() && !smooth.empty()) {
       std::printf("fade_full_ms size=%d smooth/sharp=%.2f\n", size, Median(smooth) / Median(sharp));
+    }
+    if (memory && (sharpRuns.peakKiB < 0 || smoothRuns.peakKiB < 0)) {
+      std::printf("peak_kib size=%d not measured\n", size);
+    } else if (memory) {
+      const long pixels = std::max(sharpRuns.largestPixels, smoothRuns.largestPixels);
+      const long allowanceKiB = 2 * pixels * 4 / 1024;
+      const long differenceKiB = smoothRuns.peakKiB - sharpRuns.peakKiB;
+      std::printf(
+          "peak_kib size=%d sharp=%ld smooth=%ld difference=%ld allowance=%ld (2 bitmaps of %ld "
+          "pixels) difference/allowance=%.2f turns_seen=%d,%d of 24\n",
+          size, sharpRuns.peakKiB, smoothRuns.peakKiB, differenceKiB, allowanceKiB, pixels,
+          allowanceKiB > 0 ? static_cast<double>(differenceKiB) / allowanceKiB : 0.0,
+          sharpRuns.turnsSeen, smoothRuns.turnsSeen);
     }
   }
   return 0;

@@ -79,7 +79,9 @@ void TForm::SetAlphaBlend(bool on) {
   }
   alphaBlend_ = on;
   if (imageMode_) {
-    if (handle_) {
+    // At a constant alpha of 255 the image shows the same either way; showing it again
+    // would cost a whole frame at the largest sizes.
+    if (handle_ && alphaBlendValue_ != 255) {
       Ws().SetImageAlpha(handle_, on ? alphaBlendValue_ : 255);
     }
     return;

@@ -80,6 +80,10 @@ class SystemServices {
   // user's session, until the process ends: false when another process holds it.
   virtual bool ClaimInstance(const std::string& name) = 0;
 
+  // A millisecond clock from an arbitrary start, wrapping at 2^32: differences of two
+  // readings (taken unsigned) are the time between them, exact to the millisecond.
+  virtual std::uint32_t TickCount() = 0;
+
   // Waitable timers, for the blocking delay.
   virtual OwnedWaitableTimer CreateWaitableTimer() = 0;  // empty on failure
   virtual bool SetWaitableTimer(NativeWaitableTimer timer, std::int64_t dueTime100ns) = 0;

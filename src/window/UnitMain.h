@@ -137,6 +137,8 @@ class TFormMain final : public TForm {
   // Opacity and fades: form_main_opacity.cpp.
   void FadeOut();
   void FadeIn();
+  // The pause that ends a fade's step begun at stepStart (a TickCount reading).
+  void FadeStepPause(std::uint32_t stepStart);
   void ApplicationOnRestore() override;
   // Blocks for one millisecond less than asked on a waitable timer; false for 0 or when
   // the timer fails.

@@ -1,5 +1,5 @@
-// The arrow's opacity: the fades out and in with the blocking delay between their steps,
-// and the opacity a restore from the task bar brings back.
+// The arrow's opacity: the fades out and in, each step paced on the clock by a blocking
+// delay, and the opacity a restore from the task bar brings back.
 #include <algorithm>
 
 #include "model/tables.h"
@@ -33,13 +33,24 @@ bool TFormMain::Delay(std::uint16_t milliseconds) {
          services.CancelWaitableTimer(timer.Get());
 }
 
+void TFormMain::FadeStepPause(std::uint32_t stepStart) {
+  // A step lasts its time however long the window took to show it (an image of the largest
+  // arrow takes tens of milliseconds): the pause is what is left of it. A step that took
+  // longer still pauses the shortest time, so that the screen shows it before the next, and
+  // no step is left out to catch up: the fade runs late but through every level.
+  const std::uint32_t spent =
+      std::min<std::uint32_t>(Services().TickCount() - stepStart, kFadeStepMs - 1);
+  Delay(static_cast<std::uint16_t>(kFadeStepMs - spent));
+}
+
 void TFormMain::FadeOut() {
   for (std::int32_t i = Settings.AlphaBlendIndex; i >= 0; --i) {
+    const std::uint32_t stepStart = Services().TickCount();
     SetAlphaBlendValue(StepAlphaValue(i));
     CurrentAlphaIndex = i;
     PaintPointer();
     if (i > 0) {
-      Delay(kFadeStepMs);
+      FadeStepPause(stepStart);
     }
   }
   SetAlphaBlend(AlphaBlendValue() < 255);
@@ -48,11 +59,12 @@ void TFormMain::FadeOut() {
 
 void TFormMain::FadeIn() {
   for (std::int32_t i = 0; i <= Settings.AlphaBlendIndex; ++i) {
+    const std::uint32_t stepStart = Services().TickCount();
     SetAlphaBlendValue(StepAlphaValue(i));
     CurrentAlphaIndex = i;
     PaintPointer();
     if (i < Settings.AlphaBlendIndex) {
-      Delay(kFadeStepMs);
+      FadeStepPause(stepStart);
     }
   }
   SetAlphaBlend(Settings.AlphaBlendIndex < kTopAlphaIndex);

@@ -1085,11 +1085,17 @@ void TestWaitableTimer(qd::win32::Win32SystemServices& ws) {
   const qd::NativeWaitableTimer timer = owned.Get();
   Check(static_cast<bool>(timer), "a waitable timer is created");
   const DWORD start = ::GetTickCount();
+  const std::uint32_t clockStart = ws.TickCount();
   Check(ws.SetWaitableTimer(timer, 200000) && ws.WaitForTimer(timer, 2000),
         "a relative due time of 20 ms fires");
+  const std::uint32_t clocked = ws.TickCount() - clockStart;
   const DWORD elapsed = ::GetTickCount() - start;
   Check(elapsed >= 10 && elapsed < 1000,
         Cat({"the due time is relative to now: ", std::to_string(elapsed), " ms"}));
+  // GetTickCount moves in steps of up to 16 ms.
+  Check(clocked + 20 >= elapsed && clocked <= elapsed + 20,
+        Cat({"the clock counts milliseconds: ", std::to_string(clocked), " against ",
+             std::to_string(elapsed)}));
   Check(ws.SetWaitableTimer(timer, 50000000) && ws.CancelWaitableTimer(timer) &&
             !ws.WaitForTimer(timer, 50),
         "a cancelled timer does not fire");

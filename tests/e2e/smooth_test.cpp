@@ -65,6 +65,16 @@ int Count(const std::vector<Rgb>& pixels, const Rgb& colour) {
   return count;
 }
 
+// Fill pixels of a red at least half way up: a constant alpha darkens the picture on a
+// bare server, down to near black when faded out.
+int BrightFill(const std::vector<Rgb>& pixels) {
+  int count = 0;
+  for (const Rgb& p : pixels) {
+    count += static_cast<int>(p.r >= 128 && p.g == 0 && p.b == 0);
+  }
+  return count;
+}
+
 struct EdgeCase {
   const char* name;
   std::string settings;
@@ -155,6 +165,38 @@ TEST(SmoothEdges, AClickBesideTheArrowReachesTheWindowBeneath) {
 
   run.Input().MoveTo(arrow.x + fillX, arrow.y + fillY);
   EXPECT_NE(run.X().UnderPointer(), beneath) << "the arrow lets the mouse through its fill";
+}
+
+// A restore from the task bar brings a faded-out arrow back, drawn at its level and in its
+// place, and counts as shown: the next middle click fades it out again.
+TEST(SmoothEdges, ARestoreFromTheTaskBarBringsAFadedOutArrowBack) {
+  ArrowRun run(kWidth, kHeight, std::string(kSmooth) + "[Pointer]\r\nSize=12\r\n");
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  std::vector<Rgb> pixels;
+  const auto shows = [&](bool bright) {
+    return WaitUntil(10s, [&] {
+      pixels = Grab(run.X(), run.Now());
+      return (BrightFill(pixels) > 1000) == bright;
+    });
+  };
+  ASSERT_TRUE(shows(true)) << "no red fill at the start: " << BrightFill(pixels);
+  const Rect& r = run.Shown();
+  run.Input().MoveTo(r.x + r.width / 4, r.y + r.height / 2);
+  run.Input().Click(2);
+  ASSERT_TRUE(shows(false)) << "no fade-out: " << BrightFill(pixels);
+
+  const auto application = run.ProbeApplication();
+  ASSERT_TRUE(application) << "no task-bar window";
+  ASSERT_TRUE(run.S().WinProbe().PostMinimize(application->hwnd));
+  ASSERT_TRUE(WaitUntil(10s, [&] {
+    const auto now = run.ProbeApplication();
+    return now && now->minimized;
+  })) << "not minimised";
+  ASSERT_TRUE(run.S().WinProbe().PostRestore(application->hwnd));
+  EXPECT_TRUE(shows(true)) << "came back faded out: " << BrightFill(pixels);
+  EXPECT_EQ(run.Now(), r) << "came back elsewhere";
+  run.Input().Click(2);
+  EXPECT_TRUE(shows(false)) << "no fade-out after the restore: " << BrightFill(pixels);
 }
 
 // Under a compositing manager the pixels along the outer edge are the black rim blended

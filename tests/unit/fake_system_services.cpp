@@ -33,12 +33,17 @@ OwnedWaitableTimer FakeSystemServices::CreateWaitableTimer() {
 bool FakeSystemServices::SetWaitableTimer(NativeWaitableTimer /*timer*/,
                                           std::int64_t dueTime100ns) {
   log.push_back("SetWaitableTimer " + std::to_string(dueTime100ns));
+  armedMs_ = dueTime100ns / 10000;
   return !waitableSetFails;
 }
 
 bool FakeSystemServices::WaitForTimer(NativeWaitableTimer /*timer*/, std::uint32_t timeoutMs) {
   log.push_back("WaitForTimer " + std::to_string(timeoutMs));
-  return !waitableWaitFails;
+  if (waitableWaitFails) {
+    return false;
+  }
+  tickCount += static_cast<std::uint32_t>(armedMs_);
+  return true;
 }
 
 bool FakeSystemServices::CancelWaitableTimer(NativeWaitableTimer /*timer*/) {

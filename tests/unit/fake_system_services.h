@@ -30,6 +30,9 @@ class FakeSystemServices final : public SystemServices {
   bool waitableSetFails = false;
   bool waitableWaitFails = false;
   bool waitableCancelFails = false;
+  // The millisecond clock: it stands still but for what the test adds and the waits on an
+  // armed timer, which move it by the whole milliseconds armed.
+  std::uint32_t tickCount = 0;
   std::map<std::string, RegistryRead> registry;  // key "|" value
   std::map<std::string, std::string> environment;
   std::map<std::string, std::string> files;  // path -> bytes
@@ -77,6 +80,7 @@ class FakeSystemServices final : public SystemServices {
     log.push_back("ClaimInstance " + name);
     return claimedNames.insert(name).second;
   }
+  std::uint32_t TickCount() override { return tickCount; }
   OwnedWaitableTimer CreateWaitableTimer() override;
   bool SetWaitableTimer(NativeWaitableTimer timer, std::int64_t dueTime100ns) override;
   bool WaitForTimer(NativeWaitableTimer timer, std::uint32_t timeoutMs) override;
@@ -120,6 +124,7 @@ class FakeSystemServices final : public SystemServices {
   std::map<std::string, int> fileStepCalls_;
   std::string lastError_;
   std::uintptr_t nextFile_ = 1;
+  std::int64_t armedMs_ = 0;
 };
 
 }  // namespace qd::test

@@ -216,6 +216,9 @@ void FakeWindowSystem::SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) 
   CountNullWindow(window);
   log.push_back("SetLayeredAlpha " + std::to_string(alpha));
   this->window.alpha = alpha;
+  if (onLayeredAlpha) {
+    onLayeredAlpha();
+  }
 }
 
 void FakeWindowSystem::SetWindowImage(NativeWindow window, const PixelImage& image) {

@@ -46,6 +46,7 @@ class FakeWindowSystem final : public WindowSystem {
   // Answer of ChooseColor: nullopt cancels; otherwise the colour and custom colours chosen.
   std::function<bool(TColor&, std::array<TColor, 16>&)> chooseColor;
   std::function<void()> onProcessMessages;  // runs nested handlers in ProcessMessages
+  std::function<void()> onLayeredAlpha;     // runs as a new opacity shows: a slow screen
   std::function<void(const std::string&)> onMessageBox;
   NativeWindow keyboardOwner;  // what KeyboardOwner answers
 

@@ -114,5 +114,18 @@ TEST_F(SmoothMode, TheArrowIsAnImageDrawnAgainOnlyForANewOutlineOrColour) {
   }
 }
 
+// Under Wine each showing of the image at the largest size takes most of a fade's step.
+TEST_F(SmoothMode, AFadeShowsTheImageOnlyForANewOpacity) {
+  StartWith("[Display]\nEdges=Smooth\n[Pointer]\nAlphaBlendIndex=22\n");
+  for (const char* fade : {"out", "in"}) {
+    ws.ClearLog();
+    Mouse(TMouseButton::mbMiddle, {}, true);
+    Mouse(TMouseButton::mbMiddle, {}, false);
+    // Indices 0 to 2 show alike.
+    EXPECT_EQ(ws.Calls("SetImageAlpha").size(), 20U) << fade;
+  }
+  EXPECT_EQ(ws.window.imageAlpha, 255);
+}
+
 }  // namespace
 }  // namespace qd::test

@@ -20,6 +20,7 @@ class Win32SystemServices final : public SystemServices {
   bool SameText(const std::string& a, const std::string& b) override;
   bool ClaimInstance(const std::string& name) override;
 
+  std::uint32_t TickCount() override;
   OwnedWaitableTimer CreateWaitableTimer() override;
   bool SetWaitableTimer(NativeWaitableTimer timer, std::int64_t dueTime100ns) override;
   bool WaitForTimer(NativeWaitableTimer timer, std::uint32_t timeoutMs) override;
