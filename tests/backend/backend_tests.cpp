@@ -637,10 +637,12 @@ void TestKeepOnTop(qd::win32::Win32WindowSystem& ws) {
   Check(clickThrough != nullptr && ordinary != nullptr && cover != nullptr, "the covers are up");
   if (clickThrough == nullptr || ordinary == nullptr || cover == nullptr) return;
   ws.ProcessMessages();
-  // The arrow activated is when a show may answer by putting itself on top.
+  // The arrow activated is when a show may answer by putting itself on top. The second look
+  // a moment later is waited out, so that it never meets the next step's cover (on a slow
+  // machine it did, and took a raise of the round).
   const auto look = [&] {
     ::SendMessageW(arrow, WM_ACTIVATE, WA_ACTIVE, 0);
-    ws.ProcessMessages();
+    PumpUntil(ws, 500, [] { return false; });
   };
   const auto coverOnTop = [&] {
     ::SetWindowPos(cover, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
