@@ -422,6 +422,15 @@ bool PumpUntil(qd::win32::Win32WindowSystem& ws, DWORD ms, Done done) {
 
 bool NoActivate(HWND hwnd) { return (::GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0; }
 
+// The arrow as the on-top and keyboard tests have it: top-most, where the covers and the
+// presses overlap it.
+qd::NativeWindow TopMostArrow(qd::win32::Win32WindowSystem& ws, RecordingEvents& events) {
+  qd::WindowParams params;
+  params.bounds = {300, 300, 360, 360};
+  params.topMost = true;
+  return ws.CreateAppWindow(params, events);
+}
+
 // The presenter's slide show keeps the keyboard while the arrow is pressed, dragged, raised
 // by the hotkey or restored by it; a plain click gives the arrow the keyboard, and losing it
 // to another program makes presses leave it alone again. Windows' own view (foreground,
@@ -431,10 +440,7 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
   const std::string way = wineSteps ? " (Wine's steps)" : " (Windows' way)";
   const auto Check = [&](bool ok, const std::string& what) { ::Check(ok, what + way); };
   RecordingEvents events;
-  qd::WindowParams params;
-  params.bounds = {300, 300, 360, 360};
-  params.topMost = true;
-  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  const qd::NativeWindow window = TopMostArrow(ws, events);
   HWND arrow = qd::win32::ToWin32<HWND>(window);
   ::ShowWindow(arrow, SW_SHOWNA);
   HWND slides = ::CreateWindowExW(0, L"STATIC", L"slides", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200,
@@ -625,10 +631,7 @@ unsigned long TimerTicks(HWND arrow) {
 // took it meanwhile.
 void TestKeepOnTop(qd::win32::Win32WindowSystem& ws) {
   RecordingEvents events;
-  qd::WindowParams params;
-  params.bounds = {300, 300, 360, 360};
-  params.topMost = true;
-  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  const qd::NativeWindow window = TopMostArrow(ws, events);
   HWND arrow = qd::win32::ToWin32<HWND>(window);
   ws.RaiseWithoutActivation(window);
   HWND clickThrough = StartCover("clickthrough");
@@ -746,10 +749,7 @@ DWORD WINAPI PlayHookScene(void* param) {
 // alone, and the program's own windows do not wake it (Wine ignores the skip flag).
 void TestForegroundHook(qd::win32::Win32WindowSystem& ws) {
   RecordingEvents events;
-  qd::WindowParams params;
-  params.bounds = {300, 300, 360, 360};
-  params.topMost = true;
-  const qd::NativeWindow window = ws.CreateAppWindow(params, events);
+  const qd::NativeWindow window = TopMostArrow(ws, events);
   HookScene scene;
   scene.arrow = qd::win32::ToWin32<HWND>(window);
   scene.show = StartCover("show");
