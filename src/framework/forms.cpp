@@ -117,9 +117,13 @@ void TForm::UseImageMode() {
   imageMode_ = true;
 }
 
-void TForm::SetImage(const PixelImage& image) {
+PixelView TForm::ImagePixels(std::int32_t width, std::int32_t height) {
+  return handle_ ? Ws().WindowImagePixels(handle_, width, height) : PixelView{};
+}
+
+void TForm::ShowImage() {
   if (handle_) {
-    Ws().SetWindowImage(handle_, image);
+    Ws().ShowWindowImage(handle_);
   }
 }
 

@@ -62,11 +62,12 @@ class TForm : public TObject, public WindowEvents {
   void SetAlphaBlend(bool on);
   [[nodiscard]] std::uint8_t AlphaBlendValue() const { return alphaBlendValue_; }
   void SetAlphaBlendValue(std::uint8_t value);
-  // Image mode: the window shows an image with alpha per pixel (SetImage) from now on,
-  // never again a constant alpha of its own.
+  // Image mode: the window shows an image with alpha per pixel from now on, never again a
+  // constant alpha of its own; it is drawn into ImagePixels and shown by ShowImage.
   void UseImageMode();
   [[nodiscard]] bool ImageMode() const { return imageMode_; }
-  void SetImage(const PixelImage& image);
+  PixelView ImagePixels(std::int32_t width, std::int32_t height);
+  void ShowImage();
 
   [[nodiscard]] TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);

@@ -3,8 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
-#include <vector>
 
 namespace qd {
 
@@ -30,12 +30,13 @@ struct TRect {
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 
-// A picture with an alpha value per pixel: rows top-down, each pixel 0xAARRGGBB with red,
-// green and blue already multiplied by the alpha (never above it).
-struct PixelImage {
+// Pixels with an alpha value each, lent by their owner: rows top-down, each pixel 0xAARRGGBB
+// with red, green and blue already multiplied by the alpha (never above it); width x height
+// of them, or none.
+struct PixelView {
   std::int32_t width = 0;
   std::int32_t height = 0;
-  std::vector<std::uint32_t> pixels;
+  std::span<std::uint32_t> pixels;
 };
 
 // One display monitor in screen coordinates: monitors left of or above the primary have

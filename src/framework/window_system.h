@@ -171,11 +171,16 @@ class WindowSystem {
   // SetLayeredWindowAttributes, looked up once at start; false when the platform lacks it.
   virtual bool HasLayeredAttributes() = 0;
   virtual void SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) = 0;
-  // Alpha per pixel, for a window that has never had a constant alpha (SetLayeredAlpha):
-  // the window shows the image, scaled as a whole by the constant alpha of SetImageAlpha
-  // (255 until set), and the mouse passes where the image's alpha is 0. The image is kept,
-  // so that SetImageAlpha shows it again at another alpha without drawing it anew.
-  virtual void SetWindowImage(NativeWindow window, const PixelImage& image) = 0;
+  // Alpha per pixel, for a window that has never had a constant alpha (SetLayeredAlpha).
+  // WindowImagePixels lends the window's image of that size to be drawn in place, so that
+  // no second copy of the window's size is ever made; what it held is lost when the size
+  // changes, and it is empty when none could be made. ShowWindowImage shows it, scaled as a
+  // whole by the constant alpha of SetImageAlpha (255 until set); the mouse passes where its
+  // alpha is 0. The image is kept, so that SetImageAlpha shows it again at another alpha
+  // without drawing it anew.
+  virtual PixelView WindowImagePixels(NativeWindow window, std::int32_t width,
+                                      std::int32_t height) = 0;
+  virtual void ShowWindowImage(NativeWindow window) = 0;
   virtual void SetImageAlpha(NativeWindow window, std::uint8_t alpha) = 0;
   virtual void Invalidate(NativeWindow window) = 0;
   virtual std::unique_ptr<Canvas> GetCanvas(NativeWindow window) = 0;

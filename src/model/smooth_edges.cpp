@@ -140,13 +140,13 @@ std::vector<PointF> InsetPolygon(const std::vector<PointF>& polygon, double dist
   return inset;
 }
 
-PixelImage RenderSmoothArrow(const std::vector<TPoint>& outline, std::int32_t width,
-                             std::int32_t height, double rimWidth, TColor fill, TColor rim) {
-  PixelImage image;
-  image.width = std::max(width, 0);
-  image.height = std::max(height, 0);
-  image.pixels.assign(
-      static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height), 0);
+void RenderSmoothArrow(const std::vector<TPoint>& outline, double rimWidth, TColor fill, TColor rim,
+                       PixelView target) {
+  const std::int32_t width = std::max(target.width, 0);
+  const std::int32_t height = std::max(target.height, 0);
+  if (target.pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+    return;
+  }
   std::vector<PointF> outer;
   outer.reserve(outline.size());
   for (const TPoint& p : outline) {
@@ -155,14 +155,13 @@ PixelImage RenderSmoothArrow(const std::vector<TPoint>& outline, std::int32_t wi
   // Too thin for its rim, the arrow is all rim.
   const std::vector<PointF> inner = InsetPolygon(outer, rimWidth);
   std::vector<double> outerRow;
-  std::vector<double> innerRow(static_cast<std::size_t>(image.width), 0.0);
-  for (std::int32_t y = 0; y < image.height; ++y) {
-    PolygonCoverageRow(outer, y, outerRow, image.width);
+  std::vector<double> innerRow(static_cast<std::size_t>(width), 0.0);
+  for (std::int32_t y = 0; y < height; ++y) {
+    PolygonCoverageRow(outer, y, outerRow, width);
     if (!inner.empty()) {
-      PolygonCoverageRow(inner, y, innerRow, image.width);
+      PolygonCoverageRow(inner, y, innerRow, width);
     }
-    const std::size_t rowStart =
-        static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width);
+    const std::size_t rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     for (std::size_t x = 0; x < outerRow.size(); ++x) {
       const double alpha = outerRow[x];
       const double inside = std::min(innerRow[x], alpha);
@@ -174,10 +173,9 @@ PixelImage RenderSmoothArrow(const std::vector<TPoint>& outline, std::int32_t wi
             (Channel(fill, shift) * inside) + (Channel(rim, shift) * (alpha - inside));
         pixel |= std::min(ToByte(value), a) << (16U - shift);
       }
-      image.pixels[rowStart + x] = pixel;
+      target.pixels[rowStart + x] = pixel;
     }
   }
-  return image;
 }
 
 }  // namespace qd

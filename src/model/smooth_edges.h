@@ -25,9 +25,10 @@ void PolygonCoverageRow(const std::vector<PointF>& polygon, std::int32_t row,
 // edge would turn round (the shape too thin for the distance).
 std::vector<PointF> InsetPolygon(const std::vector<PointF>& polygon, double distance);
 
-// The outline filled with `fill`, with a rim of `rimWidth` in `rim` along the inside of the
-// outline, anti-aliased; pixels the outline does not touch are fully transparent.
-PixelImage RenderSmoothArrow(const std::vector<TPoint>& outline, std::int32_t width,
-                             std::int32_t height, double rimWidth, TColor fill, TColor rim);
+// Draws into every pixel of `target` the outline filled with `fill`, with a rim of
+// `rimWidth` in `rim` along the inside of the outline, anti-aliased; pixels the outline
+// does not touch become fully transparent.
+void RenderSmoothArrow(const std::vector<TPoint>& outline, double rimWidth, TColor fill, TColor rim,
+                       PixelView target);
 
 }  // namespace qd

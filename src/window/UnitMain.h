@@ -128,9 +128,9 @@ class TFormMain final : public TForm {
   // Draws the arrow's contrasting rim on a canvas.
   void DrawPointerRim(Canvas& canvas);
   void TimerDrawBorderOnTimer();
-  // Smooth edges: the arrow drawn as an image with alpha per pixel, when the outline or
-  // the colour differ from the image's last drawing; none when they do not.
-  std::optional<PixelImage> NewSmoothImage();
+  // Smooth edges: draws the arrow into the window's image with alpha per pixel, when the
+  // outline or the colour differ from its last drawing; true when it drew.
+  bool DrawSmoothImage();
   // The timers' ticks, to their handlers.
   void OnTimer(unsigned timerId) override;
 

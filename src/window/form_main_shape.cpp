@@ -24,14 +24,14 @@ void TFormMain::BuildPointerShape() {
   Geometry = ComputePointerGeometry(BaseUnit, Settings, scale);
   if (ImageMode()) {
     // Drawn before the window changes, so that new bounds and new image follow at once.
-    const std::optional<PixelImage> image = NewSmoothImage();
+    const bool drawn = DrawSmoothImage();
     SetBounds(Geometry.WindowLeft, Geometry.WindowTop, Geometry.WindowWidth, Geometry.WindowHeight);
     // A build from inside the move, for a monitor of another scale, has drawn the window.
     if (build != ShapeBuilds) {
       return;
     }
-    if (image) {
-      SetImage(*image);
+    if (drawn) {
+      ShowImage();
     }
     PreviousSize = Settings.Size;
     PreviousScale = scale;
@@ -75,8 +75,8 @@ void TFormMain::BuildPointerShape() {
 void TFormMain::PaintPointer() {
   // The image is the whole window and the system never paints over it: nothing to repeat.
   if (ImageMode()) {
-    if (const std::optional<PixelImage> image = NewSmoothImage()) {
-      SetImage(*image);
+    if (DrawSmoothImage()) {
+      ShowImage();
     }
     return;
   }
@@ -89,18 +89,22 @@ void TFormMain::PaintPointer() {
   TimerDrawBorder.SetEnabled(!TimerDrawBorder.Enabled());
 }
 
-std::optional<PixelImage> TFormMain::NewSmoothImage() {
+bool TFormMain::DrawSmoothImage() {
   const SmoothImageSource source{Geometry.PointerPolygon, Geometry.WindowWidth,
                                  Geometry.WindowHeight, Settings.Size, Color()};
   if (SmoothImageDrawn == source) {
-    return std::nullopt;
+    return false;
   }
-  SmoothImageDrawn = source;
+  const PixelView pixels = ImagePixels(Geometry.WindowWidth, Geometry.WindowHeight);
+  if (pixels.pixels.empty()) {
+    return false;
+  }
   // The rim as wide as the half of the sharp rim's pen that lies inside the outline.
-  return RenderSmoothArrow(
+  RenderSmoothArrow(
       std::vector<TPoint>(Geometry.PointerPolygon.begin(), Geometry.PointerPolygon.begin() + 7),
-      Geometry.WindowWidth, Geometry.WindowHeight, RimPenWidth(Settings.Size, ArrowScale()) / 2.0,
-      Color(), RimColor(Color()));
+      RimPenWidth(Settings.Size, ArrowScale()) / 2.0, Color(), RimColor(Color()), pixels);
+  SmoothImageDrawn = source;
+  return true;
 }
 
 void TFormMain::DrawPointerRim(Canvas& canvas) {

@@ -3,6 +3,7 @@
 // and environment readers, the command-line splitter and the release of every object; and
 // the arrow's scale table and worked geometry examples as this build's arithmetic gives them.
 // Prints one line per failure and exits non-zero if there was any.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -271,7 +272,13 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
     Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) == 0, "layering is removed");
   }
   // An image with alpha per pixel makes the window layered again, for the image alone.
-  ws.SetWindowImage(window, qd::PixelImage{100, 50, std::vector<std::uint32_t>(5000, 0xFF0000FF)});
+  const qd::PixelView lent = ws.WindowImagePixels(window, 100, 50);
+  Check(lent.pixels.size() == 5000, "an image of the size asked for is lent");
+  std::fill(lent.pixels.begin(), lent.pixels.end(), 0xFF0000FFU);
+  ws.ShowWindowImage(window);
+  const qd::PixelView again = ws.WindowImagePixels(window, 100, 50);
+  Check(again.pixels.data() == lent.pixels.data() && again.pixels.back() == 0xFF0000FFU,
+        "the image is kept while its size stays");
   ws.SetImageAlpha(window, 128);
   Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0,
         "an image makes the window layered");
@@ -794,8 +801,10 @@ void TestObjectsReleased(qd::win32::Win32WindowSystem& ws, qd::win32::Win32Syste
     ws.GetCanvas(window)->Polyline({{0, 0}, {9, 9}}, 3, 0);
     ::UpdateWindow(qd::win32::ToWin32<HWND>(window));
     // Images of two sizes: the second replaces the first.
-    ws.SetWindowImage(window, qd::PixelImage{10, 10, std::vector<std::uint32_t>(100, 0)});
-    ws.SetWindowImage(window, qd::PixelImage{20, 10, std::vector<std::uint32_t>(200, 0)});
+    ws.WindowImagePixels(window, 10, 10);
+    ws.ShowWindowImage(window);
+    ws.WindowImagePixels(window, 20, 10);
+    ws.ShowWindowImage(window);
     ws.DestroyAppWindow(window);
     // A region that never reaches a window, a timer and a file are given back by their
     // owners.

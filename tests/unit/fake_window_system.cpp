@@ -221,11 +221,25 @@ void FakeWindowSystem::SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) 
   }
 }
 
-void FakeWindowSystem::SetWindowImage(NativeWindow window, const PixelImage& image) {
+PixelView FakeWindowSystem::WindowImagePixels(NativeWindow window, std::int32_t width,
+                                              std::int32_t height) {
   CountNullWindow(window);
-  log.push_back("SetWindowImage " + std::to_string(image.width) + "x" +
-                std::to_string(image.height));
-  this->window.image = image;
+  log.push_back("WindowImagePixels " + std::to_string(width) + "x" + std::to_string(height));
+  PixelImage& lent = this->window.lent;
+  if (lent.width != width || lent.height != height) {
+    // A new image holds what the memory held before: colour above its alpha.
+    lent = {width, height,
+            std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height, 0x40FFFFFFU)};
+  }
+  return {width, height, lent.pixels};
+}
+
+void FakeWindowSystem::ShowWindowImage(NativeWindow window) {
+  CountNullWindow(window);
+  const PixelImage& lent = this->window.lent;
+  log.push_back("ShowWindowImage " + std::to_string(lent.width) + "x" +
+                std::to_string(lent.height));
+  this->window.image = lent;
 }
 
 void FakeWindowSystem::SetImageAlpha(NativeWindow window, std::uint8_t alpha) {

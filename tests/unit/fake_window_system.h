@@ -14,6 +14,13 @@
 
 namespace qd::test {
 
+// Pixels with an alpha each, owned: what a window shows or is lent to be drawn in.
+struct PixelImage {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::vector<std::uint32_t> pixels;
+};
+
 class FakeWindowSystem final : public WindowSystem {
  public:
   // --- what the test scripts ---
@@ -21,9 +28,9 @@ class FakeWindowSystem final : public WindowSystem {
   TPoint cursorPos{0, 0};
   // Empty: one primary monitor whose bounds are the work area.
   std::vector<MonitorInfo> monitors;
-  bool listsNoMonitor = false;  // GetMonitors lists none, as in the midst of a display change
-  bool hotKeyTaken = false;     // RegisterHotKey refused, as when another program holds it
-  bool minimised = false;       // RestoreApplication restores and runs the restore event
+  bool listsNoMonitor = false;   // GetMonitors lists none, as in the midst of a display change
+  bool hotKeyTaken = false;      // RegisterHotKey refused, as when another program holds it
+  bool minimised = false;        // RestoreApplication restores and runs the restore event
   bool handOverAnswered = true;  // HandOver finds the running program's window answering
   std::function<void()> whileHandingOver;  // runs while HandOver waits for no answer
   // How far off the system reports the program's own moves of a shown window, as on a
@@ -59,8 +66,10 @@ class FakeWindowSystem final : public WindowSystem {
     bool visible = false;
     bool layered = false;
     std::uint8_t alpha = 255;
-    // The image with alpha per pixel it shows, and that image's constant alpha.
+    // The image with alpha per pixel it shows, the one lent to be drawn in, and the shown
+    // image's constant alpha.
     PixelImage image;
+    PixelImage lent;
     std::uint8_t imageAlpha = 255;
     TColor fill = 0;
     NativeCursor cursor;
@@ -93,7 +102,9 @@ class FakeWindowSystem final : public WindowSystem {
   void SetLayered(NativeWindow window, bool layered) override;
   bool HasLayeredAttributes() override { return layeredAttributesAvailable; }
   void SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) override;
-  void SetWindowImage(NativeWindow window, const PixelImage& image) override;
+  PixelView WindowImagePixels(NativeWindow window, std::int32_t width,
+                              std::int32_t height) override;
+  void ShowWindowImage(NativeWindow window) override;
   void SetImageAlpha(NativeWindow window, std::uint8_t alpha) override;
   void Invalidate(NativeWindow window) override;
   std::unique_ptr<Canvas> GetCanvas(NativeWindow window) override;

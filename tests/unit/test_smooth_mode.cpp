@@ -105,7 +105,7 @@ TEST_F(SmoothMode, TheArrowIsAnImageDrawnAgainOnlyForANewOutlineOrColour) {
     ws.ClearLog();
     step.act();
     checkWindow(step.name);
-    EXPECT_EQ(ws.Calls("SetWindowImage").size(), step.redrawn ? 1U : 0U) << step.name;
+    EXPECT_EQ(ws.Calls("ShowWindowImage").size(), step.redrawn ? 1U : 0U) << step.name;
     EXPECT_EQ(ws.Calls("FillRect").size() + ws.Calls("Polyline").size(), 0U) << step.name;
     EXPECT_EQ(ws.window.imageAlpha, step.imageAlpha) << step.name;
     if (step.redrawn && ws.window.bounds == boundsBefore) {

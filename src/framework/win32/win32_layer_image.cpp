@@ -1,37 +1,48 @@
 // A window shown as an image with alpha per pixel: UpdateLayeredWindow with a premultiplied
-// top-down 32-bit DIB section, kept so that a new constant alpha shows it again without
-// drawing it anew.
-#include <cstring>
+// top-down 32-bit DIB section, drawn into in place and kept so that a new constant alpha
+// shows it again without drawing it anew.
+#include <cstddef>
+#include <cstdint>
+#include <span>
 
 #include "framework/win32/win32_window_system.h"
 
 namespace qd::win32 {
 
-void Win32WindowSystem::SetWindowImage(NativeWindow window, const PixelImage& image) {
+PixelView Win32WindowSystem::WindowImagePixels(NativeWindow window, std::int32_t width,
+                                               std::int32_t height) {
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(ToHwnd(window), GWLP_USERDATA));
-  if (data == nullptr || image.width <= 0 || image.height <= 0) return;
-  if (data->imageSize.cx != image.width || data->imageSize.cy != image.height) {
+  if (data == nullptr || width <= 0 || height <= 0) return {};
+  if (data->imageSize.cx != width || data->imageSize.cy != height) {
     // The old one goes first: never two of the window's size at once.
     data->image.Reset();
+    data->imageBits = nullptr;
     data->imageSize = SIZE{};
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = image.width;
-    info.bmiHeader.biHeight = -image.height;  // top-down, as the image's rows
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down, as the view's rows
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     GdiObject bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap.Valid()) return;
+    if (!bitmap.Valid() || bits == nullptr) return {};
     data->image = std::move(bitmap);
-    data->imageSize = SIZE{image.width, image.height};
+    data->imageBits = static_cast<std::uint32_t*>(bits);
+    data->imageSize = SIZE{width, height};
   }
-  DIBSECTION section{};
-  if (::GetObjectW(data->image.Get(), sizeof(section), &section) != sizeof(section)) return;
+  // GDI may still be reading the bits for the last showing.
+  ::GdiFlush();
   // 0xAARRGGBB in memory is the DIB's blue, green, red, alpha.
-  std::memcpy(section.dsBm.bmBits, image.pixels.data(),
-              image.pixels.size() * sizeof(image.pixels[0]));
+  return {width, height,
+          std::span<std::uint32_t>(
+              data->imageBits, static_cast<std::size_t>(width) * static_cast<std::size_t>(height))};
+}
+
+void Win32WindowSystem::ShowWindowImage(NativeWindow window) {
+  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(ToHwnd(window), GWLP_USERDATA));
+  if (data == nullptr) return;
   HWND hwnd = ToHwnd(window);
   const LONG exStyle = ::GetWindowLongW(hwnd, GWL_EXSTYLE);
   if ((exStyle & WS_EX_LAYERED) == 0) ::SetWindowLongW(hwnd, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);

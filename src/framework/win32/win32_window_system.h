@@ -39,7 +39,9 @@ class Win32WindowSystem final : public WindowSystem {
   void SetLayered(NativeWindow window, bool layered) override;
   bool HasLayeredAttributes() override;
   void SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) override;
-  void SetWindowImage(NativeWindow window, const PixelImage& image) override;
+  PixelView WindowImagePixels(NativeWindow window, std::int32_t width,
+                              std::int32_t height) override;
+  void ShowWindowImage(NativeWindow window) override;
   void SetImageAlpha(NativeWindow window, std::uint8_t alpha) override;
   void Invalidate(NativeWindow window) override;
   std::unique_ptr<Canvas> GetCanvas(NativeWindow window) override;
@@ -123,9 +125,10 @@ struct Win32WindowSystem::WindowData {
   // drag threshold of it since: a plain click when the button comes up.
   POINT pressAt{};
   bool plainClick = false;
-  // The image with alpha per pixel it shows (a DIB section, rows top-down), and the
-  // constant alpha that scales it.
+  // The image with alpha per pixel it shows (a DIB section, rows top-down), its bits, and
+  // the constant alpha that scales it.
   GdiObject image{};
+  std::uint32_t* imageBits = nullptr;
   SIZE imageSize{};
   BYTE imageAlpha = 255;
   // From a left press until its release or the mouse is taken away.
