@@ -312,17 +312,25 @@ int Main(int argc, char** argv) {
     return 1;
   }
   run.Input().Press(1);
-  // A first move, waited for, shows that the drag has begun.
+  // A first move, waited for, shows that the drag has begun. One motion at a time: the
+  // drag follows where the pointer is when a move is handled, so a motion and its way back
+  // sent together may move nothing.
+  int nudge = 1;
   if (!WaitUntil(10s, [&] {
-        run.Input().MoveTo(px + 1, py);
-        run.Input().MoveTo(px, py);
+        run.Input().MoveTo(px + nudge, py);
+        nudge = 1 - nudge;
         watch.CollectUntil(Clock::now() + 50ms);
         return !watch.Take().empty();
       })) {
     std::fprintf(stderr, "the arrow did not follow the pointer\n");
     return 1;
   }
-  const Anchors press{px, r.x};
+  px += 1 - nudge;
+  // The press is anchored where the pointer was when the program took it: the settled
+  // window gives the anchors.
+  watch.CollectUntil(Clock::now() + 100ms);
+  watch.Take();
+  const Anchors press{px, run.Now().x};
   // 2 pixels a motion: 300 motions cross 600 of the screen's 1920 pixels.
   const Figures fast = SteadyDrag(run, watch, press, px, py, motions, 1, 125);
   const Figures slow = SteadyDrag(run, watch, press, px, py, motions, -1, 60);
