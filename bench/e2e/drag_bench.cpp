@@ -14,14 +14,18 @@
 //
 // Wheel: N steps forward (button 4), then N back (button 5), over the middle of the arrow's
 // head, each 100 ms after the last one showed. Each lag is the time from the step to the
-// ShapeNotify after which the window's X shape is the turned arrow's. What each of the 24
-// turns looks like on X is learnt first, in one unmeasured round, from the shape that stays
-// once Wine is done with a step. Wine sets the shape once per turn, after the moves.
+// ShapeNotify after which the window's X shape is the turned arrow's: the box round it that
+// turn's. What each of the 24 turns looks like on X is learnt first, in one unmeasured round,
+// from the shape that stays once Wine is done with a step. Wine sets the shape once per
+// turn, after the moves.
 //
-// The wheel steps are then measured again, forward only, in fresh runs: at Size 24, and
-// with smooth edges ([Display] Edges=Smooth) at the default size and at Size 24, each
-// beside the sharp figure of its size from the same run. With smooth edges Wine cuts the
-// X shape from the image's alpha, so the same shapes tell when a turn shows.
+// The wheel steps are then measured again, forward only, in fresh runs, with sharp and with
+// smooth edges ([Display] Edges=Smooth) at the default size, Size 23 and Size 24, the
+// smooth figure beside the sharp one of its size from the same run. With smooth edges Wine
+// cuts the X shape from the image's alpha, so the same shapes tell when a turn shows.
+// Wine 10 cuts short the region of a window wider or taller than the screen that reaches
+// past its left or top edge, so that the steps there miss the arrow: at Size 24 at every
+// turn, at Size 23 at the turns that make it taller than the screen.
 //
 // baseline.exe shows the same kind of window but neither drags nor turns, so there is no
 // floor to measure against here.
@@ -186,6 +190,45 @@ constexpr auto kWheelPause = 100ms;
 
 using Shape = std::vector<Rect>;
 
+// The box round a shape's rectangles.
+Rect Extents(const Shape& shape) {
+  if (shape.empty()) return {};
+  int left = shape[0].x;
+  int top = shape[0].y;
+  int right = left;
+  int bottom = top;
+  for (const Rect& r : shape) {
+    left = std::min(left, r.x);
+    top = std::min(top, r.y);
+    right = std::max(right, r.x + r.width);
+    bottom = std::max(bottom, r.y + r.height);
+  }
+  return {left, top, right - left, bottom - top};
+}
+
+// The window's X shape within the window, on the screen. With smooth edges Wine 10 leaves
+// rectangles of earlier turns outside the window, where X shows nothing of them.
+Shape ShapeShown(ArrowRun& run) {
+  const Rect window = run.Now();
+  Shape shown;
+  for (const Rect& r : run.X().ShapeRectangles(run.Arrow())) {
+    const int left = std::max(r.x, window.x);
+    const int top = std::max(r.y, window.y);
+    const int right = std::min(r.x + r.width, window.x + window.width);
+    const int bottom = std::min(r.y + r.height, window.y + window.height);
+    if (left < right && top < bottom) shown.push_back({left, top, right - left, bottom - top});
+  }
+  return shown;
+}
+
+// Whether a shape is the arrow at the turn whose shape was learnt. Wine 10 cuts the same
+// smooth picture into other rectangles from one showing to the next, so a turn is told by
+// the box round its shape (no two neighbouring turns share one) over more than one
+// rectangle (the window's plain box while Wine is between shapes).
+bool IsTurn(const Shape& shape, const Shape& learnt) {
+  return shape.size() > 1 && Extents(shape) == Extents(learnt);
+}
+
 // Puts the pointer over the middle of the arrow's head, where a wheel step reaches the arrow
 // whatever its turn, and lets the pause pass.
 void AimAndPause(ArrowRun& run, ArrowWatch& watch, const ArrowPose& pose) {
@@ -205,20 +248,20 @@ std::optional<Shape> SettledShape(ArrowRun& run, ArrowWatch& watch) {
   if (!change) return std::nullopt;
   while (Clock::now() < deadline && watch.Next(Clock::now() + 300ms)) {
   }
-  return run.X().ShapeRectangles(run.Arrow());
+  return ShapeShown(run);
 }
 
 // What each turn of the arrow looks like on X, learnt in one unmeasured round of forward
 // steps from turn 0 back to it; nothing if a step did not change the shape.
 std::optional<std::vector<Shape>> LearnShapes(ArrowRun& run, ArrowWatch& watch, ArrowPose pose) {
   std::vector<Shape> shapes(kTurns);
-  shapes[0] = run.X().ShapeRectangles(run.Arrow());
+  shapes[0] = ShapeShown(run);
   for (int turn = 1; turn <= kTurns; ++turn) {
     pose.orientation = turn - 1;
     AimAndPause(run, watch, pose);
     run.Input().Wheel(1);
     const auto shape = SettledShape(run, watch);
-    if (!shape || *shape == shapes[static_cast<std::size_t>(turn - 1)]) return std::nullopt;
+    if (!shape || IsTurn(*shape, shapes[static_cast<std::size_t>(turn - 1)])) return std::nullopt;
     shapes[static_cast<std::size_t>(turn % kTurns)] = *shape;
   }
   return shapes;
@@ -237,8 +280,7 @@ std::optional<std::vector<double>> TurnLags(ArrowRun& run, ArrowWatch& watch,
     run.Input().Wheel(direction);
     std::optional<ArrowWatch::Change> change;
     while ((change = watch.Next(sent + 10s)) &&
-           !(change->shape &&
-             run.X().ShapeRectangles(run.Arrow()) == shapes[static_cast<std::size_t>(turned)])) {
+           !(change->shape && IsTurn(ShapeShown(run), shapes[static_cast<std::size_t>(turned)]))) {
     }
     if (!change) return std::nullopt;
     lags.push_back(Ms(change->at - sent));
@@ -267,7 +309,7 @@ std::optional<double> TurnP95(int size, bool smooth, int steps) {
   ArrowPose pose;
   pose.size = size;
   // The first picture shown, so that the shape learnt for turn 0 is the arrow's.
-  if (!WaitUntil(10s, [&] { return run.X().ShapeRectangles(run.Arrow()).size() > 1; })) {
+  if (!WaitUntil(10s, [&] { return ShapeShown(run).size() > 1; })) {
     return std::nullopt;
   }
   watch.CollectUntil(Clock::now() + 300ms);
@@ -361,18 +403,20 @@ int Main(int argc, char** argv) {
   PrintTurns("forward", *forward);
   PrintTurns("back", *back);
 
-  for (const int size : {4, 24}) {
+  bool allShown = true;
+  for (const int size : {4, 23, 24}) {
     const auto sharp = TurnP95(size, false, steps);
     const auto smooth = TurnP95(size, true, steps);
     if (!sharp || !smooth) {
-      std::fprintf(stderr, "a turn at size %d did not show\n", size);
-      return 1;
+      std::printf("wheel_turn_ms size=%d not measured: a turn did not show\n", size);
+      allShown = false;
+      continue;
     }
     std::printf("wheel_turn_ms size=%d smooth_p95/sharp_p95=%.2f smooth_p95/frame=%.2f\n", size,
                 *smooth / *sharp, *smooth / kFrameMs);
   }
   std::printf("drag_lag_ms wheel_turn_ms baseline=none (baseline.exe neither drags nor turns)\n");
-  return 0;
+  return allShown ? 0 : 1;
 }
 
 }  // namespace

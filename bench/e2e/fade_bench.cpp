@@ -20,9 +20,10 @@
 // steps, and the Windows process's peak resident size (VmHWM) is read. Smooth edges may
 // cost two bitmaps of the largest window seen more than sharp ones (the picture and the
 // layered window's copy, 4 bytes a pixel); the difference is printed beside that
-// allowance, and how many of the steps moved the window in each run. Size 24's window is
-// wider than a 16:9 screen, and Wine 10 cuts the region of such a window short, so that
-// the steps there miss the arrow; Size 23's fits.
+// allowance, and how many of the steps moved the window in each run. Wine 10 cuts short
+// the region of a window wider or taller than the screen that reaches past its left or top
+// edge, so that the steps there miss the arrow: at Size 24 at every turn, at Size 23 at
+// the turns that make it taller than the screen.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
