@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -39,13 +40,13 @@ const std::vector<std::pair<int, int>> kOutside = {{1, 1}, {58, 2}, {1, 29}, {58
 
 class BaselineSession {
  public:
-  explicit BaselineSession(ScreenSize screen, const std::string& args = {})
+  explicit BaselineSession(ScreenSize screen, const std::vector<std::string>& args = {})
       : BaselineSession(std::vector<Rect>{Rect{0, 0, screen.width, screen.height}}, args) {}
-  explicit BaselineSession(const std::vector<Rect>& monitors, const std::string& args = {})
+  explicit BaselineSession(const std::vector<Rect>& monitors,
+                           const std::vector<std::string>& args = {})
       : session_(monitors) {
     const std::string path = session_.Install(HelperPath("baseline.exe"), "baseline.exe");
-    process_.emplace(session_.Launch(path, args.empty() ? std::vector<std::string>{}
-                                                        : std::vector<std::string>{args}));
+    process_.emplace(session_.Launch(path, args));
     first_ = session_.X().WaitForFirstMap(kStartTimeout);
   }
   Session& S() { return session_; }
@@ -145,7 +146,7 @@ TEST(RigBaseline, ProbeReadsRectStylesAndRegion) {
 }
 
 TEST(RigBaseline, LayeredAlphaReachesProbeAndX) {
-  BaselineSession b({1920, 1080}, "192");
+  BaselineSession b({1920, 1080}, {"192"});
   ASSERT_TRUE(b.First());
   const auto w = b.ProbeBaseline({});
   ASSERT_TRUE(w);
@@ -193,14 +194,20 @@ int ElfBits(pid_t pid) {
 
 // The process the rig measures is the program's own, also where the started loader runs the
 // exe as another process (WoW64), and it runs on the loader asked for: a 32-bit Wine in the
-// root would take the 32-bit exe over from WoW64. Ending that process ends the program.
+// root would take the 32-bit exe over from WoW64. Ending that process ends the program. With
+// arguments, so that start.exe's rewritten command line is long enough to name the exe.
 TEST(RigBaseline, FindsTheProgramsOwnProcess) {
-  BaselineSession b({1920, 1080});
+  BaselineSession b({1920, 1080}, {"image", "200", "100"});
   ASSERT_TRUE(b.First());
   const auto pid = WindowsProcess(b.Program().Pid(), "baseline.exe");
   ASSERT_TRUE(pid);
   // Wine's 64-bit loader runs the 32-bit exe in a 64-bit process, with no 32-bit Unix code.
   EXPECT_EQ(ElfBits(*pid), Target().loader64 ? 64 : 32);
+  // The exe is mapped into its own process, never into the start.exe that started it, whose
+  // command line names it too: what is measured of that one is Wine's alone.
+  std::ifstream maps("/proc/" + std::to_string(*pid) + "/maps");
+  const std::string mapped{std::istreambuf_iterator<char>(maps), std::istreambuf_iterator<char>()};
+  EXPECT_NE(mapped.find("baseline.exe"), std::string::npos) << "not the exe's own process";
   kill(*pid, SIGKILL);
   EXPECT_TRUE(b.S().X().WaitForUnmap(b.First()->window, 10s)) << "the window outlived the process";
   EXPECT_TRUE(b.Program().WaitFor(kExitTimeout)) << "the launch outlived the program";

@@ -176,6 +176,7 @@ bool WaitReadable(int fd, Clock::time_point until) {
 
 std::optional<pid_t> WindowsProcess(pid_t launched, const std::string& exeName) {
   namespace fs = std::filesystem;
+  std::optional<pid_t> found;
   std::error_code ec;
   for (auto it = fs::directory_iterator("/proc", ec); it != fs::directory_iterator();
        it.increment(ec)) {
@@ -186,9 +187,12 @@ std::optional<pid_t> WindowsProcess(pid_t launched, const std::string& exeName) 
     if (getpgid(pid) != launched) continue;
     std::string cmdline = ReadProcText(it->path() / "cmdline");
     std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
-    if (cmdline.find(exeName) != std::string::npos) return pid;
+    if (cmdline.find(exeName) == std::string::npos) continue;
+    // start.exe, the launched process itself, names the exe too.
+    if (pid != launched) return pid;
+    found = pid;
   }
-  return std::nullopt;
+  return found;
 }
 
 std::optional<MemoryUse> Memory(pid_t pid) {

@@ -62,8 +62,9 @@ RunResult Run(const ProcessOptions& options, Clock::duration timeout);
 
 // The Windows process of a `wine` launch: the one in the launched process group whose
 // command line names the exe. The started loader may exec into it, or, running a 32-bit exe
-// through WoW64, become start.exe (its command line rewritten to "start.exe /exec") and
-// start the exe as another process of the group, whose exit code it passes on.
+// through WoW64, become start.exe (its command line rewritten to "start.exe /exec <exe>")
+// and start the exe as another process of the group, whose exit code it passes on: then the
+// other process, once it runs (until then, the loader).
 std::optional<pid_t> WindowsProcess(pid_t launched, const std::string& exeName);
 
 struct MemoryUse {
