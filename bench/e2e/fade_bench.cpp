@@ -23,10 +23,14 @@
 // allowance, and how many of the steps moved the window in each run. Wine 10 cuts short
 // the region of a window wider or taller than the screen that reaches past its left or top
 // edge, so that the steps there miss the arrow: at Size 24 at every turn, at Size 23 at
-// the turns that make it taller than the screen.
+// the turns that make it taller than the screen. Beside them, baseline.exe's peak with a
+// window showing one opaque image of the largest size through UpdateLayeredWindow, against
+// its plain shaped window, in bitmaps of that size: the image itself and what the window
+// system keeps of it in the process.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -156,10 +160,38 @@ void Print(const char* name, const std::vector<double>& ms, int pauses) {
               ms.size(), nominal, median / nominal);
 }
 
+long Pixels(const Rect& r) { return static_cast<long>(r.width) * r.height; }
+
+// The peak resident size of baseline.exe with these arguments once it has shown its
+// window; -1 if it did not run.
+long BaselinePeakKiB(const std::vector<std::string>& args) {
+  Session s(1920, 1080);
+  const std::string path = s.Install(HelperPath("baseline.exe"), "baseline.exe");
+  Process launched = s.Launch(path, args);
+  const auto shown = [&] {
+    for (const MappedWindow& w : s.X().MappedWindows()) {
+      if (w.name.starts_with("Baseline")) return true;
+    }
+    return false;
+  };
+  long peakKiB = -1;
+  // Looked for once the window shows: until then, under WoW64, the loader that becomes
+  // start.exe is the only process whose command line names the exe.
+  if (WaitUntil(20s, shown)) {
+    WaitUntil(2s, [] { return false; });
+    if (const auto pid = WindowsProcess(launched.Pid(), "baseline.exe")) {
+      if (const auto use = Memory(*pid)) peakKiB = use->peakKiB;
+      kill(*pid, SIGKILL);
+    }
+  }
+  launched.Kill();
+  return peakKiB;
+}
+
 struct FadeRuns {
   std::vector<double> full;  // the full fade-outs, ms
   long peakKiB = -1;         // VmHWM after them and a turn round; -1 not measured
-  long largestPixels = 0;    // the largest window seen while turning, width x height
+  Rect largest{};            // the largest window seen while turning
   int turnsSeen = 0;         // wheel steps that moved the window
 };
 
@@ -170,7 +202,7 @@ void TurnRound(ArrowRun& run, int size, FadeRuns& runs) {
   ArrowPose pose;
   pose.size = size;
   Rect now = run.Now();
-  runs.largestPixels = static_cast<long>(now.width) * now.height;
+  runs.largest = now;
   for (int turn = 0; turn < kTurns; ++turn) {
     pose.orientation = turn;
     const auto [x, y] = OnScreen(pose, -3.5, 0);
@@ -178,7 +210,7 @@ void TurnRound(ArrowRun& run, int size, FadeRuns& runs) {
     const Rect before = now;
     run.Input().Wheel(1);
     runs.turnsSeen += WaitUntil(2s, [&] { return (now = run.Now()) != before; }) ? 1 : 0;
-    runs.largestPixels = std::max(runs.largestPixels, static_cast<long>(now.width) * now.height);
+    if (Pixels(now) > Pixels(runs.largest)) runs.largest = now;
   }
 }
 
@@ -294,7 +326,10 @@ int Main(int argc, char** argv) {
     if (memory && (sharpRuns.peakKiB < 0 || smoothRuns.peakKiB < 0)) {
       std::printf("peak_kib size=%d not measured\n", size);
     } else if (memory) {
-      const long pixels = std::max(sharpRuns.largestPixels, smoothRuns.largestPixels);
+      const Rect& largest = Pixels(smoothRuns.largest) > Pixels(sharpRuns.largest)
+                                ? smoothRuns.largest
+                                : sharpRuns.largest;
+      const long pixels = Pixels(largest);
       const long allowanceKiB = 2 * pixels * 4 / 1024;
       const long differenceKiB = smoothRuns.peakKiB - sharpRuns.peakKiB;
       std::printf(
@@ -303,6 +338,17 @@ int Main(int argc, char** argv) {
           size, sharpRuns.peakKiB, smoothRuns.peakKiB, differenceKiB, allowanceKiB, pixels,
           allowanceKiB > 0 ? static_cast<double>(differenceKiB) / allowanceKiB : 0.0,
           sharpRuns.turnsSeen, smoothRuns.turnsSeen);
+      // What the window system keeps of one such image, beside the plain shaped window.
+      const long plain = BaselinePeakKiB({});
+      const long image =
+          BaselinePeakKiB({"image", std::to_string(largest.width), std::to_string(largest.height)});
+      if (plain >= 0 && image >= 0) {
+        std::printf(
+            "peak_kib size=%d baseline.exe plain=%ld image=%ld (one %dx%d image shown twice) "
+            "difference=%ld bitmaps=%.2f\n",
+            size, plain, image, largest.width, largest.height, image - plain,
+            static_cast<double>(image - plain) / (static_cast<double>(pixels) * 4 / 1024));
+      }
     }
   }
   return 0;
