@@ -22,7 +22,7 @@
 // The wheel steps are then measured again, forward only, in fresh runs, with sharp and with
 // smooth edges ([Display] Edges=Smooth) at the default size, Size 23 and Size 24, the
 // smooth figure beside the sharp one of its size from the same run. With smooth edges Wine
-// cuts the X shape from the image's alpha, so the same shapes tell when a turn shows.
+// cuts the X shape from the image's alpha, so the same boxes tell when a turn shows.
 // Wine 10 cuts short the region of a window wider or taller than the screen that reaches
 // past its left or top edge, so that the steps there miss the arrow: at Size 24 at every
 // turn, at Size 23 at the turns that make it taller than the screen.
@@ -206,27 +206,12 @@ Rect Extents(const Shape& shape) {
   return {left, top, right - left, bottom - top};
 }
 
-// The window's X shape within the window, on the screen. With smooth edges Wine 10 leaves
-// rectangles of earlier turns outside the window, where X shows nothing of them.
-Shape ShapeShown(ArrowRun& run) {
-  const Rect window = run.Now();
-  Shape shown;
-  for (const Rect& r : run.X().ShapeRectangles(run.Arrow())) {
-    const int left = std::max(r.x, window.x);
-    const int top = std::max(r.y, window.y);
-    const int right = std::min(r.x + r.width, window.x + window.width);
-    const int bottom = std::min(r.y + r.height, window.y + window.height);
-    if (left < right && top < bottom) shown.push_back({left, top, right - left, bottom - top});
-  }
-  return shown;
-}
-
-// Whether a shape is the arrow at the turn whose shape was learnt. Wine 10 cuts the same
+// Whether a shape is the arrow at the turn whose box was learnt. Wine 10 cuts the same
 // smooth picture into other rectangles from one showing to the next, so a turn is told by
 // the box round its shape (no two neighbouring turns share one) over more than one
 // rectangle (the window's plain box while Wine is between shapes).
-bool IsTurn(const Shape& shape, const Shape& learnt) {
-  return shape.size() > 1 && Extents(shape) == Extents(learnt);
+bool IsTurn(const Shape& shape, const Rect& learnt) {
+  return shape.size() > 1 && Extents(shape) == learnt;
 }
 
 // Puts the pointer over the middle of the arrow's head, where a wheel step reaches the arrow
@@ -248,30 +233,30 @@ std::optional<Shape> SettledShape(ArrowRun& run, ArrowWatch& watch) {
   if (!change) return std::nullopt;
   while (Clock::now() < deadline && watch.Next(Clock::now() + 300ms)) {
   }
-  return ShapeShown(run);
+  return run.X().ShapeRectangles(run.Arrow());
 }
 
-// What each turn of the arrow looks like on X, learnt in one unmeasured round of forward
+// The box round each turn of the arrow on X, learnt in one unmeasured round of forward
 // steps from turn 0 back to it; nothing if a step did not change the shape.
-std::optional<std::vector<Shape>> LearnShapes(ArrowRun& run, ArrowWatch& watch, ArrowPose pose) {
-  std::vector<Shape> shapes(kTurns);
-  shapes[0] = ShapeShown(run);
+std::optional<std::vector<Rect>> LearnBoxes(ArrowRun& run, ArrowWatch& watch, ArrowPose pose) {
+  std::vector<Rect> boxes(kTurns);
+  boxes[0] = Extents(run.X().ShapeRectangles(run.Arrow()));
   for (int turn = 1; turn <= kTurns; ++turn) {
     pose.orientation = turn - 1;
     AimAndPause(run, watch, pose);
     run.Input().Wheel(1);
     const auto shape = SettledShape(run, watch);
-    if (!shape || IsTurn(*shape, shapes[static_cast<std::size_t>(turn - 1)])) return std::nullopt;
-    shapes[static_cast<std::size_t>(turn % kTurns)] = *shape;
+    if (!shape || IsTurn(*shape, boxes[static_cast<std::size_t>(turn - 1)])) return std::nullopt;
+    boxes[static_cast<std::size_t>(turn % kTurns)] = Extents(*shape);
   }
-  return shapes;
+  return boxes;
 }
 
 // Gives n wheel steps in the direction (+1 forward, -1 back), each after a pause; the time
 // from each step to the turned shape on X. Nothing if a turn did not show within 10 s.
 std::optional<std::vector<double>> TurnLags(ArrowRun& run, ArrowWatch& watch,
-                                            const std::vector<Shape>& shapes, ArrowPose& pose,
-                                            int n, int direction) {
+                                            const std::vector<Rect>& boxes, ArrowPose& pose, int n,
+                                            int direction) {
   std::vector<double> lags;
   for (int i = 0; i < n; ++i) {
     AimAndPause(run, watch, pose);
@@ -280,7 +265,8 @@ std::optional<std::vector<double>> TurnLags(ArrowRun& run, ArrowWatch& watch,
     run.Input().Wheel(direction);
     std::optional<ArrowWatch::Change> change;
     while ((change = watch.Next(sent + 10s)) &&
-           !(change->shape && IsTurn(ShapeShown(run), shapes[static_cast<std::size_t>(turned)]))) {
+           !(change->shape && IsTurn(run.X().ShapeRectangles(run.Arrow()),
+                                     boxes[static_cast<std::size_t>(turned)]))) {
     }
     if (!change) return std::nullopt;
     lags.push_back(Ms(change->at - sent));
@@ -309,14 +295,14 @@ std::optional<double> TurnP95(int size, bool smooth, int steps) {
   ArrowPose pose;
   pose.size = size;
   // The first picture shown, so that the shape learnt for turn 0 is the arrow's.
-  if (!WaitUntil(10s, [&] { return ShapeShown(run).size() > 1; })) {
+  if (!WaitUntil(10s, [&] { return run.X().ShapeRectangles(run.Arrow()).size() > 1; })) {
     return std::nullopt;
   }
   watch.CollectUntil(Clock::now() + 300ms);
   watch.Take();
-  const auto shapes = LearnShapes(run, watch, pose);
-  if (!shapes) return std::nullopt;
-  const auto lags = TurnLags(run, watch, *shapes, pose, steps, 1);
+  const auto boxes = LearnBoxes(run, watch, pose);
+  if (!boxes) return std::nullopt;
+  const auto lags = TurnLags(run, watch, *boxes, pose, steps, 1);
   if (!lags) return std::nullopt;
   const double p95 = Percentile(*lags, 95);
   std::printf("wheel_turn_ms edges=%s size=%d steps=%zu median=%.1f p95=%.1f frame=%.1f\n",
@@ -389,13 +375,13 @@ int Main(int argc, char** argv) {
   const Rect now = run.Now();
   pose.tipX += now.x - unturned.x;
   pose.tipY += now.y - unturned.y;
-  const auto shapes = LearnShapes(run, watch, pose);
-  if (!shapes) {
+  const auto boxes = LearnBoxes(run, watch, pose);
+  if (!boxes) {
     std::fprintf(stderr, "a wheel step did not turn the arrow\n");
     return 1;
   }
-  const auto forward = TurnLags(run, watch, *shapes, pose, steps, 1);
-  const auto back = forward ? TurnLags(run, watch, *shapes, pose, steps, -1) : std::nullopt;
+  const auto forward = TurnLags(run, watch, *boxes, pose, steps, 1);
+  const auto back = forward ? TurnLags(run, watch, *boxes, pose, steps, -1) : std::nullopt;
   if (!back) {
     std::fprintf(stderr, "a turn did not show within 10 s\n");
     return 1;

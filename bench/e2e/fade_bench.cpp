@@ -18,8 +18,8 @@
 //
 // Memory: at Sizes 23 and 24 each of those runs then turns the arrow once round by 24 wheel
 // steps, and the Windows process's peak resident size (VmHWM) is read. Smooth edges may
-// cost two bitmaps of the largest window seen more than sharp ones (the picture and the
-// layered window's copy, 4 bytes a pixel); the difference is printed beside that
+// cost two bitmaps of the largest window seen more than sharp ones (the image the program
+// draws and the layered window's copy, 4 bytes a pixel); the difference is printed beside that
 // allowance, and how many of the steps moved the window in each run. Wine 10 cuts short
 // the region of a window wider or taller than the screen that reaches past its left or top
 // edge, so that the steps there miss the arrow: at Size 24 at every turn, at Size 23 at

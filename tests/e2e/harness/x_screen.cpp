@@ -5,6 +5,7 @@
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
 
+#include <algorithm>
 #include <iomanip>
 #include <stdexcept>
 
@@ -183,9 +184,16 @@ std::vector<Rect> XScreen::ShapeRectangles(Window window) {
   int count = 0;
   int ordering = 0;
   XRectangle* rectangles = XShapeGetRectangles(display_, window, ShapeBounding, &count, &ordering);
+  // X shows none of the shape outside the window, where Wine 10 leaves rectangles of a
+  // layered window's earlier, larger pictures.
   for (int i = 0; i < count; ++i) {
-    result.push_back(Rect{at->x + rectangles[i].x, at->y + rectangles[i].y, rectangles[i].width,
-                          rectangles[i].height});
+    const int left = std::max<int>(rectangles[i].x, 0);
+    const int top = std::max<int>(rectangles[i].y, 0);
+    const int right = std::min(rectangles[i].x + rectangles[i].width, at->width);
+    const int bottom = std::min(rectangles[i].y + rectangles[i].height, at->height);
+    if (left < right && top < bottom) {
+      result.push_back(Rect{at->x + left, at->y + top, right - left, bottom - top});
+    }
   }
   if (rectangles != nullptr) XFree(rectangles);
   return result;

@@ -83,8 +83,8 @@ class XScreen {
   // The root's child that the pointer is over, as X decides it (its shape counts), or 0.
   Window UnderPointer();
   std::vector<MappedWindow> MappedWindows();
-  // The window's bounding shape as screen rectangles (Wine sets it from the window region);
-  // the whole window if it has none, nothing if the window is gone.
+  // The window's bounding shape within the window, as screen rectangles (Wine sets it from
+  // the window region); the whole window if it has none, nothing if the window is gone.
   std::vector<Rect> ShapeRectangles(Window window);
 
   Rgb Pixel(int x, int y);
