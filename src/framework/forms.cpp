@@ -179,6 +179,10 @@ NativeCursor TForm::OnSetCursor() {
 
 void TForm::OnCloseRequest() { app_.Terminate(); }
 
+HandOverAnswer TForm::OnHandOverAsked() {
+  return app_.Terminated() ? HandOverAnswer::Ending : HandOverAnswer::HandedOver;
+}
+
 void TForm::OnMouseWheelMessage(TShiftState Shift, int WheelDelta, TPoint MousePos,
                                 std::uint32_t time) {
   const bool sameWay = (wheelSum_ > 0 && WheelDelta > 0) || (wheelSum_ < 0 && WheelDelta < 0);

@@ -83,6 +83,9 @@ class TForm : public TObject, public WindowEvents {
   // --- the window's own events ---
   NativeCursor OnSetCursor() override;
   void OnCloseRequest() override;
+  // Once termination is asked for, a second start waits for this program to end: the
+  // window still answers while the exit's save and its box run.
+  HandOverAnswer OnHandOverAsked() override;
   // Touchpads and free-spinning wheels send many messages of a fraction of a notch (120):
   // their deltas add up, and each full notch is one step. A notched wheel's message of a
   // notch or more stays one step. A change of direction or keys, or a pause, starts the

@@ -42,6 +42,15 @@ class Canvas {
 // system rearranging monitors, another tool, the system's own commands).
 enum class MovedBy : std::uint8_t { Program, System };
 
+// What a running program tells a second start for the same name (WindowSystem::HandOver).
+enum class HandOverAnswer : std::uint8_t {
+  // Its arrow comes to the pointer, or its open menu or box to the front: the start ends.
+  HandedOver,
+  // It is on its way out (a box of the exit may still be up): the start waits for the name
+  // to be free, however long that takes, and becomes the arrow.
+  Ending,
+};
+
 class WindowEvents {
  public:
   WindowEvents() = default;
@@ -79,7 +88,9 @@ class WindowEvents {
   virtual void OnDpiChanged() = 0;
   // A hotkey registered for the window was pressed.
   virtual void FormMainOnHotKey(int HotKeyId) = 0;
-  // The program was started again for the same name (WindowSystem::HandOver).
+  // The program was started again for the same name (WindowSystem::HandOver): first the
+  // answer, which the start gets at once, then, when it was HandedOver, the hand-over.
+  virtual HandOverAnswer OnHandOverAsked() = 0;
   virtual void FormMainOnHandOver() = 0;
   // The application was restored from the minimised state; the window is shown again.
   virtual void ApplicationOnRestore() = 0;
@@ -214,12 +225,16 @@ class WindowSystem {
   // Shown on top of the top-most windows, leaving the keyboard where it is.
   virtual void RaiseWithoutActivation(NativeWindow window) = 0;
   // From now on a start of the program that finds `name` claimed (ClaimInstance) reaches
-  // this program's window as FormMainOnHandOver.
-  virtual void AnswerHandOvers(const std::string& name) = 0;
-  // Asks the program that answers for `name` to bring its arrow, waiting a few seconds at
-  // most for it to be ready, or until `ended` says that program has gone; false when none
-  // answered.
+  // this window as OnHandOverAsked and FormMainOnHandOver, whatever its integrity level.
+  virtual void AnswerHandOvers(NativeWindow window, const std::string& name) = 0;
+  // Asks the program that answers for `name` to bring its arrow: true when it did. Waits a
+  // few seconds at most for one to be ready, and as long as one says it is ending, until
+  // `ended` says that program has gone; false then, and when none answered. Messages sent
+  // to this program's windows meanwhile are answered without reaching their events.
   virtual bool HandOver(const std::string& name, const std::function<bool()>& ended) = 0;
+  // The program's open dialog or box to the front, with the keyboard: its user started the
+  // program again. Nothing where none is open (a menu is in front already).
+  virtual void BringOpenBoxToFront() = 0;
   // Restores a minimised application as its task-bar entry does, restore event included,
   // but leaving the keyboard where it is; false when it was not minimised.
   virtual bool RestoreApplication() = 0;

@@ -99,7 +99,7 @@ void TFormMain::FormMainOnCreate() {
   App().RegisterCursor(HandFlat, ws.LoadCursorResource("HandFlat"));
   App().RegisterCursor(HandGrab, ws.LoadCursorResource("HandGrab"));
 
-  ws.AnswerHandOvers(SettingsFilePath);
+  ws.AnswerHandOvers(Handle(), SettingsFilePath);
   if (helpAsked && !helpShown) {
     ShowHelpText();
   }

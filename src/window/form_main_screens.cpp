@@ -165,7 +165,15 @@ void TFormMain::FormMainOnHotKey(int HotKeyId) {
   }
 }
 
-void TFormMain::FormMainOnHandOver() { ArrowToPointer(); }
+void TFormMain::FormMainOnHandOver() {
+  // Over an open menu, box or colour pick the arrow stays put, as for the hotkey; what is
+  // open comes to the front, so the start that asked for the program shows something.
+  if (ModalMoments > 0) {
+    Ws().BringOpenBoxToFront();
+    return;
+  }
+  ArrowToPointer();
+}
 
 void TFormMain::ArrowToPointer() {
   if (ModalMoments > 0) {

@@ -124,6 +124,11 @@ class RecordingEvents final : public qd::WindowEvents {
     Add(by == qd::MovedBy::Program ? "own bounds" : "bounds", left, top, width, height);
   }
   void FormMainOnHotKey(int id) override { Add("hotkey", id); }
+  qd::HandOverAnswer answer = qd::HandOverAnswer::HandedOver;  // to a second start
+  qd::HandOverAnswer OnHandOverAsked() override {
+    log.push_back("asked");
+    return answer;
+  }
   void FormMainOnHandOver() override { log.push_back("hand-over"); }
   void OnHandlerError(const char* text) override { log.push_back(std::string("error ") + text); }
 
@@ -704,6 +709,137 @@ bool WaitUntil(DWORD ms, Done done) {
   return true;
 }
 
+// A running program that a second start asks: this test program started again as
+// `answer NAME KIND`. KIND handed-over: an arrow that takes over, and ends with code 10 once
+// it has; ending: one on its way out for 6 s, then gone; silent: another program's window of
+// the arrow's class, which ends with code 3 if the message ever reaches it.
+UINT silentHears = 0;  // the hand-over message, in the silent answerer
+
+LRESULT CALLBACK SilentWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == silentHears) ::ExitProcess(3);
+  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+int RunAnswerer(const std::string& name, std::string_view kind) {
+  silentHears = ::RegisterWindowMessageW(qd::win32::HandOverMessageName(name).c_str());
+  const std::wstring title = qd::win32::Utf8ToWide(std::string(kind));
+  if (kind == "silent") {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &SilentWindowProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TFormMain";
+    ::RegisterClassW(&windowClass);
+    if (::CreateWindowExW(0, L"TFormMain", title.c_str(), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                          windowClass.hInstance, nullptr) == nullptr) {
+      return 1;
+    }
+  }
+  qd::win32::Win32WindowSystem ws(::GetModuleHandleA(nullptr));
+  RecordingEvents events;
+  events.answer = kind == "ending" ? qd::HandOverAnswer::Ending : qd::HandOverAnswer::HandedOver;
+  if (kind != "silent") {
+    qd::WindowParams params;
+    params.bounds = {0, 0, 10, 10};
+    params.caption = std::string(kind);
+    ws.AnswerHandOvers(ws.CreateAppWindow(params, events), name);
+  }
+  const bool handedOver = PumpUntil(ws, kind == "ending" ? 6000 : 60000, [&] {
+    return std::find(events.log.begin(), events.log.end(), "hand-over") != events.log.end();
+  });
+  return handedOver ? 10 : 0;
+}
+
+struct Answerer {
+  HANDLE process = nullptr;
+  ~Answerer() {
+    if (process == nullptr) return;
+    ::TerminateProcess(process, 0);
+    ::CloseHandle(process);
+  }
+  [[nodiscard]] bool Running() const {
+    return process != nullptr && ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  }
+  [[nodiscard]] DWORD ExitCode(DWORD waitMs) const {
+    DWORD code = STILL_ACTIVE;
+    ::WaitForSingleObject(process, waitMs);
+    ::GetExitCodeProcess(process, &code);
+    return code;
+  }
+};
+
+// Started, and once its window is there.
+void StartAnswerer(Answerer& answerer, const std::string& name, const std::string& kind) {
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" answer \"" +
+                         qd::win32::Utf8ToWide(name) + L"\" " + qd::win32::Utf8ToWide(kind);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+    return;
+  }
+  ::CloseHandle(process.hThread);
+  answerer.process = process.hProcess;
+  const std::wstring title = qd::win32::Utf8ToWide(kind);
+  WaitUntil(10000, [&] { return ::FindWindowW(L"TFormMain", title.c_str()) != nullptr; });
+}
+
+DWORD WINAPI SendDisplayChange(void* window) {
+  DWORD_PTR result = 0;
+  return ::SendMessageTimeoutW(static_cast<HWND>(window), WM_DISPLAYCHANGE, 32, 0, SMTO_NORMAL,
+                               3000, &result) != 0
+             ? 1
+             : 0;
+}
+
+// A second start finds the running arrow in another process and only there: never one of
+// its own windows, never another program's window of the same class; it waits for as long as
+// the running one says it is ending, answering what is sent to its own windows meanwhile.
+void TestHandOver(qd::win32::Win32WindowSystem& ws) {
+  RecordingEvents own;
+  qd::WindowParams params;
+  params.bounds = {0, 0, 10, 10};
+  const qd::NativeWindow window = ws.CreateAppWindow(params, own);
+  HWND hwnd = qd::win32::ToWin32<HWND>(window);
+  ws.AnswerHandOvers(window, "C:\\qd\\own.ini");
+  Check(ws.HandOversFromAnyLevel(), "hand-overs let in from lower integrity levels");
+  int rounds = 0;
+  Check(!ws.HandOver("C:\\qd\\own.ini", [&] { return ++rounds > 3; }) && own.log.empty(),
+        "own window never asked: " + Joined(own.log));
+
+  struct Case {
+    const char* kind;
+    bool handedOver;
+    DWORD exitCode;  // of the answerer once asked; STILL_ACTIVE: still running
+  };
+  for (const Case& c : {Case{"handed-over", true, 10}, Case{"silent", false, STILL_ACTIVE},
+                        Case{"ending", false, 0}}) {
+    const std::string name = Cat({"C:\\qd\\", c.kind, ".ini"});
+    Answerer answerer;
+    StartAnswerer(answerer, name, c.kind);
+    Check(answerer.Running(), Cat({c.kind, ": answerer started"}));
+    own.log.clear();
+    HANDLE sender = ::CreateThread(nullptr, 0, &SendDisplayChange, hwnd, 0, nullptr);
+    rounds = 0;
+    const bool handedOver = ws.HandOver(name, [&] {
+      ++rounds;
+      return std::string_view(c.kind) == "ending" ? !answerer.Running() : rounds > 3;
+    });
+    Check(handedOver == c.handedOver, Cat({c.kind, ": handed over as expected"}));
+    Check(answerer.ExitCode(c.exitCode == STILL_ACTIVE ? 0 : 5000) == c.exitCode,
+          Cat({c.kind, ": the answerer's exit code"}));
+    DWORD sent = 0;
+    ::WaitForSingleObject(sender, 5000);
+    ::GetExitCodeThread(sender, &sent);
+    ::CloseHandle(sender);
+    Check(sent == 1 && own.log.empty(),
+          Cat({c.kind, ": sent while waiting, answered without the form: ", Joined(own.log)}));
+  }
+  ws.DestroyAppWindow(window);
+}
+
 struct HookScene {
   HWND arrow = nullptr;
   HWND show = nullptr;   // another program's top-most window over the arrow
@@ -1178,6 +1314,7 @@ void TestShapeArithmetic() {
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "cover") return RunCover(argv[2]);
+  if (argc == 4 && std::string_view(argv[1]) == "answer") return RunAnswerer(argv[2], argv[3]);
   if (argc != 2) {
     std::printf("usage: %s SCRATCH_FOLDER\n", argv[0]);
     return 2;
@@ -1196,6 +1333,7 @@ int main(int argc, char** argv) {
   TestPressesLeaveTheKeyboardWithTheSlides(ws, false);
   TestKeepOnTop(ws);
   TestForegroundHook(ws);
+  TestHandOver(ws);
   TestObjectsReleased(ws, services, argv[1]);
   TestFailedCreationFreesOnce(ws);
   TestFiles(services, argv[1]);

@@ -124,7 +124,7 @@ class FakeWindowSystem final : public WindowSystem {
   void UnregisterHotKey(NativeWindow window, int hotKeyId) override;
   void RaiseWithoutActivation(NativeWindow window) override;
   bool RestoreApplication() override;
-  void AnswerHandOvers(const std::string& name) override {
+  void AnswerHandOvers(NativeWindow /*window*/, const std::string& name) override {
     log.push_back("AnswerHandOvers " + name);
   }
   bool HandOver(const std::string& name, const std::function<bool()>& ended) override {
@@ -134,6 +134,7 @@ class FakeWindowSystem final : public WindowSystem {
     ended();
     return false;
   }
+  void BringOpenBoxToFront() override { log.push_back("BringOpenBoxToFront"); }
   NativeWindow KeyboardOwner() override;
   void GiveKeyboardBack(NativeWindow previousOwner) override;
   int TrackPopupMenu(NativeWindow owner, const std::vector<MenuItemView>& items,

@@ -252,7 +252,53 @@ TEST_F(Screens, HotKeyBringsAFadedOutLockedArrowToThePointerVisible) {
   EXPECT_EQ(saved.alpha, 12);
 }
 
-TEST_F(Screens, HotKeyDoesNothingWhileAMenuBoxOrPickIsOpen) {
+// A second start is answered from what the arrow does: handed over where the arrow comes
+// (or what is open comes to the front: below); "ending" once the program is on its way out,
+// the exit's box included, so that the start waits and becomes the arrow.
+TEST_F(Screens, SecondStartIsAnsweredFromWhatTheArrowDoes) {
+  struct Case {
+    const char* what;
+    // Opens what the case needs, runs `ask` within it, and closes it.
+    std::function<void(const std::function<void()>&)> within;
+    HandOverAnswer answer;
+    bool comes;  // the arrow's tip to the pointer
+  };
+  const std::vector<Case> cases = {
+      {"shown", [](const std::function<void()>& ask) { ask(); }, HandOverAnswer::HandedOver, true},
+      {"after Esc",
+       [this](const std::function<void()>& ask) {
+         ws.events->FormMainOnKeyPress('\x1b');
+         ASSERT_TRUE(app->Terminated());
+         ask();
+       },
+       HandOverAnswer::Ending, false},
+      {"the exit's box up",
+       [this](const std::function<void()>& ask) {
+         sys.failFileStepAt["create"] = 1;
+         ws.onMessageBox = [ask](const std::string&) { ask(); };
+         app->Terminate();
+         form->Destroy();
+       },
+       HandOverAnswer::Ending, false},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    SetUp();
+    StartAt({700, 500}, "EscTerminates=1\r\n");
+    ws.cursorPos = {100, 900};
+    std::optional<HandOverAnswer> answer;
+    c.within([&] {
+      answer = ws.events->OnHandOverAsked();
+      if (answer == HandOverAnswer::HandedOver) ws.events->FormMainOnHandOver();
+    });
+    EXPECT_EQ(answer, c.answer) << c.what;
+    const TPoint tip = c.comes ? TPoint{100, 900} : TPoint{700, 500};
+    EXPECT_EQ(TipOnScreen(), tip) << c.what;
+  }
+}
+
+// Over what is open the arrow stays put; a second start brings what is open to the front.
+TEST_F(Screens, HotKeyAndSecondStartLeaveTheArrowWhileAMenuBoxOrPickIsOpen) {
   struct Case {
     const char* what;
     std::function<void(const std::function<void()>&)> open;
@@ -298,9 +344,16 @@ TEST_F(Screens, HotKeyDoesNothingWhileAMenuBoxOrPickIsOpen) {
     SetUp();
     StartAt({300, 200});
     ws.cursorPos = {900, 700};
-    c.open([this] { ws.events->FormMainOnHotKey(1); });
+    std::optional<HandOverAnswer> answer;
+    c.open([&] {
+      ws.events->FormMainOnHotKey(1);
+      answer = ws.events->OnHandOverAsked();
+      ws.events->FormMainOnHandOver();
+    });
     EXPECT_EQ(TipOnScreen(), (TPoint{300, 200})) << c.what;
     EXPECT_TRUE(ws.Calls("RaiseWithoutActivation").empty()) << c.what;
+    EXPECT_EQ(answer, HandOverAnswer::HandedOver) << c.what;
+    EXPECT_FALSE(ws.Calls("BringOpenBoxToFront").empty()) << c.what;
     ws.events->FormMainOnHotKey(1);
     EXPECT_EQ(TipOnScreen(), (TPoint{900, 700})) << c.what << ": and after it closed";
   }

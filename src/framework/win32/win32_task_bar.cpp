@@ -43,7 +43,7 @@ LRESULT CALLBACK Win32WindowSystem::AppWindowProc(HWND hwnd, UINT msg, WPARAM wP
     --LiveObjects().user;
   }
   auto* system = reinterpret_cast<Win32WindowSystem*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (system == nullptr || msg == WM_NCCREATE || msg == WM_NCDESTROY) {
+  if (system == nullptr || msg == WM_NCCREATE || msg == WM_NCDESTROY || system->handingOver_) {
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   }
   // The form's handlers run from here too (a restore), under the form's guard; before

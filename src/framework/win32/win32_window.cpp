@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "framework/modifiers.h"
@@ -32,6 +33,7 @@ constexpr UINT kGetDpiScaledSize = 0x02E4;
 // A second start asks the running program to take over: what the running one answers, how
 // long each may take to answer and how long the second start looks for one that does.
 constexpr LRESULT kHandedOver = 0x5146;
+constexpr LRESULT kHandOverEnding = 0x5145;
 constexpr UINT kHandOverAnswerMs = 1000;
 constexpr DWORD kHandOverWaitMs = 5000;
 constexpr DWORD kHandOverRetryMs = 50;
@@ -90,32 +92,83 @@ bool WithinDragThreshold(POINT pressAt, POINT at) {
          std::abs(at.y - pressAt.y) < ::GetSystemMetrics(SM_CYDRAG);
 }
 
-std::wstring HandOverMessageName(const std::string& name) {
-  return InstanceTag(name) + L".HandOver";
-}
-
 struct HandOverSearch {
   UINT message = 0;
-  bool answered = false;
+  // The property that marks the windows answering the message (the message's name).
+  const wchar_t* mark = nullptr;
+  bool handedOver = false;
+  bool ending = false;
 };
 
-// Asks each arrow window of another process; only the one that answers for the name says so.
+// Asks each window of another process that answers for the name; another program's window
+// of the same class is never asked, nor is one of this program's own.
 BOOL CALLBACK AskToTakeOver(HWND window, LPARAM param) {
   auto& search = *reinterpret_cast<HandOverSearch*>(param);
   DWORD process = 0;
-  wchar_t name[16] = {};
-  if (::GetWindowThreadProcessId(window, &process) == 0 || process == ::GetCurrentProcessId() ||
-      ::GetClassNameW(window, name, 16) == 0 || ::lstrcmpW(name, kFormClassName) != 0) {
+  if (::GetPropW(window, search.mark) == nullptr ||
+      ::GetWindowThreadProcessId(window, &process) == 0 || process == ::GetCurrentProcessId()) {
     return TRUE;
   }
+  // The user started this program: the running one may bring its open box to the front.
+  ::AllowSetForegroundWindow(process);
   DWORD_PTR answer = 0;
-  search.answered = ::SendMessageTimeoutW(window, search.message, 0, 0, SMTO_ABORTIFHUNG,
-                                          kHandOverAnswerMs, &answer) != 0 &&
-                    answer == static_cast<DWORD_PTR>(kHandedOver);
-  return search.answered ? FALSE : TRUE;
+  if (::SendMessageTimeoutW(window, search.message, 0, 0, SMTO_ABORTIFHUNG, kHandOverAnswerMs,
+                            &answer) == 0) {
+    return TRUE;
+  }
+  search.handedOver = answer == static_cast<DWORD_PTR>(kHandedOver);
+  search.ending = search.ending || answer == static_cast<DWORD_PTR>(kHandOverEnding);
+  return search.handedOver ? FALSE : TRUE;
+}
+
+// Waits, answering the messages sent to this thread's windows (broadcasts a program waits
+// for) and leaving every posted one in the queue.
+void WaitAnsweringSentMessages(DWORD milliseconds) {
+  const DWORD start = ::GetTickCount();
+  for (DWORD elapsed = 0; elapsed < milliseconds; elapsed = ::GetTickCount() - start) {
+    if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_SENDMESSAGE) !=
+        WAIT_OBJECT_0) {
+      return;
+    }
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
+// The running program may still be starting (two starts at once): it answers once its
+// window is ready. One that is ending is waited for as long as it says so.
+bool AskUntilHandedOver(HandOverSearch& search, const std::function<bool()>& ended) {
+  DWORD since = ::GetTickCount();
+  while (true) {
+    search.ending = false;
+    ::EnumWindows(&AskToTakeOver, reinterpret_cast<LPARAM>(&search));
+    if (search.handedOver) return true;
+    if (ended()) return false;
+    if (search.ending) {
+      since = ::GetTickCount();
+    } else if (::GetTickCount() - since >= kHandOverWaitMs) {
+      return false;
+    }
+    WaitAnsweringSentMessages(kHandOverRetryMs);
+  }
+}
+
+// The standard dialog class: the colour pick and the message boxes.
+BOOL CALLBACK FindOpenBox(HWND window, LPARAM param) {
+  wchar_t name[8] = {};
+  if (::IsWindowVisible(window) == FALSE || ::IsWindowEnabled(window) == FALSE ||
+      ::GetClassNameW(window, name, 8) == 0 || ::lstrcmpW(name, L"#32770") != 0) {
+    return TRUE;
+  }
+  *reinterpret_cast<HWND*>(param) = window;
+  return FALSE;
 }
 
 }  // namespace
+
+std::wstring HandOverMessageName(const std::string& name) {
+  return InstanceTag(name) + L".HandOver";
+}
 
 Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
   if (HMODULE user32 = ::GetModuleHandleA("User32.dll"); user32 != nullptr) {
@@ -328,13 +381,18 @@ LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM w
   }
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (msg == WM_NCDESTROY) {
+    if (data != nullptr && !data->system->handOverMark_.empty()) {
+      ::RemovePropW(hwnd, data->system->handOverMark_.c_str());
+    }
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     // Owned by the window from WM_NCCREATE until now.
     std::unique_ptr<WindowData>(data).reset();
     --LiveObjects().user;
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   }
-  if (data == nullptr) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  if (data == nullptr || data->system->handingOver_) {
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
   LRESULT result = 0;
   Guarded(*data->events,
           [&] { result = data->system->HandleFormMessage(*data, msg, wParam, lParam); });
@@ -355,10 +413,12 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     return static_cast<LRESULT>(timerTicks_);
   }
   if (msg == handOverMessage_ && handOverMessage_ != 0) {
-    // The second start may end now, whatever the arrow then does.
-    ::ReplyMessage(kHandedOver);
-    events.FormMainOnHandOver();
-    return kHandedOver;
+    const HandOverAnswer answer = events.OnHandOverAsked();
+    const LRESULT code = answer == HandOverAnswer::Ending ? kHandOverEnding : kHandedOver;
+    // The second start goes on now, however long the arrow then takes to come.
+    ::ReplyMessage(code);
+    if (answer == HandOverAnswer::HandedOver) events.FormMainOnHandOver();
+    return code;
   }
   switch (msg) {
     case WM_PAINT: {
@@ -550,22 +610,35 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
   return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-void Win32WindowSystem::AnswerHandOvers(const std::string& name) {
-  handOverMessage_ = ::RegisterWindowMessageW(HandOverMessageName(name).c_str());
+void Win32WindowSystem::AnswerHandOvers(NativeWindow window, const std::string& name) {
+  HWND hwnd = ToHwnd(window);
+  handOverMark_ = HandOverMessageName(name);
+  handOverMessage_ = ::RegisterWindowMessageW(handOverMark_.c_str());
+  // Started elevated (an elevated console, a task with highest privileges), the arrow would
+  // never hear a start at the normal level: the system drops registered messages from lower
+  // integrity levels unless the window lets them in.
+  handOversFromAnyLevel_ =
+      handOverMessage_ != 0 &&
+      ::ChangeWindowMessageFilterEx(hwnd, handOverMessage_, MSGFLT_ALLOW, nullptr) != FALSE;
+  ::SetPropW(hwnd, handOverMark_.c_str(), hwnd);
 }
 
 bool Win32WindowSystem::HandOver(const std::string& name, const std::function<bool()>& ended) {
-  HandOverSearch search{::RegisterWindowMessageW(HandOverMessageName(name).c_str()), false};
+  const std::wstring mark = HandOverMessageName(name);
+  HandOverSearch search{::RegisterWindowMessageW(mark.c_str()), mark.c_str()};
   if (search.message == 0) return false;
-  // The running program may still be starting (two starts at once): it answers once its
-  // window is ready.
-  const DWORD start = ::GetTickCount();
-  while (true) {
-    ::EnumWindows(&AskToTakeOver, reinterpret_cast<LPARAM>(&search));
-    if (search.answered) return true;
-    if (ended() || ::GetTickCount() - start >= kHandOverWaitMs) return false;
-    ::Sleep(kHandOverRetryMs);
-  }
+  // This program's windows exist already, its form not yet made: what the system sends them
+  // meanwhile is answered without reaching the form.
+  handingOver_ = true;
+  const bool handedOver = AskUntilHandedOver(search, ended);
+  handingOver_ = false;
+  return handedOver;
+}
+
+void Win32WindowSystem::BringOpenBoxToFront() {
+  HWND box = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), &FindOpenBox, reinterpret_cast<LPARAM>(&box));
+  if (box != nullptr) ::SetForegroundWindow(box);
 }
 
 }  // namespace qd::win32

@@ -6,6 +6,8 @@
 // restoring shows them again before the restore event runs.
 #pragma once
 
+#include <string>
+
 #include "framework/win32/handles.h"
 #include "framework/win32/win32.h"
 #include "framework/win32/win32_keyboard_owner.h"
@@ -20,6 +22,10 @@ GetDpiForMonitorFn LoadGetDpiForMonitor();
 // The DPI a monitor is scaled by: the monitor's own where the system has one per monitor,
 // else the system's one DPI (Windows 7 and 8), else 96.
 UINT MonitorDpi(HMONITOR monitor, GetDpiForMonitorFn getDpiForMonitor);
+
+// The message a second start sends for `name`, and the property that marks the window
+// answering it: what the two starts agree on.
+std::wstring HandOverMessageName(const std::string& name);
 
 class Win32WindowSystem final : public WindowSystem {
  public:
@@ -66,8 +72,12 @@ class Win32WindowSystem final : public WindowSystem {
   void UnregisterHotKey(NativeWindow window, int hotKeyId) override;
   void RaiseWithoutActivation(NativeWindow window) override;
   bool RestoreApplication() override;
-  void AnswerHandOvers(const std::string& name) override;
+  void AnswerHandOvers(NativeWindow window, const std::string& name) override;
   bool HandOver(const std::string& name, const std::function<bool()>& ended) override;
+  void BringOpenBoxToFront() override;
+  // Whether starts at a lower integrity level reach the window answering hand-overs: Wine
+  // has no integrity levels to try it with, so the backend tests ask here.
+  [[nodiscard]] bool HandOversFromAnyLevel() const { return handOversFromAnyLevel_; }
 
   NativeWindow KeyboardOwner() override;
   void GiveKeyboardBack(NativeWindow previousOwner) override;
@@ -109,7 +119,10 @@ class Win32WindowSystem final : public WindowSystem {
   bool mainWasVisible_ = false;  // at the last minimise, so restore brings back only that
   UINT liveObjectsMessage_ = 0;
   UINT timerTicksMessage_ = 0;
-  UINT handOverMessage_ = 0;  // once the program answers hand-overs
+  UINT handOverMessage_ = 0;   // once the program answers hand-overs
+  std::wstring handOverMark_;  // the property on the window that answers them
+  bool handOversFromAnyLevel_ = false;
+  bool handingOver_ = false;  // while HandOver waits: no event reaches the form
   unsigned long timerTicks_ = 0;
   KeyboardOwnership keyboard_;
 };
