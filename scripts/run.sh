@@ -3,6 +3,11 @@
 # or, with no display, on a virtual Xvfb display, where it saves a screenshot and prints its
 # path. The 64-bit exe under Wine's 64-bit loader, which runs on every kernel; with
 # QD_WINE_ARCH=x86 the 32-bit exe under wine32 (scripts/wine-arch.sh).
+#
+#   bash scripts/run.sh --picture docs/arrow.png
+# makes the README's picture anew, the same way each time: the arrow at size 12 pointing at
+# a slide that ImageMagick draws on the root of a virtual 1920x1080 display (whatever
+# DISPLAY says), in a Wine prefix of its own, the screenshot scaled to 960 pixels wide.
 set -Eeuo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +20,15 @@ fail() {
   exit 1
 }
 trap 'status=$?; trap - ERR; fail "a command ended with status $status"' ERR
+
+picture=""
+if [ "${1:-}" = --picture ]; then
+  step="reading --picture"
+  hint="bash scripts/run.sh --picture docs/arrow.png"
+  [ $# -ge 2 ] || fail "it needs the PNG file to write"
+  picture=$(realpath -m "$2")
+  shift 2
+fi
 
 xvfb=""
 cleanup() {
@@ -41,6 +55,8 @@ echo "Running build/$qd_exe_preset/Quiverdart.exe under the host's Wine, $qd_win
 
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix-run-$QD_WINE_ARCH}"
+# The picture's settings never mix with those of the arrow run by hand.
+[ -z "$picture" ] || WINEPREFIX="$PWD/build/wineprefix-picture-$QD_WINE_ARCH"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   step="making the Wine prefix $WINEPREFIX (${qd_wine[*]} wineboot -i)"
   hint="read Wine's output above; 'rm -rf $WINEPREFIX' and run again"
@@ -58,7 +74,19 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   fi
 fi
 
-if [ -n "${DISPLAY:-}" ]; then
+if [ -n "$picture" ]; then
+  step="writing the picture's settings into $WINEPREFIX"
+  hint="'rm -rf $WINEPREFIX' and run again"
+  # The per-user settings file, C:\users\<user>\AppData\Roaming\Brennavo\Quiverdart\Quiverdart.ini:
+  # size 12, turned to point up and left (9 steps of 15 degrees), the tip above the slide's
+  # tallest bar.
+  roaming=$(find "$WINEPREFIX/drive_c/users" -mindepth 3 -maxdepth 3 -path '*/AppData/Roaming' \
+    -not -path '*/Public/*' | head -n 1)
+  [ -n "$roaming" ] || fail "the prefix has no user's AppData\\Roaming folder"
+  mkdir -p "$roaming/Brennavo/Quiverdart"
+  printf '[Pointer]\r\nSize=12\r\nOrientation=9\r\nTipPosX=1150\r\nTipPosY=440\r\n' \
+    >"$roaming/Brennavo/Quiverdart/Quiverdart.ini"
+elif [ -n "${DISPLAY:-}" ]; then
   step="opening the display $DISPLAY"
   hint="check that the X server of $DISPLAY runs and lets you in, or unset DISPLAY for a virtual one"
   xdpyinfo >/dev/null 2>&1 || fail "xdpyinfo cannot open it"
@@ -96,10 +124,33 @@ for _ in $(seq 600); do
   sleep 0.1
 done
 [ -n "$arrow" ] || fail "its window did not appear within 60 s"
+if [ -n "$picture" ]; then
+  step="drawing a slide on the virtual display's root (ImageMagick)"
+  hint="check that ImageMagick's convert and display are installed (scripts/deps.sh)"
+  convert -size 1920x1080 gradient:'#2a3d52'-'#0e1620' \
+    -fill '#f4f1ea' -draw 'roundrectangle 240,130 1680,950 18,18' \
+    -fill '#3b4a5c' -draw 'rectangle 330,220 1150,285' \
+    -fill '#aab4bf' -draw 'rectangle 330,315 880,340' \
+    -fill '#9fb3c8' -draw 'rectangle 430,690 590,858' -draw 'rectangle 700,600 860,858' \
+    -draw 'rectangle 1240,560 1400,858' \
+    -fill '#e0a030' -draw 'rectangle 970,420 1130,858' \
+    -fill '#8a96a3' -draw 'rectangle 400,858 1520,862' build/picture-slide.png
+  # Once Wine runs: the root turns black as Wine starts. ImageMagick 6's
+  # display ends with status 1 also where it has set the root's picture.
+  display -window root build/picture-slide.png || true
+fi
 sleep 1
 step="saving a screenshot of the virtual display"
 hint="check that ImageMagick's import is installed"
 shot="$PWD/build/quiverdart-screenshot.png"
 import -window root "$shot"
 geometry=$(awk '{ print $(NF - 1) }' <<<"$arrow")
+if [ -n "$picture" ]; then
+  step="scaling the screenshot down into $picture"
+  mkdir -p "$(dirname "$picture")"
+  # No time stamps in the file: the same picture gives the same bytes.
+  convert "$shot" -resize 960x -strip -define png:exclude-chunks=date,time "$picture"
+  echo "The arrow at $geometry on a 1920x1080 virtual display: picture saved to $picture"
+  exit 0
+fi
 echo "No display: the arrow ran on virtual display $display at $geometry; screenshot saved to $shot"

@@ -78,11 +78,10 @@ fi
 echo "Two clean builds give the same 32-bit exe"
 
 # Debian's python3 by path, since that is the one python3-jsonschema goes into; the schemas
-# are in the shared folder that sits beside the clone.
+# are the copies in tests/packaging/schemas.
 echo "== the release's winget and scoop manifests, checked offline"
-schemas=../shared/schemas
-/usr/bin/python3 tests/packaging/validate_manifests.py build/release "$schemas"
-QD_SCHEMAS=$schemas /usr/bin/python3 -m unittest discover -s tests/packaging -p 'test_*.py'
+/usr/bin/python3 tests/packaging/validate_manifests.py build/release
+/usr/bin/python3 -m unittest discover -s tests/packaging -p 'test_*.py'
 
 # The backend tests and the shape arithmetic, in a Wine prefix of each Wine's and exe's own,
 # kept between runs, with a scratch folder made anew each time; "$@" runs Wine (and its own

@@ -1,7 +1,7 @@
 """scripts/manifests.sh on a small stand-in release passes the check, and each planted fault
 fails it with a message that names the fault.
 
-    QD_SCHEMAS=<schemas folder> python3 -m unittest tests/packaging/test_manifests.py
+    python3 -m unittest discover -s tests/packaging -p 'test_*.py'
 """
 
 import hashlib
@@ -17,7 +17,6 @@ from pathlib import Path
 import validate_manifests
 
 ROOT = Path(__file__).resolve().parents[2]
-SCHEMAS = Path(os.environ.get("QD_SCHEMAS", ROOT.parent / "shared" / "schemas"))
 VERSION = "1.2.3"
 WINGET = f"winget/manifests/b/Brennavo/Quiverdart/{VERSION}"
 
@@ -79,7 +78,7 @@ class ManifestsTest(unittest.TestCase):
         shutil.rmtree(cls.scratch)
 
     def test_the_written_manifests_pass(self):
-        self.assertEqual(validate_manifests.check(self.release, SCHEMAS), [])
+        self.assertEqual(validate_manifests.check(self.release, validate_manifests.SCHEMAS), [])
 
     def test_each_planted_fault_is_named(self):
         for fault, plant, message in FAULTS:
@@ -87,7 +86,7 @@ class ManifestsTest(unittest.TestCase):
                 copy = self.scratch / fault.replace(" ", "-") / "release"
                 shutil.copytree(self.release, copy)
                 plant(copy)
-                problems = validate_manifests.check(copy, SCHEMAS)
+                problems = validate_manifests.check(copy, validate_manifests.SCHEMAS)
                 self.assertTrue(any(message in p for p in problems), problems)
 
 

@@ -1,10 +1,11 @@
 """Checks the winget and scoop manifests of a release offline, as far as the schemas and the
 rules winget and scoop apply beyond them go, and every hash against the zip it names.
 
-    python3 validate_manifests.py <release folder> <schemas folder>
+    python3 validate_manifests.py <release folder>
 
 The release folder is what scripts/release.sh writes (zips, SHA256SUMS, winget/, scoop/); the
-schemas folder holds winget/manifest.<type>.<ManifestVersion>.json and scoop/schema.json.
+schemas are winget/manifest.<type>.<ManifestVersion>.json and scoop/schema.json in the schemas
+folder beside this script (its README.md says where they come from).
 Prints each problem as "<file>: <what>" and exits 1 if there is any.
 """
 
@@ -20,6 +21,7 @@ import yaml
 from jsonschema import Draft7Validator
 
 DRAFT7 = "http://json-schema.org/draft-07/schema#"
+SCHEMAS = Path(__file__).resolve().parent / "schemas"
 # The fields winget reads as numbers or booleans; every other scalar stays a string.
 WINGET_INTS = {"InstallerSuccessCodes", "InstallerReturnCode"}
 WINGET_BOOLS = {"InstallerAbortsTerminal", "InstallLocationRequired", "RequireExplicitUpgrade",
@@ -283,13 +285,11 @@ def check(folder, schemas):
 
 
 def main(argv):
-    if len(argv) != 3:
-        raise SystemExit(f"usage: {argv[0]} <release folder> <schemas folder>")
-    schemas = Path(argv[2])
-    if not (schemas / "winget").is_dir() or not (schemas / "scoop" / "schema.json").is_file():
-        raise SystemExit(f"No manifest schemas at {schemas} (winget/ and scoop/schema.json): the "
-                         "test command expects the shared folder beside the clone")
-    problems = check(argv[1], schemas)
+    if len(argv) != 2:
+        raise SystemExit(f"usage: {argv[0]} <release folder>")
+    if not (SCHEMAS / "winget").is_dir() or not (SCHEMAS / "scoop" / "schema.json").is_file():
+        raise SystemExit(f"No manifest schemas at {SCHEMAS} (winget/ and scoop/schema.json)")
+    problems = check(argv[1], SCHEMAS)
     for problem in problems:
         print(problem, file=sys.stderr)
     if problems:
