@@ -88,6 +88,8 @@ class SettingsSession {
   void Start(const std::string& locale = {}) {
     program_.emplace(session_.Launch(exe_, {}, locale));
   }
+  // The program started once more, as a presenter would start it again.
+  Process StartAgain() { return session_.Launch(exe_); }
   Process& Program() { return *program_; }
 
   std::vector<ProbeWindow> Windows(const Points& points = {}) const {
@@ -483,6 +485,37 @@ TEST_P(SettingsFileSaveFails, OneErrorBoxTheProgramEndsTheOldFileStays) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, SettingsFileSaveFails, testing::ValuesIn(kSaveFaults),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Started again while the exit's box is up (a presenter reads it first), the program waits
+// for the one that is ending and then is the arrow: one arrow in the end, never none.
+TEST(SettingsFile, StartedAgainWhileTheExitBoxIsUpBecomesTheArrowOnceItCloses) {
+  SettingsSession p;
+  const std::string path = PerUserPath(p.RegistryAppData());
+  p.Prefix().WriteBytes(path, "[Pointer]\r\nSize=6\r\n");
+  p.Start();
+  const auto arrow = p.WaitForArrow();
+  ASSERT_TRUE(arrow) << "no arrow";
+  std::optional<HeldFile> held = p.WinProbe().Hold(path, false);
+  ASSERT_TRUE(held) << "could not hold the file";
+  ASSERT_TRUE(p.WinProbe().PostClose(arrow->hwnd));
+  const auto dialogs = p.WaitForDialogs(kExitTimeout);
+  ASSERT_EQ(dialogs.size(), 1u) << "error boxes";
+
+  Process again = p.StartAgain();
+  // Longer than a start waits for a running arrow that does not answer.
+  EXPECT_FALSE(again.WaitFor(8s)) << "the second start ended while the box was up";
+  EXPECT_TRUE(held->Release());
+  p.ClickButton(dialogs[0]);
+  ExpectEndedCleanly(p.Program().WaitFor(kExitTimeout));
+  const auto shown = p.WaitForArrow();
+  EXPECT_TRUE(shown) << "no arrow after the box closed";
+  const auto windows = p.Windows();
+  EXPECT_EQ(std::count_if(windows.begin(), windows.end(),
+                          [](const ProbeWindow& w) { return w.className == "TFormMain"; }),
+            1);
+  ASSERT_TRUE(shown && p.WinProbe().PostClose(shown->hwnd));
+  ExpectEndedCleanly(again.WaitFor(kExitTimeout));
+}
 
 // A settings file that exists but cannot be read at the start: one error box, then the
 // arrow with the defaults, and the file is not overwritten when the program ends, even once
