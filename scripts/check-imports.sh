@@ -17,6 +17,16 @@ for candidate in i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump objdump; do
 done
 [ -n "$headers" ] || { echo "$0: no objdump can read $1" >&2; exit 2; }
 
+# DLLs loaded at run time come from the system folder by full path (LoadSystemLibrary): a
+# bare name would load a DLL of that name lying beside the exe instead.
+sources=$(cd "$(dirname "$0")/../src" && pwd)
+bare=$(grep -rnE '\bLoadLibrary(Ex)?[AW]?\b' "$sources" | grep -v '/framework/win32/system_library\.cpp:' || true)
+if [ -n "$bare" ]; then
+  echo "REJECTED LoadLibrary outside LoadSystemLibrary:" >&2
+  echo "$bare" >&2
+  exit 1
+fi
+
 allowed="KERNEL32.dll USER32.dll GDI32.dll COMDLG32.dll ADVAPI32.dll msvcrt.dll"
 dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
 [ -n "$dlls" ] || { echo "$0: no import table found in $1" >&2; exit 1; }

@@ -1,4 +1,5 @@
 // The message boxes and the colour dialog.
+#include "framework/win32/system_library.h"
 #include "framework/win32/text.h"
 #include "framework/win32/win32_window_system.h"
 
@@ -33,7 +34,7 @@ bool Win32WindowSystem::ChooseColor(NativeWindow owner, TColor& color,
   if (chooseColor_ == nullptr) {
     // Loaded at the first use: imported, comdlg32 would bring shell32, comctl32 and the
     // print spooler into every start for a dialog that most runs never open.
-    if (const HMODULE comdlg32 = ::LoadLibraryA("comdlg32.dll"); comdlg32 != nullptr) {
+    if (const HMODULE comdlg32 = LoadSystemLibrary(L"comdlg32.dll"); comdlg32 != nullptr) {
       chooseColor_ = reinterpret_cast<ChooseColorFn>(
           reinterpret_cast<void*>(::GetProcAddress(comdlg32, "ChooseColorW")));
     }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "framework/win32/menu_glyph.h"
+#include "framework/win32/system_library.h"
 #include "framework/win32/text.h"
 #include "framework/win32/win32_window_system.h"
 
@@ -68,7 +69,7 @@ bool ThemedMenus() {
     return false;
   }
   // Loaded for the question alone: imported, uxtheme would load at every start.
-  const HMODULE uxtheme = ::LoadLibraryA("uxtheme.dll");
+  const HMODULE uxtheme = LoadSystemLibrary(L"uxtheme.dll");
   if (uxtheme == nullptr) return false;
   using IsAppThemedFn = BOOL(WINAPI*)();
   const auto isAppThemed = reinterpret_cast<IsAppThemedFn>(

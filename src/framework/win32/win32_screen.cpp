@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/win32/system_library.h"
 #include "framework/win32/win32_window_system.h"
 
 namespace qd::win32 {
@@ -35,14 +36,8 @@ BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC /*dc*/, LPRECT /*rect*/, LPARAM p
 }  // namespace
 
 GetDpiForMonitorFn LoadGetDpiForMonitor() {
-  // From the system folder by its full path: where there is none (Windows 7), a bare name
-  // would load whatever shcore.dll lies beside the program.
-  wchar_t path[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
-  constexpr wchar_t kName[] = L"\\shcore.dll";
-  if (length == 0 || length + sizeof kName / sizeof kName[0] > MAX_PATH) return nullptr;
-  ::lstrcpyW(path + length, kName);
-  const HMODULE shcore = ::LoadLibraryW(path);
+  // Windows 7 has none: a bare name would load whatever shcore.dll lies beside the program.
+  const HMODULE shcore = LoadSystemLibrary(L"shcore.dll");
   if (shcore == nullptr) return nullptr;
   return reinterpret_cast<GetDpiForMonitorFn>(
       reinterpret_cast<void*>(::GetProcAddress(shcore, "GetDpiForMonitor")));
