@@ -1,6 +1,7 @@
 #include "framework/forms.h"
 
 #include <algorithm>
+#include <array>
 
 namespace qd {
 
@@ -117,14 +118,48 @@ void TForm::UseImageMode() {
   imageMode_ = true;
 }
 
-PixelView TForm::ImagePixels(std::int32_t width, std::int32_t height) {
-  return handle_ ? Ws().WindowImagePixels(handle_, width, height) : PixelView{};
+void TForm::LeaveImageMode() {
+  if (!imageMode_) {
+    return;
+  }
+  imageMode_ = false;
+  if (!handle_ || !Ws().HasLayeredAttributes()) {
+    return;
+  }
+  // The image goes with the layered style; a constant alpha takes the style anew.
+  Ws().SetLayered(handle_, false);
+  if (alphaBlend_) {
+    Ws().SetLayered(handle_, true);
+    Ws().SetLayeredAlpha(handle_, alphaBlendValue_);
+  }
 }
 
-void TForm::ShowImage() {
-  if (handle_) {
-    Ws().ShowWindowImage(handle_);
+PixelView TForm::ImagePixels(std::int32_t width, std::int32_t height) {
+  const PixelView view = handle_ ? Ws().WindowImagePixels(handle_, width, height) : PixelView{};
+  imageWidth_ = view.width;
+  imageHeight_ = view.height;
+  return view;
+}
+
+bool TForm::ShowImage(int left, int top) {
+  if (!handle_ || imageWidth_ <= 0 || imageHeight_ <= 0) {
+    return false;
   }
+  // Taken before the call, as by SetBounds (the system reports a hidden window's move to no
+  // one), and back where the system refused.
+  const std::array<int, 4> before{left_, top_, width_, height_};
+  left_ = left;
+  top_ = top;
+  width_ = imageWidth_;
+  height_ = imageHeight_;
+  if (Ws().ShowWindowImage(handle_, left, top)) {
+    return true;
+  }
+  left_ = before[0];
+  top_ = before[1];
+  width_ = before[2];
+  height_ = before[3];
+  return false;
 }
 
 void TForm::SetCursor(TCursor cursor) {

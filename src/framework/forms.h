@@ -62,12 +62,15 @@ class TForm : public TObject, public WindowEvents {
   void SetAlphaBlend(bool on);
   [[nodiscard]] std::uint8_t AlphaBlendValue() const { return alphaBlendValue_; }
   void SetAlphaBlendValue(std::uint8_t value);
-  // Image mode: the window shows an image with alpha per pixel from now on, never again a
-  // constant alpha of its own; it is drawn into ImagePixels and shown by ShowImage.
+  // Image mode: the window shows an image with alpha per pixel until it leaves the mode,
+  // never a constant alpha of its own; it is drawn into ImagePixels and shown by ShowImage,
+  // which also places the window and gives it the image's size; false when refused.
   void UseImageMode();
+  // Back to a constant alpha (and a region and paint): the image is dropped.
+  void LeaveImageMode();
   [[nodiscard]] bool ImageMode() const { return imageMode_; }
   PixelView ImagePixels(std::int32_t width, std::int32_t height);
-  void ShowImage();
+  bool ShowImage(int left, int top);
 
   [[nodiscard]] TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
@@ -112,6 +115,9 @@ class TForm : public TObject, public WindowEvents {
   bool alphaBlend_ = false;
   std::uint8_t alphaBlendValue_ = 255;
   bool imageMode_ = false;
+  // The size of the image last lent: the window's once it is shown.
+  std::int32_t imageWidth_ = 0;
+  std::int32_t imageHeight_ = 0;
   TCursor cursor_ = crDefault;
   std::vector<TTimer*> timers_;
   // The wheel's deltas since the last step, and the keys and time of the last message.

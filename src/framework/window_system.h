@@ -102,7 +102,8 @@ class WindowEvents {
   virtual void OnCloseRequest() = 0;
   // Windows is ending the session.
   virtual void OnEndSession() = 0;
-  // Windows is about to suspend; the process may never run again.
+  // Windows is about to suspend, or the display went off (a lid closed under Modern
+  // Standby, which may never suspend the old way): the process may never run again.
   virtual void OnSuspend() = 0;
   // The window's bounds as the system now has them, and who moved it; not while hidden or
   // minimised. The system may report a program's own move a pixel off the one asked for
@@ -182,16 +183,20 @@ class WindowSystem {
   // SetLayeredWindowAttributes, looked up once at start; false when the platform lacks it.
   virtual bool HasLayeredAttributes() = 0;
   virtual void SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) = 0;
-  // Alpha per pixel, for a window that has never had a constant alpha (SetLayeredAlpha).
+  // Alpha per pixel, for a window that has never had a constant alpha (SetLayeredAlpha),
+  // or whose layered style has been cleared since (SetLayered false, which drops the image).
   // WindowImagePixels lends the window's image of that size to be drawn in place, so that
-  // no second copy of the window's size is ever made; what it held is lost when the size
-  // changes, and it is empty when none could be made. ShowWindowImage shows it, scaled as a
+  // the program keeps no copy of its own; what it held is lost when the size changes, the
+  // old one kept until the new one exists, and it is empty when none could be made.
+  // ShowWindowImage shows it with its top-left corner at left, top, moving and sizing the
+  // window to it in the same step, so that no frame shows one image at the other's place;
+  // false when the system refused (the window shows what it did before). It is scaled as a
   // whole by the constant alpha of SetImageAlpha (255 until set); the mouse passes where its
   // alpha is 0. The image is kept, so that SetImageAlpha shows it again at another alpha
   // without drawing it anew.
   virtual PixelView WindowImagePixels(NativeWindow window, std::int32_t width,
                                       std::int32_t height) = 0;
-  virtual void ShowWindowImage(NativeWindow window) = 0;
+  virtual bool ShowWindowImage(NativeWindow window, int left, int top) = 0;
   virtual void SetImageAlpha(NativeWindow window, std::uint8_t alpha) = 0;
   virtual void Invalidate(NativeWindow window) = 0;
   virtual std::unique_ptr<Canvas> GetCanvas(NativeWindow window) = 0;

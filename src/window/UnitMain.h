@@ -19,6 +19,9 @@ namespace qd {
 
 // How long the settings are left alone before they are saved while the program runs.
 inline constexpr unsigned kSaveDelayMs = 2000;
+// A save that failed while the program runs is tried again, each time after twice as long,
+// at most this long apart.
+inline constexpr unsigned kSaveRetryMaxMs = 60000;
 
 // Cursor identifiers registered at start-up.
 inline constexpr TCursor HandFlat = 1;
@@ -30,6 +33,11 @@ inline constexpr std::uint8_t kZoneNone = 0;
 inline constexpr std::uint8_t kZoneInner = 13;
 // How wide the strips along the edges are on the primary monitor.
 inline constexpr std::int32_t kZoneMargin = 8;
+// The most pixels a smooth-edged arrow's image may have: 2^24, 64 MiB at four bytes each,
+// which the system may copy once more, in a 32-bit process. Size 24 on a 3840 x 2160
+// primary (about 11 million) stays within; on a monitor of a higher scale than the primary
+// the largest sizes do not, and are drawn with sharp edges instead.
+inline constexpr std::int64_t kSmoothImagePixelBudget = std::int64_t{1} << 24;
 
 class TFormMain final : public TForm {
  public:
@@ -56,8 +64,8 @@ class TFormMain final : public TForm {
   // After anything that may have changed the settings: they are saved once the user has
   // left them alone for a while, so that a crash, a kill or a dead battery loses little.
   void SettingsMayHaveChanged();
-  // Saves what changed since the last save, without a box: a failure is tried again at
-  // the end, which reports it.
+  // Saves what changed since the last save, without a box: a failure is tried again later,
+  // and at the end, which reports it.
   void SaveQuietly();
   void TimerSaveSettingsOnTimer();
   void OnSuspend() override;
@@ -123,14 +131,25 @@ class TFormMain final : public TForm {
 
   // The arrow's shape and paint: form_main_shape.cpp.
   void BuildPointerShape();
+  // The arrow cut into the window's region and painted; `build` is the build it is part of.
+  void BuildSharpShape(unsigned build, double scale);
   void PaintPointer();
+  void PaintSharpPointer();
   void FormMainOnPaint(Canvas& canvas) override;
   // Draws the arrow's contrasting rim on a canvas.
   void DrawPointerRim(Canvas& canvas);
   void TimerDrawBorderOnTimer();
-  // Smooth edges: draws the arrow into the window's image with alpha per pixel, when the
-  // outline or the colour differ from its last drawing; true when it drew.
-  bool DrawSmoothImage();
+  // Smooth edges: the window shows the arrow as an image with alpha per pixel, drawn and
+  // shown in one step with the window's place and size; false where this size is drawn with
+  // sharp edges instead (past the pixel budget, or the system refused the image or its
+  // showing). `build` is the build it is part of.
+  bool BuildSmoothShape(unsigned build);
+  // Draws the arrow into the window's image when the outline or the colour differ from its
+  // last drawing.
+  enum class SmoothImage : std::uint8_t { Unchanged, Drawn, Failed };
+  SmoothImage DrawSmoothImage();
+  // This size with sharp edges: the window leaves its image, which is drawn anew next time.
+  void ShowSharpInstead();
   // The timers' ticks, to their handlers.
   void OnTimer(unsigned timerId) override;
 
@@ -162,6 +181,9 @@ class TFormMain final : public TForm {
   // Loaded at start, saved at the end.
   PointerSettings Settings;
   std::string SettingsFilePath;
+  // The arrow is drawn with smooth edges (an image with alpha per pixel) where its size
+  // allows; with sharp ones (a region and a paint) otherwise.
+  bool SmoothEdges = false;
   // False when the settings file could not be read at start: it is then not written over
   // at the end.
   bool SaveSettingsAtExit = true;

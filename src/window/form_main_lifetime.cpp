@@ -86,7 +86,8 @@ void TFormMain::FormMainOnCreate() {
   PreviousSize = Settings.Size;
   CurrentAlphaIndex = Settings.AlphaBlendIndex;
   // Chosen before the first opacity, which would otherwise tie the window to a region.
-  if (loaded.smoothEdges) {
+  SmoothEdges = loaded.smoothEdges;
+  if (SmoothEdges) {
     UseImageMode();
   }
   const std::uint8_t alpha = AlphaTable[static_cast<std::size_t>(CurrentAlphaIndex)];
@@ -133,7 +134,8 @@ void TFormMain::SettingsMayHaveChanged() {
 }
 
 void TFormMain::TimerSaveSettingsOnTimer() {
-  if (std::exchange(ChangedSinceSaveTimer, false)) {
+  // A change while a failed save waits to be tried again does not put the try off.
+  if (std::exchange(ChangedSinceSaveTimer, false) && TimerSaveSettings.Interval() == kSaveDelayMs) {
     return;
   }
   TimerSaveSettings.SetEnabled(false);
@@ -145,9 +147,19 @@ void TFormMain::SaveQuietly() {
   if (!SaveSettingsAtExit || current == SavedSettings) {
     return;
   }
-  // A box now would stand in front of the audience; the end tries again and tells.
   if (!SaveSettings(Services(), SettingsFilePath, current)) {
     SavedSettings = current;
+    TimerSaveSettings.SetInterval(kSaveDelayMs);
+    return;
+  }
+  // A box now would stand in front of the audience. A virus scanner or a sync tool may hold
+  // the file for a moment: tried again, without a box, so that a crash or a flat battery
+  // meanwhile does not lose the change; the end tries once more and tells.
+  TimerSaveSettings.SetInterval(std::min(TimerSaveSettings.Interval() * 2, kSaveRetryMaxMs));
+  try {
+    TimerSaveSettings.SetEnabled(true);
+  } catch (const EOutOfResources&) {
+    // Without a timer the end tries again, as ever.
   }
 }
 

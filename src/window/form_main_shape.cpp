@@ -1,6 +1,7 @@
 // The arrow on the window: its outline cut into the window's region and placed by the
 // window's bounds, and painted inside it; with smooth edges, an image with alpha per pixel
 // instead of region and paint.
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -22,22 +23,20 @@ void TFormMain::BuildPointerShape() {
   const unsigned build = ++ShapeBuilds;
   const double scale = ArrowScale();
   Geometry = ComputePointerGeometry(BaseUnit, Settings, scale);
-  if (ImageMode()) {
-    // Drawn before the window changes, so that new bounds and new image follow at once.
-    const bool drawn = DrawSmoothImage();
-    SetBounds(Geometry.WindowLeft, Geometry.WindowTop, Geometry.WindowWidth, Geometry.WindowHeight);
+  if (SmoothEdges && BuildSmoothShape(build)) {
     // A build from inside the move, for a monitor of another scale, has drawn the window.
-    if (build != ShapeBuilds) {
-      return;
+    if (build == ShapeBuilds) {
+      PreviousSize = Settings.Size;
+      PreviousScale = scale;
+      ShapeReady = true;
     }
-    if (drawn) {
-      ShowImage();
-    }
-    PreviousSize = Settings.Size;
-    PreviousScale = scale;
-    ShapeReady = true;
     return;
   }
+  BuildSharpShape(build, scale);
+}
+
+void TFormMain::BuildSharpShape(unsigned build, double scale) {
+  ShapeReady = false;
   const std::vector<TPoint> outline(Geometry.PointerPolygon.begin(),
                                     Geometry.PointerPolygon.begin() + 7);
   // The region belongs to the window system once it is handed over.
@@ -66,20 +65,60 @@ void TFormMain::BuildPointerShape() {
     return;
   }
 
-  PaintPointer();
+  PaintSharpPointer();
   PreviousSize = Settings.Size;
   PreviousScale = scale;
   ShapeReady = true;
 }
 
+bool TFormMain::BuildSmoothShape(unsigned build) {
+  if (std::int64_t{Geometry.WindowWidth} * Geometry.WindowHeight > kSmoothImagePixelBudget) {
+    ShowSharpInstead();
+    return false;
+  }
+  if (!ImageMode()) {
+    UseImageMode();
+    // The image's alpha cuts the window from now on.
+    Ws().SetWindowRegion(Handle(), OwnedRegion{}, false);
+  }
+  switch (DrawSmoothImage()) {
+    case SmoothImage::Unchanged:
+      // Moved only: the window keeps its image.
+      SetBounds(Geometry.WindowLeft, Geometry.WindowTop, Geometry.WindowWidth,
+                Geometry.WindowHeight);
+      return true;
+    case SmoothImage::Drawn:
+      if (ShowImage(Geometry.WindowLeft, Geometry.WindowTop) || build != ShapeBuilds) {
+        return true;
+      }
+      break;
+    case SmoothImage::Failed:
+      break;
+  }
+  ShowSharpInstead();
+  return false;
+}
+
+void TFormMain::ShowSharpInstead() {
+  LeaveImageMode();
+  SmoothImageDrawn.reset();
+}
+
 void TFormMain::PaintPointer() {
   // The image is the whole window and the system never paints over it: nothing to repeat.
   if (ImageMode()) {
-    if (DrawSmoothImage()) {
-      ShowImage();
+    const SmoothImage drawn = DrawSmoothImage();
+    if (drawn == SmoothImage::Failed ||
+        (drawn == SmoothImage::Drawn && !ShowImage(Left(), Top()))) {
+      ShowSharpInstead();
+      BuildSharpShape(++ShapeBuilds, ArrowScale());
     }
     return;
   }
+  PaintSharpPointer();
+}
+
+void TFormMain::PaintSharpPointer() {
   {
     const auto canvas = GetCanvas();
     canvas->FillRect({0, 0, Geometry.WindowWidth, Geometry.WindowHeight}, Color());
@@ -89,22 +128,22 @@ void TFormMain::PaintPointer() {
   TimerDrawBorder.SetEnabled(!TimerDrawBorder.Enabled());
 }
 
-bool TFormMain::DrawSmoothImage() {
+TFormMain::SmoothImage TFormMain::DrawSmoothImage() {
   const SmoothImageSource source{Geometry.PointerPolygon, Geometry.WindowWidth,
                                  Geometry.WindowHeight, Settings.Size, Color()};
   if (SmoothImageDrawn == source) {
-    return false;
+    return SmoothImage::Unchanged;
   }
   const PixelView pixels = ImagePixels(Geometry.WindowWidth, Geometry.WindowHeight);
   if (pixels.pixels.empty()) {
-    return false;
+    return SmoothImage::Failed;
   }
   // The rim as wide as the half of the sharp rim's pen that lies inside the outline.
   RenderSmoothArrow(
       std::vector<TPoint>(Geometry.PointerPolygon.begin(), Geometry.PointerPolygon.begin() + 7),
       RimPenWidth(Settings.Size, ArrowScale()) / 2.0, Color(), RimColor(Color()), pixels);
   SmoothImageDrawn = source;
-  return true;
+  return SmoothImage::Drawn;
 }
 
 void TFormMain::DrawPointerRim(Canvas& canvas) {

@@ -16,6 +16,7 @@
 
 #include "framework/win32/handles.h"
 #include "framework/win32/menu_glyph.h"
+#include "framework/win32/system_library.h"
 #include "framework/win32/text.h"
 #include "framework/win32/win32_system_services.h"
 #include "framework/win32/win32_window_system.h"
@@ -176,6 +177,21 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
   };
   const LPARAM negative = MAKELPARAM(static_cast<WORD>(-5), static_cast<WORD>(-7));
   RECT offered{500, 500, 567, 534};  // what the system would offer for 96 DPI
+  // The display's power state as Windows 8 and later report it: 0 off, 1 on, 2 dimmed.
+  struct DisplayState {
+    GUID setting;
+    DWORD length;
+    DWORD state;
+  };
+  constexpr GUID kConsoleDisplayState = {
+      0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+  DisplayState off{kConsoleDisplayState, sizeof(DWORD), 0};
+  DisplayState on{kConsoleDisplayState, sizeof(DWORD), 1};
+  DisplayState dimmed{kConsoleDisplayState, sizeof(DWORD), 2};
+  DisplayState otherOff{
+      GUID{0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}},
+      sizeof(DWORD), 0};  // the away mode, not the display
+  const auto power = [](DisplayState& s) { return reinterpret_cast<LPARAM>(&s); };
   const Case cases[] = {
       {"a change of scale", 0x02E0, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&offered), "dpi"},
       {"left press with Shift", WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(3, 4),
@@ -205,6 +221,11 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
       {"cancelled session end", WM_ENDSESSION, FALSE, 0, ""},
       {"suspend", WM_POWERBROADCAST, PBT_APMSUSPEND, 0, "suspend"},
       {"resume", WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, ""},
+      {"display off: the lid of a laptop that may never suspend", WM_POWERBROADCAST,
+       PBT_POWERSETTINGCHANGE, power(off), "suspend"},
+      {"display on", WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, power(on), ""},
+      {"display dimmed", WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, power(dimmed), ""},
+      {"another setting at 0", WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, power(otherOff), ""},
       {"timer", WM_TIMER, 7, 0, "timer 7"},
       {"display change", WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080), "display"},
       {"work area change", WM_SETTINGCHANGE, SPI_SETWORKAREA, 0, "display"},
@@ -280,10 +301,18 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
   const qd::PixelView lent = ws.WindowImagePixels(window, 100, 50);
   Check(lent.pixels.size() == 5000, "an image of the size asked for is lent");
   std::fill(lent.pixels.begin(), lent.pixels.end(), 0xFF0000FFU);
-  ws.ShowWindowImage(window);
+  Check(ws.ShowWindowImage(window, 10, 20), "the image shown");
+  RECT placed{};
+  ::GetWindowRect(hwnd, &placed);
+  Check(placed.left == 10 && placed.top == 20 && placed.right == 110 && placed.bottom == 70,
+        "shown where asked, at the image's size, in the same step");
   const qd::PixelView again = ws.WindowImagePixels(window, 100, 50);
   Check(again.pixels.data() == lent.pixels.data() && again.pixels.back() == 0xFF0000FFU,
         "the image is kept while its size stays");
+  Check(ws.WindowImagePixels(window, 1 << 20, 1 << 20).pixels.empty(),
+        "no image of a size the system cannot make");
+  Check(ws.WindowImagePixels(window, 100, 50).pixels.data() == lent.pixels.data(),
+        "the old image is kept when no new one could be made");
   ws.SetImageAlpha(window, 128);
   Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0,
         "an image makes the window layered");
@@ -571,24 +600,31 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
   ws.DestroyAppWindow(window);
 }
 
+// The class of a cover's window: shell:NAME gives a window of the system shell's class NAME.
+std::wstring CoverClass(std::string_view kind) {
+  return kind.starts_with("shell:") ? qd::win32::Utf8ToWide(kind.substr(6)) : L"QdCover";
+}
+
 // Another program's window over the arrow: this test program started again as
 // `cover KIND`, KIND one of topmost, show (top-most too), clickthrough, ordinary, aside
-// (ordinary, clear of the arrow); it lives until it is closed.
+// (ordinary, clear of the arrow), shell:CLASS (top-most, of a shell's class); it lives until
+// it is closed.
 int RunCover(const char* kind) {
+  const std::wstring className = CoverClass(kind);
   const bool clickThrough = std::string_view(kind) == "clickthrough";
-  const bool topMost =
-      clickThrough || std::string_view(kind) == "topmost" || std::string_view(kind) == "show";
+  const bool topMost = clickThrough || std::string_view(kind) == "topmost" ||
+                       std::string_view(kind) == "show" || className != L"QdCover";
   // Clear of the arrow: a program the presenter switches to beside it.
   const int left = std::string_view(kind) == "aside" ? 900 : 250;
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = ::DefWindowProcW;
   windowClass.hInstance = ::GetModuleHandleW(nullptr);
   windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
-  windowClass.lpszClassName = L"QdCover";
+  windowClass.lpszClassName = className.c_str();
   ::RegisterClassW(&windowClass);
   DWORD exStyle = topMost ? WS_EX_TOPMOST : 0;
   if (clickThrough) exStyle |= WS_EX_LAYERED | WS_EX_TRANSPARENT;
-  HWND window = ::CreateWindowExW(exStyle, L"QdCover", qd::win32::Utf8ToWide(kind).c_str(),
+  HWND window = ::CreateWindowExW(exStyle, className.c_str(), qd::win32::Utf8ToWide(kind).c_str(),
                                   topMost ? WS_POPUP : WS_OVERLAPPEDWINDOW, left, 250, 200, 200,
                                   nullptr, nullptr, windowClass.hInstance, nullptr);
   if (window == nullptr) return 1;
@@ -618,7 +654,9 @@ HWND StartCover(const std::string& kind) {
   ::CloseHandle(process.hProcess);
   const std::wstring title = qd::win32::Utf8ToWide(kind);
   for (int i = 0; i < 500; ++i) {
-    if (HWND cover = ::FindWindowW(L"QdCover", title.c_str()); cover != nullptr) return cover;
+    if (HWND cover = ::FindWindowW(CoverClass(kind).c_str(), title.c_str()); cover != nullptr) {
+      return cover;
+    }
     ::Sleep(20);
   }
   return nullptr;
@@ -641,6 +679,30 @@ unsigned long TimerTicks(HWND arrow) {
 // round; once refused, one look when the round ends, and no tick after. Click-through
 // windows cover nothing; the hand-back after the menu leaves the keyboard with another program that
 // took it meanwhile.
+// The system's own surfaces over the arrow stay there: the arrow is not raised above them.
+void TestShellSurfacesStayAbove(qd::win32::Win32WindowSystem& ws) {
+  RecordingEvents events;
+  const qd::NativeWindow window = TopMostArrow(ws, events);
+  HWND arrow = qd::win32::ToWin32<HWND>(window);
+  ws.RaiseWithoutActivation(window);
+  for (const char* shell :
+       {"Windows.UI.Core.CoreWindow", "XamlExplorerHostIslandWindow",
+        "TopLevelWindowForOverflowXamlIsland", "ControlCenterWindow", "Xaml_WindowedPopupClass",
+        "Windows.UI.Composition.DesktopWindowContentBridge", "Shell_InputSwitchTopLevelWindow"}) {
+    HWND surface = StartCover(Cat({"shell:", shell}));
+    Check(surface != nullptr, Cat({shell, ": up"}));
+    if (surface == nullptr) continue;
+    ::SetWindowPos(surface, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    PumpUntil(ws, 2000, [&] { return Above(surface, arrow); });
+    ::SendMessageW(arrow, WM_ACTIVATE, WA_ACTIVE, 0);
+    PumpUntil(ws, 500, [] { return false; });
+    Check(Above(surface, arrow), Cat({shell, " stays above the arrow"}));
+    ::PostMessageW(surface, WM_CLOSE, 0, 0);
+    PumpUntil(ws, 2000, [&] { return ::IsWindow(surface) == FALSE; });
+  }
+  ws.DestroyAppWindow(window);
+}
+
 void TestKeepOnTop(qd::win32::Win32WindowSystem& ws) {
   RecordingEvents events;
   const qd::NativeWindow window = TopMostArrow(ws, events);
@@ -821,15 +883,17 @@ void TestHandOver(qd::win32::Win32WindowSystem& ws) {
     StartAnswerer(answerer, name, c.kind);
     Check(answerer.Running(), Cat({c.kind, ": answerer started"}));
     own.log.clear();
-    HANDLE sender = ::CreateThread(nullptr, 0, &SendDisplayChange, hwnd, 0, nullptr);
-    rounds = 0;
+    // While the start waits, another program sends its window a broadcast.
+    HANDLE sender =
+        c.handedOver ? nullptr : ::CreateThread(nullptr, 0, &SendDisplayChange, hwnd, 0, nullptr);
     const bool handedOver = ws.HandOver(name, [&] {
-      ++rounds;
-      return std::string_view(c.kind) == "ending" ? !answerer.Running() : rounds > 3;
+      const bool sent = sender == nullptr || ::WaitForSingleObject(sender, 0) == WAIT_OBJECT_0;
+      return sent && (std::string_view(c.kind) != "ending" || !answerer.Running());
     });
     Check(handedOver == c.handedOver, Cat({c.kind, ": handed over as expected"}));
     Check(answerer.ExitCode(c.exitCode == STILL_ACTIVE ? 0 : 5000) == c.exitCode,
           Cat({c.kind, ": the answerer's exit code"}));
+    if (sender == nullptr) continue;
     DWORD sent = 0;
     ::WaitForSingleObject(sender, 5000);
     ::GetExitCodeThread(sender, &sent);
@@ -938,9 +1002,9 @@ void TestObjectsReleased(qd::win32::Win32WindowSystem& ws, qd::win32::Win32Syste
     ::UpdateWindow(qd::win32::ToWin32<HWND>(window));
     // Images of two sizes: the second replaces the first.
     ws.WindowImagePixels(window, 10, 10);
-    ws.ShowWindowImage(window);
+    ws.ShowWindowImage(window, 0, 0);
     ws.WindowImagePixels(window, 20, 10);
-    ws.ShowWindowImage(window);
+    ws.ShowWindowImage(window, 0, 0);
     ws.DestroyAppWindow(window);
     // A region that never reaches a window, a timer and a file are given back by their
     // owners.
@@ -1292,6 +1356,22 @@ void TestMonitorDpi(qd::win32::Win32WindowSystem& ws) {
   }
 }
 
+// Run-time DLLs come from the system folder, whatever lies beside the program.
+void TestSystemLibraries() {
+  wchar_t system[MAX_PATH] = {};
+  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+  for (const wchar_t* name : {L"uxtheme.dll", L"shell32.dll", L"comdlg32.dll"}) {
+    const HMODULE module = qd::win32::LoadSystemLibrary(name);
+    wchar_t path[MAX_PATH] = {};
+    const DWORD got = module != nullptr ? ::GetModuleFileNameW(module, path, MAX_PATH) : 0;
+    Check(got > length && ::CompareStringOrdinal(path, static_cast<int>(length), system,
+                                                 static_cast<int>(length), TRUE) == CSTR_EQUAL,
+          "loaded from the system folder: " + qd::win32::WideToUtf8(path));
+  }
+  Check(qd::win32::LoadSystemLibrary(std::wstring(MAX_PATH, L'a').c_str()) == nullptr,
+        "a name too long for a path loads nothing");
+}
+
 // The native unit tests' exact values, with the arithmetic this build compiles: x87
 // intermediates in a 32-bit build can round a turned outline's points otherwise.
 void TestShapeArithmetic() {
@@ -1326,11 +1406,13 @@ int main(int argc, char** argv) {
   TestMenuGlyphKey();
   TestMessageDecoding(ws);
   TestMonitorDpi(ws);
+  TestSystemLibraries();
   TestShowAgainTakesTheKeyboard(ws);
   TestMessageBoxGivesTheKeyboardBack(ws);
   TestNoMenuModeOnTheTaskBarWindow(ws);
   TestPressesLeaveTheKeyboardWithTheSlides(ws, true);
   TestPressesLeaveTheKeyboardWithTheSlides(ws, false);
+  TestShellSurfacesStayAbove(ws);
   TestKeepOnTop(ws);
   TestForegroundHook(ws);
   TestHandOver(ws);

@@ -142,6 +142,10 @@ void FakeWindowSystem::SetWindowBounds(NativeWindow window, int left, int top, i
   CountNullWindow(window);
   log.push_back("SetWindowBounds " + std::to_string(left) + " " + std::to_string(top) + " " +
                 std::to_string(width) + " " + std::to_string(height));
+  MoveByProgram(left, top, width, height);
+}
+
+void FakeWindowSystem::MoveByProgram(int left, int top, int width, int height) {
   const int reportedLeft = left + ownMoveReportedOff.x;
   const int reportedTop = top + ownMoveReportedOff.y;
   this->window.bounds = {reportedLeft, reportedTop, reportedLeft + width, reportedTop + height};
@@ -210,6 +214,11 @@ void FakeWindowSystem::SetLayered(NativeWindow window, bool layered) {
   CountNullWindow(window);
   log.push_back(layered ? "SetLayered on" : "SetLayered off");
   this->window.layered = layered;
+  if (!layered) {
+    // The image goes with the style.
+    this->window.image = {};
+    this->window.lent = {};
+  }
 }
 
 void FakeWindowSystem::SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) {
@@ -225,6 +234,9 @@ PixelView FakeWindowSystem::WindowImagePixels(NativeWindow window, std::int32_t 
                                               std::int32_t height) {
   CountNullWindow(window);
   log.push_back("WindowImagePixels " + std::to_string(width) + "x" + std::to_string(height));
+  if (imagePixelLimit && std::int64_t{width} * height > *imagePixelLimit) {
+    return {};  // the old image stays
+  }
   PixelImage& lent = this->window.lent;
   if (lent.width != width || lent.height != height) {
     // A new image holds what the memory held before: colour above its alpha.
@@ -234,12 +246,18 @@ PixelView FakeWindowSystem::WindowImagePixels(NativeWindow window, std::int32_t 
   return {width, height, lent.pixels};
 }
 
-void FakeWindowSystem::ShowWindowImage(NativeWindow window) {
+bool FakeWindowSystem::ShowWindowImage(NativeWindow window, int left, int top) {
   CountNullWindow(window);
   const PixelImage& lent = this->window.lent;
   log.push_back("ShowWindowImage " + std::to_string(lent.width) + "x" +
-                std::to_string(lent.height));
+                std::to_string(lent.height) + " at " + std::to_string(left) + " " +
+                std::to_string(top));
+  if (refuseImageShows || lent.pixels.empty()) {
+    return false;
+  }
   this->window.image = lent;
+  MoveByProgram(left, top, lent.width, lent.height);
+  return true;
 }
 
 void FakeWindowSystem::SetImageAlpha(NativeWindow window, std::uint8_t alpha) {

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -48,6 +49,9 @@ class FakeWindowSystem final : public WindowSystem {
   bool refuseTimers = false;
   bool refuseRegions = false;
   bool refuseWindow = false;
+  // Images of more pixels than this cannot be made (the old one stays); shows refused.
+  std::optional<std::int64_t> imagePixelLimit;
+  bool refuseImageShows = false;
   std::deque<int> menuChoices;   // answers of TrackPopupMenu, 0 when empty
   std::function<void()> onMenu;  // runs while the menu is open
   // Answer of ChooseColor: nullopt cancels; otherwise the colour and custom colours chosen.
@@ -104,7 +108,7 @@ class FakeWindowSystem final : public WindowSystem {
   void SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) override;
   PixelView WindowImagePixels(NativeWindow window, std::int32_t width,
                               std::int32_t height) override;
-  void ShowWindowImage(NativeWindow window) override;
+  bool ShowWindowImage(NativeWindow window, int left, int top) override;
   void SetImageAlpha(NativeWindow window, std::uint8_t alpha) override;
   void Invalidate(NativeWindow window) override;
   std::unique_ptr<Canvas> GetCanvas(NativeWindow window) override;
@@ -147,6 +151,8 @@ class FakeWindowSystem final : public WindowSystem {
  private:
   bool DeleteRegion(NativeRegion region) override;
   void CountNullWindow(NativeWindow window);
+  // The program's own move of the window, reported as Windows does (and its DPI with it).
+  void MoveByProgram(int left, int top, int width, int height);
 
   std::map<std::uintptr_t, std::vector<TPoint>> regions_;  // made and not yet handed over
 

@@ -106,11 +106,64 @@ TEST_F(SmoothMode, TheArrowIsAnImageDrawnAgainOnlyForANewOutlineOrColour) {
     step.act();
     checkWindow(step.name);
     EXPECT_EQ(ws.Calls("ShowWindowImage").size(), step.redrawn ? 1U : 0U) << step.name;
+    // Place and picture in one step: a frame never shows the old image at the new place.
+    if (step.redrawn) {
+      EXPECT_TRUE(ws.Calls("SetWindowBounds").empty()) << step.name;
+    }
     EXPECT_EQ(ws.Calls("FillRect").size() + ws.Calls("Polyline").size(), 0U) << step.name;
     EXPECT_EQ(ws.window.imageAlpha, step.imageAlpha) << step.name;
     if (step.redrawn && ws.window.bounds == boundsBefore) {
       EXPECT_NE(FillOf(ws.window.image), FillOf(before)) << step.name;
     }
+  }
+}
+
+// Where no image of the arrow's size can be had or shown, or it would pass the budget, that
+// size shows with sharp edges rather than nothing; a size that fits is smooth again.
+TEST_F(SmoothMode, ASizeWithoutAnImageShowsSharpEdgesAndTheNextThatFitsIsSmooth) {
+  struct Case {
+    const char* what;
+    std::function<void()> refuse;  // from the second size on
+    std::string settings = "[Display]\nEdges=Smooth\n[Pointer]\nSize=8\nAlphaBlendIndex=10\n";
+  };
+  const std::vector<Case> cases = {
+      {"no image of the larger size",
+       [this] { ws.imagePixelLimit = ws.window.image.pixels.size(); }},
+      {"its showing refused", [this] { ws.refuseImageShows = true; }},
+      {"past the pixel budget on a monitor of twice the primary's scale", [] {},
+       "[Display]\nEdges=Smooth\n[Pointer]\nSize=23\nTipPosX=5760\nTipPosY=1080\n"
+       "AlphaBlendIndex=10\n"},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    SetUp();
+    ws.imagePixelLimit.reset();
+    ws.refuseImageShows = false;
+    ws.workArea = {0, 0, 3840, 2160};
+    ws.monitors = {{{0, 0, 3840, 2160}, {0, 0, 3840, 2160}, true, 96},
+                   {{3840, 0, 7680, 2160}, {3840, 0, 7680, 2160}, false, 192}};
+    StartWith(c.settings);
+    const bool budget = ws.window.image.pixels.empty();
+    if (!budget) {
+      c.refuse();
+      ws.events->FormMainOnMouseWheel(TShiftState(ssShift), 120, {0, 0});
+    }
+    EXPECT_FALSE(ws.window.region.empty()) << c.what << ": cut to the outline";
+    EXPECT_TRUE(ws.window.image.pixels.empty()) << c.what;
+    EXPECT_TRUE(ws.window.layered) << c.what;
+    EXPECT_EQ(ws.window.alpha, AlphaTable[10]) << c.what << ": its opacity as a constant alpha";
+
+    ws.imagePixelLimit.reset();
+    ws.refuseImageShows = false;
+    // Past the budget, down until a size fits.
+    for (int step = 0; step < (budget ? 22 : 1) && (step == 0 || ws.window.image.pixels.empty());
+         ++step) {
+      ws.events->FormMainOnMouseWheel(TShiftState(ssShift), -120, {0, 0});
+    }
+    const TRect& b = ws.window.bounds;
+    EXPECT_EQ(ws.window.image.width, b.right - b.left) << c.what << ": smooth again";
+    EXPECT_TRUE(ws.window.region.empty()) << c.what;
+    EXPECT_FALSE(ws.window.layered) << c.what << ": no constant alpha beside the image";
   }
 }
 

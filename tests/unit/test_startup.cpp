@@ -238,6 +238,37 @@ TEST_P(StartUpSaveFailure, WhilePresentingAndAtSessionEndOpensNoBox) {
   }
 }
 
+// A scanner or a sync tool holding the file a moment: the change is tried again, each time
+// after twice as long up to a minute, without a box, until it is saved; a new change meanwhile
+// does not put the try off.
+TEST_P(StartUpSaveFailure, WhilePresentingIsTriedAgainUntilSaved) {
+  sys.files[kSettingsPath] = "[Pointer]\r\nOrientation=0\r\n";
+  sys.failFileStepAt[GetParam()] = 1;
+  Start();
+  ws.events->FormMainOnMouseWheel({}, 120, {0, 0});
+  for (int tick = 0; tick < 7; ++tick) {
+    ws.Tick(3);
+    if (tick == 3) {
+      ws.events->FormMainOnMouseWheel({}, 120, {0, 0});
+    }
+  }
+  EXPECT_EQ(
+      ws.Calls("StartTimer 3"),
+      (std::vector<std::string>{"StartTimer 3 2000", "StartTimer 3 4000", "StartTimer 3 8000",
+                                "StartTimer 3 16000", "StartTimer 3 32000", "StartTimer 3 60000",
+                                "StartTimer 3 60000", "StartTimer 3 60000"}))
+      << GetParam();
+  sys.failFileStepAt.erase(GetParam());
+  ws.Tick(3);
+  EXPECT_TRUE(ws.messageBoxes.empty()) << GetParam();
+  TMemIniFile ini;
+  EXPECT_EQ(ReadIniFile(sys, kSettingsPath, ini), std::nullopt);
+  EXPECT_EQ(ini.ReadInteger("Pointer", "Orientation", -1), 2) << GetParam();
+  EXPECT_FALSE(ws.runningTimers.contains(3)) << GetParam() << ": saved, no timer left";
+  ws.events->FormMainOnMouseWheel({}, 120, {0, 0});
+  EXPECT_EQ(ws.Calls("StartTimer 3").back(), "StartTimer 3 2000") << "the next change as ever";
+}
+
 INSTANTIATE_TEST_SUITE_P(Steps, StartUpSaveFailure, testing::Values("create", "write", "replace"));
 
 // A crash, a kill or a dead battery loses only what changed in the last few seconds.

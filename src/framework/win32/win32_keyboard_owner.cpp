@@ -1,6 +1,8 @@
 // The keyboard's owner: the states and moves listed in its header.
 #include "framework/win32/win32_keyboard_owner.h"
 
+#include "framework/win32/system_library.h"
+
 namespace qd::win32 {
 
 namespace {
@@ -17,8 +19,13 @@ constexpr UINT kKeepOnTopDelayMs = 300;
 constexpr int kMostWindows = 4096;
 // SHQueryUserNotificationState: a game or video in exclusive full-screen Direct3D.
 constexpr int kRunningD3DFullScreen = 3;
-// The system's own start menu, task switcher and task bar, and open menus and tooltips,
-// stay above the arrow.
+// The system's own surfaces stay above the arrow: the task bar and its flyouts, Start,
+// search, the task switchers, and open menus and tooltips. Windows 11 hosts its new ones in
+// XAML islands: the tray overflow (TopLevelWindowForOverflowXamlIsland), quick settings and
+// the notification centre (ControlCenterWindow), the task bar's and Snap layouts' flyouts
+// (Xaml_WindowedPopupClass), search and widgets (Windows.UI.Composition.
+// DesktopWindowContentBridge), Start (Windows.UI.Core.CoreWindow), Alt+Tab and Task View
+// (XamlExplorerHostIslandWindow), and the input switcher (Shell_InputSwitchTopLevelWindow).
 constexpr const wchar_t* kShellClasses[] = {L"Shell_TrayWnd",
                                             L"Shell_SecondaryTrayWnd",
                                             L"Windows.UI.Core.CoreWindow",
@@ -29,6 +36,11 @@ constexpr const wchar_t* kShellClasses[] = {L"Shell_TrayWnd",
                                             L"#32771",
                                             L"DV2ControlHost",
                                             L"NotifyIconOverflowWindow",
+                                            L"TopLevelWindowForOverflowXamlIsland",
+                                            L"ControlCenterWindow",
+                                            L"Xaml_WindowedPopupClass",
+                                            L"Windows.UI.Composition.DesktopWindowContentBridge",
+                                            L"Shell_InputSwitchTopLevelWindow",
                                             L"#32768",
                                             L"tooltips_class32"};
 
@@ -286,7 +298,7 @@ bool KeyboardOwnership::FullScreenGame() {
   // Loaded at the first raise: imported, shell32 would load with every start.
   if (!shellLoaded_) {
     shellLoaded_ = true;
-    if (const HMODULE shell32 = ::LoadLibraryA("shell32.dll"); shell32 != nullptr) {
+    if (const HMODULE shell32 = LoadSystemLibrary(L"shell32.dll"); shell32 != nullptr) {
       queryNotificationState_ = reinterpret_cast<QueryNotificationStateFn>(
           reinterpret_cast<void*>(::GetProcAddress(shell32, "SHQueryUserNotificationState")));
     }

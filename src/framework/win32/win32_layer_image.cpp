@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 #include "framework/win32/win32_window_system.h"
 
@@ -14,10 +15,6 @@ PixelView Win32WindowSystem::WindowImagePixels(NativeWindow window, std::int32_t
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(ToHwnd(window), GWLP_USERDATA));
   if (data == nullptr || width <= 0 || height <= 0) return {};
   if (data->imageSize.cx != width || data->imageSize.cy != height) {
-    // The old one goes first: never two of the window's size at once.
-    data->image.Reset();
-    data->imageBits = nullptr;
-    data->imageSize = SIZE{};
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -27,7 +24,11 @@ PixelView Win32WindowSystem::WindowImagePixels(NativeWindow window, std::int32_t
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     GdiObject bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    // The old one stays until the new one exists: the window keeps something to show.
     if (!bitmap.Valid() || bits == nullptr) return {};
+    // Asked for from inside a showing of the old one (a change of scale reported from inside
+    // the move), the old one is still selected for it: it goes once that showing is done.
+    if (data->showing) data->retiredImage = std::move(data->image);
     data->image = std::move(bitmap);
     data->imageBits = static_cast<std::uint32_t*>(bits);
     data->imageSize = SIZE{width, height};
@@ -40,41 +41,49 @@ PixelView Win32WindowSystem::WindowImagePixels(NativeWindow window, std::int32_t
               data->imageBits, static_cast<std::size_t>(width) * static_cast<std::size_t>(height))};
 }
 
-void Win32WindowSystem::ShowWindowImage(NativeWindow window) {
-  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(ToHwnd(window), GWLP_USERDATA));
-  if (data == nullptr) return;
+bool Win32WindowSystem::ShowWindowImage(NativeWindow window, int left, int top) {
   HWND hwnd = ToHwnd(window);
+  auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (data == nullptr) return false;
   const LONG exStyle = ::GetWindowLongW(hwnd, GWL_EXSTYLE);
   if ((exStyle & WS_EX_LAYERED) == 0) ::SetWindowLongW(hwnd, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
-  ShowImage(*data);
+  // The move is reported from inside the call; marked, it is told apart from the system's.
+  const HWND previous = std::exchange(movingWindow_, hwnd);
+  POINT at{left, top};
+  const bool shown = ShowImage(*data, &at);
+  movingWindow_ = previous;
+  return shown;
 }
 
 void Win32WindowSystem::SetImageAlpha(NativeWindow window, std::uint8_t alpha) {
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(ToHwnd(window), GWLP_USERDATA));
   if (data == nullptr) return;
   data->imageAlpha = alpha;
-  ShowImage(*data);
+  ShowImage(*data, nullptr);
 }
 
-void Win32WindowSystem::ShowImage(const WindowData& data) {
-  if (!data.image.Valid()) return;
+bool Win32WindowSystem::ShowImage(WindowData& data, POINT* at) {
+  if (!data.image.Valid()) return false;
   HDC memory = ::CreateCompatibleDC(nullptr);
-  if (memory == nullptr) return;
+  if (memory == nullptr) return false;
   ++LiveObjects().gdi;
+  BOOL shown = FALSE;
   {
+    data.showing = true;
     const Selection selected(memory, data.image.Get());
-    RECT r{};
-    ::GetWindowRect(data.hwnd, &r);
-    POINT at{r.left, r.top};
     SIZE size = data.imageSize;
     POINT origin{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, data.imageAlpha, AC_SRC_ALPHA};
-    // The same bitmap every time: a new constant alpha needs a source (without one,
-    // Wine keeps the old picture).
-    ::UpdateLayeredWindow(data.hwnd, nullptr, &at, &size, memory, &origin, 0, &blend, ULW_ALPHA);
+    // Place, size and picture in one step. The same bitmap every time: a new constant alpha
+    // needs a source (without one, Wine keeps the old picture).
+    shown =
+        ::UpdateLayeredWindow(data.hwnd, nullptr, at, &size, memory, &origin, 0, &blend, ULW_ALPHA);
   }
+  data.showing = false;
+  data.retiredImage.Reset();
   ::DeleteDC(memory);
   --LiveObjects().gdi;
+  return shown != FALSE;
 }
 
 }  // namespace qd::win32

@@ -3,6 +3,7 @@
 // timers, cursor and the message loop.
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -153,6 +154,22 @@ bool AskUntilHandedOver(HandOverSearch& search, const std::function<bool()>& end
   }
 }
 
+// The display's power state (GUID_CONSOLE_DISPLAY_STATE, Windows 8 and later): 0 off, 1 on,
+// 2 dimmed. Named here, so that no GUID library is linked for it.
+constexpr GUID kConsoleDisplayState = {
+    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+
+bool DisplayWentOff(WPARAM wParam, LPARAM lParam) {
+  if (wParam != PBT_POWERSETTINGCHANGE || lParam == 0) return false;
+  const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+  DWORD state = 1;
+  if (setting->PowerSetting != kConsoleDisplayState || setting->DataLength != sizeof state) {
+    return false;
+  }
+  std::memcpy(&state, setting->Data, sizeof state);
+  return state == 0;
+}
+
 // The standard dialog class: the colour pick and the message boxes.
 BOOL CALLBACK FindOpenBox(HWND window, LPARAM param) {
   wchar_t name[8] = {};
@@ -234,6 +251,10 @@ NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, Wind
     mainWindow_ = hwnd;
     keyboard_.SetWindows(appWindow_, hwnd);
   }
+  // Told when the display goes off (where the system knows the setting: Windows 8 and
+  // later; Windows 7 refuses it, and suspends the old way).
+  reinterpret_cast<WindowData*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))->displayNotice =
+      ::RegisterPowerSettingNotification(hwnd, &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
   return ToNative<NativeWindow>(hwnd);
 }
 
@@ -295,6 +316,13 @@ void Win32WindowSystem::SetLayered(NativeWindow window, bool layered) {
   if (wanted == exStyle) return;
   ::SetWindowLongA(hwnd, GWL_EXSTYLE, wanted);
   if (!layered) {
+    // An image shown through the style goes with it (the arrow is drawn with sharp edges).
+    if (auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        data != nullptr) {
+      data->image.Reset();
+      data->imageBits = nullptr;
+      data->imageSize = SIZE{};
+    }
     ::RedrawWindow(hwnd, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   }
@@ -383,6 +411,9 @@ LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM w
   if (msg == WM_NCDESTROY) {
     if (data != nullptr && !data->system->handOverMark_.empty()) {
       ::RemovePropW(hwnd, data->system->handOverMark_.c_str());
+    }
+    if (data != nullptr && data->displayNotice != nullptr) {
+      ::UnregisterPowerSettingNotification(data->displayNotice);
     }
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     // Owned by the window from WM_NCCREATE until now.
@@ -559,7 +590,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_WINDOWPOSCHANGED: {
       // Under Wine a window shown after its image lost it.
       if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) != 0) {
-        ShowImage(data);
+        ShowImage(data, nullptr);
       }
       // A minimised or hidden window reports a position far off the screen, whether the
       // task-bar window or the arrow's own was minimised (another tool may do the latter).
@@ -602,7 +633,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       if (wParam != 0) events.OnEndSession();
       return 0;
     case WM_POWERBROADCAST:
-      if (wParam == PBT_APMSUSPEND) events.OnSuspend();
+      if (wParam == PBT_APMSUSPEND || DisplayWentOff(wParam, lParam)) events.OnSuspend();
       break;
     default:
       break;

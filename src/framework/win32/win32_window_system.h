@@ -47,7 +47,7 @@ class Win32WindowSystem final : public WindowSystem {
   void SetLayeredAlpha(NativeWindow window, std::uint8_t alpha) override;
   PixelView WindowImagePixels(NativeWindow window, std::int32_t width,
                               std::int32_t height) override;
-  void ShowWindowImage(NativeWindow window) override;
+  bool ShowWindowImage(NativeWindow window, int left, int top) override;
   void SetImageAlpha(NativeWindow window, std::uint8_t alpha) override;
   void Invalidate(NativeWindow window) override;
   std::unique_ptr<Canvas> GetCanvas(NativeWindow window) override;
@@ -102,8 +102,9 @@ class Win32WindowSystem final : public WindowSystem {
   LRESULT HandleFormMessage(WindowData& data, UINT msg, WPARAM wParam, LPARAM lParam);
   void Minimize();
   void Restore(bool activate);
-  // The window's image with alpha per pixel at its constant alpha, where the window is.
-  static void ShowImage(const WindowData& data);
+  // The window's image with alpha per pixel at its constant alpha, at `at` (where the
+  // window is: none); false when the system refused it.
+  static bool ShowImage(WindowData& data, POINT* at);
 
   using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
   using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORW);
@@ -144,8 +145,13 @@ struct Win32WindowSystem::WindowData {
   std::uint32_t* imageBits = nullptr;
   SIZE imageSize{};
   BYTE imageAlpha = 255;
+  // While a showing runs, and an image replaced from inside it, freed once it is done.
+  bool showing = false;
+  GdiObject retiredImage{};
   // From a left press until its release or the mouse is taken away.
   bool leftPressed = false;
+  // The registration that tells the window when the display goes off; none where refused.
+  HPOWERNOTIFY displayNotice = nullptr;
 };
 
 inline HWND ToHwnd(NativeWindow window) { return ToWin32<HWND>(window); }
