@@ -15,6 +15,15 @@ struct Touched {
   std::size_t last = 0;
 };
 
+// Notes cells [first, last] of a row as changed, keeping the row's few notes (one for each
+// edge that crosses it) in order of their first cell.
+void Note(std::vector<Touched>& touched, Touched cells) {
+  touched.push_back(cells);
+  for (std::size_t k = touched.size() - 1; k > 0 && touched[k - 1].first > cells.first; --k) {
+    std::swap(touched[k - 1], touched[k]);
+  }
+}
+
 // Adds one edge's part within the row to the row's accumulation cells: each cell gets the
 // change in covered share that the edge makes there, so that the running sum along the row
 // is the covered share of each pixel (signed by the edge's direction). Notes the cells it
@@ -49,7 +58,7 @@ void AccumulateEdge(PointF from, PointF to, double row, std::vector<double>& cel
     const double mid = (0.5 * (xTop + xBottom)) - x0floor;
     cells[i0] += d * (1.0 - mid);
     cells[i0 + 1] += d * mid;
-    touched.push_back({i0, mid > 0 ? i0 + 1 : i0});
+    Note(touched, {i0, mid > 0 ? i0 + 1 : i0});
     return;
   }
   // Across several pixels: the triangle in the first, a trapezoid in each between, the
@@ -72,7 +81,7 @@ void AccumulateEdge(PointF from, PointF to, double row, std::vector<double>& cel
     cells[i1 - 1] += d * (1.0 - a2 - am);
   }
   cells[i1] += d * am;
-  touched.push_back({i0, i1});
+  Note(touched, {i0, i1});
 }
 
 void AccumulatePolygon(const std::vector<PointF>& polygon, double row, std::vector<double>& cells,
@@ -184,7 +193,6 @@ void SmoothArrowCoverage::Cover(const std::vector<TPoint>& outline, double rimWi
     touched.clear();
     AccumulatePolygon(outer, y, outerCells, width, touched);
     AccumulatePolygon(inner, y, innerCells, width, touched);
-    std::ranges::sort(touched, {}, &Touched::first);
     outerSum = 0;
     innerSum = 0;
     for (std::size_t k = 0; k < touched.size();) {
