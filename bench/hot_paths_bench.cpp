@@ -2,16 +2,21 @@
 // makes one) and loading a typical settings file, each beside a floor measured in the same
 // run: a bare paint, and loading an empty file. A turn with smooth edges (the image drawn
 // natively on each step) beside the same turn with sharp ones, at the default size and the
-// largest.
+// largest. The smooth arrow's rasterizer alone at the sizes of both screens, and its
+// repaint in a new colour from the coverage it keeps.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fake_system_services.h"
 #include "fake_window_system.h"
 #include "framework/application.h"
 #include "model/pointer_settings.h"
+#include "model/shape.h"
+#include "model/smooth_edges.h"
 #include "settings/settings.h"
 #include "window/UnitMain.h"
 
@@ -67,6 +72,51 @@ void BM_WheelTurn(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_WheelTurn)->ArgsProduct({{4, 24}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// The smooth arrow drawn into an image as the window system lends it, stale pixels and all:
+// at a size (first argument), for the work area of a 1920x1080 screen (second argument 0)
+// or a 3840x2160 one, upright (third argument 6) or slanted by 45 degrees (3); covered
+// anew each time, as for a turn, or only painted in a new colour.
+void RasterizeSmoothArrow(benchmark::State& state, bool newColourOnly) {
+  PointerSettings settings;
+  settings.Size = static_cast<std::int32_t>(state.range(0));
+  settings.Orientation = static_cast<std::int32_t>(state.range(2));
+  const bool large = state.range(1) != 0;
+  const PointerGeometry g =
+      ComputePointerGeometry(large ? BaseUnitFor(3840, 2160) : BaseUnitFor(1920, 1080), settings);
+  const std::vector<TPoint> outline(g.PointerPolygon.begin(), g.PointerPolygon.begin() + 7);
+  const double rimWidth = settings.Size >= 5 ? 2.5 : 1.5;
+  std::vector<std::uint32_t> pixels(
+      static_cast<std::size_t>(g.WindowWidth) * static_cast<std::size_t>(g.WindowHeight),
+      0x40FFFFFFU);
+  const PixelView image{g.WindowWidth, g.WindowHeight, pixels};
+  SmoothArrowCoverage kept;
+  kept.Cover(outline, rimWidth, g.WindowWidth, g.WindowHeight);
+  TColor colour = 0x0000FF;
+  for (auto _ : state) {
+    colour ^= 0x00FF00;
+    if (newColourOnly) {
+      kept.Paint(colour, 0, image);
+    } else {
+      SmoothArrowCoverage coverage;
+      coverage.Cover(outline, rimWidth, g.WindowWidth, g.WindowHeight);
+      coverage.Paint(colour, 0, image);
+    }
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel(std::to_string(g.WindowWidth) + "x" + std::to_string(g.WindowHeight));
+}
+
+void BM_RasterizeSmoothArrow(benchmark::State& state) { RasterizeSmoothArrow(state, false); }
+void BM_RepaintSmoothArrow(benchmark::State& state) { RasterizeSmoothArrow(state, true); }
+BENCHMARK(BM_RasterizeSmoothArrow)
+    ->ArgNames({"size", "4k", "turn"})
+    ->ArgsProduct({{1, 4, 12, 23, 24}, {0, 1}, {6, 3}})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RepaintSmoothArrow)
+    ->ArgNames({"size", "4k", "turn"})
+    ->ArgsProduct({{1, 4, 12, 23, 24}, {0, 1}, {6, 3}})
+    ->Unit(benchmark::kMicrosecond);
 
 // The window system's repaint of the arrow.
 void BM_PaintPointerFloor(benchmark::State& state) {

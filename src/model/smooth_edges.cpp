@@ -3,16 +3,33 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <span>
 
 namespace qd {
 
 namespace {
 
+// Cells [first, last] of a row that one edge changed.
+struct Touched {
+  std::size_t first = 0;
+  std::size_t last = 0;
+};
+
+// Notes cells [first, last] of a row as changed, keeping the row's few notes (one for each
+// edge that crosses it) in order of their first cell.
+void Note(std::vector<Touched>& touched, Touched cells) {
+  touched.push_back(cells);
+  for (std::size_t k = touched.size() - 1; k > 0 && touched[k - 1].first > cells.first; --k) {
+    std::swap(touched[k - 1], touched[k]);
+  }
+}
+
 // Adds one edge's part within the row to the row's accumulation cells: each cell gets the
 // change in covered share that the edge makes there, so that the running sum along the row
-// is the covered share of each pixel (signed by the edge's direction).
+// is the covered share of each pixel (signed by the edge's direction). Notes the cells it
+// changed in `touched`.
 void AccumulateEdge(PointF from, PointF to, double row, std::vector<double>& cells,
-                    std::int32_t width) {
+                    std::int32_t width, std::vector<Touched>& touched) {
   if (from.y == to.y) {
     return;
   }
@@ -41,6 +58,7 @@ void AccumulateEdge(PointF from, PointF to, double row, std::vector<double>& cel
     const double mid = (0.5 * (xTop + xBottom)) - x0floor;
     cells[i0] += d * (1.0 - mid);
     cells[i0 + 1] += d * mid;
+    Note(touched, {i0, mid > 0 ? i0 + 1 : i0});
     return;
   }
   // Across several pixels: the triangle in the first, a trapezoid in each between, the
@@ -63,30 +81,25 @@ void AccumulateEdge(PointF from, PointF to, double row, std::vector<double>& cel
     cells[i1 - 1] += d * (1.0 - a2 - am);
   }
   cells[i1] += d * am;
+  Note(touched, {i0, i1});
+}
+
+void AccumulatePolygon(const std::vector<PointF>& polygon, double row, std::vector<double>& cells,
+                       std::int32_t width, std::vector<Touched>& touched) {
+  for (std::size_t k = 0; k < polygon.size(); ++k) {
+    AccumulateEdge(polygon[k], polygon[(k + 1) % polygon.size()], row, cells, width, touched);
+  }
 }
 
 std::uint32_t Channel(TColor color, unsigned shift) { return (color >> shift) & 0xFFU; }
 
+// Rounded to the nearest, halves up, without a call to floor.
 std::uint32_t ToByte(double value) {
-  return static_cast<std::uint32_t>(std::floor(std::clamp(value, 0.0, 255.0) + 0.5));
+  // NOLINTNEXTLINE(bugprone-incorrect-roundings): never below 0, where the cast is the floor
+  return static_cast<std::uint32_t>(std::clamp(value, 0.0, 255.0) + 0.5);
 }
 
 }  // namespace
-
-void PolygonCoverageRow(const std::vector<PointF>& polygon, std::int32_t row,
-                        std::vector<double>& out, std::int32_t width) {
-  const auto cellCount = static_cast<std::size_t>(width) + 2;
-  out.assign(cellCount, 0.0);
-  for (std::size_t k = 0; k < polygon.size(); ++k) {
-    AccumulateEdge(polygon[k], polygon[(k + 1) % polygon.size()], row, out, width);
-  }
-  double running = 0;
-  for (std::size_t x = 0; x < cellCount; ++x) {
-    running += out[x];
-    out[x] = std::min(std::abs(running), 1.0);
-  }
-  out.resize(static_cast<std::size_t>(width));
-}
 
 std::vector<PointF> InsetPolygon(const std::vector<PointF>& polygon, double distance) {
   std::vector<PointF> points;
@@ -140,40 +153,108 @@ std::vector<PointF> InsetPolygon(const std::vector<PointF>& polygon, double dist
   return inset;
 }
 
-void RenderSmoothArrow(const std::vector<TPoint>& outline, double rimWidth, TColor fill, TColor rim,
-                       PixelView target) {
-  const std::int32_t width = std::max(target.width, 0);
-  const std::int32_t height = std::max(target.height, 0);
-  if (target.pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+void SmoothArrowCoverage::Cover(const std::vector<TPoint>& outline, double rimWidth,
+                                std::int32_t width, std::int32_t height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (!rowRuns_.empty() && outline == outline_ && rimWidth == rimWidth_ && width == width_ &&
+      height == height_) {
     return;
   }
+  outline_ = outline;
+  rimWidth_ = rimWidth;
+  width_ = width;
+  height_ = height;
+  runEnds_.clear();
+  shares_.clear();
+  rowRuns_.assign(1, 0);
   std::vector<PointF> outer;
   outer.reserve(outline.size());
   for (const TPoint& p : outline) {
     outer.push_back({static_cast<double>(p.x), static_cast<double>(p.y)});
   }
-  // Too thin for its rim, the arrow is all rim.
   const std::vector<PointF> inner = InsetPolygon(outer, rimWidth);
-  std::vector<double> outerRow;
-  std::vector<double> innerRow(static_cast<std::size_t>(width), 0.0);
+  // Every cell back at 0 once its row is read: a row costs only what its edges touch.
+  const auto end = static_cast<std::size_t>(width);
+  std::vector<double> outerCells(end + 2, 0.0);
+  std::vector<double> innerCells(end + 2, 0.0);
+  std::vector<Touched> touched;
+  double outerSum = 0;
+  double innerSum = 0;
+  // The shares of the pixel whose cell was read last, and of those after it up to the
+  // next cell an edge touched.
+  const auto shares = [&outerSum, &innerSum] {
+    const double covered = std::min(std::abs(outerSum), 1.0);
+    return Shares{static_cast<float>(covered),
+                  static_cast<float>(std::min({std::abs(innerSum), 1.0, covered}))};
+  };
+  const auto endRun = [this](std::size_t x) { runEnds_.push_back(static_cast<std::int32_t>(x)); };
   for (std::int32_t y = 0; y < height; ++y) {
-    PolygonCoverageRow(outer, y, outerRow, width);
-    if (!inner.empty()) {
-      PolygonCoverageRow(inner, y, innerRow, width);
-    }
-    const std::size_t rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-    for (std::size_t x = 0; x < outerRow.size(); ++x) {
-      const double alpha = outerRow[x];
-      const double inside = std::min(innerRow[x], alpha);
-      const std::uint32_t a = ToByte(alpha * 255.0);
-      std::uint32_t pixel = a << 24U;
-      // Red, green, blue from the top byte down; 0x00BBGGRR has red lowest.
-      for (const unsigned shift : {0U, 8U, 16U}) {
-        const double value =
-            (Channel(fill, shift) * inside) + (Channel(rim, shift) * (alpha - inside));
-        pixel |= std::min(ToByte(value), a) << (16U - shift);
+    touched.clear();
+    AccumulatePolygon(outer, y, outerCells, width, touched);
+    AccumulatePolygon(inner, y, innerCells, width, touched);
+    outerSum = 0;
+    innerSum = 0;
+    for (std::size_t k = 0; k < touched.size();) {
+      // Cells of edges that overlap or meet make one run.
+      const std::size_t first = touched[k].first;
+      std::size_t last = touched[k].last;
+      for (++k; k < touched.size() && touched[k].first <= last + 1; ++k) {
+        last = std::max(last, touched[k].last);
       }
-      target.pixels[rowStart + x] = pixel;
+      // Cells beyond the row change no pixel, but are put back to 0 all the same.
+      if (first < end) {
+        endRun(first);
+        shares_.push_back(shares());
+        for (std::size_t c = first; c <= std::min(last, end - 1); ++c) {
+          outerSum += outerCells[c];
+          innerSum += innerCells[c];
+          shares_.push_back(shares());
+        }
+        endRun(std::min(last + 1, end));
+      }
+      std::ranges::fill(std::span(outerCells).subspan(first, last + 1 - first), 0.0);
+      std::ranges::fill(std::span(innerCells).subspan(first, last + 1 - first), 0.0);
+    }
+    endRun(end);
+    shares_.push_back(shares());
+    rowRuns_.push_back(runEnds_.size());
+  }
+}
+
+void SmoothArrowCoverage::Paint(TColor fill, TColor rim, PixelView target) const {
+  const auto width = static_cast<std::size_t>(width_);
+  if (target.width != width_ || target.height != height_ || rowRuns_.empty() ||
+      target.pixels.size() != width * static_cast<std::size_t>(height_)) {
+    return;
+  }
+  const auto pixel = [fill, rim](const Shares& shares) {
+    const double alpha = shares.outline;
+    const double inside = shares.inside;
+    const std::uint32_t a = ToByte(alpha * 255.0);
+    std::uint32_t value = a << 24U;
+    // Red, green, blue from the top byte down; 0x00BBGGRR has red lowest.
+    for (const unsigned shift : {0U, 8U, 16U}) {
+      const double channel =
+          (Channel(fill, shift) * inside) + (Channel(rim, shift) * (alpha - inside));
+      value |= std::min(ToByte(channel), a) << (16U - shift);
+    }
+    return value;
+  };
+  auto share = shares_.begin();
+  for (std::size_t y = 0; y < static_cast<std::size_t>(height_); ++y) {
+    const std::span<std::uint32_t> row = target.pixels.subspan(y * width, width);
+    std::size_t x = 0;
+    for (std::size_t r = rowRuns_[y]; r < rowRuns_[y + 1]; ++r) {
+      const auto runEnd = static_cast<std::size_t>(runEnds_[r]);
+      if ((r - rowRuns_[y]) % 2 == 0) {
+        std::ranges::fill(row.subspan(x, runEnd - x), pixel(*share++));
+      } else {
+        for (std::size_t i = x; i < runEnd; ++i) {
+          row[i] = pixel(*share++);
+        }
+      }
+      x = runEnd;
     }
   }
 }

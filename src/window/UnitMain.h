@@ -13,6 +13,7 @@
 #include "framework/forms.h"
 #include "model/pointer_settings.h"
 #include "model/shape.h"
+#include "model/smooth_edges.h"
 #include "window/ui_language.h"
 
 namespace qd {
@@ -207,6 +208,8 @@ class TFormMain final : public TForm {
     friend bool operator==(const SmoothImageSource&, const SmoothImageSource&) = default;
   };
   std::optional<SmoothImageSource> SmoothImageDrawn;
+  // The smooth image's coverage, kept so that a new colour is painted without covering anew.
+  SmoothArrowCoverage SmoothCoverage;
   // False while a shape is being built: mouse moves are ignored then.
   bool ShapeReady = false;
   // Until the window is first shown (the end of FormMainOnCreate) nothing of a reshape can

@@ -139,9 +139,10 @@ TFormMain::SmoothImage TFormMain::DrawSmoothImage() {
     return SmoothImage::Failed;
   }
   // The rim as wide as the half of the sharp rim's pen that lies inside the outline.
-  RenderSmoothArrow(
+  SmoothCoverage.Cover(
       std::vector<TPoint>(Geometry.PointerPolygon.begin(), Geometry.PointerPolygon.begin() + 7),
-      RimPenWidth(Settings.Size, ArrowScale()) / 2.0, Color(), RimColor(Color()), pixels);
+      RimPenWidth(Settings.Size, ArrowScale()) / 2.0, Geometry.WindowWidth, Geometry.WindowHeight);
+  SmoothCoverage.Paint(Color(), RimColor(Color()), pixels);
   SmoothImageDrawn = source;
   return SmoothImage::Drawn;
 }

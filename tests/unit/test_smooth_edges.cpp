@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "model/shape.h"
@@ -16,7 +17,9 @@ namespace {
 std::vector<std::uint32_t> Render(const std::vector<TPoint>& outline, int width, int height,
                                   double rimWidth, TColor fill, TColor rim) {
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height, 0x40FFFFFFU);
-  RenderSmoothArrow(outline, rimWidth, fill, rim, PixelView{width, height, pixels});
+  SmoothArrowCoverage coverage;
+  coverage.Cover(outline, rimWidth, width, height);
+  coverage.Paint(fill, rim, PixelView{width, height, pixels});
   return pixels;
 }
 
@@ -86,38 +89,56 @@ Arrow ArrowAt(int size, int orientation) {
 std::uint32_t Byte(std::uint32_t pixel, unsigned shift) { return (pixel >> shift) & 0xFFU; }
 
 // Alpha, red, green, blue of every pixel against the exact covered shares of the outline
-// and of its inset: within one step of 255.
+// and of its inset: within one step of 255. The arrow at every orientation, and outlines
+// beyond the image, whose runs and crossings the rows' ends cut.
 TEST(SmoothArrow, MatchesTheExactCoverageOfOutlineAndRimAtEveryOrientation) {
   constexpr TColor kFill = 0x2080F0;  // 0x00BBGGRR
   constexpr TColor kRim = 0x000000;
+  struct Case {
+    std::string name;
+    std::vector<TPoint> outline;
+    int width;
+    int height;
+    double rimWidth;
+  };
+  std::vector<Case> cases = {
+      {"beyond both sides, with a corner on the right one in the last row",
+       {{-3, 0}, {12, 0}, {12, 3}, {8, 5}, {6, 7}, {-3, 7}},
+       8,
+       6,
+       0},
+  };
   for (const int size : {1, 5}) {
-    const double rimWidth = size >= 5 ? 2.5 : 1.5;
     for (int orientation = 0; orientation < kOrientationSteps; ++orientation) {
       const Arrow arrow = ArrowAt(size, orientation);
-      const int width = arrow.geometry.WindowWidth;
-      const int height = arrow.geometry.WindowHeight;
-      const std::vector<std::uint32_t> pixels =
-          Render(arrow.outline, width, height, rimWidth, kFill, kRim);
-      const std::vector<PointF> outer = ToPointF(arrow.outline);
-      const std::vector<PointF> inner = InsetPolygon(outer, rimWidth);
-      ASSERT_FALSE(inner.empty()) << size << "/" << orientation;
-      int worst = 0;
-      for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-          const double a = ExactPixelCoverage(outer, x, y);
-          const double ci = std::min(ExactPixelCoverage(inner, x, y), a);
-          const std::uint32_t pixel = pixels[(static_cast<std::size_t>(y) * width) + x];
-          const auto off = [&](std::uint32_t got, double want) {
-            return static_cast<int>(std::lround(std::abs(got - (want * 255.0))));
-          };
-          worst = std::max(worst, off(Byte(pixel, 24), a));
-          worst = std::max(worst, off(Byte(pixel, 16), ((kFill & 0xFFU) / 255.0) * ci));
-          worst = std::max(worst, off(Byte(pixel, 8), (((kFill >> 8U) & 0xFFU) / 255.0) * ci));
-          worst = std::max(worst, off(Byte(pixel, 0), (((kFill >> 16U) & 0xFFU) / 255.0) * ci));
-        }
-      }
-      EXPECT_LE(worst, 1) << "size " << size << " orientation " << orientation;
+      cases.push_back(
+          {"size " + std::to_string(size) + " orientation " + std::to_string(orientation),
+           arrow.outline, arrow.geometry.WindowWidth, arrow.geometry.WindowHeight,
+           size >= 5 ? 2.5 : 1.5});
     }
+  }
+  for (const Case& c : cases) {
+    const std::vector<std::uint32_t> pixels =
+        Render(c.outline, c.width, c.height, c.rimWidth, kFill, kRim);
+    const std::vector<PointF> outer = ToPointF(c.outline);
+    const std::vector<PointF> inner = InsetPolygon(outer, c.rimWidth);
+    ASSERT_FALSE(inner.empty()) << c.name;
+    int worst = 0;
+    for (int y = 0; y < c.height; ++y) {
+      for (int x = 0; x < c.width; ++x) {
+        const double a = ExactPixelCoverage(outer, x, y);
+        const double ci = std::min(ExactPixelCoverage(inner, x, y), a);
+        const std::uint32_t pixel = pixels[(static_cast<std::size_t>(y) * c.width) + x];
+        const auto off = [&](std::uint32_t got, double want) {
+          return static_cast<int>(std::lround(std::abs(got - (want * 255.0))));
+        };
+        worst = std::max(worst, off(Byte(pixel, 24), a));
+        worst = std::max(worst, off(Byte(pixel, 16), ((kFill & 0xFFU) / 255.0) * ci));
+        worst = std::max(worst, off(Byte(pixel, 8), (((kFill >> 8U) & 0xFFU) / 255.0) * ci));
+        worst = std::max(worst, off(Byte(pixel, 0), (((kFill >> 16U) & 0xFFU) / 255.0) * ci));
+      }
+    }
+    EXPECT_LE(worst, 1) << c.name;
   }
 }
 
@@ -149,6 +170,36 @@ TEST(SmoothArrow, KeepsColourWithinAlphaAndTheWholeAreaAtEverySize) {
       EXPECT_NEAR(alphaSum, std::abs(area), 0.002 * std::abs(area) + 1)
           << size << "/" << orientation;
     }
+  }
+}
+
+// One coverage kept through changes, as the window keeps it: each painting is what a fresh
+// one gives, whether the change was a new colour or needed covering anew.
+TEST(SmoothArrow, PaintsWhatAFreshCoverageGivesThroughEveryChange) {
+  struct Step {
+    const char* name;
+    int orientation;
+    double rimWidth;
+    int widerBy;
+    TColor fill;
+  };
+  const std::vector<Step> steps = {
+      {"the first", 0, 2.5, 0, 0x0000FF},
+      {"a new colour", 0, 2.5, 0, 0xFF8000},
+      {"turned half round, in the same bounds", 12, 2.5, 0, 0xFF8000},
+      {"a narrower rim", 12, 1.5, 0, 0xFF8000},
+      {"a wider image", 12, 1.5, 1, 0xFF8000},
+  };
+  SmoothArrowCoverage kept;
+  for (const Step& step : steps) {
+    const Arrow arrow = ArrowAt(5, step.orientation);
+    const int width = arrow.geometry.WindowWidth + step.widerBy;
+    const int height = arrow.geometry.WindowHeight;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height, 0x40FFFFFFU);
+    kept.Cover(arrow.outline, step.rimWidth, width, height);
+    kept.Paint(step.fill, 0, PixelView{width, height, pixels});
+    EXPECT_EQ(pixels, Render(arrow.outline, width, height, step.rimWidth, step.fill, 0))
+        << step.name;
   }
 }
 
