@@ -203,6 +203,7 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
       {"timer", WM_TIMER, 7, 0, "timer 7"},
       {"display change", WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080), "display"},
       {"work area change", WM_SETTINGCHANGE, SPI_SETWORKAREA, 0, "display"},
+      {"scale change", WM_SETTINGCHANGE, 0x009F, 0, "display"},
       {"other setting change", WM_SETTINGCHANGE, SPI_SETDESKWALLPAPER, 0, ""},
       {"hotkey", WM_HOTKEY, 1, MAKELPARAM(MOD_CONTROL | MOD_ALT, VK_F8), "hotkey 1"},
   };
