@@ -145,6 +145,18 @@ std::string Joined(const std::vector<std::string>& entries) {
   return text;
 }
 
+// Pumps messages until `done` holds or `ms` have passed; whether it held.
+template <typename Done>
+bool PumpUntil(qd::win32::Win32WindowSystem& ws, DWORD ms, Done done) {
+  const DWORD start = ::GetTickCount();
+  while (!done()) {
+    if (::GetTickCount() - start > ms) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    ws.ProcessMessages();
+  }
+  return true;
+}
+
 void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
   RecordingEvents events;
   qd::WindowParams params;
@@ -272,13 +284,35 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
     ws.SetLayered(window, false);
     Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) == 0, "layering is removed");
   }
-  // An image with alpha per pixel makes the window layered again, for the image alone.
+  // An image with alpha per pixel makes the window layered again, for the image alone. Its
+  // first rows are the window's top: here the top ten opaque blue, the rest clear.
+  ::SetWindowRgn(hwnd, nullptr, FALSE);
   const qd::PixelView lent = ws.WindowImagePixels(window, 100, 50);
   Check(lent.pixels.size() == 5000, "an image of the size asked for is lent");
-  std::fill(lent.pixels.begin(), lent.pixels.end(), 0xFF0000FFU);
+  std::fill(lent.pixels.begin(), lent.pixels.begin() + 1000, 0xFF0000FFU);
+  std::fill(lent.pixels.begin() + 1000, lent.pixels.end(), 0U);
+  ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
   ws.ShowWindowImage(window);
+  HDC screen = ::GetDC(nullptr);
+  const COLORREF blue = RGB(0, 0, 255);
+  COLORREF top = CLR_INVALID;
+  COLORREF bottom = CLR_INVALID;
+  const bool topDown = PumpUntil(ws, 2000, [&] {
+    top = ::GetPixel(screen, 60, 15);
+    bottom = ::GetPixel(screen, 60, 55);
+    return top == blue && bottom != blue;
+  });
+  const auto bgr = [](COLORREF c) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06lX", static_cast<unsigned long>(c));
+    return std::string(text);
+  };
+  Check(topDown, Cat({"the image's first rows show at the window's top: BGR ", bgr(top),
+                      " at the top, ", bgr(bottom), " at the bottom"}));
+  ::ReleaseDC(nullptr, screen);
+  ::ShowWindow(hwnd, SW_HIDE);
   const qd::PixelView again = ws.WindowImagePixels(window, 100, 50);
-  Check(again.pixels.data() == lent.pixels.data() && again.pixels.back() == 0xFF0000FFU,
+  Check(again.pixels.data() == lent.pixels.data() && again.pixels.front() == 0xFF0000FFU,
         "the image is kept while its size stays");
   ws.SetImageAlpha(window, 128);
   Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0,
@@ -414,18 +448,6 @@ void TestMessageBoxGivesTheKeyboardBack(qd::win32::Win32WindowSystem& ws) {
   ws.ProcessMessages();
   Check(::GetFocus() == hwnd, "after the message box the window has the keyboard again");
   ws.DestroyAppWindow(window);
-}
-
-// Pumps messages until `done` holds or `ms` have passed; whether it held.
-template <typename Done>
-bool PumpUntil(qd::win32::Win32WindowSystem& ws, DWORD ms, Done done) {
-  const DWORD start = ::GetTickCount();
-  while (!done()) {
-    if (::GetTickCount() - start > ms) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    ws.ProcessMessages();
-  }
-  return true;
 }
 
 bool NoActivate(HWND hwnd) { return (::GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0; }
