@@ -90,6 +90,9 @@ class TFormMain final : public TForm {
   void UnregisterArrowHotKey();
   // The monitors' scales: read afresh, and the arrow redrawn for its monitor's.
   void OnDpiChanged() override;
+  // After the monitors were read afresh: the arrow redrawn where its scale is no longer
+  // `before`, around the pointer inside a drag step.
+  void FollowNewScales(double before);
   // The monitors and their DPIs as the system lists them now.
   void ReadMonitors();
   // The arrow takes the DPI of the monitor under the anchor, and keeps its own where no

@@ -79,6 +79,10 @@ double TFormMain::ArrowScale() const { return MonitorScale(ArrowDpi, PrimaryDpi)
 void TFormMain::OnDpiChanged() {
   const double before = ArrowScale();
   ReadMonitors();
+  FollowNewScales(before);
+}
+
+void TFormMain::FollowNewScales(double before) {
   // Inside a drag's own move the pointer holds the grabbed point; otherwise the tip stays.
   if (DragStepCursor) {
     FollowScaleAt(*DragStepCursor);
@@ -102,14 +106,15 @@ void TFormMain::OnDpiChanged() {
 }
 
 void TFormMain::FormMainOnDisplayChange() {
+  const double before = ArrowScale();
   ReadMonitors();
   const std::vector<MonitorInfo>& monitors = Monitors;
   const TPoint tip{Settings.TipPosX, Settings.TipPosY};
   if (MonitorAt(tip, monitors) != nullptr) {
-    // A monitor put in place of another may have another scale.
-    if (FollowScaleAt(tip)) {
-      BuildPointerShape();
-    }
+    // A monitor put in place of another may have another scale, and so may the primary:
+    // the system tells only windows on a monitor whose scale changed, not an arrow on
+    // another one, whose size is taken over the primary's.
+    FollowNewScales(before);
     return;
   }
   // Its monitor is gone: back onto the primary, as a start would place it. The size keeps

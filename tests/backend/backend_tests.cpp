@@ -151,6 +151,18 @@ std::string Joined(const std::vector<std::string>& entries) {
   return text;
 }
 
+// Pumps messages until `done` holds or `ms` have passed; whether it held.
+template <typename Done>
+bool PumpUntil(qd::win32::Win32WindowSystem& ws, DWORD ms, Done done) {
+  const DWORD start = ::GetTickCount();
+  while (!done()) {
+    if (::GetTickCount() - start > ms) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    ws.ProcessMessages();
+  }
+  return true;
+}
+
 void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
   RecordingEvents events;
   qd::WindowParams params;
@@ -229,6 +241,7 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
       {"timer", WM_TIMER, 7, 0, "timer 7"},
       {"display change", WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080), "display"},
       {"work area change", WM_SETTINGCHANGE, SPI_SETWORKAREA, 0, "display"},
+      {"scale change", WM_SETTINGCHANGE, 0x009F, 0, "display"},
       {"other setting change", WM_SETTINGCHANGE, SPI_SETDESKWALLPAPER, 0, ""},
       {"hotkey", WM_HOTKEY, 1, MAKELPARAM(MOD_CONTROL | MOD_ALT, VK_F8), "hotkey 1"},
   };
@@ -297,17 +310,39 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
     ws.SetLayered(window, false);
     Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) == 0, "layering is removed");
   }
-  // An image with alpha per pixel makes the window layered again, for the image alone.
+  // An image with alpha per pixel makes the window layered again, for the image alone. Its
+  // first rows are the window's top: here the top ten opaque blue, the rest clear.
+  ::SetWindowRgn(hwnd, nullptr, FALSE);
   const qd::PixelView lent = ws.WindowImagePixels(window, 100, 50);
   Check(lent.pixels.size() == 5000, "an image of the size asked for is lent");
-  std::fill(lent.pixels.begin(), lent.pixels.end(), 0xFF0000FFU);
-  Check(ws.ShowWindowImage(window, 10, 20), "the image shown");
+  std::fill(lent.pixels.begin(), lent.pixels.begin() + 1000, 0xFF0000FFU);
+  std::fill(lent.pixels.begin() + 1000, lent.pixels.end(), 0U);
+  ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+  Check(ws.ShowWindowImage(window, 20, 10), "the image shown");
   RECT placed{};
   ::GetWindowRect(hwnd, &placed);
-  Check(placed.left == 10 && placed.top == 20 && placed.right == 110 && placed.bottom == 70,
+  Check(placed.left == 20 && placed.top == 10 && placed.right == 120 && placed.bottom == 60,
         "shown where asked, at the image's size, in the same step");
+  HDC screen = ::GetDC(nullptr);
+  const COLORREF blue = RGB(0, 0, 255);
+  COLORREF top = CLR_INVALID;
+  COLORREF bottom = CLR_INVALID;
+  const bool topDown = PumpUntil(ws, 2000, [&] {
+    top = ::GetPixel(screen, 70, 15);
+    bottom = ::GetPixel(screen, 70, 55);
+    return top == blue && bottom != blue;
+  });
+  const auto bgr = [](COLORREF c) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06lX", static_cast<unsigned long>(c));
+    return std::string(text);
+  };
+  Check(topDown, Cat({"the image's first rows show at the window's top: BGR ", bgr(top),
+                      " at the top, ", bgr(bottom), " at the bottom"}));
+  ::ReleaseDC(nullptr, screen);
+  ::ShowWindow(hwnd, SW_HIDE);
   const qd::PixelView again = ws.WindowImagePixels(window, 100, 50);
-  Check(again.pixels.data() == lent.pixels.data() && again.pixels.back() == 0xFF0000FFU,
+  Check(again.pixels.data() == lent.pixels.data() && again.pixels.front() == 0xFF0000FFU,
         "the image is kept while its size stays");
   Check(ws.WindowImagePixels(window, 1 << 20, 1 << 20).pixels.empty(),
         "no image of a size the system cannot make");
@@ -447,18 +482,6 @@ void TestMessageBoxGivesTheKeyboardBack(qd::win32::Win32WindowSystem& ws) {
   ws.ProcessMessages();
   Check(::GetFocus() == hwnd, "after the message box the window has the keyboard again");
   ws.DestroyAppWindow(window);
-}
-
-// Pumps messages until `done` holds or `ms` have passed; whether it held.
-template <typename Done>
-bool PumpUntil(qd::win32::Win32WindowSystem& ws, DWORD ms, Done done) {
-  const DWORD start = ::GetTickCount();
-  while (!done()) {
-    if (::GetTickCount() - start > ms) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    ws.ProcessMessages();
-  }
-  return true;
 }
 
 bool NoActivate(HWND hwnd) { return (::GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0; }

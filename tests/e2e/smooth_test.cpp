@@ -7,11 +7,15 @@
 #include <X11/Xutil.h>
 // clang-format on
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "arrow_run.h"
+#include "arrow_shape.h"
 
 namespace qd::e2e {
 namespace {
@@ -75,6 +79,64 @@ int BrightFill(const std::vector<Rgb>& pixels) {
   return count;
 }
 
+// The pixel's centre against the outline: its distance from the nearest edge, negative
+// outside.
+double DepthInOutline(const std::vector<std::pair<int, int>>& outline, double x, double y) {
+  bool inside = false;
+  double nearest = 1e9;
+  for (std::size_t i = 0, j = outline.size() - 1; i < outline.size(); j = i++) {
+    const double ax = outline[j].first;
+    const double ay = outline[j].second;
+    const double bx = outline[i].first;
+    const double by = outline[i].second;
+    if ((ay > y) != (by > y) && x < ax + (y - ay) * (bx - ax) / (by - ay)) inside = !inside;
+    const double t = std::clamp(((x - ax) * (bx - ax) + (y - ay) * (by - ay)) /
+                                    ((bx - ax) * (bx - ax) + (by - ay) * (by - ay)),
+                                0.0, 1.0);
+    nearest = std::min(nearest, std::hypot(x - ax - t * (bx - ax), y - ay - t * (by - ay)));
+  }
+  return inside ? nearest : -nearest;
+}
+
+// Where the screen in the window's rectangle disagrees with the sharp outline of the pose:
+// pixels more than a pixel and a half inside it that do not show the arrow, and as far
+// outside it that do; and whether the tip's own end (within 8 pixels of the tip) shows.
+struct OutlineMatch {
+  int missing = 0;
+  int beyond = 0;
+  int tipPixels = 0;
+  int tipShown = 0;
+  std::string first;
+  bool Matches() const {
+    return missing == 0 && beyond == 0 && tipPixels > 0 && tipShown == tipPixels;
+  }
+};
+OutlineMatch MatchOutline(const std::vector<Rgb>& pixels, const Rect& r, const ArrowPose& pose) {
+  const std::vector<std::pair<int, int>> outline = ExpectedOutline(pose);
+  OutlineMatch m;
+  for (int y = 0; y < r.height; ++y) {
+    for (int x = 0; x < r.width; ++x) {
+      const double cx = r.x + x + 0.5;
+      const double cy = r.y + y + 0.5;
+      const double depth = DepthInOutline(outline, cx, cy);
+      if (std::abs(depth) < 1.5) continue;
+      const bool shown = pixels[static_cast<std::size_t>(y * r.width + x)] != XScreen::Background();
+      const bool nearTip = depth > 0 && std::hypot(cx - pose.tipX, cy - pose.tipY) <= 8.0;
+      m.tipPixels += static_cast<int>(nearTip);
+      m.tipShown += static_cast<int>(nearTip && shown);
+      if (shown != (depth > 0)) {
+        ++(depth > 0 ? m.missing : m.beyond);
+        if (m.first.empty()) {
+          std::ostringstream at;
+          at << (depth > 0 ? "nothing at " : "the arrow at ") << r.x + x << "," << r.y + y;
+          m.first = at.str();
+        }
+      }
+    }
+  }
+  return m;
+}
+
 struct EdgeCase {
   const char* name;
   std::string settings;
@@ -113,6 +175,46 @@ INSTANTIATE_TEST_SUITE_P(
                              std::string("[Display]\r\nEdges=Soft\r\n") + kTurnedRed, false},
                     EdgeCase{"Smooth", std::string(kSmooth) + kTurnedRed, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct PoseCase {
+  const char* name;
+  ArrowPose pose;
+};
+void PrintTo(const PoseCase& c, std::ostream* out) { *out << c.name; }
+
+class SmoothOutline : public testing::TestWithParam<PoseCase> {};
+
+// Smooth edges draw the arrow where the sharp one would be cut, its tip included: the
+// image's rows the right way up, a slanted arrow pointing where it was turned. The outline
+// is worked out, not read off a sharp arrow: Wine 10 cuts a polygon region up to 3 pixels
+// off the outline at the barbs' acute corners.
+TEST_P(SmoothOutline, TheArrowLiesOnTheSharpOutlineTipIncluded) {
+  const ArrowPose& pose = GetParam().pose;
+  ArrowRun run(kWidth, kHeight,
+               std::string(kSmooth) +
+                   "[Pointer]\r\nAlphaBlendIndex=22\r\nSize=" + std::to_string(pose.size) +
+                   "\r\nOrientation=" + std::to_string(pose.orientation) + "\r\nTipPosX=" +
+                   std::to_string(pose.tipX) + "\r\nTipPosY=" + std::to_string(pose.tipY) + "\r\n");
+  ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
+  const Rect expected = ExpectedBounds(pose);
+  ASSERT_TRUE(WaitUntil(10s, [&] { return run.Now() == expected; }))
+      << run.Now() << ", not " << expected;
+  OutlineMatch match;
+  EXPECT_TRUE(WaitUntil(10s,
+                        [&] {
+                          match = MatchOutline(Grab(run.X(), expected), expected, pose);
+                          return match.Matches();
+                        }))
+      << match.missing << " pixels inside the outline without the arrow, " << match.beyond
+      << " outside it with the arrow (first: " << match.first << "); " << match.tipShown << " of "
+      << match.tipPixels << " at the tip shown";
+}
+
+// Size 12 on a 1920 x 1080 work area, turned one step off the upright, and upright.
+INSTANTIATE_TEST_SUITE_P(Poses, SmoothOutline,
+                         testing::Values(PoseCase{"Turned", ArrowPose{3, 12, 1, 960, 540}},
+                                         PoseCase{"Upright", ArrowPose{3, 12, 6, 960, 540}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A click beside the arrow but inside its window's rectangle reaches the window beneath;
 // one on the arrow stays with the arrow.

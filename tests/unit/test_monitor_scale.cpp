@@ -205,7 +205,8 @@ TEST_F(MonitorScale, NoFlippingBetweenScalesAtTheBoundary) {
 
 // A monitor's scale set anew while the arrow runs: reported between two events, or from
 // inside a drag step's own move (the cut and the window then agree, the grabbed point stays
-// under the pointer).
+// under the pointer). The system reports a change of the window's own DPI only; the
+// primary's scale set anew under an arrow on another monitor comes as a display change.
 TEST_F(MonitorScale, AScaleSetAnewIsFollowed) {
   struct Case {
     const char* what;
@@ -213,21 +214,34 @@ TEST_F(MonitorScale, AScaleSetAnewIsFollowed) {
     std::size_t changed;  // which monitor
     std::uint32_t dpi;
     int length;
+    bool displayChangeOnly = false;
   };
   const std::vector<Case> cases = {
       {"the projector at 125 %", {2500, 360}, 1, 120, 144},
       {"the laptop at 100 %, the arrow on it", {960, 360}, 0, 96, kPrimaryLength},
       {"the laptop at 100 %, the arrow on the projector", {2500, 360}, 0, 96, kPrimaryLength},
+      {"the laptop at 100 %, the arrow on the projector, told by a display change",
+       {2500, 360},
+       0,
+       96,
+       kPrimaryLength,
+       true},
   };
   for (const Case& c : cases) {
     TearDown();
     SetUp();
+    ws.reportsWindowDpi = c.displayChangeOnly;
     StartOn({kLaptop, kProjector}, c.tip);
     ws.monitors[c.changed].dpi = c.dpi;
-    ws.events->OnDpiChanged();
+    if (c.displayChangeOnly) {
+      ws.events->FormMainOnDisplayChange();
+    } else {
+      ws.events->OnDpiChanged();
+    }
     EXPECT_EQ(TipOnScreen(), c.tip) << c.what;
     EXPECT_EQ(Width(), c.length) << c.what;
     EXPECT_TRUE(OutlineFits()) << c.what;
+    EXPECT_EQ(ws.dpiReports, 0) << c.what;
   }
 
   // 3 pixels in from the edge: a strip, whose drag reshapes at each step; 30: inside.

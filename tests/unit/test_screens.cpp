@@ -16,6 +16,11 @@ namespace {
 
 constexpr MonitorInfo kPrimary{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, true};
 constexpr MonitorInfo kLeftOfPrimary{{-1280, 0, 0, 1200}, {-1280, 0, 0, 1200}, false};
+// A laptop at 150 % with a projector at 100 % to its right, and the scales the other way.
+constexpr MonitorInfo kLaptop{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, true, 144};
+constexpr MonitorInfo kProjector{{1920, 0, 3200, 720}, {1920, 0, 3200, 720}, false, 96};
+constexpr MonitorInfo kLaptopAt100{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, true, 96};
+constexpr MonitorInfo kProjectorAt150{{1920, 0, 3200, 720}, {1920, 0, 3200, 720}, false, 144};
 
 class Screens : public ProgramTest {
  protected:
@@ -25,6 +30,8 @@ class Screens : public ProgramTest {
   }
 };
 
+// Brought back, it is drawn at the scale of the monitor it lands on, though the system
+// reports no change of the window's own DPI.
 TEST_F(Screens, DisplayChangeBringsBackOnlyAnArrowOnNoMonitor) {
   struct Case {
     const char* what;
@@ -33,6 +40,8 @@ TEST_F(Screens, DisplayChangeBringsBackOnlyAnArrowOnNoMonitor) {
     TPoint expected;
     TRect workAreaAfter = kPrimary.workArea;
     bool listsNoMonitor = false;
+    std::vector<MonitorInfo> monitorsBefore = {kPrimary, kLeftOfPrimary};
+    int widths[2] = {};  // before and after, where the monitors have scales of their own
   };
   const std::vector<Case> cases = {
       {"its monitor stays", {-600, 700}, {kPrimary, kLeftOfPrimary}, {-600, 700}},
@@ -52,22 +61,42 @@ TEST_F(Screens, DisplayChangeBringsBackOnlyAnArrowOnNoMonitor) {
        {kPrimary, {{0, -1024, 1280, 0}, {0, -1024, 1280, 0}, false}},
        {-600, 700},
        {0, 0, 1920, 0}},
+      {"a 100 % projector unplugged beside a 150 % laptop",
+       {2500, 360},
+       {kLaptop},
+       {1888, 360},
+       kLaptop.workArea,
+       false,
+       {kLaptop, kProjector},
+       {115, 172}},
+      {"a 150 % projector unplugged beside a 100 % laptop",
+       {2500, 360},
+       {kLaptopAt100},
+       {1888, 360},
+       kLaptop.workArea,
+       false,
+       {kLaptopAt100, kProjectorAt150},
+       {258, 172}},
   };
   for (const Case& c : cases) {
     TearDown();
     SetUp();
     ws.workArea = kPrimary.bounds;
-    ws.monitors = {kPrimary, kLeftOfPrimary};
+    ws.monitors = c.monitorsBefore;
     ws.listsNoMonitor = false;
-    StartAt(c.tip);
+    StartAt(c.tip, "Size=10\r\n");
     ASSERT_EQ(TipOnScreen(), c.tip) << c.what;
     const int size = ws.window.bounds.right - ws.window.bounds.left;
+    if (c.widths[0] != 0) {
+      ASSERT_EQ(size, c.widths[0]) << c.what;
+    }
     ws.monitors = c.monitorsAfter;
     ws.workArea = c.workAreaAfter;
     ws.listsNoMonitor = c.listsNoMonitor;
     ws.events->FormMainOnDisplayChange();
     EXPECT_EQ(TipOnScreen(), c.expected) << c.what;
-    EXPECT_EQ(ws.window.bounds.right - ws.window.bounds.left, size) << c.what;
+    EXPECT_EQ(ws.window.bounds.right - ws.window.bounds.left, c.widths[1] != 0 ? c.widths[1] : size)
+        << c.what;
     if (c.expected == c.tip) {
       EXPECT_TRUE(ws.log.empty()) << c.what;
     } else {

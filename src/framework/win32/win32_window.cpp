@@ -31,6 +31,8 @@ constexpr char kTimerTicksMessageName[] = "Quiverdart.TimerTicks";
 // because the headers declare them only for those Windows.
 constexpr UINT kDpiChanged = 0x02E0;
 constexpr UINT kGetDpiScaledSize = 0x02E4;
+// The setting that holds the monitors' scales (Windows 8 and later).
+constexpr WPARAM kSetLogicalDpiOverride = 0x009F;
 // A second start asks the running program to take over: what the running one answers, how
 // long each may take to answer and how long the second start looks for one that does.
 constexpr LRESULT kHandedOver = 0x5146;
@@ -614,7 +616,11 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       return TRUE;  // the size stays as it is, as the arrow decides it
 
     case WM_SETTINGCHANGE:
-      if (wParam == SPI_SETWORKAREA) events.FormMainOnDisplayChange();
+      // A monitor's scale set anew: an arrow on another monitor than that one gets no DPI
+      // message, yet its size is taken over the primary's scale.
+      if (wParam == SPI_SETWORKAREA || wParam == kSetLogicalDpiOverride) {
+        events.FormMainOnDisplayChange();
+      }
       break;
     case WM_HOTKEY:
       events.FormMainOnHotKey(static_cast<int>(wParam));

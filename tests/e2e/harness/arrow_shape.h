@@ -47,26 +47,33 @@ inline int RoundHalfEven(double value) {
   return static_cast<int>(std::nearbyint(value));
 }
 
-// The window's screen bounds for a pose.
-inline Rect ExpectedBounds(const ArrowPose& pose) {
+// The outline's seven corners on the screen, the tip first, as the sharp arrow's window is
+// cut to them.
+inline std::vector<std::pair<int, int>> ExpectedOutline(const ArrowPose& pose) {
   constexpr std::array<std::pair<int, int>, 7> kOutline = {
       {{0, 0}, {-6, -3}, {-6, -1}, {-12, -1}, {-12, 1}, {-6, 1}, {-6, 3}}};
-  int minX = 0;
-  int maxX = 0;
-  int minY = 0;
-  int maxY = 0;
+  std::vector<std::pair<int, int>> corners;
   for (const auto& [x, y] : kOutline) {
     const auto [tx, ty] = Turned(pose, x, y);
-    const int rx = RoundHalfEven(tx);
-    const int ry = RoundHalfEven(ty);
-    minX = std::min(minX, rx);
-    maxX = std::max(maxX, rx);
-    minY = std::min(minY, ry);
-    maxY = std::max(maxY, ry);
+    corners.emplace_back(pose.tipX + RoundHalfEven(tx), pose.tipY + RoundHalfEven(ty));
+  }
+  return corners;
+}
+
+// The window's screen bounds for a pose.
+inline Rect ExpectedBounds(const ArrowPose& pose) {
+  int minX = pose.tipX;
+  int maxX = pose.tipX;
+  int minY = pose.tipY;
+  int maxY = pose.tipY;
+  for (const auto& [x, y] : ExpectedOutline(pose)) {
+    minX = std::min(minX, x);
+    maxX = std::max(maxX, x);
+    minY = std::min(minY, y);
+    maxY = std::max(maxY, y);
   }
   // A window never gets below 8 x 8 pixels.
-  return {pose.tipX + minX, pose.tipY + minY, std::max(maxX - minX + 1, 8),
-          std::max(maxY - minY + 1, 8)};
+  return {minX, minY, std::max(maxX - minX + 1, 8), std::max(maxY - minY + 1, 8)};
 }
 
 // A point in arrow units on the screen, rounded to the nearest pixel.
