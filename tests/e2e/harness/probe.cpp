@@ -257,9 +257,13 @@ std::optional<SlideShow> Probe::OpenSlideShow(const WinRect& place, ShowKind kin
                            std::to_string(place.right) + "," + std::to_string(place.bottom);
   std::vector<std::string> args = {HelperPath("probe.exe"), "slides", rect, marker};
   if (kind != ShowKind::Ordinary) {
-    args.emplace_back(kind == ShowKind::TopMost        ? "topmost"
-                      : kind == ShowKind::TopMostAgain ? "topmost-again"
-                                                       : "topmost-fights");
+    static const std::map<ShowKind, std::string> kNames = {
+        {ShowKind::TopMost, "topmost"},
+        {ShowKind::TopMostAgain, "topmost-again"},
+        {ShowKind::TopMostFights, "topmost-fights"},
+        {ShowKind::TopMostFightsAlone, "topmost-fights-alone"},
+        {ShowKind::TopMostFightsInTurn, "topmost-fights-pair"}};
+    args.push_back(kNames.at(kind));
   }
   auto held = StartHolder(args, marker);
   if (!held) return std::nullopt;

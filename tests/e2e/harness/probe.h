@@ -193,9 +193,17 @@ class Probe {
   std::optional<HeldHotKey> HoldHotKey(unsigned modifiers, unsigned key) const;
   // Opens the stand-in slide show at a place, in Windows coordinates, with the keyboard:
   // an ordinary window, a top-most one as full-screen shows are, one that also puts itself
-  // on top again whenever it loses the keyboard, or one that takes the keyboard back from a
-  // window of its own six times in 2.4 s and then stays.
-  enum class ShowKind : std::uint8_t { Ordinary, TopMost, TopMostAgain, TopMostFights };
+  // on top again whenever it loses the keyboard, or one that takes the keyboard and the top
+  // six times in 2.4 s and then stays: back from a small window of its own, by hiding and
+  // showing itself again, or in turn with a second full-screen top-most window of its own.
+  enum class ShowKind : std::uint8_t {
+    Ordinary,
+    TopMost,
+    TopMostAgain,
+    TopMostFights,
+    TopMostFightsAlone,
+    TopMostFightsInTurn
+  };
   std::optional<SlideShow> OpenSlideShow(const WinRect& place,
                                          ShowKind kind = ShowKind::Ordinary) const;
   // A file's attributes (FILE_ATTRIBUTE_*), after setting them to `set` when given; nothing

@@ -111,6 +111,14 @@ bool WineShows(WineLimit limit) {
     case WineLimit::kMonitorSwitchOff:
       if (major >= 10) reason = "refuses to detach a dummy-driver monitor (DISP_CHANGE_BADMODE)";
       break;
+    case WineLimit::kAboveFullScreenUnderOpenbox:
+      // Wine marks a borderless window over a whole monitor _NET_WM_STATE_FULLSCREEN, and
+      // openbox stacks the one with the focus above every _NET_WM_STATE_ABOVE window: the
+      // arrow's raise changes Windows' z-order, never X's.
+      reason =
+          "marks a full-screen window _NET_WM_STATE_FULLSCREEN, and openbox stacks it above "
+          "every top-most one while it has the keyboard";
+      break;
   }
   if (reason == nullptr) return true;
   std::printf("Not shown under Wine %d: it %s\n", major, reason);

@@ -36,6 +36,9 @@ enum class WineLimit {
   kTopMostOnBareX,    // _NET_WM_STATE_ABOVE on a top-most window with no window manager
   kHideOnBareX,       // a shown window hidden again (unmapped on X) with no window manager
   kMonitorSwitchOff,  // a monitor detached with ChangeDisplaySettingsEx (asked on refusal)
+  // a top-most window above a full-screen one with the keyboard, on the screen, under the
+  // rig's window manager (openbox)
+  kAboveFullScreenUnderOpenbox,
 };
 // Whether the Wine under test shows it; if not, prints why, so that the one assertion a
 // test leaves out there is never left out silently.

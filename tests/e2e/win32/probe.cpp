@@ -26,12 +26,16 @@
 //       registers the system-wide hotkey (MOD_ flags and key code, both hex) as another
 //       program may, creates <marker>, appends a line "hotkey" to it for each WM_HOTKEY,
 //       and keeps the hotkey until the marker is deleted; fails if the hotkey is taken
-//   probe.exe slides <left,top,right,bottom> <marker> [topmost|topmost-again]
+//   probe.exe slides <left,top,right,bottom> <marker> [topmost|topmost-again|topmost-fights|
+//                    topmost-fights-alone|topmost-fights-pair]
 //       a slide show's stand-in: an ordinary captioned window at that place, shown with the
 //       keyboard, that creates <marker> and appends a line "key <hex virtual key>" to it for
 //       every key pressed while it has the keyboard; ends when the marker is deleted. With
 //       topmost, a borderless top-most window, as full-screen shows are; with topmost-again,
-//       one that also puts itself on top again whenever it loses the keyboard
+//       one that also puts itself on top again whenever it loses the keyboard; with the
+//       fights, one that takes the keyboard and the top six times in 2.4 s and then stays:
+//       back from a small window of its own (every 200 ms), by hiding and showing itself
+//       again, or in turn with a second such window
 //   probe.exe counts <image name>
 //       for each arrow window (class TFormMain) of those processes, the program's own
 //       counts of live GDI, USER and kernel objects and of timer ticks so far
@@ -455,11 +459,15 @@ LRESULT CALLBACK SlidesProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 int Slides(int argc, char** argv) {
-  const bool onTopAgain = argc == 5 && std::strcmp(argv[4], "topmost-again") == 0;
-  // Takes the keyboard six times in 2.4 s, from a window of its own, then stays.
-  const bool fights = argc == 5 && std::strcmp(argv[4], "topmost-fights") == 0;
-  const bool topMost =
-      onTopAgain || fights || (argc == 5 && std::strcmp(argv[4], "topmost") == 0);
+  const char* kind = argc == 5 ? argv[4] : "";
+  const bool onTopAgain = std::strcmp(kind, "topmost-again") == 0;
+  // Takes the keyboard six times in 2.4 s, then stays: back from a small window of its own,
+  // by hiding and showing itself again, or in turn with a second full-screen window.
+  const bool fightsAside = std::strcmp(kind, "topmost-fights") == 0;
+  const bool fightsAlone = std::strcmp(kind, "topmost-fights-alone") == 0;
+  const bool fightsInPairs = std::strcmp(kind, "topmost-fights-pair") == 0;
+  const bool topMost = onTopAgain || fightsAside || fightsAlone || fightsInPairs ||
+                       std::strcmp(kind, "topmost") == 0;
   long left = 0, top = 0, right = 0, bottom = 0;
   if (std::sscanf(argv[2], "%ld,%ld,%ld,%ld", &left, &top, &right, &bottom) != 4) return 2;
   std::wstring marker = Wide(argv[3]);
@@ -470,28 +478,48 @@ int Slides(int argc, char** argv) {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = L"ProbeSlides";
   if (RegisterClassW(&windowClass) == 0) return 1;
-  HWND window = CreateWindowExW(topMost ? WS_EX_TOPMOST : 0, L"ProbeSlides", L"Slides",
-                                topMost ? WS_POPUP : WS_OVERLAPPEDWINDOW, left, top, right - left,
-                                bottom - top, nullptr, nullptr, windowClass.hInstance, &marker);
+  const auto open = [&] {
+    return CreateWindowExW(topMost ? WS_EX_TOPMOST : 0, L"ProbeSlides", L"Slides",
+                           topMost ? WS_POPUP : WS_OVERLAPPEDWINDOW, left, top, right - left,
+                           bottom - top, nullptr, nullptr, windowClass.hInstance, &marker);
+  };
+  HWND window = open();
   if (window == nullptr) return 1;
   if (onTopAgain) SetPropW(window, L"ProbeOnTopAgain", window);
+  // The window that takes the keyboard at the odd steps of a fight: the small one aside, or
+  // the second show.
+  HWND other = nullptr;
+  if (fightsInPairs) {
+    other = open();
+    if (other == nullptr) return 1;
+    ShowWindow(other, SW_SHOWNORMAL);
+  }
   ShowWindow(window, SW_SHOWNORMAL);
   SetForegroundWindow(window);
-  HWND aside = nullptr;
-  if (fights) {
-    aside = CreateWindowExW(0, L"STATIC", L"Aside", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr,
+  if (fightsAside) {
+    other = CreateWindowExW(0, L"STATIC", L"Aside", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr,
                             windowClass.hInstance, nullptr);
-    ShowWindow(aside, SW_SHOWNA);
+    ShowWindow(other, SW_SHOWNA);
   }
   if (!CreateMarker(marker)) return 1;
   const DWORD start = GetTickCount();
+  const int fightSteps = fightsAside ? 12 : (fightsAlone || fightsInPairs) ? 6 : 0;
+  const DWORD stepMs = fightsAside ? 200 : 400;
   int fightStep = 0;
   // Bounded, so that a test that never releases it leaves nothing running for long.
   for (int i = 0; i < 6000 && GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
-    if (fights && fightStep < 12 && GetTickCount() - start >= 200u * (fightStep + 1u)) {
-      const bool show = fightStep % 2 == 1;
-      SetForegroundWindow(show ? window : aside);
-      if (show) SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (fightStep < fightSteps && GetTickCount() - start >= stepMs * (fightStep + 1u)) {
+      HWND taking = window;
+      if (fightsAside || fightsInPairs) {
+        taking = fightStep % 2 == 1 ? window : other;
+      } else {
+        ShowWindow(window, SW_HIDE);
+        ShowWindow(window, SW_SHOWNORMAL);
+      }
+      SetForegroundWindow(taking);
+      if (taking != other || fightsInPairs) {
+        SetWindowPos(taking, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+      }
       ++fightStep;
     }
     MSG message;
@@ -501,7 +529,7 @@ int Slides(int argc, char** argv) {
     }
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
-  if (aside != nullptr) DestroyWindow(aside);
+  if (other != nullptr) DestroyWindow(other);
   DestroyWindow(window);
   return 0;
 }
@@ -731,7 +759,8 @@ int main(int argc, char** argv) {
                "usage: probe windows <image name> [x,y ...]\n"
                "       probe foreground\n"
                "       probe post <hwnd>[,<hwnd>...] close|minimize|restore|endsession|wheel:<delta>\n"
-               "       probe slides <left,top,right,bottom> <marker> [topmost|topmost-again]\n"
+               "       probe slides <left,top,right,bottom> <marker> [topmost|topmost-again|topmost-fights|\n"
+               "                    topmost-fights-alone|topmost-fights-pair]\n"
                "       probe counts <image name>\n"
                "       probe menu <image name>\n"
                "       probe ini-read <path>\n"
