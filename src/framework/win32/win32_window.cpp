@@ -253,8 +253,8 @@ NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, Wind
     mainWindow_ = hwnd;
     keyboard_.SetWindows(appWindow_, hwnd);
   }
-  // Told when the display goes off (where the system knows the setting: Windows 8 and
-  // later; Windows 7 refuses it, and suspends the old way).
+  // Told when the display goes off, where the system knows the setting (Windows 8 and
+  // later); before, nothing comes of it, and sleep is told the old way.
   reinterpret_cast<WindowData*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))->displayNotice =
       ::RegisterPowerSettingNotification(hwnd, &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
   return ToNative<NativeWindow>(hwnd);
