@@ -44,8 +44,10 @@ constexpr const wchar_t* kShellClasses[] = {L"Shell_TrayWnd",
                                             L"#32768",
                                             L"tooltips_class32"};
 
-// The owner whose hook is on; the hook's callback runs on its thread.
+// The owner whose hook is on; the hook's callback runs on its thread. SetWinEventHook gives
+// its callback no context of its own: this is the one way the callback finds its owner.
 KeyboardOwnership*& Hooked() {
+  // NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
   static KeyboardOwnership* owner = nullptr;
   return owner;
 }
