@@ -25,16 +25,20 @@
 // turn, after the moves.
 //
 // The turn table: --turn-steps forward steps (24: once round) at each size of --sizes
-// (default the default 4, 23 and 24) on each screen of --screens (default 1920x1080), with
-// sharp and with smooth edges ([Display] Edges=Smooth), at the default opacity. Each row is a fresh run of the program beside a fresh `baseline.exe
+// (default 1, the default 4, 8, 12, 16, 20, 23, 24) on each screen of --screens (default
+// 1920x1080 and 3840x2160), with sharp and with smooth edges ([Display] Edges=Smooth), at
+// the default opacity. Each row is a fresh run of the program beside a fresh `baseline.exe
 // turn` of the same size, edges and opacity: the same window, turned by a wheel notch with
 // no rule of the program behind it (every turn's outline and image made before it shows).
 // The two take turns step by step, each step timed the same way; then each one's peak
 // resident size (VmHWM) is read. With smooth edges Wine cuts the X shape from the image's
-// alpha, so the same boxes tell when a turn shows. Wine 10 cuts short the region of a
-// window wider or taller than the screen that reaches past its left or top edge, so that
-// the steps there miss the arrow (at 1920x1080: at Size 24 at every turn, at Size 23 at
-// the turns that make it taller than the screen): such a row is not measured.
+// alpha, so the same boxes tell when a turn shows. Wine 10 cuts short the X shape of a
+// window wider or taller than the screen (past the left or top edge nothing of the arrow
+// may show, and the steps miss it; elsewhere the box tells no turn): under it a row whose
+// windows do not all fit the screen (at 1920x1080 Sizes 23 and 24, at 3840x2160 from Size
+// 20) starts at the first turn of the longest run of turns whose windows do, and steps
+// forward to its end and back, round and round; the row's turns say which ("all"
+// otherwise), and a row with no two such turns is not measured.
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
 
@@ -250,18 +254,22 @@ std::optional<Shape> SettledShape(Target& t, ArrowWatch& watch) {
   return t.s.X().ShapeRectangles(t.window);
 }
 
-// The box round each turn of the arrow on X, learnt in one unmeasured round of forward
-// steps from turn 0 back to it; nothing if a step did not change the shape.
-std::optional<std::vector<Rect>> LearnBoxes(Target& t, ArrowWatch& watch, ArrowPose pose) {
+// The box round each turn of the arrow on X, learnt in unmeasured forward steps from the
+// pose's turn (kTurns of them: once round, back to it); the pose ends at the last turn.
+// Nothing if a step did not change the shape.
+std::optional<std::vector<Rect>> LearnBoxes(Target& t, ArrowWatch& watch, ArrowPose& pose,
+                                            int steps = kTurns) {
   std::vector<Rect> boxes(kTurns);
-  boxes[0] = Extents(t.s.X().ShapeRectangles(t.window));
-  for (int turn = 1; turn <= kTurns; ++turn) {
-    pose.orientation = turn - 1;
+  boxes[static_cast<std::size_t>(pose.orientation)] = Extents(t.s.X().ShapeRectangles(t.window));
+  for (int i = 0; i < steps; ++i) {
     AimAndPause(t, watch, pose);
     t.s.Input().Wheel(1);
     const auto shape = SettledShape(t, watch);
-    if (!shape || IsTurn(*shape, boxes[static_cast<std::size_t>(turn - 1)])) return std::nullopt;
-    boxes[static_cast<std::size_t>(turn % kTurns)] = Extents(*shape);
+    if (!shape || IsTurn(*shape, boxes[static_cast<std::size_t>(pose.orientation)])) {
+      return std::nullopt;
+    }
+    pose.orientation = (pose.orientation + 1) % kTurns;
+    boxes[static_cast<std::size_t>(pose.orientation)] = Extents(*shape);
   }
   return boxes;
 }
@@ -330,22 +338,57 @@ class BaselineRun {
   Window window_ = 0;
 };
 
+// The turns a row steps through, from `first`: all of them (count kTurns), forward round
+// and round; or a run of `count` turns, forward to its end and back, round and round.
+struct Turns {
+  int first = 0;
+  int count = kTurns;
+};
+
+// Every turn, unless the Wine cuts short the shape of a window larger than the screen
+// (there the shape's box tells no turn, and no wheel may reach the arrow): then the longest
+// run of turns whose windows fit the screen; a count below 2 if there is none.
+Turns SeenTurns(const Screen& screen, ArrowPose pose, bool cutsShapes) {
+  if (!cutsShapes) return {};
+  std::vector<bool> seen(kTurns);
+  for (int o = 0; o < kTurns; ++o) {
+    pose.orientation = o;
+    const Rect b = ExpectedBounds(pose);
+    seen[static_cast<std::size_t>(o)] = b.width <= screen.width && b.height <= screen.height;
+  }
+  if (std::find(seen.begin(), seen.end(), false) == seen.end()) return {};
+  Turns best{0, 0};
+  for (int first = 0; first < kTurns; ++first) {
+    if (!seen[static_cast<std::size_t>(first)] ||
+        seen[static_cast<std::size_t>((first + kTurns - 1) % kTurns)]) {
+      continue;
+    }
+    int count = 0;
+    while (seen[static_cast<std::size_t>((first + count) % kTurns)]) ++count;
+    if (count > best.count) best = {first, count};
+  }
+  return best;
+}
+
 // One side of a row of the turn table: a window ready to turn, its steps' lags, its peak.
 struct Turning {
-  Turning(Target t, Process& p, const char* name, const ArrowPose& start)
-      : target(t), process(p), exe(name), pose(start) {}
+  Turning(Target t, Process& p, const char* name, const ArrowPose& start, Turns run)
+      : target(t), process(p), exe(name), pose(start), turns(run) {}
 
   Target target;
   Process& process;
   const char* exe;
   ArrowPose pose;
+  Turns turns;
+  int direction = 1;
   std::optional<ArrowWatch> watch;
   std::vector<Rect> boxes;
   std::vector<double> lags;
   long peakKiB = -1;
 
-  // Waits for the first picture, so that the shape learnt for turn 0 is the arrow's, and
-  // learns the turns; false if the window did not show or a step did not turn it.
+  // Waits for the first picture, so that the shape learnt for the first turn is the
+  // arrow's, and learns the turns; false if the window did not show or a step did not turn
+  // it.
   bool Ready() {
     if (target.window == 0) return false;
     watch.emplace(target.s.Screen().Display(), target.window);
@@ -354,13 +397,20 @@ struct Turning {
     }
     watch->CollectUntil(Clock::now() + 300ms);
     watch->Take();
-    auto learnt = LearnBoxes(target, *watch, pose);
+    const bool round = turns.count == kTurns;
+    auto learnt = LearnBoxes(target, *watch, pose, round ? kTurns : turns.count - 1);
     if (!learnt) return false;
     boxes = std::move(*learnt);
+    if (!round) direction = -1;
     return true;
   }
   bool Step() {
-    const auto lag = TurnLag(target, *watch, boxes, pose, 1);
+    if (turns.count != kTurns) {
+      const int at = (pose.orientation - turns.first + kTurns) % kTurns;
+      if (at == 0) direction = 1;
+      if (at == turns.count - 1) direction = -1;
+    }
+    const auto lag = TurnLag(target, *watch, boxes, pose, direction);
     if (lag) lags.push_back(*lag);
     return lag.has_value();
   }
@@ -373,25 +423,30 @@ struct Turning {
 
 // The program's arrow at a size, with sharp or smooth edges, at the default opacity, and
 // the baseline's window of the same size, edges and opacity (alpha 192), each turned by
-// `steps` forward wheel steps, the two taking turns; a row of the table, or a line saying
-// why it was not measured.
-void TurnRow(const Screen& screen, int size, bool smooth, int steps) {
-  std::string settings = "[Pointer]\r\nSize=" + std::to_string(size) + "\r\n";
-  if (smooth) settings += "[Display]\r\nEdges=Smooth\r\n";
+// `steps` wheel steps through the turns the Wine shows, the two taking turns; a row of the
+// table, or a line saying why it was not measured.
+void TurnRow(const Screen& screen, int size, bool smooth, int steps, bool cutsShapes) {
   const char* edges = smooth ? "smooth" : "sharp";
   ArrowPose pose;
   pose.size = size;
   pose.baseUnit = std::max(std::max(screen.width, screen.height) / 512, 1);
   pose.tipX = screen.width / 2;
   pose.tipY = screen.height / 2;
-  ArrowRun run(screen.width, screen.height, settings);
-  BaselineRun floor(screen, {"turn", std::to_string(size), edges, "192"});
-  Turning program{{run.S(), run.Arrow()}, run.Program(), "Quiverdart.exe", pose};
-  Turning baseline{{floor.S(), floor.Arrow()}, floor.Program(), "baseline.exe", pose};
   const auto notMeasured = [&](const char* why) {
     std::printf("wheel_turn_ms screen=%dx%d edges=%s size=%d not measured: %s\n", screen.width,
                 screen.height, edges, size, why);
   };
+  const Turns turns = SeenTurns(screen, pose, cutsShapes);
+  if (turns.count < 2) return notMeasured("the Wine shows no two turns in a row");
+  pose.orientation = turns.first;
+  std::string settings = "[Pointer]\r\nSize=" + std::to_string(size) +
+                         "\r\nOrientation=" + std::to_string(turns.first) + "\r\n";
+  if (smooth) settings += "[Display]\r\nEdges=Smooth\r\n";
+  ArrowRun run(screen.width, screen.height, settings);
+  BaselineRun floor(screen,
+                    {"turn", std::to_string(size), edges, "192", std::to_string(turns.first)});
+  Turning program{{run.S(), run.Arrow()}, run.Program(), "Quiverdart.exe", pose, turns};
+  Turning baseline{{floor.S(), floor.Arrow()}, floor.Program(), "baseline.exe", pose, turns};
   if (!program.Ready()) return notMeasured("a step did not turn the program's arrow");
   if (!baseline.Ready()) return notMeasured("a step did not turn the baseline's window");
   for (int i = 0; i < steps; ++i) {
@@ -406,13 +461,18 @@ void TurnRow(const Screen& screen, int size, bool smooth, int steps) {
   const double p95 = Percentile(program.lags, 95);
   const double floorP50 = Percentile(baseline.lags, 50);
   const double floorP95 = Percentile(baseline.lags, 95);
+  pose.orientation = 0;
+  const std::string turned = turns.count == kTurns
+                                 ? "all"
+                                 : std::to_string(turns.first) + "-" +
+                                       std::to_string((turns.first + turns.count - 1) % kTurns);
   std::printf(
-      "wheel_turn_ms screen=%dx%d edges=%s size=%d window=%dx%d steps=%d p50=%.1f p95=%.1f "
-      "floor_p50=%.1f floor_p95=%.1f frame=%.1f p95/floor_p95=%.2f p95/frame=%.2f "
+      "wheel_turn_ms screen=%dx%d edges=%s size=%d window=%dx%d turns=%s steps=%d p50=%.1f "
+      "p95=%.1f floor_p50=%.1f floor_p95=%.1f frame=%.1f p95/floor_p95=%.2f p95/frame=%.2f "
       "peak_kib=%ld floor_peak_kib=%ld\n",
       screen.width, screen.height, edges, size, ExpectedBounds(pose).width,
-      ExpectedBounds(pose).height, steps, p50, p95, floorP50, floorP95, kFrameMs, p95 / floorP95,
-      p95 / kFrameMs, program.peakKiB, baseline.peakKiB);
+      ExpectedBounds(pose).height, turned.c_str(), steps, p50, p95, floorP50, floorP95, kFrameMs,
+      p95 / floorP95, p95 / kFrameMs, program.peakKiB, baseline.peakKiB);
 }
 
 // "1,4,8" as numbers within [low, high]; nothing if any is not one.
@@ -523,8 +583,8 @@ int Main(int argc, char** argv) {
   int steps = 48;
   int turnSteps = 24;
   bool turnsOnly = false;
-  std::vector<int> sizes = {4, 23, 24};
-  std::vector<Screen> screens = {{1920, 1080}};
+  std::vector<int> sizes = {1, 4, 8, 12, 16, 20, 23, 24};
+  std::vector<Screen> screens = {{1920, 1080}, {3840, 2160}};
   for (int i = 1; i < argc; ++i) {
     const bool value = i + 1 < argc;
     std::optional<std::vector<int>> sizeList;
@@ -553,10 +613,11 @@ int Main(int argc, char** argv) {
   if (!turnsOnly) {
     if (const int failed = DragAndWheel(motions, steps); failed != 0) return failed;
   }
+  const bool cutsShapes = !WineShows(WineLimit::kLargerThanScreen);
   for (const Screen& screen : screens) {
     for (const int size : sizes) {
       for (const bool smooth : {false, true}) {
-        TurnRow(screen, size, smooth, turnSteps);
+        TurnRow(screen, size, smooth, turnSteps, cutsShapes);
         // Each row as it comes: the table takes many minutes.
         std::fflush(stdout);
       }

@@ -120,22 +120,28 @@ TEST_P(RigBaselineScreen, SeesTheShapedTopMostWindowWhereItIsPut) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, RigBaselineScreen,
-                         testing::Values(ScreenSize{1920, 1080}, ScreenSize{1365, 768}),
+                         testing::Values(ScreenSize{1920, 1080}, ScreenSize{1365, 768},
+                                         ScreenSize{3840, 2160}),
                          [](const auto& info) {
                            return std::to_string(info.param.width) + "x" +
                                   std::to_string(info.param.height);
                          });
 
-// `baseline.exe turn` shows the window the arrow has at a size, with sharp or smooth edges,
-// and a wheel notch turns it as a notch turns the arrow: the floor the drag bench measures
-// the program's turns against is the same window.
+// `baseline.exe turn` shows the window the arrow has at a size and orientation, with sharp
+// or smooth edges, and a wheel notch turns it as a notch turns the arrow, past the last
+// orientation to the first and back: the floor the drag bench measures the program's turns
+// against is the same window.
 class RigBaselineTurn : public testing::TestWithParam<const char*> {};
 
 TEST_P(RigBaselineTurn, IsTheArrowsWindowTurnedByTheWheel) {
-  BaselineSession b({1920, 1080}, {"turn", "12", GetParam(), "255"});
+  BaselineSession b({3840, 2160}, {"turn", "12", GetParam(), "255", "23"});
   ASSERT_TRUE(b.First());
   ArrowPose pose;
+  pose.baseUnit = 7;
   pose.size = 12;
+  pose.orientation = 23;
+  pose.tipX = 1920;
+  pose.tipY = 1080;
   EXPECT_EQ(b.First()->geometry, ExpectedBounds(pose));
   const Rgb fill = Rgb::FromColorRef(bl::kColor);
   for (const int direction : {1, 1, -1}) {

@@ -36,6 +36,7 @@ enum class WineLimit {
   kTopMostOnBareX,    // _NET_WM_STATE_ABOVE on a top-most window with no window manager
   kHideOnBareX,       // a shown window hidden again (unmapped on X) with no window manager
   kMonitorSwitchOff,  // a monitor detached with ChangeDisplaySettingsEx (asked on refusal)
+  kLargerThanScreen,  // the X shape of a window wider or taller than the screen
 };
 // Whether the Wine under test shows it; if not, prints why, so that the one assertion a
 // test leaves out there is never left out silently.

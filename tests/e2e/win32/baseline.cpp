@@ -6,10 +6,11 @@
 //   baseline.exe image W H a W x H window showing an opaque image with alpha per pixel
 //                          (UpdateLayeredWindow), shown twice, as a fade step shows it again:
 //                          what the window system itself keeps of such a window
-//   baseline.exe turn SIZE sharp|smooth ALPHA
-//                          the arrow's window at that size on this work area (the model's
-//                          geometry, tip on the centre), filled red, with that constant alpha,
-//                          which each wheel notch turns by one orientation: a turn's floor.
+//   baseline.exe turn SIZE sharp|smooth ALPHA [ORIENTATION]
+//                          the arrow's window at that size and orientation (0 unless given)
+//                          on this work area (the model's geometry, tip on the centre), filled
+//                          red, with that constant alpha, which each wheel notch turns by one
+//                          orientation: a turn's floor.
 //                          Every turn's outline, and with smooth edges its image, is made
 //                          before the window shows, so a turn only hands them to the system:
 //                          sharp, the window moved and sized and its region cut
@@ -160,7 +161,8 @@ int ShowImageWindow(HINSTANCE instance, const char* className, int width, int he
 }
 
 // The window of `baseline.exe turn`; 1 if it could not be shown.
-int ShowTurningWindow(HINSTANCE instance, const char* className, int size, bool smooth, int alpha) {
+int ShowTurningWindow(HINSTANCE instance, const char* className, int size, bool smooth, int alpha,
+                      int orientation) {
   RECT workArea{};
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
   qd::PointerSettings settings;
@@ -212,7 +214,8 @@ int ShowTurningWindow(HINSTANCE instance, const char* className, int size, bool 
     turning.bits = static_cast<std::uint32_t*>(bits);
     turning.stride = largestWidth;
   }
-  const qd::PointerGeometry& g = turning.turns.front().geometry;
+  turning.shown = orientation;
+  const qd::PointerGeometry& g = turning.turns[static_cast<unsigned>(orientation)].geometry;
   const DWORD exStyle = WS_EX_TOPMOST | (smooth || alpha < 255 ? WS_EX_LAYERED : 0);
   turning.window =
       CreateWindowExA(exStyle, className, "Baseline", WS_POPUP, g.WindowLeft, g.WindowTop,
@@ -221,7 +224,7 @@ int ShowTurningWindow(HINSTANCE instance, const char* className, int size, bool 
   if (!smooth && alpha < 255) {
     SetLayeredWindowAttributes(turning.window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
   }
-  if (!ShowTurn(0, true)) return 1;
+  if (!ShowTurn(orientation, true)) return 1;
   ShowWindow(turning.window, SW_SHOWNORMAL);
   return 0;
 }
@@ -238,12 +241,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   int turnSize = 0;
   char turnEdges[8] = {};
   int turnAlpha = 255;
+  int turnOrientation = 0;
   const bool turn =
       !image && commandLine != nullptr &&
-      std::sscanf(commandLine, "turn %d %7s %d", &turnSize, turnEdges, &turnAlpha) == 3 &&
+      std::sscanf(commandLine, "turn %d %7s %d %d", &turnSize, turnEdges, &turnAlpha,
+                  &turnOrientation) >= 3 &&
       turnSize >= qd::kMinSize && turnSize <= qd::kMaxSize &&
       (std::strcmp(turnEdges, "sharp") == 0 || std::strcmp(turnEdges, "smooth") == 0) &&
-      turnAlpha >= 0 && turnAlpha <= 255;
+      turnAlpha >= 0 && turnAlpha <= 255 && turnOrientation >= 0 &&
+      turnOrientation < qd::kOrientationSteps;
   const bool layered = !image && !turn && commandLine != nullptr && std::strlen(commandLine) > 0;
   const int alpha = layered ? std::atoi(commandLine) : 255;
 
@@ -257,9 +263,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
 
   if (image || turn) {
     const int shown =
-        image ? ShowImageWindow(instance, windowClass.lpszClassName, imageWidth, imageHeight)
-              : ShowTurningWindow(instance, windowClass.lpszClassName, turnSize,
-                                  std::strcmp(turnEdges, "smooth") == 0, turnAlpha);
+        image
+            ? ShowImageWindow(instance, windowClass.lpszClassName, imageWidth, imageHeight)
+            : ShowTurningWindow(instance, windowClass.lpszClassName, turnSize,
+                                std::strcmp(turnEdges, "smooth") == 0, turnAlpha, turnOrientation);
     if (shown != 0) return 1;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
