@@ -4,11 +4,14 @@
 # same run: start-up, idle CPU and timer ticks, peak memory, exe size and imports, drag-follow
 # delay, wheel-turn delay and fade duration; then the full-length endurance run and the
 # kill-during-save loop.
-# Prints figures and ratios; judges nothing. Takes about 40 minutes on two cores (the endurance run is 25).
+# Prints figures and ratios; judges nothing. Takes about an hour on two cores (the endurance
+# run is 25 minutes, drag_bench's turn table at every size on two screens 20).
 # The host's Wine runs the 64-bit exe under its 64-bit loader, on every kernel; with
 # QD_WINE_ARCH=x86, the 32-bit exe under wine32 (scripts/wine-arch.sh).
 #
-#   scripts/bench.sh [--quick]    --quick: fewer starts and inputs, for a look in a minute or two
+#   scripts/bench.sh [--quick]    --quick: fewer starts, inputs and sizes, for a look in minutes
+#   scripts/bench.sh --turns      only the turn table, under the host's Wine (64-bit exe) and
+#                                 under Wine 10 in WoW64 mode (the 32-bit exe; scripts/wine10.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -18,6 +21,62 @@ if [ "$QD_WINE_ARCH" = wow64 ]; then
   exit 1
 fi
 jobs=$(nproc)
+
+# drag_bench's turn rows as one Markdown table: a wheel step's lag (p50, p95) beside
+# baseline.exe's turn of the same window in the same run and one 60 Hz frame, and the peak
+# resident size of each. Reads "label<TAB>line" rows.
+turn_table() {
+  awk -F '\t' '
+    BEGIN {
+      print "| Wine, exe | screen | size | edges | window | turns | step p50 ms | p95 ms |" \
+        " floor p50 ms | floor p95 ms | p95 / floor p95 | p95 / 16.7 ms | peak MiB |" \
+        " floor peak MiB |"
+      print "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+    }
+    $2 ~ /^wheel_turn_ms screen=/ {
+      delete f
+      n = split($2, words, " ")
+      for (i = 2; i <= n; i++) {
+        if (split(words[i], kv, "=") == 2) f[kv[1]] = kv[2]
+      }
+      if ($2 ~ /not measured/) {
+        why = $2
+        sub(/.*not measured: /, "", why)
+        printf "| %s | %s | %s | %s | | | not measured: %s | | | | | | | |\n", $1, f["screen"],
+          f["size"], f["edges"], why
+        next
+      }
+      printf "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %.0f | %.0f |\n",
+        $1, f["screen"], f["size"], f["edges"], f["window"], f["turns"], f["p50"], f["p95"],
+        f["floor_p50"], f["floor_p95"], f["p95/floor_p95"], f["p95/frame"],
+        f["peak_kib"] / 1024, f["floor_peak_kib"] / 1024
+    }'
+}
+labelled() { sed "s/^/$1\t/"; } # label
+
+if [ "${1:-}" = "--turns" ]; then
+  echo "== build: both exes and helpers, the end-to-end harness and its benches"
+  for preset in win32 win64 e2e; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+  done
+  mkdir -p build/bench-turns
+  host_wine=$("${qd_wine64[@]}" --version)
+  echo "== drag_bench --turns under the host's $host_wine: build/win64/Quiverdart.exe"
+  QD_WINE_ARCH=x64 build/e2e/bench/drag_bench --turns |
+    tee build/bench-turns/wine-host.txt
+  wine10=$(bash scripts/wine10.sh)
+  echo "== drag_bench --turns under $wine10 in WoW64 mode: build/win32/Quiverdart.exe"
+  QD_WINE_ARCH=wow64 bash scripts/wine10.sh build/e2e/bench/drag_bench --turns |
+    tee build/bench-turns/wine10.txt
+  echo
+  echo "== turn table: $(nproc) cores, $(uname -m), $(date -u +%Y-%m-%d)"
+  {
+    labelled "$host_wine, 64-bit" <build/bench-turns/wine-host.txt
+    labelled "$wine10 WoW64, 32-bit" <build/bench-turns/wine10.txt
+  } | turn_table
+  exit 0
+fi
 echo "Measured: build/$qd_exe_preset/Quiverdart.exe under the host's Wine, $qd_wine_loader" \
   "(QD_WINE_ARCH=$QD_WINE_ARCH)"
 
@@ -27,10 +86,12 @@ echo "Measured: build/$qd_exe_preset/Quiverdart.exe under the host's Wine, $qd_w
 starts=40
 inputs=10000
 kills=40
+drag_args=()
 if [ "${1:-}" = "--quick" ]; then
   starts=10
   inputs=300
   kills=5
+  drag_args=(--turn-steps 12 --sizes 4,24)
 fi
 
 echo "== build: Release exe and helpers, end-to-end harness and benches, native benches"
@@ -54,7 +115,14 @@ for bench in build/e2e/bench/*_bench; do
   [ "$(basename "$bench")" = startup_bench ] && continue
   echo
   echo "== $(basename "$bench")"
-  "$bench"
+  if [ "$(basename "$bench")" = drag_bench ]; then
+    "$bench" "${drag_args[@]}" | tee build/e2e/bench/drag_bench.txt
+    echo
+    labelled "$("${qd_wine64[@]}" --version), $QD_WINE_ARCH" <build/e2e/bench/drag_bench.txt |
+      turn_table
+  else
+    "$bench"
+  fi
 done
 
 echo

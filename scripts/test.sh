@@ -76,6 +76,13 @@ if ! cmp build/release-builds/win32/Quiverdart.exe build/reproducible/second-cle
   exit 1
 fi
 echo "Two clean builds give the same 32-bit exe"
+# The download stays small: a library piece linked by accident shows here first.
+exe_bytes=$(stat -c %s build/release-builds/win32/Quiverdart.exe)
+if [ "$exe_bytes" -gt $((256 * 1024)) ]; then
+  echo "The 32-bit exe is $exe_bytes bytes, over 256 KiB: build with -Wl,-Map to see what grew" >&2
+  exit 1
+fi
+echo "The 32-bit exe is $exe_bytes bytes, within 256 KiB"
 
 # Debian's python3 by path, since that is the one python3-jsonschema goes into; the schemas
 # are the copies in tests/packaging/schemas.

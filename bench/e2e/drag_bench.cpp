@@ -1,8 +1,12 @@
 // How far behind the input Quiverdart.exe's arrow lags under Wine, beside one 60 Hz frame
-// (16.7 ms): during a steady drag, and after each wheel step that turns it. Prints figures
-// and ratios; judges nothing.
+// (16.7 ms): during a steady drag, and after each wheel step that turns it, beside
+// baseline.exe's turn of the same window in the same run. Prints figures and ratios;
+// judges nothing.
 //
-//   drag_bench [--motions N] [--steps N]
+//   drag_bench [--turns] [--motions N] [--steps N] [--turn-steps N] [--sizes 1,4,...]
+//              [--screens 1920x1080,...]
+//
+// --turns: the turn table alone, without the drag and the default arrow's turns before it.
 //
 // Drag: the arrow is pressed in its inner area and dragged in a straight line by XTest
 // motions of 2 pixels each, sent at a steady rate (125 Hz, then 60 Hz back the other way).
@@ -10,7 +14,8 @@
 // arrow's X window first stands at that motion's place or beyond. Moves that come within the
 // 10 ms hold-off after a handled one are dropped, so the window catches up at the next
 // handled move; the lag includes that wait. Motions the window never caught up with (the
-// last ones, when the final move was dropped) are counted apart.
+// last ones, when the final move was dropped) are counted apart. baseline.exe does not
+// drag: the drag has no floor here.
 //
 // Wheel: N steps forward (button 4), then N back (button 5), over the middle of the arrow's
 // head, each 100 ms after the last one showed. Each lag is the time from the step to the
@@ -19,16 +24,21 @@
 // from the shape that stays once Wine is done with a step. Wine sets the shape once per
 // turn, after the moves.
 //
-// The wheel steps are then measured again, forward only, in fresh runs, with sharp and with
-// smooth edges ([Display] Edges=Smooth) at the default size, Size 23 and Size 24, the
-// smooth figure beside the sharp one of its size from the same run. With smooth edges Wine
-// cuts the X shape from the image's alpha, so the same boxes tell when a turn shows.
-// Wine 10 cuts short the region of a window wider or taller than the screen that reaches
-// past its left or top edge, so that the steps there miss the arrow: at Size 24 at every
-// turn, at Size 23 at the turns that make it taller than the screen.
-//
-// baseline.exe shows the same kind of window but neither drags nor turns, so there is no
-// floor to measure against here.
+// The turn table: --turn-steps forward steps (24: once round) at each size of --sizes
+// (default 1, the default 4, 8, 12, 16, 20, 23, 24) on each screen of --screens (default
+// 1920x1080 and 3840x2160), with sharp and with smooth edges ([Display] Edges=Smooth), at
+// the default opacity. Each row is a fresh run of the program beside a fresh `baseline.exe
+// turn` of the same size, edges and opacity: the same window, turned by a wheel notch with
+// no rule of the program behind it (every turn's outline and image made before it shows).
+// The two take turns step by step, each step timed the same way; then each one's peak
+// resident size (VmHWM) is read. With smooth edges Wine cuts the X shape from the image's
+// alpha, so the same boxes tell when a turn shows. Wine 10 cuts short the X shape of a
+// window wider or taller than the screen (past the left or top edge nothing of the arrow
+// may show, and the steps miss it; elsewhere the box tells no turn): under it a row whose
+// windows do not all fit the screen (at 1920x1080 Sizes 23 and 24, at 3840x2160 from Size
+// 20) starts at the first turn of the longest run of turns whose windows do, and steps
+// forward to its end and back, round and round; the row's turns say which ("all"
+// otherwise), and a row with no two such turns is not measured.
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
 
@@ -37,6 +47,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -214,18 +225,25 @@ bool IsTurn(const Shape& shape, const Rect& learnt) {
   return shape.size() > 1 && Extents(shape) == learnt;
 }
 
+// A window that turns at wheel steps, in a session of its own: the program's arrow or the
+// baseline's.
+struct Target {
+  Session& s;
+  Window window;
+};
+
 // Puts the pointer over the middle of the arrow's head, where a wheel step reaches the arrow
 // whatever its turn, and lets the pause pass.
-void AimAndPause(ArrowRun& run, ArrowWatch& watch, const ArrowPose& pose) {
+void AimAndPause(Target& t, ArrowWatch& watch, const ArrowPose& pose) {
   const auto [x, y] = OnScreen(pose, -3.5, 0);
-  run.Input().MoveTo(x, y);
+  t.s.Input().MoveTo(x, y);
   const auto until = Clock::now() + kWheelPause;
   while (watch.Next(until)) {
   }
 }
 
 // The shape after a step once Wine is done with it: after a first change, none for 300 ms.
-std::optional<Shape> SettledShape(ArrowRun& run, ArrowWatch& watch) {
+std::optional<Shape> SettledShape(Target& t, ArrowWatch& watch) {
   const auto deadline = Clock::now() + 10s;
   std::optional<ArrowWatch::Change> change;
   while ((change = watch.Next(deadline)) && !change->shape) {
@@ -233,44 +251,56 @@ std::optional<Shape> SettledShape(ArrowRun& run, ArrowWatch& watch) {
   if (!change) return std::nullopt;
   while (Clock::now() < deadline && watch.Next(Clock::now() + 300ms)) {
   }
-  return run.X().ShapeRectangles(run.Arrow());
+  return t.s.X().ShapeRectangles(t.window);
 }
 
-// The box round each turn of the arrow on X, learnt in one unmeasured round of forward
-// steps from turn 0 back to it; nothing if a step did not change the shape.
-std::optional<std::vector<Rect>> LearnBoxes(ArrowRun& run, ArrowWatch& watch, ArrowPose pose) {
+// The box round each turn of the arrow on X, learnt in unmeasured forward steps from the
+// pose's turn (kTurns of them: once round, back to it); the pose ends at the last turn.
+// Nothing if a step did not change the shape.
+std::optional<std::vector<Rect>> LearnBoxes(Target& t, ArrowWatch& watch, ArrowPose& pose,
+                                            int steps = kTurns) {
   std::vector<Rect> boxes(kTurns);
-  boxes[0] = Extents(run.X().ShapeRectangles(run.Arrow()));
-  for (int turn = 1; turn <= kTurns; ++turn) {
-    pose.orientation = turn - 1;
-    AimAndPause(run, watch, pose);
-    run.Input().Wheel(1);
-    const auto shape = SettledShape(run, watch);
-    if (!shape || IsTurn(*shape, boxes[static_cast<std::size_t>(turn - 1)])) return std::nullopt;
-    boxes[static_cast<std::size_t>(turn % kTurns)] = Extents(*shape);
+  boxes[static_cast<std::size_t>(pose.orientation)] = Extents(t.s.X().ShapeRectangles(t.window));
+  for (int i = 0; i < steps; ++i) {
+    AimAndPause(t, watch, pose);
+    t.s.Input().Wheel(1);
+    const auto shape = SettledShape(t, watch);
+    if (!shape || IsTurn(*shape, boxes[static_cast<std::size_t>(pose.orientation)])) {
+      return std::nullopt;
+    }
+    pose.orientation = (pose.orientation + 1) % kTurns;
+    boxes[static_cast<std::size_t>(pose.orientation)] = Extents(*shape);
   }
   return boxes;
 }
 
-// Gives n wheel steps in the direction (+1 forward, -1 back), each after a pause; the time
-// from each step to the turned shape on X. Nothing if a turn did not show within 10 s.
-std::optional<std::vector<double>> TurnLags(ArrowRun& run, ArrowWatch& watch,
+// One wheel step in the direction (+1 forward, -1 back) after a pause: the time from the
+// step to the turned shape on X. Nothing if the turn did not show within 10 s.
+std::optional<double> TurnLag(Target& t, ArrowWatch& watch, const std::vector<Rect>& boxes,
+                              ArrowPose& pose, int direction) {
+  AimAndPause(t, watch, pose);
+  const int turned = (pose.orientation + direction + kTurns) % kTurns;
+  const auto sent = Clock::now();
+  t.s.Input().Wheel(direction);
+  std::optional<ArrowWatch::Change> change;
+  while ((change = watch.Next(sent + 10s)) &&
+         !(change->shape &&
+           IsTurn(t.s.X().ShapeRectangles(t.window), boxes[static_cast<std::size_t>(turned)]))) {
+  }
+  if (!change) return std::nullopt;
+  pose.orientation = turned;
+  return Ms(change->at - sent);
+}
+
+// n wheel steps in the direction; nothing if a turn did not show.
+std::optional<std::vector<double>> TurnLags(Target& t, ArrowWatch& watch,
                                             const std::vector<Rect>& boxes, ArrowPose& pose, int n,
                                             int direction) {
   std::vector<double> lags;
   for (int i = 0; i < n; ++i) {
-    AimAndPause(run, watch, pose);
-    const int turned = (pose.orientation + direction + kTurns) % kTurns;
-    const auto sent = Clock::now();
-    run.Input().Wheel(direction);
-    std::optional<ArrowWatch::Change> change;
-    while ((change = watch.Next(sent + 10s)) &&
-           !(change->shape && IsTurn(run.X().ShapeRectangles(run.Arrow()),
-                                     boxes[static_cast<std::size_t>(turned)]))) {
-    }
-    if (!change) return std::nullopt;
-    lags.push_back(Ms(change->at - sent));
-    pose.orientation = turned;
+    const auto lag = TurnLag(t, watch, boxes, pose, direction);
+    if (!lag) return std::nullopt;
+    lags.push_back(*lag);
   }
   return lags;
 }
@@ -284,46 +314,201 @@ void PrintTurns(const char* direction, const std::vector<double>& lags) {
       direction, lags.size(), median, p95, kFrameMs, median / kFrameMs, p95 / kFrameMs);
 }
 
-// Forward wheel steps in a fresh run at a size, with sharp or smooth edges; the p95 lag, or
-// nothing if the arrow did not show or turn.
-std::optional<double> TurnP95(int size, bool smooth, int steps) {
-  std::string settings = "[Pointer]\r\nSize=" + std::to_string(size) + "\r\n";
-  if (smooth) settings += "[Display]\r\nEdges=Smooth\r\n";
-  ArrowRun run(1920, 1080, settings);
-  if (run.Arrow() == 0) return std::nullopt;
-  ArrowWatch watch(run.S().Screen().Display(), run.Arrow());
-  ArrowPose pose;
-  pose.size = size;
-  // The first picture shown, so that the shape learnt for turn 0 is the arrow's.
-  if (!WaitUntil(10s, [&] { return run.X().ShapeRectangles(run.Arrow()).size() > 1; })) {
-    return std::nullopt;
+struct Screen {
+  int width;
+  int height;
+};
+
+// baseline.exe in a session of its own, started with these arguments.
+class BaselineRun {
+ public:
+  BaselineRun(const Screen& screen, const std::vector<std::string>& args)
+      : session_(screen.width, screen.height),
+        process_(
+            session_.Launch(session_.Install(HelperPath("baseline.exe"), "baseline.exe"), args)) {
+    if (const auto first = session_.X().WaitForFirstMap(kStartTimeout)) window_ = first->window;
   }
-  watch.CollectUntil(Clock::now() + 300ms);
-  watch.Take();
-  const auto boxes = LearnBoxes(run, watch, pose);
-  if (!boxes) return std::nullopt;
-  const auto lags = TurnLags(run, watch, *boxes, pose, steps, 1);
-  if (!lags) return std::nullopt;
-  const double p95 = Percentile(*lags, 95);
-  std::printf("wheel_turn_ms edges=%s size=%d steps=%zu median=%.1f p95=%.1f frame=%.1f\n",
-              smooth ? "smooth" : "sharp", size, lags->size(), Percentile(*lags, 50), p95,
-              kFrameMs);
-  return p95;
+  Session& S() { return session_; }
+  Window Arrow() const { return window_; }
+  Process& Program() { return process_; }
+
+ private:
+  Session session_;
+  Process process_;
+  Window window_ = 0;
+};
+
+// The turns a row steps through, from `first`: all of them (count kTurns), forward round
+// and round; or a run of `count` turns, forward to its end and back, round and round.
+struct Turns {
+  int first = 0;
+  int count = kTurns;
+};
+
+// Every turn, unless the Wine cuts short the shape of a window larger than the screen
+// (there the shape's box tells no turn, and no wheel may reach the arrow): then the longest
+// run of turns whose windows fit the screen; a count below 2 if there is none.
+Turns SeenTurns(const Screen& screen, ArrowPose pose, bool cutsShapes) {
+  if (!cutsShapes) return {};
+  std::vector<bool> seen(kTurns);
+  for (int o = 0; o < kTurns; ++o) {
+    pose.orientation = o;
+    const Rect b = ExpectedBounds(pose);
+    seen[static_cast<std::size_t>(o)] = b.width <= screen.width && b.height <= screen.height;
+  }
+  if (std::find(seen.begin(), seen.end(), false) == seen.end()) return {};
+  Turns best{0, 0};
+  for (int first = 0; first < kTurns; ++first) {
+    if (!seen[static_cast<std::size_t>(first)] ||
+        seen[static_cast<std::size_t>((first + kTurns - 1) % kTurns)]) {
+      continue;
+    }
+    int count = 0;
+    while (seen[static_cast<std::size_t>((first + count) % kTurns)]) ++count;
+    if (count > best.count) best = {first, count};
+  }
+  return best;
 }
 
-int Main(int argc, char** argv) {
-  int motions = 300;
-  int steps = 48;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--motions") == 0 && i + 1 < argc) {
-      motions = std::clamp(std::atoi(argv[++i]), 1, 400);
-    } else if (std::strcmp(argv[i], "--steps") == 0 && i + 1 < argc) {
-      steps = std::clamp(std::atoi(argv[++i]), 1, 240);
-    } else {
-      std::fprintf(stderr, "usage: drag_bench [--motions N] [--steps N]\n");
-      return 2;
+// One side of a row of the turn table: a window ready to turn, its steps' lags, its peak.
+struct Turning {
+  Turning(Target t, Process& p, const char* name, const ArrowPose& start, Turns run)
+      : target(t), process(p), exe(name), pose(start), turns(run) {}
+
+  Target target;
+  Process& process;
+  const char* exe;
+  ArrowPose pose;
+  Turns turns;
+  int direction = 1;
+  std::optional<ArrowWatch> watch;
+  std::vector<Rect> boxes;
+  std::vector<double> lags;
+  long peakKiB = -1;
+
+  // Waits for the first picture, so that the shape learnt for the first turn is the
+  // arrow's, and learns the turns; false if the window did not show or a step did not turn
+  // it.
+  bool Ready() {
+    if (target.window == 0) return false;
+    watch.emplace(target.s.Screen().Display(), target.window);
+    if (!WaitUntil(10s, [&] { return target.s.X().ShapeRectangles(target.window).size() > 1; })) {
+      return false;
+    }
+    watch->CollectUntil(Clock::now() + 300ms);
+    watch->Take();
+    const bool round = turns.count == kTurns;
+    auto learnt = LearnBoxes(target, *watch, pose, round ? kTurns : turns.count - 1);
+    if (!learnt) return false;
+    boxes = std::move(*learnt);
+    if (!round) direction = -1;
+    return true;
+  }
+  bool Step() {
+    if (turns.count != kTurns) {
+      const int at = (pose.orientation - turns.first + kTurns) % kTurns;
+      if (at == 0) direction = 1;
+      if (at == turns.count - 1) direction = -1;
+    }
+    const auto lag = TurnLag(target, *watch, boxes, pose, direction);
+    if (lag) lags.push_back(*lag);
+    return lag.has_value();
+  }
+  void ReadPeak() {
+    if (const auto pid = WindowsProcess(process.Pid(), exe)) {
+      if (const auto use = Memory(*pid)) peakKiB = use->peakKiB;
     }
   }
+};
+
+// The program's arrow at a size, with sharp or smooth edges, at the default opacity, and
+// the baseline's window of the same size, edges and opacity (alpha 192), each turned by
+// `steps` wheel steps through the turns the Wine shows, the two taking turns; a row of the
+// table, or a line saying why it was not measured.
+void TurnRow(const Screen& screen, int size, bool smooth, int steps, bool cutsShapes) {
+  const char* edges = smooth ? "smooth" : "sharp";
+  ArrowPose pose;
+  pose.size = size;
+  pose.baseUnit = std::max(std::max(screen.width, screen.height) / 512, 1);
+  pose.tipX = screen.width / 2;
+  pose.tipY = screen.height / 2;
+  const auto notMeasured = [&](const char* why) {
+    std::printf("wheel_turn_ms screen=%dx%d edges=%s size=%d not measured: %s\n", screen.width,
+                screen.height, edges, size, why);
+  };
+  const Turns turns = SeenTurns(screen, pose, cutsShapes);
+  if (turns.count < 2) return notMeasured("the Wine shows no two turns in a row");
+  pose.orientation = turns.first;
+  std::string settings = "[Pointer]\r\nSize=" + std::to_string(size) +
+                         "\r\nOrientation=" + std::to_string(turns.first) + "\r\n";
+  if (smooth) settings += "[Display]\r\nEdges=Smooth\r\n";
+  ArrowRun run(screen.width, screen.height, settings);
+  BaselineRun floor(screen,
+                    {"turn", std::to_string(size), edges, "192", std::to_string(turns.first)});
+  Turning program{{run.S(), run.Arrow()}, run.Program(), "Quiverdart.exe", pose, turns};
+  Turning baseline{{floor.S(), floor.Arrow()}, floor.Program(), "baseline.exe", pose, turns};
+  if (!program.Ready()) return notMeasured("a step did not turn the program's arrow");
+  if (!baseline.Ready()) return notMeasured("a step did not turn the baseline's window");
+  for (int i = 0; i < steps; ++i) {
+    // Each goes first every other step, so that neither always follows the other's step.
+    Turning& first = i % 2 == 0 ? program : baseline;
+    Turning& second = i % 2 == 0 ? baseline : program;
+    if (!first.Step() || !second.Step()) return notMeasured("a turn did not show within 10 s");
+  }
+  program.ReadPeak();
+  baseline.ReadPeak();
+  const double p50 = Percentile(program.lags, 50);
+  const double p95 = Percentile(program.lags, 95);
+  const double floorP50 = Percentile(baseline.lags, 50);
+  const double floorP95 = Percentile(baseline.lags, 95);
+  pose.orientation = 0;
+  const std::string turned = turns.count == kTurns
+                                 ? "all"
+                                 : std::to_string(turns.first) + "-" +
+                                       std::to_string((turns.first + turns.count - 1) % kTurns);
+  std::printf(
+      "wheel_turn_ms screen=%dx%d edges=%s size=%d window=%dx%d turns=%s steps=%d p50=%.1f "
+      "p95=%.1f floor_p50=%.1f floor_p95=%.1f frame=%.1f p95/floor_p95=%.2f p95/frame=%.2f "
+      "peak_kib=%ld floor_peak_kib=%ld\n",
+      screen.width, screen.height, edges, size, ExpectedBounds(pose).width,
+      ExpectedBounds(pose).height, turned.c_str(), steps, p50, p95, floorP50, floorP95, kFrameMs,
+      p95 / floorP95, p95 / kFrameMs, program.peakKiB, baseline.peakKiB);
+}
+
+// "1,4,8" as numbers within [low, high]; nothing if any is not one.
+std::optional<std::vector<int>> Numbers(const char* text, int low, int high) {
+  std::vector<int> numbers;
+  std::istringstream in(text);
+  for (std::string item; std::getline(in, item, ',');) {
+    char* end = nullptr;
+    const long n = std::strtol(item.c_str(), &end, 10);
+    if (item.empty() || *end != '\0' || n < low || n > high) return std::nullopt;
+    numbers.push_back(static_cast<int>(n));
+  }
+  if (numbers.empty()) return std::nullopt;
+  return numbers;
+}
+
+// "1920x1080,3840x2160"; nothing if any is not a size.
+std::optional<std::vector<Screen>> Screens(const char* text) {
+  std::vector<Screen> screens;
+  std::istringstream in(text);
+  for (std::string item; std::getline(in, item, ',');) {
+    Screen screen{};
+    char rest = 0;
+    if (std::sscanf(item.c_str(), "%dx%d%c", &screen.width, &screen.height, &rest) != 2 ||
+        screen.width < 640 || screen.height < 480 || screen.width > 8192 || screen.height > 8192) {
+      return std::nullopt;
+    }
+    screens.push_back(screen);
+  }
+  if (screens.empty()) return std::nullopt;
+  return screens;
+}
+
+// The drag at both rates, then the wheel forward and back, at the default size on a
+// 1920 x 1080 screen; 1 if the arrow did not show, follow or turn.
+int DragAndWheel(int motions, int steps) {
   ArrowRun run(1920, 1080);
   if (run.Arrow() == 0) {
     std::fprintf(stderr, "the arrow did not show\n");
@@ -375,13 +560,14 @@ int Main(int argc, char** argv) {
   const Rect now = run.Now();
   pose.tipX += now.x - unturned.x;
   pose.tipY += now.y - unturned.y;
-  const auto boxes = LearnBoxes(run, watch, pose);
+  Target arrow{run.S(), run.Arrow()};
+  const auto boxes = LearnBoxes(arrow, watch, pose);
   if (!boxes) {
     std::fprintf(stderr, "a wheel step did not turn the arrow\n");
     return 1;
   }
-  const auto forward = TurnLags(run, watch, *boxes, pose, steps, 1);
-  const auto back = forward ? TurnLags(run, watch, *boxes, pose, steps, -1) : std::nullopt;
+  const auto forward = TurnLags(arrow, watch, *boxes, pose, steps, 1);
+  const auto back = forward ? TurnLags(arrow, watch, *boxes, pose, steps, -1) : std::nullopt;
   if (!back) {
     std::fprintf(stderr, "a turn did not show within 10 s\n");
     return 1;
@@ -389,20 +575,55 @@ int Main(int argc, char** argv) {
   PrintTurns("forward", *forward);
   PrintTurns("back", *back);
 
-  bool allShown = true;
-  for (const int size : {4, 23, 24}) {
-    const auto sharp = TurnP95(size, false, steps);
-    const auto smooth = TurnP95(size, true, steps);
-    if (!sharp || !smooth) {
-      std::printf("wheel_turn_ms size=%d not measured: a turn did not show\n", size);
-      allShown = false;
-      continue;
+  return 0;
+}
+
+int Main(int argc, char** argv) {
+  int motions = 300;
+  int steps = 48;
+  int turnSteps = 24;
+  bool turnsOnly = false;
+  std::vector<int> sizes = {1, 4, 8, 12, 16, 20, 23, 24};
+  std::vector<Screen> screens = {{1920, 1080}, {3840, 2160}};
+  for (int i = 1; i < argc; ++i) {
+    const bool value = i + 1 < argc;
+    std::optional<std::vector<int>> sizeList;
+    std::optional<std::vector<Screen>> screenList;
+    if (std::strcmp(argv[i], "--turns") == 0) {
+      turnsOnly = true;
+    } else if (std::strcmp(argv[i], "--motions") == 0 && value) {
+      motions = std::clamp(std::atoi(argv[++i]), 1, 400);
+    } else if (std::strcmp(argv[i], "--steps") == 0 && value) {
+      steps = std::clamp(std::atoi(argv[++i]), 1, 240);
+    } else if (std::strcmp(argv[i], "--turn-steps") == 0 && value) {
+      turnSteps = std::clamp(std::atoi(argv[++i]), 1, 240);
+    } else if (std::strcmp(argv[i], "--sizes") == 0 && value &&
+               (sizeList = Numbers(argv[++i], 1, 24))) {
+      sizes = *sizeList;
+    } else if (std::strcmp(argv[i], "--screens") == 0 && value &&
+               (screenList = Screens(argv[++i]))) {
+      screens = *screenList;
+    } else {
+      std::fprintf(stderr,
+                   "usage: drag_bench [--turns] [--motions N] [--steps N] [--turn-steps N] "
+                   "[--sizes 1,4,...] [--screens 1920x1080,...]\n");
+      return 2;
     }
-    std::printf("wheel_turn_ms size=%d smooth_p95/sharp_p95=%.2f smooth_p95/frame=%.2f\n", size,
-                *smooth / *sharp, *smooth / kFrameMs);
   }
-  std::printf("drag_lag_ms wheel_turn_ms baseline=none (baseline.exe neither drags nor turns)\n");
-  return allShown ? 0 : 1;
+  if (!turnsOnly) {
+    if (const int failed = DragAndWheel(motions, steps); failed != 0) return failed;
+  }
+  const bool cutsShapes = !WineShows(WineLimit::kLargerThanScreen);
+  for (const Screen& screen : screens) {
+    for (const int size : sizes) {
+      for (const bool smooth : {false, true}) {
+        TurnRow(screen, size, smooth, turnSteps, cutsShapes);
+        // Each row as it comes: the table takes many minutes.
+        std::fflush(stdout);
+      }
+    }
+  }
+  return 0;
 }
 
 }  // namespace

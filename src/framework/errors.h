@@ -2,14 +2,19 @@
 // dispatch shows them in the standard error box and the program goes on.
 #pragma once
 
-#include <stdexcept>
-#include <string>
+#include <exception>
 
 namespace qd {
 
-class EFrameworkError : public std::runtime_error {
+// The text is a literal, whose address the exception keeps: nothing to copy, and the
+// Windows exe links none of the library's string-holding exception classes.
+class EFrameworkError : public std::exception {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EFrameworkError(const char* literal) noexcept : text_(literal) {}
+  [[nodiscard]] const char* what() const noexcept override { return text_; }
+
+ private:
+  const char* text_;
 };
 
 class EOutOfResources : public EFrameworkError {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ const Rgb kWhite = Rgb::FromColorRef(0xFFFFFF);
 class KeysRun {
  public:
   KeysRun() : run_(kWidth, kHeight) {}
+  // A screen of another size and a settings file; `pose` is the arrow they give.
+  KeysRun(int width, int height, const std::string& settings, const ArrowPose& pose)
+      : run_(width, height, settings), pose_(pose) {}
   ArrowRun& Run() { return run_; }
   ArrowPose& Pose() { return pose_; }
   XInput& Input() { return run_.Input(); }
@@ -95,6 +99,34 @@ class KeysRun {
     ArrowPose pose = pose_;
     pose.size = size;
     return Shows(pose);
+  }
+
+  // Waits until the screen shows the pose's arrow in `fill`: that colour at the points well
+  // inside the outline and the root beside it, wherever such a point is on the screen.
+  testing::AssertionResult ShowsOnScreen(Rgb fill) {
+    const int width = run_.S().Screen().Width();
+    const int height = run_.S().Screen().Height();
+    std::string wrong;
+    const auto check = [&](const std::vector<std::pair<double, double>>& points, Rgb expected) {
+      for (const auto& [along, across] : points) {
+        const auto [x, y] = OnScreen(pose_, along, across);
+        if (x < 0 || y < 0 || x >= width || y >= height) continue;
+        const Rgb seen = run_.X().Pixel(x, y);
+        if (seen != expected) {
+          std::ostringstream what;
+          what << seen << " at " << x << "," << y << " where " << expected << " belongs";
+          wrong = what.str();
+          return false;
+        }
+      }
+      return true;
+    };
+    if (WaitUntil(10s, [&] {
+          return check(InsidePoints(), fill) && check(OutsidePoints(), XScreen::Background());
+        })) {
+      return testing::AssertionSuccess();
+    }
+    return testing::AssertionFailure() << wrong << ", orientation " << pose_.orientation;
   }
 
   Rgb Fill() {
@@ -175,6 +207,53 @@ TEST(KeysTurn, WheelAndCursorKeysTurnTheArrowAndItsRegion) {
     ASSERT_NO_FATAL_FAILURE(Play(k, step, true));
   }
 }
+
+struct LargestCase {
+  const char* name;
+  bool smooth;
+};
+void PrintTo(const LargestCase& c, std::ostream* out) { *out << c.name; }
+
+class KeysTurnLargest : public testing::TestWithParam<LargestCase> {};
+
+// On a 3840 x 2160 screen the largest arrow, a window larger than the screen, turns once
+// round at the wheel, with either edges, and each turn shows on the screen: the window
+// where the turn puts it, the fill well inside the outline and the screen beside it.
+TEST_P(KeysTurnLargest, EveryWheelTurnShowsOnA4kScreen) {
+  // Where the Wine cuts short the shape of a window larger than the screen, nothing of the
+  // arrow shows past the screen's left or top edge and no wheel reaches it there: only the
+  // turns from 5 to 11, whose windows reach past the right or bottom edge alone, are seen.
+  const bool everyTurn = WineShows(WineLimit::kLargerThanScreen);
+  ArrowPose pose;
+  pose.baseUnit = 7;
+  pose.size = 24;
+  pose.orientation = everyTurn ? 0 : 5;
+  pose.tipX = 1920;
+  pose.tipY = 1080;
+  const int turns = everyTurn ? 24 : 6;
+  std::string settings = "[Pointer]\r\nSize=24\r\nOrientation=" + std::to_string(pose.orientation) +
+                         "\r\nAlphaBlendIndex=22\r\n";
+  if (GetParam().smooth) settings += "[Display]\r\nEdges=Smooth\r\n";
+  KeysRun k(3840, 2160, settings, pose);
+  ASSERT_NE(k.Run().Arrow(), 0u) << "no window mapped";
+  EXPECT_EQ(k.Run().Shown(), ExpectedBounds(pose));
+  ASSERT_TRUE(k.ShowsOnScreen(kRed));
+  for (int turn = 1; turn <= turns; ++turn) {
+    k.Wheel(1);
+    ArrowPose next = k.Pose();
+    next.orientation = (next.orientation + 1) % 24;
+    const Rect expected = ExpectedBounds(next);
+    ASSERT_TRUE(WaitUntil(
+        20s, [&] { return k.Run().Now() == expected; }, 5ms))
+        << "after turn " << turn << ": window at " << k.Run().Now() << ", expected " << expected;
+    k.Pose() = next;
+    ASSERT_TRUE(k.ShowsOnScreen(kRed)) << "after turn " << turn;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, KeysTurnLargest,
+                         testing::Values(LargestCase{"Sharp", false}, LargestCase{"Smooth", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Shift with the wheel or the cursor keys grows and shrinks the arrow around its tip, and
 // stops at 24 and 1; a held key repeats.

@@ -15,6 +15,7 @@
 #include <string>
 #include <utility>
 
+#include "arrow_shape.h"
 #include "baseline_shape.h"
 #include "session.h"
 
@@ -119,11 +120,57 @@ TEST_P(RigBaselineScreen, SeesTheShapedTopMostWindowWhereItIsPut) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, RigBaselineScreen,
-                         testing::Values(ScreenSize{1920, 1080}, ScreenSize{1365, 768}),
+                         testing::Values(ScreenSize{1920, 1080}, ScreenSize{1365, 768},
+                                         ScreenSize{3840, 2160}),
                          [](const auto& info) {
                            return std::to_string(info.param.width) + "x" +
                                   std::to_string(info.param.height);
                          });
+
+// `baseline.exe turn` shows the window the arrow has at a size and orientation, with sharp
+// or smooth edges, and a wheel notch turns it as a notch turns the arrow, past the last
+// orientation to the first and back: the floor the drag bench measures the program's turns
+// against is the same window.
+class RigBaselineTurn : public testing::TestWithParam<const char*> {};
+
+TEST_P(RigBaselineTurn, IsTheArrowsWindowTurnedByTheWheel) {
+  BaselineSession b({3840, 2160}, {"turn", "12", GetParam(), "255", "23"});
+  ASSERT_TRUE(b.First());
+  ArrowPose pose;
+  pose.baseUnit = 7;
+  pose.size = 12;
+  pose.orientation = 23;
+  pose.tipX = 1920;
+  pose.tipY = 1080;
+  EXPECT_EQ(b.First()->geometry, ExpectedBounds(pose));
+  const Rgb fill = Rgb::FromColorRef(bl::kColor);
+  for (const int direction : {1, 1, -1}) {
+    const auto [x, y] = OnScreen(pose, -3.5, 0);
+    b.S().Input().MoveTo(x, y);
+    b.S().Input().Wheel(direction);
+    pose.orientation = (pose.orientation + direction + 24) % 24;
+    const Rect expected = ExpectedBounds(pose);
+    ASSERT_TRUE(WaitUntil(10s, [&] { return b.S().X().Geometry(b.First()->window) == expected; }))
+        << "at " << b.S().X().Geometry(b.First()->window).value_or(Rect{}) << ", expected "
+        << expected << " for orientation " << pose.orientation;
+    // The fill well inside the outline, the screen beside it (nothing left of an earlier turn).
+    const auto shows = [&](const std::vector<std::pair<double, double>>& points, Rgb colour) {
+      return std::all_of(points.begin(), points.end(), [&](const auto& p) {
+        const auto [px, py] = OnScreen(pose, p.first, p.second);
+        return b.S().X().Pixel(px, py) == colour;
+      });
+    };
+    EXPECT_TRUE(WaitUntil(10s,
+                          [&] {
+                            return shows(InsidePoints(), fill) &&
+                                   shows(OutsidePoints(), XScreen::Background());
+                          }))
+        << "orientation " << pose.orientation;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, RigBaselineTurn, testing::Values("sharp", "smooth"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST(RigBaseline, ProbeReadsRectStylesAndRegion) {
   BaselineSession b({1920, 1080});

@@ -39,6 +39,7 @@ enum class WineLimit {
   // a top-most window above a full-screen one with the keyboard, on the screen, under the
   // rig's window manager (openbox)
   kAboveFullScreenUnderOpenbox,
+  kLargerThanScreen,  // the X shape of a window wider or taller than the screen
 };
 // Whether the Wine under test shows it; if not, prints why, so that the one assertion a
 // test leaves out there is never left out silently.

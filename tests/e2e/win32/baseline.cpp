@@ -6,21 +6,112 @@
 //   baseline.exe image W H a W x H window showing an opaque image with alpha per pixel
 //                          (UpdateLayeredWindow), shown twice, as a fade step shows it again:
 //                          what the window system itself keeps of such a window
+//   baseline.exe turn SIZE sharp|smooth ALPHA [ORIENTATION]
+//                          the arrow's window at that size and orientation (0 unless given)
+//                          on this work area (the model's geometry, tip on the centre), filled
+//                          red, with that constant alpha, which each wheel notch turns by one
+//                          orientation: a turn's floor.
+//                          Every turn's outline, and with smooth edges its image, is made
+//                          before the window shows, so a turn only hands them to the system:
+//                          sharp, the window moved and sized and its region cut
+//                          (SetWindowPos, SetWindowRgn); smooth, the pixels the last image
+//                          covered cleared and the new one's written into one bitmap of the
+//                          largest size, shown with position and size in one
+//                          UpdateLayeredWindow. No rim: it changes no region and no alpha.
 //
 // Each WM_DISPLAYCHANGE it gets shows in its title, "Baseline, display change <n>: <w>x<h>",
 // so that the rig can see a running program told of a monitor switched off or on.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "baseline_shape.h"
+#include "model/pointer_settings.h"
+#include "model/shape.h"
+#include "model/smooth_edges.h"
 
 namespace {
 
+// One orientation of `turn`: its window bounds and outline, and with smooth edges its image
+// as runs of equal pixels, transparent ones left out.
+struct Run {
+  int y;
+  int x;
+  int count;
+  std::uint32_t pixel;
+};
+struct Turn {
+  qd::PointerGeometry geometry;
+  std::vector<Run> runs;
+};
+
+// The window that turns, once `turn` has set it up.
+struct Turning {
+  HWND window = nullptr;
+  bool smooth = false;
+  BYTE alpha = 255;
+  std::vector<Turn> turns;
+  int shown = 0;
+  int wheel = 0;  // the part of a notch not yet turned
+  // Smooth: one top-down bitmap as wide and as tall as the largest turn, in a memory DC.
+  HDC memory = nullptr;
+  std::uint32_t* bits = nullptr;
+  int stride = 0;
+} turning;
+
+void WriteRuns(const std::vector<Run>& runs, bool clear) {
+  for (const Run& r : runs) {
+    std::uint32_t* row = turning.bits + static_cast<long>(r.y) * turning.stride + r.x;
+    std::fill(row, row + r.count, clear ? 0U : r.pixel);
+  }
+}
+
+// Shows turn `index`; false if the system refused it.
+bool ShowTurn(int index, bool first) {
+  const Turn& previous = turning.turns[static_cast<unsigned>(turning.shown)];
+  const Turn& next = turning.turns[static_cast<unsigned>(index)];
+  const qd::PointerGeometry& g = next.geometry;
+  turning.shown = index;
+  if (turning.smooth) {
+    GdiFlush();
+    if (!first) WriteRuns(previous.runs, true);
+    WriteRuns(next.runs, false);
+    POINT at{g.WindowLeft, g.WindowTop};
+    SIZE size{g.WindowWidth, g.WindowHeight};
+    POINT origin{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, turning.alpha, AC_SRC_ALPHA};
+    return UpdateLayeredWindow(turning.window, nullptr, &at, &size, turning.memory, &origin, 0,
+                               &blend, ULW_ALPHA) != 0;
+  }
+  POINT points[7];
+  for (unsigned i = 0; i < 7; ++i) points[i] = POINT{g.PointerPolygon[i].x, g.PointerPolygon[i].y};
+  if (!first) {
+    SetWindowPos(turning.window, nullptr, g.WindowLeft, g.WindowTop, g.WindowWidth, g.WindowHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  // The region belongs to the window from here on.
+  return SetWindowRgn(turning.window, CreatePolygonRgn(points, 7, ALTERNATE), TRUE) != 0;
+}
+
 LRESULT CALLBACK BaselineWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_MOUSEWHEEL && window == turning.window) {
+    // Forward (away from the user) turns to the next orientation, as the arrow does.
+    turning.wheel += GET_WHEEL_DELTA_WPARAM(wParam);
+    const int count = static_cast<int>(turning.turns.size());
+    for (; turning.wheel >= WHEEL_DELTA; turning.wheel -= WHEEL_DELTA) {
+      ShowTurn((turning.shown + 1) % count, false);
+    }
+    for (; turning.wheel <= -WHEEL_DELTA; turning.wheel += WHEEL_DELTA) {
+      ShowTurn((turning.shown + count - 1) % count, false);
+    }
+    return 0;
+  }
   if (message == WM_DISPLAYCHANGE) {
     static int changes = 0;
     char title[64];
@@ -69,6 +160,75 @@ int ShowImageWindow(HINSTANCE instance, const char* className, int width, int he
   return 0;
 }
 
+// The window of `baseline.exe turn`; 1 if it could not be shown.
+int ShowTurningWindow(HINSTANCE instance, const char* className, int size, bool smooth, int alpha,
+                      int orientation) {
+  RECT workArea{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
+  qd::PointerSettings settings;
+  settings.Size = size;
+  settings.TipPosX = (workArea.right - workArea.left) / 2;
+  settings.TipPosY = (workArea.bottom - workArea.top) / 2;
+  const int baseUnit =
+      qd::BaseUnitFor(workArea.right - workArea.left, workArea.bottom - workArea.top);
+  int largestWidth = 0;
+  int largestHeight = 0;
+  for (int o = 0; o < qd::kOrientationSteps; ++o) {
+    settings.Orientation = o;
+    turning.turns.push_back({qd::ComputePointerGeometry(baseUnit, settings), {}});
+    largestWidth = std::max(largestWidth, turning.turns.back().geometry.WindowWidth);
+    largestHeight = std::max(largestHeight, turning.turns.back().geometry.WindowHeight);
+  }
+  turning.smooth = smooth;
+  turning.alpha = static_cast<BYTE>(alpha);
+  if (smooth) {
+    std::vector<std::uint32_t> image;
+    for (Turn& t : turning.turns) {
+      const qd::PointerGeometry& g = t.geometry;
+      image.assign(static_cast<std::size_t>(g.WindowWidth) * g.WindowHeight, 0);
+      qd::RenderSmoothArrow(
+          std::vector<qd::TPoint>(g.PointerPolygon.begin(), g.PointerPolygon.begin() + 7), 0,
+          qd::baseline::kColor, qd::baseline::kColor, {g.WindowWidth, g.WindowHeight, image});
+      for (int y = 0; y < g.WindowHeight; ++y) {
+        const std::uint32_t* row = image.data() + static_cast<long>(y) * g.WindowWidth;
+        for (int x = 0; x < g.WindowWidth;) {
+          int end = x + 1;
+          while (end < g.WindowWidth && row[end] == row[x]) ++end;
+          if (row[x] != 0) t.runs.push_back({y, x, end - x, row[x]});
+          x = end;
+        }
+      }
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = largestWidth;
+    info.bmiHeader.biHeight = -largestHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap == nullptr || bits == nullptr) return 1;
+    turning.memory = CreateCompatibleDC(nullptr);
+    SelectObject(turning.memory, bitmap);
+    turning.bits = static_cast<std::uint32_t*>(bits);
+    turning.stride = largestWidth;
+  }
+  turning.shown = orientation;
+  const qd::PointerGeometry& g = turning.turns[static_cast<unsigned>(orientation)].geometry;
+  const DWORD exStyle = WS_EX_TOPMOST | (smooth || alpha < 255 ? WS_EX_LAYERED : 0);
+  turning.window =
+      CreateWindowExA(exStyle, className, "Baseline", WS_POPUP, g.WindowLeft, g.WindowTop,
+                      g.WindowWidth, g.WindowHeight, nullptr, nullptr, instance, nullptr);
+  if (turning.window == nullptr) return 1;
+  if (!smooth && alpha < 255) {
+    SetLayeredWindowAttributes(turning.window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
+  }
+  if (!ShowTurn(orientation, true)) return 1;
+  ShowWindow(turning.window, SW_SHOWNORMAL);
+  return 0;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
@@ -78,7 +238,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   const bool image = commandLine != nullptr &&
                      std::sscanf(commandLine, "image %d %d", &imageWidth, &imageHeight) == 2 &&
                      imageWidth > 0 && imageHeight > 0;
-  const bool layered = !image && commandLine != nullptr && std::strlen(commandLine) > 0;
+  int turnSize = 0;
+  char turnEdges[8] = {};
+  int turnAlpha = 255;
+  int turnOrientation = 0;
+  const bool turn =
+      !image && commandLine != nullptr &&
+      std::sscanf(commandLine, "turn %d %7s %d %d", &turnSize, turnEdges, &turnAlpha,
+                  &turnOrientation) >= 3 &&
+      turnSize >= qd::kMinSize && turnSize <= qd::kMaxSize &&
+      (std::strcmp(turnEdges, "sharp") == 0 || std::strcmp(turnEdges, "smooth") == 0) &&
+      turnAlpha >= 0 && turnAlpha <= 255 && turnOrientation >= 0 &&
+      turnOrientation < qd::kOrientationSteps;
+  const bool layered = !image && !turn && commandLine != nullptr && std::strlen(commandLine) > 0;
   const int alpha = layered ? std::atoi(commandLine) : 255;
 
   WNDCLASSA windowClass{};
@@ -89,10 +261,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   windowClass.lpszClassName = "QuiverdartBaseline";
   if (RegisterClassA(&windowClass) == 0) return 1;
 
-  if (image) {
-    if (ShowImageWindow(instance, windowClass.lpszClassName, imageWidth, imageHeight) != 0) {
-      return 1;
-    }
+  if (image || turn) {
+    const int shown =
+        image
+            ? ShowImageWindow(instance, windowClass.lpszClassName, imageWidth, imageHeight)
+            : ShowTurningWindow(instance, windowClass.lpszClassName, turnSize,
+                                std::strcmp(turnEdges, "smooth") == 0, turnAlpha, turnOrientation);
+    if (shown != 0) return 1;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
     return 0;
