@@ -32,12 +32,13 @@ std::uint8_t TFormMain::ComputeCursorZone(bool ShiftDown, std::int32_t X, std::i
   return Y <= margin ? 3 : Y >= height - margin ? 4 : kZoneInner;
 }
 
-void TFormMain::FormMainOnMouseDown(TMouseButton Button, TShiftState /*Shift*/, int /*X*/,
-                                    int /*Y*/) {
+void TFormMain::FormMainOnMouseDown(TMouseButton Button, TShiftState /*Shift*/, int X, int Y) {
   if (Button == TMouseButton::mbLeft) {
     PressLost = false;
     HeldDragMove.reset();
-    DragStartCursor = Ws().GetCursorPos();
+    // Where the button went down, which the pointer may have left by the time a busy program
+    // (a fade, a loaded machine) handles the press: the grabbed point stays under the pointer.
+    DragStartCursor = {Left() + X, Top() + Y};
     DragStartWindow = {Left(), Top()};
     DragStartTip = {Settings.TipPosX, Settings.TipPosY};
     DragStartDpi = ArrowDpi;

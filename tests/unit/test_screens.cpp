@@ -116,6 +116,7 @@ TEST_F(Screens, BoundsMovedByTheSystemAreWhereTheNextChangeStarts) {
   // A drag by one pixel from the inner area starts from there.
   ws.events->FormMainOnMouseMove({}, 30, 15);
   ws.Tick(2);
+  ws.cursorPos = {-900 + 30, 300 + 15};
   ws.events->FormMainOnMouseDown(TMouseButton::mbLeft, TShiftState(ssLeft), 30, 15);
   ws.cursorPos.x += 1;
   ws.events->FormMainOnMouseMove(TShiftState(ssLeft), 31, 15);
