@@ -186,9 +186,12 @@ int ShowTurningWindow(HINSTANCE instance, const char* className, int size, bool 
     for (Turn& t : turning.turns) {
       const qd::PointerGeometry& g = t.geometry;
       image.assign(static_cast<std::size_t>(g.WindowWidth) * g.WindowHeight, 0);
-      qd::RenderSmoothArrow(
+      qd::SmoothArrowCoverage coverage;
+      coverage.Cover(
           std::vector<qd::TPoint>(g.PointerPolygon.begin(), g.PointerPolygon.begin() + 7), 0,
-          qd::baseline::kColor, qd::baseline::kColor, {g.WindowWidth, g.WindowHeight, image});
+          g.WindowWidth, g.WindowHeight);
+      coverage.Paint(qd::baseline::kColor, qd::baseline::kColor,
+                     {g.WindowWidth, g.WindowHeight, image});
       for (int y = 0; y < g.WindowHeight; ++y) {
         const std::uint32_t* row = image.data() + static_cast<long>(y) * g.WindowWidth;
         for (int x = 0; x < g.WindowWidth;) {
