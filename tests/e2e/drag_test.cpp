@@ -511,9 +511,14 @@ std::vector<unsigned> SlideKeys(const SlideShow& slides) {
 
 // A click into the slide show; true once the window manager has given it the keyboard.
 bool ClickIntoSlides(ArrowRun& run) {
-  run.Input().MoveTo(kOnSlides.x, kOnSlides.y);
-  run.Input().Click(1);
-  return WaitUntil(10s, [&] { return run.X().FocusOwner() == "probe.exe"; });
+  // The show's X window may be mapped a moment after the probe reports it, and a click
+  // before that reaches no window: clicked again until the show has the keyboard.
+  for (int click = 0; click < 5; ++click) {
+    run.Input().MoveTo(kOnSlides.x, kOnSlides.y);
+    run.Input().Click(1);
+    if (WaitUntil(4s, [&] { return run.X().FocusOwner() == "probe.exe"; })) return true;
+  }
+  return false;
 }
 
 // The stand-in slide show beside the arrow, clicked into and seen to get a PageDown;
