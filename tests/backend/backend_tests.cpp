@@ -699,7 +699,8 @@ unsigned long TimerTicks(HWND arrow) {
 }
 
 // The arrow back above another program's top-most window that covers it, a few times a
-// round; once refused, one look when the round ends, and no tick after. Click-through
+// round; once refused, one look when the round ends, and no tick after; and when it moves
+// under one that went on top while the two were apart. Click-through
 // windows cover nothing; the hand-back after the menu leaves the keyboard with another program that
 // took it meanwhile.
 // The system's own surfaces over the arrow stay there: the arrow is not raised above them.
@@ -770,6 +771,15 @@ void TestKeepOnTop(qd::win32::Win32WindowSystem& ws) {
   const unsigned long ticks = TimerTicks(arrow);
   PumpUntil(ws, 1500, [] { return false; });
   Check(TimerTicks(arrow) == ticks, "above everything, nothing ticks");
+
+  // A window gone on top while clear of the arrow, which then moves under it (dragged onto
+  // the projector where a show has started meanwhile): the arrow is back on top at once.
+  ::SetWindowPos(cover, HWND_TOPMOST, 700, 250, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+  ws.ProcessMessages();
+  Check(Above(cover, arrow), "the cover went on top clear of the arrow");
+  ws.SetWindowBounds(window, 720, 300, 60, 60);
+  ws.ProcessMessages();
+  Check(Above(arrow, cover), "moved under a window on top, the arrow comes back above it");
 
   // The menu ended by a click into another program: the keyboard stays with it.
   HWND slides = ::CreateWindowExW(0, L"STATIC", L"slides", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200,

@@ -18,9 +18,10 @@
 //                         shown or restored by the hotkey             Passive
 //                         restored from the task bar                  Owns
 //
-// Raises: a new foreground window of another program that covers the arrow, or a look a
-// moment after the arrow took the keyboard, puts it back on top, a few times a round at
-// most (RaiseLimiter); once refused, one look when the round ends.
+// Raises: a new foreground window of another program that covers the arrow, a look a moment
+// after the arrow took the keyboard, or the arrow moved or resized under a window that went
+// on top while the two were apart, puts it back on top, a few times a round at most
+// (RaiseLimiter); once refused, one look when the round ends.
 #pragma once
 
 #include "framework/raise_limiter.h"
@@ -75,6 +76,9 @@ class KeyboardOwnership {
   void AppWindowFocused() const;
   // The hotkey: on top and shown, without the keyboard unless it has it.
   static void RaiseWithoutActivation(HWND hwnd);
+  // The arrow moved or changed its size (a drag, a turn, its monitor gone): a window that
+  // went on top while the two were apart (a show started on the other monitor) may cover it.
+  void Moved() { LookSoon(nullptr); }
 
  private:
   static void SetNoActivate(HWND hwnd, bool noActivate);

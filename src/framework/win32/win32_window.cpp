@@ -590,8 +590,9 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       break;
     }
     case WM_WINDOWPOSCHANGED: {
+      const UINT flags = reinterpret_cast<const WINDOWPOS*>(lParam)->flags;
       // Under Wine a window shown after its image lost it.
-      if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) != 0) {
+      if ((flags & SWP_SHOWWINDOW) != 0) {
         ShowImage(data, nullptr);
       }
       // A minimised or hidden window reports a position far off the screen, whether the
@@ -601,6 +602,9 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
           ::GetWindowRect(hwnd, &r)) {
         events.OnBoundsChanged(r.left, r.top, r.right - r.left, r.bottom - r.top,
                                hwnd == movingWindow_ ? MovedBy::Program : MovedBy::System);
+      }
+      if (hwnd == mainWindow_ && (flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) {
+        keyboard_.Moved();
       }
       break;
     }
