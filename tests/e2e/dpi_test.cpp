@@ -20,10 +20,11 @@ constexpr char kVideoKey[] =
     "HKLM\\System\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\"
     "Control\\Video";
 
-std::string Settings(int size, int orientation, int tipX, int tipY) {
+std::string Settings(int size, int orientation, int tipX, int tipY, bool smooth = false) {
   return "[Pointer]\r\nSize=" + std::to_string(size) +
          "\r\nOrientation=" + std::to_string(orientation) + "\r\nTipPosX=" + std::to_string(tipX) +
-         "\r\nTipPosY=" + std::to_string(tipY) + "\r\n";
+         "\r\nTipPosY=" + std::to_string(tipY) + "\r\n" +
+         (smooth ? "[Display]\r\nEdges=Smooth\r\n" : "");
 }
 
 // LogPixels for the whole session: set, then a new wineserver, so that the desktop the
@@ -129,12 +130,23 @@ TEST(DpiTwoMonitors, OnTheProjectorTheArrowIsTwoThirdsAndKeepsItsTip) {
 }
 
 // Dragged from the laptop onto the projector it shrinks as the pointer crosses, keeping
-// the grabbed point under the pointer; dragged back it is as it was.
-TEST(DpiTwoMonitors, DraggedOntoTheProjectorAndBackItChangesSizeAndEndsAsItStarted) {
+// the grabbed point under the pointer, where X too finds the arrow (its shape drawn for the
+// projector); dragged back it is as it was. Sharp and smooth edges, the pointer in small
+// steps and in steps that take the arrow from one monitor to the other at once.
+struct DragCase {
+  const char* name;
+  bool smooth;
+  int step;
+};
+
+class DpiDrag : public ::testing::TestWithParam<DragCase> {};
+
+TEST_P(DpiDrag, OntoTheProjectorAndBackItChangesSizeAndEndsAsItStarted) {
   if (WineMajorVersion() < 10) GTEST_SKIP() << "Wine 8 gives every monitor one DPI";
   std::optional<Probe::Dpis> dpis;
   ArrowPose pose{3, 7, 0, 1700, 360};
-  ArrowRun run({kPrimary, kProjector}, Settings(pose.size, pose.orientation, pose.tipX, pose.tipY),
+  ArrowRun run({kPrimary, kProjector},
+               Settings(pose.size, pose.orientation, pose.tipX, pose.tipY, GetParam().smooth),
                [&](Session& s) { dpis = LaptopBesideProjector(s); });
   ASSERT_TRUE(TwoDpis(dpis)) << "the monitors are not at 144 and 96 DPI";
   ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
@@ -147,7 +159,7 @@ TEST(DpiTwoMonitors, DraggedOntoTheProjectorAndBackItChangesSizeAndEndsAsItStart
   run.Input().Press(1);
   PauseFor(300ms);
   const int across = 400;  // the pointer ends on the projector
-  for (int dx = 20; dx <= across; dx += 20) {
+  for (int dx = GetParam().step; dx <= across; dx += GetParam().step) {
     run.Input().MoveTo(gripX + dx, gripY);
     PauseFor(30ms);
   }
@@ -161,7 +173,10 @@ TEST(DpiTwoMonitors, DraggedOntoTheProjectorAndBackItChangesSizeAndEndsAsItStart
                           return run.Now() == ExpectedBounds(there);
                         }))
       << run.Now() << " not " << ExpectedBounds(there);
-  for (int dx = across - 20; dx >= 0; dx -= 20) {
+  EXPECT_TRUE(WaitUntil(10s, [&] { return run.X().UnderPointer() == run.Arrow(); }))
+      << "X finds no arrow under the pointer; the window " << run.Now()
+      << ", its shape: " << ::testing::PrintToString(run.X().ShapeRectangles(run.Arrow()));
+  for (int dx = across - GetParam().step; dx >= 0; dx -= GetParam().step) {
     run.Input().MoveTo(gripX + dx, gripY);
     PauseFor(30ms);
   }
@@ -172,6 +187,13 @@ TEST(DpiTwoMonitors, DraggedOntoTheProjectorAndBackItChangesSizeAndEndsAsItStart
   run.Input().Release(1);
   EndedWithTipAt(run, pose.tipX, pose.tipY);
 }
+
+INSTANTIATE_TEST_SUITE_P(DpiTwoMonitors, DpiDrag,
+                         ::testing::Values(DragCase{"Sharp", false, 20},
+                                           DragCase{"Smooth", true, 20},
+                                           DragCase{"SharpQuickly", false, 100},
+                                           DragCase{"SmoothQuickly", true, 100}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace qd::e2e

@@ -46,6 +46,7 @@ class KeyboardOwnership {
   // hand-over, a re-map without focus after the hand-back, and a hand-over deferred past a
   // double-click. Without them, what Windows itself does.
   void UseWineSteps(bool use) { wineSteps_ = use; }
+  [[nodiscard]] bool WineSteps() const { return wineSteps_; }
 
   // The message loop starts: the arrow shown in front with the keyboard, and the hook on.
   void StartShown(HWND arrow);

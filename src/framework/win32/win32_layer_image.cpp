@@ -41,6 +41,22 @@ PixelView Win32WindowSystem::WindowImagePixels(NativeWindow window, std::int32_t
               data->imageBits, static_cast<std::size_t>(width) * static_cast<std::size_t>(height))};
 }
 
+bool Win32WindowSystem::OntoAnotherMonitor(HWND hwnd, int left, int top, SIZE size) {
+  // By the monitors' rectangles: Wine's MonitorFromRect named the laptop for a window
+  // placed on the projector beside it.
+  RECT now{};
+  if (!::GetWindowRect(hwnd, &now)) return false;
+  const auto monitorOf = [monitors = GetMonitors()](long x, long y) {
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+      const TRect& b = monitors[i].bounds;
+      if (x >= b.left && x < b.right && y >= b.top && y < b.bottom) return i;
+    }
+    return monitors.size();
+  };
+  return monitorOf((now.left + now.right) / 2, (now.top + now.bottom) / 2) !=
+         monitorOf(left + size.cx / 2, top + size.cy / 2);
+}
+
 bool Win32WindowSystem::ShowWindowImage(NativeWindow window, int left, int top) {
   HWND hwnd = ToHwnd(window);
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -50,7 +66,17 @@ bool Win32WindowSystem::ShowWindowImage(NativeWindow window, int left, int top) 
   // The move is reported from inside the call; marked, it is told apart from the system's.
   const HWND previous = std::exchange(movingWindow_, hwnd);
   POINT at{left, top};
-  const bool shown = ShowImage(*data, &at);
+  bool shown = false;
+  if (keyboard_.WineSteps() && OntoAnotherMonitor(hwnd, left, top, data->imageSize)) {
+    // Wine maps an image placed onto a monitor of another scale by the old monitor's scale
+    // (the arrow drawn two thirds as large in its window, the rest cut away): moved there
+    // first, the window takes its image as it is.
+    ::SetWindowPos(hwnd, nullptr, left, top, data->imageSize.cx, data->imageSize.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    shown = ShowImage(*data, nullptr);
+  } else {
+    shown = ShowImage(*data, &at);
+  }
   movingWindow_ = previous;
   return shown;
 }

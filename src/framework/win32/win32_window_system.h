@@ -105,6 +105,9 @@ class Win32WindowSystem final : public WindowSystem {
   // The window's image with alpha per pixel at its constant alpha, at `at` (where the
   // window is: none); false when the system refused it.
   static bool ShowImage(WindowData& data, POINT* at);
+  // Whether a window placed at left, top in that size would have its middle on another
+  // monitor than now.
+  bool OntoAnotherMonitor(HWND hwnd, int left, int top, SIZE size);
 
   using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
   using ChooseColorFn = BOOL(WINAPI*)(LPCHOOSECOLORW);
