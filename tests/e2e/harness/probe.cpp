@@ -125,6 +125,19 @@ std::optional<ProbeWindow> Probe::Foreground() const {
   return windows->empty() ? ProbeWindow{} : windows->front();
 }
 
+std::optional<bool> Probe::AnyButtonDown() const {
+  const RunResult result = prefix_.Run(display_, {HelperPath("probe.exe"), "buttons"}, 30s);
+  std::istringstream in(result.output);
+  std::optional<bool> down;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    auto f = Fields(line);
+    if (f[""] == "buttons") down = f["left"] == "1" || f["right"] == "1" || f["middle"] == "1";
+    if (f[""] == "end") return down;
+  }
+  return std::nullopt;  // cut off before "end"
+}
+
 std::optional<ProbeCounts> Probe::ParseCounts(const std::string& output) {
   std::optional<ProbeCounts> counts;
   std::istringstream in(output);

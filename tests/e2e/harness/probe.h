@@ -172,6 +172,8 @@ class Probe {
   bool PostClose(const std::vector<std::uintptr_t>& hwnds) const { return Post(hwnds, "close"); }
   bool PostMinimize(std::uintptr_t hwnd) const { return Post({hwnd}, "minimize"); }
   bool PostRestore(std::uintptr_t hwnd) const { return Post({hwnd}, "restore"); }
+  // WM_POWERBROADCAST PBT_APMSUSPEND, as Windows broadcasts it before going to sleep.
+  bool PostSuspend(std::uintptr_t hwnd) const { return Post({hwnd}, "suspend"); }
   // WM_MOUSEWHEEL messages of one delta, posted one right after the other.
   bool PostWheel(std::uintptr_t hwnd, int delta, int times) const {
     return Post(std::vector<std::uintptr_t>(static_cast<std::size_t>(times), hwnd),
@@ -210,6 +212,9 @@ class Probe {
   // if the file is missing or the probe failed.
   std::optional<std::uint32_t> FileAttributes(const std::string& windowsPath,
                                               std::optional<std::uint32_t> set = {}) const;
+  // Whether Windows holds any mouse button down, as every program sees it; nothing if the
+  // probe failed.
+  std::optional<bool> AnyButtonDown() const;
   // Live GDI, USER and kernel objects and timer ticks of the program's arrow window;
   // nothing if no such window answered.
   std::optional<ProbeCounts> Counts(const std::string& imageName) const;

@@ -8,8 +8,9 @@
 //   probe.exe foreground
 //       Windows' foreground window (GetForegroundWindow), as a window line of the listing;
 //       none if there is none
-//   probe.exe post <hwnd>[,<hwnd>...] close|minimize|restore
-//       posts WM_CLOSE, or WM_SYSCOMMAND SC_MINIMIZE / SC_RESTORE, to each window in turn
+//   probe.exe post <hwnd>[,<hwnd>...] close|minimize|restore|suspend
+//       posts WM_CLOSE, WM_SYSCOMMAND SC_MINIMIZE / SC_RESTORE, or WM_POWERBROADCAST
+//       PBT_APMSUSPEND (as Windows broadcasts it before sleep), to each window in turn
 //   probe.exe post <hwnd>[,<hwnd>...] wheel:<delta>
 //       posts WM_MOUSEWHEEL of that delta, no keys, at the window's centre, to each in turn
 //   probe.exe post <hwnd> endsession
@@ -53,6 +54,13 @@
 //       running programs get WM_DISPLAYCHANGE
 //   probe.exe attributes <path> [<hex attributes>]
 //       sets the file's attributes when given, then prints them (GetFileAttributesW)
+//   probe.exe buttons
+//       whether Windows holds the left, right and middle mouse buttons down, as every
+//       program sees it (GetAsyncKeyState)
+//
+// Every command runs per-monitor DPI aware: a rectangle read or a window placed is in the
+// screen's own pixels, as X has them, also where Wine scales the coordinates it gives a
+// program that is not aware (under Wine 10 once the displays changed at 150 %).
 //
 // Output: one record per line, tab-separated key=value fields, the record kind first; texts
 // are read through the wide calls, as the user sees them, and printed in UTF-8 with control,
@@ -257,6 +265,7 @@ bool PostTo(HWND window, const std::string& command) {
   if (command == "close") return PostMessageA(window, WM_CLOSE, 0, 0) != 0;
   if (command == "minimize") return PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0) != 0;
   if (command == "restore") return PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0) != 0;
+  if (command == "suspend") return PostMessageA(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0) != 0;
   if (command.rfind("wheel:", 0) == 0) {
     RECT r{};
     if (!GetWindowRect(window, &r)) return false;
@@ -279,7 +288,7 @@ bool PostTo(HWND window, const std::string& command) {
 int Post(char** argv) {
   const std::string command = argv[3];
   if (command != "close" && command != "minimize" && command != "restore" &&
-      command != "endsession" && command.rfind("wheel:", 0) != 0) {
+      command != "suspend" && command != "endsession" && command.rfind("wheel:", 0) != 0) {
     return 2;
   }
   // Several windows, comma-separated, get the command one right after the other.
@@ -534,6 +543,13 @@ int Slides(int argc, char** argv) {
   return 0;
 }
 
+int Buttons() {
+  const auto down = [](int key) { return (GetAsyncKeyState(key) & 0x8000) != 0 ? 1 : 0; };
+  std::printf("buttons\tleft=%d\tright=%d\tmiddle=%d\nend\n", down(VK_LBUTTON), down(VK_RBUTTON),
+              down(VK_MBUTTON));
+  return 0;
+}
+
 int Attributes(int argc, char** argv) {
   const std::wstring path = Wide(argv[2]);
   if (argc == 4 &&
@@ -687,15 +703,6 @@ BOOL CALLBACK PrintMonitorDpi(HMONITOR monitor, HDC, LPRECT rect, LPARAM getDpi)
 }
 
 int Dpi() {
-  using SetContextFn = BOOL(WINAPI*)(HANDLE);
-  const HMODULE user32 = GetModuleHandleA("user32.dll");
-  const auto setContext = reinterpret_cast<SetContextFn>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
-  // Per-monitor v2, else v1 (Wine 8 knows no v2), else system aware.
-  if (setContext == nullptr ||
-      (!setContext(reinterpret_cast<HANDLE>(-4)) && !setContext(reinterpret_cast<HANDLE>(-3)))) {
-    SetProcessDPIAware();
-  }
   HDC screen = GetDC(nullptr);
   std::printf("system\tdpi=%d\n", GetDeviceCaps(screen, LOGPIXELSX));
   ReleaseDC(nullptr, screen);
@@ -732,9 +739,22 @@ int Display(int argc, char** argv) {
   return applied == DISP_CHANGE_SUCCESSFUL ? 0 : 1;
 }
 
+// Per-monitor v2, else v1 (Wine 8 knows no v2), else system aware.
+void BecomeDpiAware() {
+  using SetContextFn = BOOL(WINAPI*)(HANDLE);
+  const HMODULE user32 = GetModuleHandleA("user32.dll");
+  const auto setContext = reinterpret_cast<SetContextFn>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+  if (setContext == nullptr ||
+      (!setContext(reinterpret_cast<HANDLE>(-4)) && !setContext(reinterpret_cast<HANDLE>(-3)))) {
+    SetProcessDPIAware();
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  BecomeDpiAware();
   if (argc >= 3 && std::strcmp(argv[1], "windows") == 0) return ListWindows(argc, argv);
   if (argc == 4 && std::strcmp(argv[1], "post") == 0) return Post(argv);
   if (argc == 2 && std::strcmp(argv[1], "foreground") == 0) return Foreground();
@@ -751,6 +771,7 @@ int main(int argc, char** argv) {
     return Attributes(argc, argv);
   }
   if (argc == 2 && std::strcmp(argv[1], "monitors") == 0) return Monitors();
+  if (argc == 2 && std::strcmp(argv[1], "buttons") == 0) return Buttons();
   if (argc == 2 && std::strcmp(argv[1], "dpi") == 0) return Dpi();
   if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "display") == 0) {
     return Display(argc, argv);
@@ -758,7 +779,7 @@ int main(int argc, char** argv) {
   std::fprintf(stderr,
                "usage: probe windows <image name> [x,y ...]\n"
                "       probe foreground\n"
-               "       probe post <hwnd>[,<hwnd>...] close|minimize|restore|endsession|wheel:<delta>\n"
+               "       probe post <hwnd>[,<hwnd>...] close|minimize|restore|suspend|endsession|wheel:<delta>\n"
                "       probe slides <left,top,right,bottom> <marker> [topmost|topmost-again|topmost-fights|\n"
                "                    topmost-fights-alone|topmost-fights-pair]\n"
                "       probe counts <image name>\n"
@@ -769,6 +790,7 @@ int main(int argc, char** argv) {
                "       probe hotkey <modifiers> <virtual key> <marker>\n"
                "       probe monitors\n"
                "       probe display <device> off|on <left,top,right,bottom>\n"
-               "       probe attributes <path> [<hex attributes>]\n");
+               "       probe attributes <path> [<hex attributes>]\n"
+               "       probe buttons\n");
   return 2;
 }
