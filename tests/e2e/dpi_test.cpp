@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,10 +14,6 @@ namespace {
 
 const Rect kPrimary{0, 0, 1920, 1080};
 const Rect kProjector{1920, 0, 1280, 720};
-constexpr char kDesktopKey[] = "Control Panel\\Desktop";
-constexpr char kVideoKey[] =
-    "HKLM\\System\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\"
-    "Control\\Video";
 
 std::string Settings(int size, int orientation, int tipX, int tipY, bool smooth = false) {
   return "[Pointer]\r\nSize=" + std::to_string(size) +
@@ -27,15 +22,12 @@ std::string Settings(int size, int orientation, int tipX, int tipY, bool smooth 
          (smooth ? "[Display]\r\nEdges=Smooth\r\n" : "");
 }
 
-// LogPixels for the whole session: set, then a new wineserver, so that the desktop the
-// program finds starts with it; the probe's DPIs afterwards.
+// LogPixels for the whole session; the probe's DPIs afterwards.
 std::optional<Probe::Dpis> AtLogPixels(Session& s, int dpi) {
-  if (!s.Prefix().SetUserRegistryValue(kDesktopKey, "LogPixels", "REG_DWORD",
-                                       std::to_string(dpi))) {
+  if (!SetSessionDpi(s, dpi, false)) {
     ADD_FAILURE() << "reg.exe could not set LogPixels";
     return std::nullopt;
   }
-  s.Prefix().KillServer();
   return s.WinProbe().MonitorDpis();
 }
 
@@ -76,35 +68,12 @@ TEST(DpiLogPixels, At150PercentTheArrowHasThePixelsItHasAt100Percent) {
   EndedWithTipAt(run, pose.tipX, pose.tipY);
 }
 
-// Wine 10 keeps each monitor's DPI in a volatile registry value, which new processes read:
-// LogPixels 144 for the session, then the projector's value set to 96 while a persistent
-// wineserver keeps it. Returns the DPIs a per-monitor aware program then sees.
+// LogPixels 144 for the session, kept, and the projector at 96. Returns the DPIs a
+// per-monitor aware program then sees.
 std::optional<Probe::Dpis> LaptopBesideProjector(Session& s) {
-  if (!s.Prefix().SetUserRegistryValue(kDesktopKey, "LogPixels", "REG_DWORD", "144")) {
-    return std::nullopt;
-  }
-  s.Prefix().KillServer();
-  ProcessOptions server;
-  server.setEnv = s.Prefix().Environment(s.Screen().Display(), {});
-  server.argv = {"wineserver", "-p"};
-  Run(server, 30s);
-  // A program started on the display fills the monitors' keys.
-  if (!s.WinProbe().MonitorDpis()) return std::nullopt;
-  const RunResult keys = s.Prefix().Reg({"query", kVideoKey, "/s", "/v", "Dpi"});
-  std::istringstream lines(keys.output);
-  bool set = false;
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    // The second monitor's key: ...\Video\{GUID}\0001
-    if (line.rfind("HKEY_", 0) == 0 && line.size() > 5 &&
-        line.substr(line.size() - 5) == "\\0001") {
-      const RunResult added =
-          s.Prefix().Reg({"add", line, "/v", "Dpi", "/t", "REG_DWORD", "/d", "96", "/f"});
-      set = set || (added.status && added.status->exited && added.status->code == 0);
-    }
-  }
-  if (!set) {
-    ADD_FAILURE() << "no monitor key to set:\n" << keys.output;
+  if (!SetSessionDpi(s, 144, true)) return std::nullopt;
+  if (!SetMonitorDpi(s, 1, 96)) {
+    ADD_FAILURE() << "no monitor key to set";
     return std::nullopt;
   }
   return s.WinProbe().MonitorDpis();

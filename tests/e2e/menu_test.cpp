@@ -25,54 +25,6 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 
-// The help and colour dialogs are "#32770" windows of the program.
-std::optional<ProbeWindow> OpenDialog(ArrowRun& run) {
-  std::optional<ProbeWindow> dialog;
-  WaitUntil(20s, [&] {
-    for (auto& w : run.S().WinProbe().Windows("Quiverdart.exe")) {
-      if (w.className == "#32770" && w.visible) {
-        dialog = std::move(w);
-        return true;
-      }
-    }
-    return false;
-  });
-  return dialog;
-}
-
-// Gone for Windows, and its X window gone too: without a window manager Wine withdraws it
-// a little later, and until then it takes the clicks meant for what lies beneath.
-bool NoDialog(ArrowRun& run, const WinRect& was) {
-  // Any X window but the arrow's over the dialog's place (Wine may size the X window a
-  // little differently from the Windows one).
-  auto covers = [&](const MappedWindow& m) {
-    const Rect& g = m.geometry;
-    return m.window != run.Arrow() && g.width > 1 && g.height > 1 && g.x < was.right &&
-           g.x + g.width > was.left && g.y < was.bottom && g.y + g.height > was.top;
-  };
-  return WaitUntil(20s, [&] {
-    const auto windows = run.S().WinProbe().Windows("Quiverdart.exe");
-    const auto mapped = run.X().MappedWindows();
-    return !windows.empty() &&
-           std::none_of(windows.begin(), windows.end(),
-                        [](const auto& w) { return w.className == "#32770" && w.visible; }) &&
-           std::none_of(mapped.begin(), mapped.end(), covers);
-  });
-}
-
-const ProbeChild* Child(const ProbeWindow& dialog, long id) {
-  for (const auto& child : dialog.children) {
-    if (child.id == id) return &child;
-  }
-  return nullptr;
-}
-
-void ClickAt(ArrowRun& run, const WinRect& r) {
-  run.Input().MoveTo(static_cast<int>((r.left + r.right) / 2),
-                     static_cast<int>((r.top + r.bottom) / 2));
-  run.Input().Click(1);
-}
-
 struct Item {
   std::string caption;
   std::string shortcut;
@@ -244,14 +196,6 @@ TEST_P(ContextMenu, ItemsInTheUsersLanguageAndWhatTheyDo) {
 INSTANTIATE_TEST_SUITE_P(Languages, ContextMenu, testing::ValuesIn(kLanguages),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Control ids of the system colour dialog.
-constexpr long kIdOk = 1;
-constexpr long kIdCancel = 2;
-constexpr long kIdRed = 706;
-constexpr long kIdGreen = 707;
-constexpr long kIdBlue = 708;
-constexpr long kIdBasicColours = 720;  // 8 columns by 6 rows of swatches
-
 constexpr std::array<std::uint32_t, 12> kPalette = {0x0000FF, 0x0080FF, 0x00FFFF, 0x00FF80,
                                                     0x00FF00, 0x80FF00, 0xFFFF00, 0xFF8000,
                                                     0xFF0000, 0xFF0080, 0xFF00FF, 0x8000FF};
@@ -259,45 +203,6 @@ constexpr std::array<std::uint32_t, 12> kPalette = {0x0000FF, 0x0080FF, 0x00FFFF
 int PaletteIndex(std::uint32_t colorRef) {
   const auto at = std::find(kPalette.begin(), kPalette.end(), colorRef);
   return at == kPalette.end() ? -1 : static_cast<int>(at - kPalette.begin());
-}
-
-// Clicks one basic colour swatch of the open colour dialog and reads back the colour the
-// dialog now holds from its red, green and blue fields.
-std::optional<std::uint32_t> PickSwatch(ArrowRun& run, int row, int column) {
-  const auto dialog = OpenDialog(run);
-  if (!dialog) return std::nullopt;
-  const ProbeChild* swatches = Child(*dialog, kIdBasicColours);
-  if (swatches == nullptr) return std::nullopt;
-  const WinRect& r = swatches->rect;
-  const long w = r.Width() / 8;
-  const long h = r.Height() / 6;
-  run.Input().MoveTo(static_cast<int>(r.left + column * w + w / 2),
-                     static_cast<int>(r.top + row * h + h / 2));
-  run.Input().Click(1);
-  std::optional<std::uint32_t> colour;
-  WaitUntil(10s, [&] {
-    const auto now = OpenDialog(run);
-    if (!now) return false;
-    const ProbeChild* fields[] = {Child(*now, kIdRed), Child(*now, kIdGreen),
-                                  Child(*now, kIdBlue)};
-    std::uint32_t value = 0;
-    for (int i = 0; i < 3; ++i) {
-      if (fields[i] == nullptr || fields[i]->text.empty()) return false;
-      value |= static_cast<std::uint32_t>(std::stoul(fields[i]->text)) << (8 * i);
-    }
-    colour = value;
-    return true;
-  });
-  return colour;
-}
-
-testing::AssertionResult Press(ArrowRun& run, long id) {
-  const auto dialog = OpenDialog(run);
-  const ProbeChild* button = dialog ? Child(*dialog, id) : nullptr;
-  if (button == nullptr) return testing::AssertionFailure() << "no button " << id;
-  ClickAt(run, button->rect);
-  if (NoDialog(run, dialog->rect)) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "the colour dialog stayed open";
 }
 
 // The colour dialog, from the menu and from F2: a confirmed colour recolours the arrow and
@@ -320,7 +225,7 @@ TEST(ColourDialog, ConfirmedColoursRecolourTheArrowAndCancelChangesNothing) {
   ASSERT_TRUE(cyan) << "could not pick a swatch";
   const int index = PaletteIndex(*cyan);
   ASSERT_NE(index, -1) << std::hex << "swatch " << *cyan << " is no palette colour";
-  ASSERT_TRUE(Press(run, kIdOk));
+  ASSERT_TRUE(PressDialogButton(run, kIdOk));
   EXPECT_TRUE(filled(*cyan)) << "the arrow is " << fill();
   run.Input().MoveTo(x, y);
   run.Input().Wheel(1, kCtrl);
@@ -333,13 +238,13 @@ TEST(ColourDialog, ConfirmedColoursRecolourTheArrowAndCancelChangesNothing) {
   const auto offPalette = PickSwatch(run, 0, 0);
   ASSERT_TRUE(offPalette) << "could not pick a swatch";
   ASSERT_EQ(PaletteIndex(*offPalette), -1);
-  ASSERT_TRUE(Press(run, kIdOk));
+  ASSERT_TRUE(PressDialogButton(run, kIdOk));
   EXPECT_TRUE(filled(*offPalette)) << "the arrow is " << fill();
 
   run.Input().MoveTo(x, y);
   run.Input().Key(XK_F2);
   ASSERT_TRUE(PickSwatch(run, 2, 2));
-  ASSERT_TRUE(Press(run, kIdCancel));
+  ASSERT_TRUE(PressDialogButton(run, kIdCancel));
   EXPECT_EQ(fill(), Rgb::FromColorRef(*offPalette)) << "cancelling changed the colour";
 
   ASSERT_TRUE(run.Close()) << "the program did not end the orderly way";

@@ -103,25 +103,29 @@ class ArrowRun {
            Focus focus = Focus::FollowsPointer)
       : session_(monitors, focus),
         settingsFile_(AppDataFolder(session_.Prefix()) / "Brennavo" / "Quiverdart" /
-                      "Quiverdart.ini") {
+                      "Quiverdart.ini"),
+        locale_(locale) {
     if (!settings.empty()) {
       std::filesystem::create_directories(settingsFile_.parent_path());
       std::ofstream(settingsFile_, std::ios::binary) << settings;
     }
     prepare(session_);
-    process_.emplace(
-        session_.Launch(session_.Install(ProgramPath(), "Quiverdart.exe"), {}, locale));
-    if (const auto first = session_.X().WaitForFirstMap(kStartTimeout)) {
-      arrow_ = first->window;
-      shown_ = first->geometry;
-    }
+    exePath_ = session_.Install(ProgramPath(), "Quiverdart.exe");
+    Start();
   }
+
+  // Starts the program anew once the last start has ended (closed, or killed as a crash or
+  // End task ends it), in the same session; true once its arrow has shown.
+  bool Restart() { return Start(); }
+  // The program's Windows path in the prefix, for another start beside the running one.
+  const std::string& ExePath() const { return exePath_; }
 
   Session& S() { return session_; }
   XScreen& X() { return session_.X(); }
   XInput& Input() { return session_.Input(); }
   Process& Program() { return *process_; }
-  // The arrow's X window (0 if none showed) and its bounds when it was first shown.
+  // The arrow's X window (0 if none showed) and its bounds when it was first shown, of the
+  // latest start.
   Window Arrow() const { return arrow_; }
   const Rect& Shown() const { return shown_; }
   Rect Now() { return X().Geometry(arrow_).value_or(Rect{}); }
@@ -159,8 +163,19 @@ class ArrowRun {
   }
 
  private:
+  bool Start() {
+    const std::size_t before = X().History().size();
+    process_.emplace(session_.Launch(exePath_, {}, locale_));
+    const auto first = X().WaitForFirstMap(kStartTimeout, before);
+    arrow_ = first ? first->window : 0;
+    shown_ = first ? first->geometry : Rect{};
+    return first.has_value();
+  }
+
   Session session_;
   std::filesystem::path settingsFile_;
+  std::string locale_;
+  std::string exePath_;
   std::optional<Process> process_;
   Window arrow_ = 0;
   Rect shown_;

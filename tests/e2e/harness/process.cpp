@@ -205,6 +205,10 @@ std::optional<MemoryUse> Memory(pid_t pid) {
       found = true;
     } else if (line.rfind("VmHWM:", 0) == 0) {
       use.peakKiB = std::atol(line.c_str() + 6);
+    } else if (line.rfind("RssAnon:", 0) == 0) {
+      use.privateKiB += std::atol(line.c_str() + 8);
+    } else if (line.rfind("VmSwap:", 0) == 0) {
+      use.privateKiB += std::atol(line.c_str() + 7);
     }
   }
   return found ? std::optional<MemoryUse>(use) : std::nullopt;

@@ -70,6 +70,9 @@ std::optional<pid_t> WindowsProcess(pid_t launched, const std::string& exeName);
 struct MemoryUse {
   long residentKiB = 0;  // VmRSS
   long peakKiB = 0;      // VmHWM
+  // The process's own memory, what Windows counts as private bytes: its anonymous pages,
+  // resident or swapped out (RssAnon + VmSwap); no mapped file, no shared page.
+  long privateKiB = 0;
 };
 std::optional<MemoryUse> Memory(pid_t pid);
 

@@ -46,4 +46,14 @@ class Session {
   Probe probe_;
 };
 
+// The session's scale (LogPixels) for every program started from now on: set for the user,
+// then a new wineserver, so that the desktop starts with it. With `keep`, that server stays
+// until the prefix goes, and with it the monitors' values of SetMonitorDpi. False if
+// reg.exe failed.
+bool SetSessionDpi(Session& s, int dpi, bool keep);
+// Wine 10 keeps each monitor's DPI in a volatile registry value, which new processes read
+// and every display change writes anew with the session's DPI: sets that of the monitor of
+// this index (0 the primary), for a server kept by SetSessionDpi. False if there is none.
+bool SetMonitorDpi(Session& s, int index, int dpi);
+
 }  // namespace qd::e2e

@@ -128,10 +128,12 @@ const std::vector<Shown>& XScreen::History() {
   return history_;
 }
 
-std::optional<Shown> XScreen::WaitForFirstMap(Clock::duration timeout) {
+std::optional<Shown> XScreen::WaitForFirstMap(Clock::duration timeout, std::size_t since) {
   std::optional<Shown> first;
   WaitUntil(timeout, [&] {
-    for (const Shown& shown : History()) {
+    const auto& history = History();
+    for (std::size_t i = since; i < history.size(); ++i) {
+      const Shown& shown = history[i];
       if (shown.mapEvent && (shown.geometry.width > 1 || shown.geometry.height > 1)) {
         first = shown;
         return true;

@@ -73,8 +73,8 @@ class XScreen {
   // Every map of a top-level window, and every change of a mapped one, in order.
   const std::vector<Shown>& History();
   // Waits for the first map of a window larger than 1 x 1 (Wine maps zero-size windows, such
-  // as a task-bar owner, as 1 x 1 X windows).
-  std::optional<Shown> WaitForFirstMap(Clock::duration timeout);
+  // as a task-bar owner, as 1 x 1 X windows) after the first `since` entries of the history.
+  std::optional<Shown> WaitForFirstMap(Clock::duration timeout, std::size_t since = 0);
   bool WaitForUnmap(Window window, Clock::duration timeout);
   bool WaitForMap(Window window, Clock::duration timeout);
 
@@ -82,6 +82,8 @@ class XScreen {
   std::optional<Rect> Geometry(Window window);
   // The root's child that the pointer is over, as X decides it (its shape counts), or 0.
   Window UnderPointer();
+  // The root's mapped children in their stacking order, bottom to top: on a screen without a
+  // window manager, the order the screen shows them in.
   std::vector<MappedWindow> MappedWindows();
   // The window's bounding shape within the window, as screen rectangles (Wine sets it from
   // the window region); the whole window if it has none, nothing if the window is gone.
