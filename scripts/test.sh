@@ -3,8 +3,9 @@
 # checks of src/; native unit tests (ASan + UBSan); the 32- and 64-bit exe builds, the
 # release built from clean and a second clean build that must give the same exe; the
 # Windows backend tests and the end-to-end tests of the real exe on two Wines, each on a
-# private Xvfb display; and a short smoke run of each fuzz target. The native benchmarks are
-# built (not run), so that the README's bench command keeps building.
+# private Xvfb display; a two-minute soak of the shipped exe (scripts/soak.sh); and a short
+# smoke run of each fuzz target. The native benchmarks are built (not run), so that the
+# README's bench command keeps building.
 # Two Wines, each with the whole backend and end-to-end suites, on every machine: Wine 10,
 # in a Debian 13 root (scripts/wine10.sh), runs the 32-bit exe, the one that ships, in WoW64
 # mode (Wine's 64-bit loader, a 64-bit prefix, no 32-bit Unix code), as 64-bit Windows runs
@@ -128,6 +129,11 @@ echo "== end-to-end tests under $wine10 in WoW64 mode: build/win32/Quiverdart.ex
 # The import check runs no Wine, and the MinGW tools it needs are the host's (it ran above).
 QD_WINE_ARCH=wow64 bash scripts/wine10.sh ctest --preset e2e -E '^e2e\.exe_imports'
 not_shown "Wine 10"
+
+# A new seed each time, printed; a failure prints it for a replay. The long soak, with long
+# runs of the fuzz targets, is the README's.
+echo "== a two-minute soak of build/win32/Quiverdart.exe under $wine10 in WoW64 mode"
+bash scripts/soak.sh --minutes 2 --fuzz-minutes 0
 
 echo "== fuzz smoke runs"
 cmake --preset fuzz >/dev/null
