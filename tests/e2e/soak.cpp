@@ -1540,7 +1540,7 @@ class Soak {
     }
     std::printf("the last %zu actions:\n", actions_.size());
     for (const std::string& action : actions_) std::printf("  %s\n", action.c_str());
-    std::printf("replay: bash scripts/soak.sh%s --minutes %.4g --seed %llu\n",
+    std::printf("replay: bash scripts/soak.sh%s --minutes %.4g --seed %llu --fuzz-minutes 0\n",
                 Target().name == "x64" ? " --wine8" : "", minutes_,
                 static_cast<unsigned long long>(seed_));
     std::fflush(stdout);
@@ -1591,7 +1591,7 @@ class Soak {
     std::printf("  figures (warm-up %.2f minutes; slopes within each start, after the warm-up):\n",
                 warm);
     std::printf("    %-15s %10s %10s %10s %14s\n", "", "start", "warm-up", "end", "slope per hour");
-    bool flat = true;
+    std::vector<std::string> grown;
     for (std::size_t f = 0; f < kFigures.size(); ++f) {
       const double slope = SlopePerHour(after, f);
       std::printf("    %-15s %10ld %10ld %10ld %14.1f\n", kFigures[f], samples_.front().values[f],
@@ -1612,14 +1612,16 @@ class Soak {
           grew = last > first * 1.25 + 8192;
         }
         if (grew) {
-          std::printf("SOAK FAILED: %s grew in start %d after the warm-up: from %ld to %ld\n",
-                      kFigures[f], run, values.front(), values.back());
-          flat = false;
+          grown.push_back(std::string(kFigures[f]) + " grew in start " + std::to_string(run) +
+                          " after the warm-up: from " + std::to_string(values.front()) + " to " +
+                          std::to_string(values.back()));
         }
       }
     }
+    for (const std::string& figure : grown) std::printf("SOAK FAILED: %s\n", figure.c_str());
+    const bool flat = grown.empty();
     if (!flat) {
-      std::printf("replay: bash scripts/soak.sh%s --minutes %.4g --seed %llu\n",
+      std::printf("replay: bash scripts/soak.sh%s --minutes %.4g --seed %llu --fuzz-minutes 0\n",
                   Target().name == "x64" ? " --wine8" : "", minutes_,
                   static_cast<unsigned long long>(seed_));
     } else {
