@@ -684,7 +684,7 @@ class Soak {
     if (choice < 30) {
       Note("the menu cancelled with Esc");
       ++menuChoices_["cancelled"];
-      Expect(Dismiss(*run_), "the menu");
+      CancelMenu();
     } else if (choice < 45) {
       Note("Lock chosen");
       ++menuChoices_["lock"];
@@ -705,7 +705,7 @@ class Soak {
     } else if (choice < 95) {
       Note("the menu cancelled with Esc, Color being greyed");
       ++menuChoices_["cancelled"];
-      Expect(Dismiss(*run_), "the menu");
+      CancelMenu();
     } else {
       Note("Exit chosen");
       ++menuChoices_["exit"];
@@ -713,6 +713,25 @@ class Soak {
       CloseOrderly("ended from the menu");
       StartAgain();
     }
+  }
+
+  // Esc closes the menu. Under Wine 8 without a window manager a show that fought for the top
+  // may keep the keyboard from it: then a right click beside it, as a presenter would close
+  // it too (a left one, which Wine may take for a press still held, would start drags).
+  void CancelMenu() {
+    const auto escaped = Dismiss(*run_);
+    if (escaped) return;
+    if (wine_ >= 10) throw SoakFailure("the menu: " + std::string(escaped.message()));
+    ++leftOut_
+        ["Esc to the menu, closed with a right click beside it instead (Wine 8 left the "
+         "keyboard with a show)"];
+    const WinRect arrow = Arrow().rect;
+    const Point beside =
+        Overlap(arrow, {0, 0, 200, 200}) ? Point{kLaptop.width - 20, 20} : Point{20, 20};
+    Note("Esc did not reach the menu: a right click at " + At(beside));
+    run_->Input().MoveTo(beside.x, beside.y);
+    run_->Input().Click(3);
+    if (!MenuClosed(*run_)) throw SoakFailure("the menu stayed open after a click beside it");
   }
 
   void CloseHelp() {
@@ -925,6 +944,15 @@ class Soak {
   // Wine's (the slides beneath), or Wine holds it down for the next start, whose arrow would
   // then take a move for a drag with no press.
   void LetGoOverAWineWindow() {
+    // Until the killed arrow's X connection is gone its press holds the pointer, and the
+    // release would go to it.
+    if (!WaitUntil(kSettle, [&] {
+          const auto mapped = run_->X().MappedWindows();
+          return std::none_of(mapped.begin(), mapped.end(),
+                              [](const MappedWindow& w) { return w.name == "FormMain"; });
+        })) {
+      throw SoakFailure("the killed arrow's window stays on X");
+    }
     Window root = 0;
     Window child = 0;
     int x = 0;
