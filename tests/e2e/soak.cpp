@@ -718,7 +718,8 @@ class Soak {
   // Esc closes the menu. Without a window manager the keyboard follows the pointer, and a
   // show that fought for the top may keep it from the menu (under a click-to-focus one the
   // menu gets it): then a right click beside the menu closes it, as a presenter would close
-  // it too (a left one, which Wine may take for a press still held, would start drags).
+  // it too. Wine closes the menu at the press and may miss the release, and holds the
+  // button down then: a second click there, with no menu to take it, comes up for Wine.
   void CancelMenu() {
     if (Dismiss(*run_)) return;
     ++leftOut_["Esc to the menu, closed with a right click beside it instead (the keyboard "
@@ -730,6 +731,16 @@ class Soak {
     run_->Input().MoveTo(beside.x, beside.y);
     run_->Input().Click(3);
     if (!MenuClosed(*run_)) throw SoakFailure("the menu stayed open after a click beside it");
+    const auto released = [&] {
+      const auto down = run_->S().WinProbe().AnyButtonDown();
+      return down && !*down;
+    };
+    if (WaitUntil(5s, released, 300ms)) return;
+    Note("Wine holds the right button: clicked again at " + At(beside));
+    run_->Input().Click(3);
+    if (!WaitUntil(kSettle, released, 300ms)) {
+      throw SoakFailure("Wine holds the right button down after a click beside the menu");
+    }
   }
 
   void CloseHelp() {
@@ -1556,6 +1567,11 @@ class Soak {
         }
         std::printf("%s\n", line.str().c_str());
       }
+      const auto foreground = run_->S().WinProbe().Foreground();
+      const auto buttons = run_->S().WinProbe().AnyButtonDown();
+      std::printf("Windows' foreground: %s; a mouse button held: %s\n",
+                  foreground ? foreground->className.c_str() : "?",
+                  buttons ? (*buttons ? "yes" : "no") : "?");
       std::printf("the program's windows:\n");
       for (const ProbeWindow& w : run_->S().WinProbe().Windows(kExe)) {
         std::printf("  %s \"%s\"%s%s at %ld,%ld size %ldx%ld z %d\n", w.className.c_str(),
