@@ -849,6 +849,12 @@ class Soak {
     ++shows_[name];
     auto holder = run_->S().WinProbe().OpenSlideShow(place, showKind);
     if (!holder) throw SoakFailure("the stand-in show did not open");
+    // A presenter waits for a show that fights for the top to settle: until then it goes
+    // above the arrow again and again, and the checks' input would land on it.
+    if (showKind == Probe::ShowKind::TopMostFights &&
+        !WaitUntil(kSettle, [&] { return holder->FightOver(); }, 100ms)) {
+      throw SoakFailure("the show never stopped fighting for the top");
+    }
     show_.emplace(Show{std::move(*holder), place, Clock::now()});
   }
 

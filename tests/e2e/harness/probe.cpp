@@ -292,6 +292,14 @@ std::vector<unsigned> SlideShow::Keys() const {
   return keys;
 }
 
+bool SlideShow::FightOver() const {
+  std::ifstream in(marker_);
+  for (std::string line; std::getline(in, line);) {
+    if (line == "fought") return true;
+  }
+  return false;
+}
+
 int HeldHotKey::Presses() const {
   std::ifstream in(marker_);
   int presses = 0;

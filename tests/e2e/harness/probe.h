@@ -149,6 +149,8 @@ class SlideShow {
       : holder_(std::move(holder)), marker_(std::move(marker)) {}
   // The virtual-key codes of the keys pressed in it so far, in order.
   std::vector<unsigned> Keys() const;
+  // Whether a show that fights for the top has stopped fighting and stays.
+  bool FightOver() const;
   bool Release() { return holder_.Release(); }
 
  private:

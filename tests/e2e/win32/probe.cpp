@@ -34,9 +34,9 @@
 //       every key pressed while it has the keyboard; ends when the marker is deleted. With
 //       topmost, a borderless top-most window, as full-screen shows are; with topmost-again,
 //       one that also puts itself on top again whenever it loses the keyboard; with the
-//       fights, one that takes the keyboard and the top six times in 2.4 s and then stays:
-//       back from a small window of its own (every 200 ms), by hiding and showing itself
-//       again, or in turn with a second such window
+//       fights, one that takes the keyboard and the top six times in 2.4 s and then stays,
+//       appending a line "fought" once it stays: back from a small window of its own (every
+//       200 ms), by hiding and showing itself again, or in turn with a second such window
 //   probe.exe counts <image name>
 //       for each arrow window (class TFormMain) of those processes, the program's own
 //       counts of live GDI, USER and kernel objects and of timer ticks so far
@@ -529,7 +529,7 @@ int Slides(int argc, char** argv) {
       if (taking != other || fightsInPairs) {
         SetWindowPos(taking, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
       }
-      ++fightStep;
+      if (++fightStep == fightSteps) AppendToMarker(marker, "fought\n");
     }
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
