@@ -482,7 +482,6 @@ class Soak {
       Note("the show ends");
       CloseShow();
     }
-    EnsureReachable();
     struct Kind {
       const char* name;
       int weight;
@@ -1256,6 +1255,14 @@ class Soak {
       throw SoakFailure("the arrow is not visible after " + after);
     }
     Settled(after);
+    // Its tip kept on a monitor, the rest of it may lie beyond (dragged to an edge, its
+    // monitor unplugged): out of the presenter's reach, it comes back by the hotkey.
+    if (Reachable().empty()) {
+      Note("the arrow out of reach");
+      ++episodes_["hotkey (the arrow out of reach)"];
+      PressHotKey();
+      Settled("the hotkey for an arrow out of reach");
+    }
     AboveTheShow();
     AnswersAWheelStep();
     Measure();
@@ -1492,18 +1499,14 @@ class Soak {
     if (points.empty()) throw SoakFailure("no part of the arrow is on a monitor");
     return points[static_cast<std::size_t>(Pick(0, static_cast<int>(points.size()) - 1))];
   }
-  // An arrow turned off the monitors is out of the presenter's reach: the hotkey brings it.
-  void EnsureReachable() {
-    if (!Reachable().empty()) return;
-    Note("the arrow out of reach");
-    ++episodes_["hotkey (the arrow out of reach)"];
-    PressHotKey();
-    Check("the hotkey for an arrow out of reach");
-  }
+  // Where the hotkey or a second start brings the arrow: on a monitor, as far inside it as
+  // the arrow is long, so that it lies on the monitor whichever way it points.
   Point SomewhereOnAMonitor() {
     const Rect& monitor = projectorOn_ && Chance(40) ? kProjector : kLaptop;
-    return {Pick(monitor.x + 60, monitor.x + monitor.width - 60),
-            Pick(monitor.y + 60, monitor.y + monitor.height - 60)};
+    const int length = static_cast<int>(12 * 3 * SizeFactor(known_.size) * Scale(monitor));
+    const int margin = std::clamp(length + 8, 60, std::min(monitor.width, monitor.height) / 2 - 8);
+    return {Pick(monitor.x + margin, monitor.x + monitor.width - margin),
+            Pick(monitor.y + margin, monitor.y + monitor.height - margin)};
   }
   int SizeDirection() {
     if (known_.size >= kLargestSize) return -1;
