@@ -1350,6 +1350,15 @@ class Soak {
     }
   }
 
+  // The name of the X window the pointer is over, as X decides it (its shape counts).
+  std::string NameUnderPointer() {
+    const Window under = run_->X().UnderPointer();
+    for (const MappedWindow& w : run_->X().MappedWindows()) {
+      if (w.window == under) return w.name;
+    }
+    return {};
+  }
+
   // Whether the arrow's X window lies above the show's; nothing if either is not mapped.
   std::optional<bool> ArrowAboveTheShow() {
     int arrow = -1;
@@ -1379,7 +1388,14 @@ class Soak {
       known_.orientation = (orientation + (step > 0 ? 1 : 0)) % 24;
       const Rect expected = Bounds(known_, {known_.tipX, known_.tipY}, scale_);
       Note(std::string("check: a wheel step ") + (step > 0 ? "up" : "back") + " at " + At(at));
+      // Sent once X has the arrow under the pointer: a click into a show just before may
+      // still be restacking it above the arrow for a moment.
       run_->Input().MoveTo(at.x, at.y);
+      std::string under;
+      WaitUntil(kSettle, [&] {
+        under = NameUnderPointer();
+        return under == "FormMain";
+      }, 100ms);
       run_->Input().Wheel(step);
       std::optional<ProbeWindow> arrow;
       if (!WaitUntil(
@@ -1390,8 +1406,9 @@ class Soak {
               },
               300ms)) {
         std::ostringstream what;
-        what << "the arrow does not answer a wheel step at " << At(at) << ": it is "
-             << (arrow ? FromWin(arrow->rect) : Rect{}) << ", not " << expected;
+        what << "the arrow does not answer a wheel step at " << At(at) << " (sent to X's \""
+             << under << "\"): it is " << (arrow ? FromWin(arrow->rect) : Rect{}) << ", not "
+             << expected;
         throw SoakFailure(what.str());
       }
     }
