@@ -21,10 +21,9 @@
 
 // GoogleTest before Xlib, whose macros (None, Bool) break its templates; menu_steps.h
 // answers with its assertion results.
-#include <gtest/gtest.h>
-
 #include <X11/keysym.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -519,7 +518,7 @@ class Soak {
   // --- episodes ---
 
   void Drag() {
-    const auto grips = Reachable();
+    const auto grips = Grips();
     const Point grip = grips[static_cast<std::size_t>(Pick(0, static_cast<int>(grips.size()) - 1))];
     // The tip lands well inside a monitor: across to the other one about half the time.
     const bool across = projectorOn_ && Chance(50);
@@ -721,8 +720,9 @@ class Soak {
   // button down then: a second click there, with no menu to take it, comes up for Wine.
   void CancelMenu() {
     if (Dismiss(*run_)) return;
-    ++leftOut_["Esc to the menu, closed with a right click beside it instead (the keyboard "
-               "stayed with a show, without a window manager)"];
+    ++leftOut_
+        ["Esc to the menu, closed with a right click beside it instead (the keyboard "
+         "stayed with a show, without a window manager)"];
     const WinRect arrow = Arrow().rect;
     const Point beside =
         Overlap(arrow, {0, 0, 200, 200}) ? Point{kLaptop.width - 20, 20} : Point{20, 20};
@@ -851,7 +851,8 @@ class Soak {
     // A presenter waits for a show that fights for the top to settle: until then it goes
     // above the arrow again and again, and the checks' input would land on it.
     if (showKind == Probe::ShowKind::TopMostFights &&
-        !WaitUntil(kSettle, [&] { return holder->FightOver(); }, 100ms)) {
+        !WaitUntil(
+            kSettle, [&] { return holder->FightOver(); }, 100ms)) {
       throw SoakFailure("the show never stopped fighting for the top");
     }
     show_.emplace(Show{std::move(*holder), place, Clock::now()});
@@ -1392,10 +1393,13 @@ class Soak {
       // still be restacking it above the arrow for a moment.
       run_->Input().MoveTo(at.x, at.y);
       std::string under;
-      WaitUntil(kSettle, [&] {
-        under = NameUnderPointer();
-        return under == "FormMain";
-      }, 100ms);
+      WaitUntil(
+          kSettle,
+          [&] {
+            under = NameUnderPointer();
+            return under == "FormMain";
+          },
+          100ms);
       run_->Input().Wheel(step);
       std::optional<ProbeWindow> arrow;
       if (!WaitUntil(
@@ -1511,10 +1515,36 @@ class Soak {
     }
     return points;
   }
-  Point AnyReachable() {
+  // Those of them that X has on the arrow: a thin shaft's middle may lie a pixel beside
+  // its outline's pixels. None while some lie on a monitor is the arrow not shown where its
+  // outline is.
+  std::vector<Point> Grips() {
     const auto points = Reachable();
     if (points.empty()) throw SoakFailure("no part of the arrow is on a monitor");
-    return points[static_cast<std::size_t>(Pick(0, static_cast<int>(points.size()) - 1))];
+    std::vector<Rect> shape;
+    for (const MappedWindow& w : run_->X().MappedWindows()) {
+      if (w.name == "FormMain") shape = run_->X().ShapeRectangles(w.window);
+    }
+    std::vector<Point> grips;
+    for (const Point& p : points) {
+      for (const Rect& r : shape) {
+        if (p.x >= r.x && p.x < r.x + r.width && p.y >= r.y && p.y < r.y + r.height) {
+          grips.push_back(p);
+          break;
+        }
+      }
+    }
+    if (grips.empty()) {
+      std::ostringstream what;
+      what << "X shows the arrow at none of the points along its middle:";
+      for (const Point& p : points) what << " " << At(p);
+      throw SoakFailure(what.str());
+    }
+    return grips;
+  }
+  Point AnyReachable() {
+    const auto grips = Grips();
+    return grips[static_cast<std::size_t>(Pick(0, static_cast<int>(grips.size()) - 1))];
   }
   // Where the hotkey or a second start brings the arrow: on a monitor, as far inside it as
   // the arrow is long, so that it lies on the monitor whichever way it points.
