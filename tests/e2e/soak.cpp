@@ -1076,11 +1076,17 @@ class Soak {
   // one of its windows has the X keyboard: the arrow's, or the show's.
   void PressHotKey() {
     const Point target = SomewhereOnAMonitor();
+    // The keys go where the presenter works: the slides if they are open, else the arrow if
+    // Windows shows it: Wine 10 left a minimised arrow's X window mapped, and the hotkey
+    // typed into it restored nothing.
     Window focus = 0;
+    Window arrow = 0;
     for (const MappedWindow& w : run_->X().MappedWindows()) {
-      if (w.name == "FormMain" || (focus == 0 && w.name == "Slides")) focus = w.window;
+      if (w.name == "Slides" && focus == 0) focus = w.window;
+      if (w.name == "FormMain") arrow = w.window;
     }
-    // Minimised under Wine 8 the arrow has no X window: the presenter works in the slides.
+    if (focus == 0 && LookNow().Visible()) focus = arrow;
+    // Minimised, the arrow has no window to type into: the presenter works in the slides.
     if (focus == 0) Note("slides opened to work in, the arrow being away");
     std::optional<SlideShow> helper =
         focus == 0 ? run_->S().WinProbe().OpenSlideShow({100, 100, 900, 700}) : std::nullopt;
