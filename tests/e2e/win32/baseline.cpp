@@ -125,11 +125,8 @@ LRESULT CALLBACK BaselineWndProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// The image window of `baseline.exe image W H`; 1 if it could not be shown.
-int ShowImageWindow(HINSTANCE instance, const char* className, int width, int height) {
-  HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_LAYERED, className, "Baseline image",
-                                WS_POPUP, 0, 0, width, height, nullptr, nullptr, instance, nullptr);
-  if (window == nullptr) return 1;
+// A top-down 32-bit DIB section, as the arrow's image is.
+HBITMAP TopDownBitmap(int width, int height, void** bits) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
@@ -137,8 +134,16 @@ int ShowImageWindow(HINSTANCE instance, const char* className, int width, int he
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
+// The image window of `baseline.exe image W H`; 1 if it could not be shown.
+int ShowImageWindow(HINSTANCE instance, const char* className, int width, int height) {
+  HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_LAYERED, className, "Baseline image",
+                                WS_POPUP, 0, 0, width, height, nullptr, nullptr, instance, nullptr);
+  if (window == nullptr) return 1;
   void* bits = nullptr;
-  HBITMAP image = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP image = TopDownBitmap(width, height, &bits);
   if (image == nullptr || bits == nullptr) return 1;
   // Opaque: 0xAARRGGBB with the fill's red, green and blue.
   const unsigned pixel = 0xFF000000U | ((qd::baseline::kColor & 0xFFU) << 16U) |
@@ -202,15 +207,8 @@ int ShowTurningWindow(HINSTANCE instance, const char* className, int size, bool 
         }
       }
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = largestWidth;
-    info.bmiHeader.biHeight = -largestHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = TopDownBitmap(largestWidth, largestHeight, &bits);
     if (bitmap == nullptr || bits == nullptr) return 1;
     turning.memory = CreateCompatibleDC(nullptr);
     SelectObject(turning.memory, bitmap);
