@@ -138,6 +138,9 @@ class TFormMain final : public TForm {
   // The arrow cut into the window's region and painted; `build` is the build it is part of.
   void BuildSharpShape(unsigned build, double scale);
   void PaintPointer();
+  // The arrow's colour, Settings.Color: a new value repaints, the same value does nothing.
+  [[nodiscard]] TColor Color() const { return Settings.Color; }
+  void SetColor(TColor color);
   void PaintSharpPointer();
   void FormMainOnPaint(Canvas& canvas) override;
   // Draws the arrow's contrasting rim on a canvas.
@@ -182,7 +185,7 @@ class TFormMain final : public TForm {
   // --- state ---
 
   const TUiLanguage UiLanguage;
-  // Loaded at start, saved at the end.
+  // Loaded at start, saved at the end; the live values, the colour included.
   PointerSettings Settings;
   std::string SettingsFilePath;
   // The arrow is drawn with smooth edges (an image with alpha per pixel) where its size
