@@ -381,7 +381,7 @@ class ColorDialogTest : public MenuTest {
     EXPECT_EQ(ReadIniFile(sys, test::kSettingsPath, ini), std::nullopt);
     TCustomColors colors;
     for (std::size_t slot = 0; slot < colors.size(); ++slot) {
-      colors[slot] = ini.ReadString(kColorsSection, CustomColorKey(slot), "");
+      colors[slot] = ini.ReadString(kColorsSection, test::CustomColorKey(slot), "");
     }
     return colors;
   }
