@@ -11,6 +11,7 @@
 
 #include "framework/components.h"
 #include "framework/forms.h"
+#include "model/placement.h"
 #include "model/pointer_settings.h"
 #include "model/shape.h"
 #include "model/smooth_edges.h"
@@ -95,9 +96,9 @@ class TFormMain final : public TForm {
   void FollowNewScales(double before);
   // The monitors and their DPIs as the system lists them now.
   void ReadMonitors();
-  // The arrow takes the DPI of the monitor under the anchor, and keeps its own where no
-  // monitor is; true when that changed it.
-  bool FollowScaleAt(TPoint anchor);
+  // Dpis for the monitors as last listed, the tip and a drag step's pointer
+  // (ArrowDpisFor); true when the arrow's changed.
+  bool FollowScales();
   // What the arrow's pixels are drawn at: its monitor's scale over the primary's.
   [[nodiscard]] double ArrowScale() const;
 
@@ -260,13 +261,9 @@ class TFormMain final : public TForm {
   // every scale, and coming back to the press's scale gives back the press's offset.
   [[nodiscard]] TPoint DraggedTip(TPoint cursor) const;
 
-  // The monitors as last listed, and the DPIs the arrow is drawn for: that of the monitor
-  // under its anchor (the tip; the pointer during a drag step) and the primary's. Not the
-  // window's own DPI, which the system takes from where most of the window lies: an arrow
-  // resized around its tip could flip between two monitors' scales without end.
+  // The monitors as last listed, and the DPIs the arrow is drawn for (model/placement.h).
   std::vector<MonitorInfo> Monitors;
-  std::uint32_t ArrowDpi = 96;
-  std::uint32_t PrimaryDpi = 96;
+  ArrowDpis Dpis;
   double PreviousScale = 1.0;
   // Counts shape builds: a build whose window move let a change of scale build the shape
   // anew leaves the window to that newer build.

@@ -80,8 +80,7 @@ void TFormMain::FormMainOnCreate() {
   // The unit is the primary work area's; on a monitor of another scale the arrow is drawn
   // larger or smaller by that scale over the primary's.
   BaseUnit = BaseUnitFor(workAreaWidth, workAreaHeight);
-  ArrowDpi = PrimaryDpi;
-  FollowScaleAt({Settings.TipPosX, Settings.TipPosY});
+  FollowScales();
   PreviousSize = Settings.Size;
   CurrentAlphaIndex = Settings.AlphaBlendIndex;
   // Chosen before the first opacity, which would otherwise tie the window to a region.
