@@ -25,6 +25,11 @@ inline constexpr unsigned kSaveDelayMs = 2000;
 // at most this long apart.
 inline constexpr unsigned kSaveRetryMaxMs = 60000;
 
+// The form's timers, by the ids their ticks come with.
+inline constexpr unsigned kTimerDrawBorderId = 1;
+inline constexpr unsigned kTimerMouseMoveHoldOffId = 2;
+inline constexpr unsigned kTimerSaveSettingsId = 3;
+
 // Cursor identifiers registered at start-up.
 inline constexpr TCursor HandFlat = 1;
 inline constexpr TCursor HandGrab = 2;
@@ -177,11 +182,11 @@ class TFormMain final : public TForm {
   TMenuItem PopupMenuColor{*this};
   TMenuItem PopupMenuLockSettings{*this};
   TMenuItem PopupMenuTerminate{*this};
-  TTimer TimerDrawBorder{*this, 1};
-  TTimer TimerMouseMoveHoldOff{*this, 2};
+  TTimer TimerDrawBorder{*this, kTimerDrawBorderId};
+  TTimer TimerMouseMoveHoldOff{*this, kTimerMouseMoveHoldOffId};
   TColorDialog ColorDialog{*this};
   TMenuItem PopupMenuEscTerminates{*this};
-  TTimer TimerSaveSettings{*this, 3};
+  TTimer TimerSaveSettings{*this, kTimerSaveSettingsId};
 
   // --- state ---
 

@@ -455,7 +455,7 @@ TEST_F(ColorDialogTest, ConfirmRewritesTheCustomColoursCancelKeepsEverything) {
   OpenMenu(kColor);
   EXPECT_EQ(ws.Calls("FillRect").size(), 0U);
   EXPECT_EQ(ws.Calls("Invalidate").size(), 0U);
-  ws.Tick(1);  // the start's repeat paint, in the colour of before
+  ws.Tick(kTimerDrawBorderId);  // the start's repeat paint, in the colour of before
   EXPECT_EQ(ws.window.fill, ColorPalette[4]);
   CtrlStep();
   EXPECT_EQ(ws.window.fill, ColorPalette[5]);

@@ -17,7 +17,6 @@ namespace {
 
 constexpr MonitorInfo kLaptop{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}, true, 144};
 constexpr MonitorInfo kProjector{{1920, 0, 3200, 720}, {1920, 0, 3200, 720}, false, 96};
-constexpr unsigned kHoldOffTimer = 2;
 // Size 10 pointing right on a 1920 x 1080 work area: 172 pixels long at the primary's scale.
 constexpr int kPrimaryLength = 172;
 
@@ -102,7 +101,7 @@ class MonitorScale : public ProgramTest {
     ws.cursorPos = at;
     ws.events->FormMainOnMouseMove(shift, at.x - ws.window.bounds.left,
                                    at.y - ws.window.bounds.top);
-    ws.Tick(kHoldOffTimer);
+    ws.Tick(kTimerMouseMoveHoldOffId);
   }
   void Press(TPoint at) {
     Move({}, at);

@@ -8,8 +8,6 @@
 namespace qd::test {
 namespace {
 
-constexpr unsigned kDrawBorderTimer = 1;
-
 class Painting : public ProgramTest {
  protected:
   // A fresh program, with no paint to repeat when asked.
@@ -19,14 +17,14 @@ class Painting : public ProgramTest {
     SetUp();
     StartWith("[Pointer]\n" + ini);
     if (repeatDone) {
-      ws.Tick(kDrawBorderTimer);
+      ws.Tick(kTimerDrawBorderId);
       ws.ClearLog();
     }
   }
   // A Ctrl wheel step: one paint, in the next palette colour.
   void Paint() { ws.events->FormMainOnMouseWheel(TShiftState(ssCtrl), 120, {0, 0}); }
   std::size_t Paints() const { return ws.Calls("Polyline").size(); }
-  bool RepeatPending() const { return ws.runningTimers.contains(kDrawBorderTimer); }
+  bool RepeatPending() const { return ws.runningTimers.contains(kTimerDrawBorderId); }
 };
 
 TEST_F(Painting, TheWindowsOwnRepaintDrawsFillAndRimWithoutTouchingTheTimer) {
@@ -61,7 +59,7 @@ TEST_F(Painting, RepeatsEachPaintOnceUnderTheTimerFlipRules) {
       if (event == 'P') {
         Paint();
       } else {
-        ws.Tick(kDrawBorderTimer);
+        ws.Tick(kTimerDrawBorderId);
       }
     }
     EXPECT_EQ(Paints(), c.paints) << c.name;
@@ -83,7 +81,7 @@ TEST_F(Painting, PenWidthFollowsTheSizeAndOutlineColourTheFill) {
     Restart("Size=" + std::to_string(c.size) + "\nColor=" + std::to_string(c.color) +
                 "\nColorIndex=-1\n",
             false);
-    ws.Tick(kDrawBorderTimer);  // the start's paint repeated
+    ws.Tick(kTimerDrawBorderId);  // the start's paint repeated
     ASSERT_EQ(ws.Calls("Polyline").size(), 1U);
     EXPECT_TRUE(ws.Calls("Polyline")[0].starts_with("Polyline " + c.pen));
     EXPECT_EQ(ws.window.fill, c.color);
