@@ -52,6 +52,17 @@ class ProgramTest : public ::testing::Test {
     Start(language);
   }
 
+  // The last program ended and a new one started on a new window, with a settings file of
+  // this content, and no file, box or window left from before.
+  void Restart(const std::string& ini = "", TUiLanguage language = TUiLanguage::English) {
+    TearDown();
+    sys.files.clear();
+    ws.messageBoxes.clear();
+    ws.window = {};
+    ProgramTest::SetUp();
+    StartWith(ini, language);
+  }
+
   // Where the arrow's tip is on the screen: the first point of the outline the window is
   // cut to.
   TPoint TipOnScreen() const {

@@ -102,14 +102,6 @@ class MouseTest : public test::ProgramTest {
     ASSERT_GT(Width(), 16);
     ASSERT_GT(Height(), 16);
   }
-  // A new program on a new window, with this settings file (none when empty).
-  void Restart(const std::string& ini = "") {
-    TearDown();
-    sys.files.clear();
-    ws.window = {};
-    ProgramTest::SetUp();
-    StartWith(ini);
-  }
 
   int Width() const { return ws.window.bounds.right - ws.window.bounds.left; }
   int Height() const { return ws.window.bounds.bottom - ws.window.bounds.top; }
