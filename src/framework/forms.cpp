@@ -64,16 +64,6 @@ void TForm::SetBounds(int left, int top, int width, int height) {
   }
 }
 
-void TForm::SetColor(TColor color) {
-  if (color == color_) {
-    return;
-  }
-  color_ = color;
-  if (handle_) {
-    Ws().Invalidate(handle_);
-  }
-}
-
 void TForm::SetAlphaBlend(bool on) {
   if (on == alphaBlend_) {
     return;

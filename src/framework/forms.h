@@ -52,10 +52,6 @@ class TForm : public TObject, public WindowEvents {
   void SetBounds(int left, int top, int width, int height);
   void SetInitialBounds(int left, int top, int width, int height);
 
-  // The window colour; a new value repaints, the same value does nothing.
-  [[nodiscard]] TColor Color() const { return color_; }
-  void SetColor(TColor color);
-
   // Translucency: the layered style with a constant alpha; in image mode, the image scaled
   // by it.
   [[nodiscard]] bool AlphaBlend() const { return alphaBlend_; }
@@ -111,7 +107,6 @@ class TForm : public TObject, public WindowEvents {
   int top_ = 0;
   int width_ = 0;
   int height_ = 0;
-  TColor color_ = clBlack;
   bool alphaBlend_ = false;
   std::uint8_t alphaBlendValue_ = 255;
   bool imageMode_ = false;

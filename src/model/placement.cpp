@@ -16,6 +16,24 @@ const MonitorInfo* MonitorAt(TPoint point, const std::vector<MonitorInfo>& monit
   return it == monitors.end() ? nullptr : &*it;
 }
 
+ArrowDpis ArrowDpisFor(const std::vector<MonitorInfo>& monitors, TPoint tip,
+                       std::optional<TPoint> dragPointer, ArrowDpis current) {
+  ArrowDpis dpis = current;
+  const auto primary = std::find_if(monitors.begin(), monitors.end(),
+                                    [](const MonitorInfo& m) { return m.primary; });
+  if (primary != monitors.end() && primary->dpi != 0) {
+    dpis.primary = primary->dpi;
+  }
+  if (dpis.arrow == 0) {
+    dpis.arrow = dpis.primary;
+  }
+  const MonitorInfo* monitor = MonitorAt(dragPointer.value_or(tip), monitors);
+  if (monitor != nullptr && monitor->dpi != 0) {
+    dpis.arrow = monitor->dpi;
+  }
+  return dpis;
+}
+
 TPoint PlaceTip(TPoint tip, const std::vector<MonitorInfo>& monitors, std::int32_t primaryWorkWidth,
                 std::int32_t primaryWorkHeight) {
   const MonitorInfo* monitor = MonitorAt(tip, monitors);

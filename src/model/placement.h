@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "framework/types.h"
@@ -17,6 +18,23 @@ std::int32_t ClampLowFirst(std::int32_t value, std::int32_t low, std::int32_t hi
 
 // The monitor whose bounds hold the point, or null.
 const MonitorInfo* MonitorAt(TPoint point, const std::vector<MonitorInfo>& monitors);
+
+// The DPIs an arrow is drawn for: its monitor's over the primary's gives its scale
+// (MonitorScale in model/shape.h); its unit comes from the primary work area (BaseUnitFor).
+struct ArrowDpis {
+  std::uint32_t arrow = 0;  // none yet: the primary's
+  std::uint32_t primary = 96;
+  friend bool operator==(const ArrowDpis&, const ArrowDpis&) = default;
+};
+
+// The DPIs for the monitors listed: the arrow takes that of the monitor under the pointer
+// while a drag step runs (`dragPointer`), else under the tip. Never the window's own DPI,
+// which the system takes from where most of the window lies: an arrow resized around its
+// tip could flip between two monitors' scales without end. Where no monitor of a known DPI
+// is under that point the arrow keeps `current.arrow`; the primary's DPI is that of the
+// monitor listed as primary, `current.primary` where it is unknown.
+ArrowDpis ArrowDpisFor(const std::vector<MonitorInfo>& monitors, TPoint tip,
+                       std::optional<TPoint> dragPointer, ArrowDpis current);
 
 // A tip on a present monitor other than the primary, clamped into that monitor's work area
 // with the margin; any other tip clamped into 0..width and 0..height of the primary work

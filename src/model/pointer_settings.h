@@ -15,8 +15,8 @@ inline constexpr int kAlphaCount = 23;
 inline constexpr int kTopAlphaIndex = 22;
 
 // One value, filled by the settings loader at start and read by the saver at the end
-// (settings/settings.h). While the program runs, the window holds the colour and its colour
-// dialog the custom colours; the other fields are the live values.
+// (settings/settings.h). While the program runs, the window's colour dialog holds the custom
+// colours; the other fields, the colour among them, are the live values.
 struct PointerSettings {
   std::int32_t TipPosX = 0;
   std::int32_t TipPosY = 0;

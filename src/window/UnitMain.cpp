@@ -10,7 +10,6 @@ TFormMain::TFormMain(TApplication& application, TUiLanguage language)
   MinHeight = 8;
   Caption = "FormMain";
   SetInitialBounds(692, 732, 504, 229);
-  SetColor(clBlack);
   SetAlphaBlend(true);
 
   PopupMenu.Items = {&PopupMenuHelp, &PopupMenuColor, &PopupMenuLockSettings,

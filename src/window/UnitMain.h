@@ -11,6 +11,7 @@
 
 #include "framework/components.h"
 #include "framework/forms.h"
+#include "model/placement.h"
 #include "model/pointer_settings.h"
 #include "model/shape.h"
 #include "model/smooth_edges.h"
@@ -23,6 +24,11 @@ inline constexpr unsigned kSaveDelayMs = 2000;
 // A save that failed while the program runs is tried again, each time after twice as long,
 // at most this long apart.
 inline constexpr unsigned kSaveRetryMaxMs = 60000;
+
+// The form's timers, by the ids their ticks come with.
+inline constexpr unsigned kTimerDrawBorderId = 1;
+inline constexpr unsigned kTimerMouseMoveHoldOffId = 2;
+inline constexpr unsigned kTimerSaveSettingsId = 3;
 
 // Cursor identifiers registered at start-up.
 inline constexpr TCursor HandFlat = 1;
@@ -95,9 +101,9 @@ class TFormMain final : public TForm {
   void FollowNewScales(double before);
   // The monitors and their DPIs as the system lists them now.
   void ReadMonitors();
-  // The arrow takes the DPI of the monitor under the anchor, and keeps its own where no
-  // monitor is; true when that changed it.
-  bool FollowScaleAt(TPoint anchor);
+  // Dpis for the monitors as last listed, the tip and a drag step's pointer
+  // (ArrowDpisFor); true when the arrow's changed.
+  bool FollowScales();
   // What the arrow's pixels are drawn at: its monitor's scale over the primary's.
   [[nodiscard]] double ArrowScale() const;
 
@@ -138,6 +144,9 @@ class TFormMain final : public TForm {
   // The arrow cut into the window's region and painted; `build` is the build it is part of.
   void BuildSharpShape(unsigned build, double scale);
   void PaintPointer();
+  // The arrow's colour, Settings.Color: a new value repaints, the same value does nothing.
+  [[nodiscard]] TColor Color() const { return Settings.Color; }
+  void SetColor(TColor color);
   void PaintSharpPointer();
   void FormMainOnPaint(Canvas& canvas) override;
   // Draws the arrow's contrasting rim on a canvas.
@@ -173,16 +182,16 @@ class TFormMain final : public TForm {
   TMenuItem PopupMenuColor{*this};
   TMenuItem PopupMenuLockSettings{*this};
   TMenuItem PopupMenuTerminate{*this};
-  TTimer TimerDrawBorder{*this, 1};
-  TTimer TimerMouseMoveHoldOff{*this, 2};
+  TTimer TimerDrawBorder{*this, kTimerDrawBorderId};
+  TTimer TimerMouseMoveHoldOff{*this, kTimerMouseMoveHoldOffId};
   TColorDialog ColorDialog{*this};
   TMenuItem PopupMenuEscTerminates{*this};
-  TTimer TimerSaveSettings{*this, 3};
+  TTimer TimerSaveSettings{*this, kTimerSaveSettingsId};
 
   // --- state ---
 
   const TUiLanguage UiLanguage;
-  // Loaded at start, saved at the end.
+  // Loaded at start, saved at the end; the live values, the colour included.
   PointerSettings Settings;
   std::string SettingsFilePath;
   // The arrow is drawn with smooth edges (an image with alpha per pixel) where its size
@@ -257,13 +266,9 @@ class TFormMain final : public TForm {
   // every scale, and coming back to the press's scale gives back the press's offset.
   [[nodiscard]] TPoint DraggedTip(TPoint cursor) const;
 
-  // The monitors as last listed, and the DPIs the arrow is drawn for: that of the monitor
-  // under its anchor (the tip; the pointer during a drag step) and the primary's. Not the
-  // window's own DPI, which the system takes from where most of the window lies: an arrow
-  // resized around its tip could flip between two monitors' scales without end.
+  // The monitors as last listed, and the DPIs the arrow is drawn for (model/placement.h).
   std::vector<MonitorInfo> Monitors;
-  std::uint32_t ArrowDpi = 96;
-  std::uint32_t PrimaryDpi = 96;
+  ArrowDpis Dpis;
   double PreviousScale = 1.0;
   // Counts shape builds: a build whose window move let a change of scale build the shape
   // anew leaves the window to that newer build.

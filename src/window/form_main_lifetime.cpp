@@ -63,7 +63,6 @@ void TFormMain::FormMainOnCreate() {
   SettingsLoadResult loaded =
       LoadSettings(services, SettingsFilePath, workAreaWidth, workAreaHeight, Monitors);
   Settings = std::move(loaded.settings);
-  SetColor(Settings.Color);
   ColorDialog.CustomColors = Settings.CustomColors;
   if (loaded.readFailed) {
     // Start with the defaults, and keep the unreadable file as it is at the end.
@@ -81,8 +80,7 @@ void TFormMain::FormMainOnCreate() {
   // The unit is the primary work area's; on a monitor of another scale the arrow is drawn
   // larger or smaller by that scale over the primary's.
   BaseUnit = BaseUnitFor(workAreaWidth, workAreaHeight);
-  ArrowDpi = PrimaryDpi;
-  FollowScaleAt({Settings.TipPosX, Settings.TipPosY});
+  FollowScales();
   PreviousSize = Settings.Size;
   CurrentAlphaIndex = Settings.AlphaBlendIndex;
   // Chosen before the first opacity, which would otherwise tie the window to a region.
@@ -110,8 +108,7 @@ void TFormMain::FormMainOnCreate() {
 
 PointerSettings TFormMain::SettingsAsSaved() const {
   PointerSettings saved = Settings;
-  saved.Color = Color();
-  saved.ColorIndex = PaletteIndexOf(Color());
+  saved.ColorIndex = PaletteIndexOf(Settings.Color);
   saved.CustomColors = ColorDialog.CustomColors;
   return saved;
 }
@@ -171,13 +168,10 @@ void TFormMain::OnSuspend() {
 
 void TFormMain::FormMainOnDestroy() {
   UnregisterArrowHotKey();
-  Settings.Color = Color();
-  Settings.ColorIndex = PaletteIndexOf(Color());
-  Settings.CustomColors = ColorDialog.CustomColors;
   if (!SaveSettingsAtExit) {
     return;
   }
-  const auto error = SaveSettings(Services(), SettingsFilePath, Settings);
+  const auto error = SaveSettings(Services(), SettingsFilePath, SettingsAsSaved());
   // At a session end a box would hold up the shutdown ("this app is preventing shutdown");
   // Windows may end the process at any moment anyway.
   if (error && !EndingSession()) {

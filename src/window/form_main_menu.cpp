@@ -97,7 +97,7 @@ void TFormMain::PopupMenuColorOnClick() {
   const ModalMoment modal(*this);
   if (ColorDialog.Execute()) {
     SetColor(ColorDialog.Color);
-    Settings.ColorIndex = PaletteIndexOf(Color());
+    Settings.ColorIndex = PaletteIndexOf(Settings.Color);
     PaintPointer();
   }
 }

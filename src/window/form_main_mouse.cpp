@@ -41,7 +41,7 @@ void TFormMain::FormMainOnMouseDown(TMouseButton Button, TShiftState /*Shift*/, 
     DragStartCursor = {Left() + X, Top() + Y};
     DragStartWindow = {Left(), Top()};
     DragStartTip = {Settings.TipPosX, Settings.TipPosY};
-    DragStartDpi = ArrowDpi;
+    DragStartDpi = Dpis.arrow;
     SetCursor(HandGrab);
     App().SetCursor(HandGrab);
   } else if (Button == TMouseButton::mbMiddle) {
@@ -108,7 +108,7 @@ void TFormMain::HandleMouseMove(TShiftState Shift, int X, int Y) {
       std::optional<TPoint>& slot_;
     };
     const DragStep step(DragStepCursor, cursor);
-    if (FollowScaleAt(cursor)) {
+    if (FollowScales()) {
       RescaleDragged(cursor);
       return;
     }
@@ -135,7 +135,7 @@ void TFormMain::RescaleDragged(TPoint cursor) {
 }
 
 TPoint TFormMain::DraggedTip(TPoint cursor) const {
-  const double scale = MonitorScale(ArrowDpi, DragStartDpi);
+  const double scale = MonitorScale(Dpis.arrow, DragStartDpi);
   return {cursor.x + RoundHalfEven((DragStartTip.x - DragStartCursor.x) * scale),
           cursor.y + RoundHalfEven((DragStartTip.y - DragStartCursor.y) * scale)};
 }
@@ -154,7 +154,7 @@ void TFormMain::FormMainOnMouseUp(TMouseButton Button, TShiftState /*Shift*/, in
   }
   // Dropped with the tip on a monitor of another scale than the pointer's: drawn for the
   // tip's, the tip where it is.
-  if (FollowScaleAt({Settings.TipPosX, Settings.TipPosY})) {
+  if (FollowScales()) {
     BuildPointerShape();
   }
   SettingsMayHaveChanged();

@@ -1,6 +1,5 @@
 // The arrow across monitors: brought back when its monitor goes away, drawn at the scale of
 // the monitor it is on, and brought to the mouse pointer by the hotkey.
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -56,25 +55,15 @@ void TFormMain::UnregisterArrowHotKey() {
   }
 }
 
-void TFormMain::ReadMonitors() {
-  Monitors = Ws().GetMonitors();
-  const auto primary = std::find_if(Monitors.begin(), Monitors.end(),
-                                    [](const MonitorInfo& m) { return m.primary; });
-  if (primary != Monitors.end() && primary->dpi != 0) {
-    PrimaryDpi = primary->dpi;
-  }
+void TFormMain::ReadMonitors() { Monitors = Ws().GetMonitors(); }
+
+bool TFormMain::FollowScales() {
+  const std::uint32_t before = Dpis.arrow;
+  Dpis = ArrowDpisFor(Monitors, {Settings.TipPosX, Settings.TipPosY}, DragStepCursor, Dpis);
+  return Dpis.arrow != before;
 }
 
-bool TFormMain::FollowScaleAt(TPoint anchor) {
-  const MonitorInfo* monitor = MonitorAt(anchor, Monitors);
-  if (monitor == nullptr || monitor->dpi == 0 || monitor->dpi == ArrowDpi) {
-    return false;
-  }
-  ArrowDpi = monitor->dpi;
-  return true;
-}
-
-double TFormMain::ArrowScale() const { return MonitorScale(ArrowDpi, PrimaryDpi); }
+double TFormMain::ArrowScale() const { return MonitorScale(Dpis.arrow, Dpis.primary); }
 
 void TFormMain::OnDpiChanged() {
   const double before = ArrowScale();
@@ -84,11 +73,7 @@ void TFormMain::OnDpiChanged() {
 
 void TFormMain::FollowNewScales(double before) {
   // Inside a drag's own move the pointer holds the grabbed point; otherwise the tip stays.
-  if (DragStepCursor) {
-    FollowScaleAt(*DragStepCursor);
-  } else {
-    FollowScaleAt({Settings.TipPosX, Settings.TipPosY});
-  }
+  FollowScales();
   if (ArrowScale() == before) {
     return;
   }
@@ -102,7 +87,7 @@ void TFormMain::FollowNewScales(double before) {
   DragStartCursor = Ws().GetCursorPos();
   DragStartWindow = {Left(), Top()};
   DragStartTip = {Settings.TipPosX, Settings.TipPosY};
-  DragStartDpi = ArrowDpi;
+  DragStartDpi = Dpis.arrow;
 }
 
 void TFormMain::FormMainOnDisplayChange() {
@@ -110,6 +95,8 @@ void TFormMain::FormMainOnDisplayChange() {
   ReadMonitors();
   const std::vector<MonitorInfo>& monitors = Monitors;
   const TPoint tip{Settings.TipPosX, Settings.TipPosY};
+  // The primary's DPI as listed now; an arrow on no monitor keeps its own.
+  FollowScales();
   if (MonitorAt(tip, monitors) != nullptr) {
     // A monitor put in place of another may have another scale, and so may the primary:
     // the system tells only windows on a monitor whose scale changed, not an arrow on
@@ -133,7 +120,7 @@ void TFormMain::FormMainOnDisplayChange() {
   }
   Settings.TipPosX = placed.x;
   Settings.TipPosY = placed.y;
-  FollowScaleAt(placed);
+  FollowScales();
   BuildPointerShape();
   SettingsMayHaveChanged();
 }
@@ -152,7 +139,7 @@ void TFormMain::OnBoundsChanged(int left, int top, int width, int height, MovedB
   TForm::OnBoundsChanged(left, top, width, height, by);
   if (moved) {
     // Taken onto a monitor of another scale, it is drawn for that one, its tip where it is.
-    if (ShapeReady && FollowScaleAt({Settings.TipPosX, Settings.TipPosY})) {
+    if (ShapeReady && FollowScales()) {
       BuildPointerShape();
     }
     SettingsMayHaveChanged();
@@ -187,7 +174,7 @@ void TFormMain::ArrowToPointer() {
   const TPoint cursor = Ws().GetCursorPos();
   Settings.TipPosX = cursor.x;
   Settings.TipPosY = cursor.y;
-  FollowScaleAt(cursor);
+  FollowScales();
   BuildPointerShape();
   SettingsMayHaveChanged();
   // Visible again as after a restore from the task bar, minimised or merely faded out.

@@ -104,6 +104,16 @@ void TFormMain::ShowSharpInstead() {
   SmoothImageDrawn.reset();
 }
 
+void TFormMain::SetColor(TColor color) {
+  if (color == Settings.Color) {
+    return;
+  }
+  Settings.Color = color;
+  if (HandleAllocated()) {
+    Ws().Invalidate(Handle());
+  }
+}
+
 void TFormMain::PaintPointer() {
   // The image is the whole window and the system never paints over it: nothing to repeat.
   if (ImageMode()) {

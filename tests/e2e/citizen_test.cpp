@@ -6,14 +6,14 @@
 #include <string>
 
 #include "arrow_run.h"
+#include "default_arrow.h"
 
 namespace qd::e2e {
 namespace {
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
-// The default arrow's window and tip.
-constexpr Rect kStart{899, 525, 62, 31};
+// The default arrow's tip; its window is kDefaultBounds.
 constexpr int kTipX = 960;
 constexpr int kTipY = 540;
 constexpr char kExePath[] = "C:\\Programs\\Quiverdart.exe";
@@ -44,9 +44,9 @@ TEST(SecondStart, EndsAndBringsTheRunningArrowToThePointer) {
   Process second = run.S().Launch(kExePath);
   const auto status = second.WaitFor(kExitTimeout);
   ASSERT_TRUE(status && status->exited && status->code == 0) << "the second start still runs";
-  const WinRect wanted{300 - (kTipX - kStart.x), 200 - (kTipY - kStart.y),
-                       300 - (kTipX - kStart.x) + kStart.width,
-                       200 - (kTipY - kStart.y) + kStart.height};
+  const WinRect wanted{300 - (kTipX - kDefaultBounds.x), 200 - (kTipY - kDefaultBounds.y),
+                       300 - (kTipX - kDefaultBounds.x) + kDefaultBounds.width,
+                       200 - (kTipY - kDefaultBounds.y) + kDefaultBounds.height};
   EXPECT_TRUE(WaitUntil(10s, [&] {
     const auto arrow = run.ProbeArrow();
     return arrow && arrow->visible && arrow->rect == wanted;

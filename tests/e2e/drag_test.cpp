@@ -12,19 +12,18 @@
 #include <string>
 
 #include "arrow_run.h"
+#include "default_arrow.h"
 #include "menu_steps.h"
 #include "wine_prefix.h"
 
 namespace qd::e2e {
 namespace {
 
-// Default arrow on 1920 x 1080: tip (960, 540), window 62 x 31 at (899, 525).
+// The default arrow on 1920 x 1080 (kDefaultBounds) has its tip at (960, 540).
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
-constexpr Rect kStart{899, 525, 62, 31};
 constexpr int kTipX = 960;
 constexpr int kTipY = 540;
-const Rgb kRed = Rgb::FromColorRef(0x0000FF);
 
 struct Point {
   int x = 0;
@@ -174,8 +173,8 @@ TEST_P(Drag, MovesWindowAndTipByThePointersDisplacement) {
   const DragCase& c = GetParam();
   ArrowRun run(kWidth, kHeight);
   ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
-  ASSERT_EQ(run.Shown(), kStart);
-  const Point from = Grip(kStart);
+  ASSERT_EQ(run.Shown(), kDefaultBounds);
+  const Point from = Grip(kDefaultBounds);
   run.Input().MoveTo(from.x, from.y);
   ASSERT_TRUE(WaitForHand(run, kHandFlat)) << "the arrow never took the pointer";
   run.Input().Press(1);
@@ -187,15 +186,15 @@ TEST_P(Drag, MovesWindowAndTipByThePointersDisplacement) {
     for (int i = 1; i <= c.steps; ++i) {
       const Point p{from.x + dx * i / c.steps, from.y + dy * i / c.steps};
       PauseFor(30ms);  // a slow hand: each move comes after the hold-off
-      ASSERT_TRUE(SettleAt(run, p, Moved(kStart, p.x - from.x, p.y - from.y)))
+      ASSERT_TRUE(SettleAt(run, p, Moved(kDefaultBounds, p.x - from.x, p.y - from.y)))
           << "step " << i << ": window at " << run.Now();
     }
   } else {
     Burst(run, from, c.to, c.steps);
-    ASSERT_TRUE(SettleAt(run, c.to, Moved(kStart, dx, dy))) << "window at " << run.Now();
+    ASSERT_TRUE(SettleAt(run, c.to, Moved(kDefaultBounds, dx, dy))) << "window at " << run.Now();
   }
   run.Input().Release(1);
-  EXPECT_EQ(run.Now(), Moved(kStart, dx, dy));
+  EXPECT_EQ(run.Now(), Moved(kDefaultBounds, dx, dy));
   if (c.to.x < kWidth && c.to.y < kHeight) {
     EXPECT_TRUE(WaitUntil(5s, [&] { return run.X().Pixel(c.to.x, c.to.y) == kRed; }))
         << "the arrow is not painted under the pointer";
@@ -219,27 +218,27 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DragCtrl, StopsFollowingAndResumesFromThePress) {
   ArrowRun run(kWidth, kHeight);
   ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
-  const Point from = Grip(kStart);
+  const Point from = Grip(kDefaultBounds);
   run.Input().MoveTo(from.x, from.y);
   ASSERT_TRUE(WaitForHand(run, kHandFlat));
   run.Input().Press(1);
   ASSERT_TRUE(WaitForHand(run, kHandGrab));
-  ASSERT_TRUE(SettleAt(run, {from.x + 40, from.y + 20}, Moved(kStart, 40, 20)));
+  ASSERT_TRUE(SettleAt(run, {from.x + 40, from.y + 20}, Moved(kDefaultBounds, 40, 20)));
 
   run.Input().KeyDown(XK_Control_L);
   // 20 pixels on, into the head: still over the arrow, which keeps the keyboard with the
   // pointer.
   ASSERT_TRUE(MoveUntil(run, {from.x + 60, from.y + 20}, [&] { return CursorIsNoHand(run); }))
       << "no move with Ctrl held was handled: " << Describe(run.X().Cursor());
-  EXPECT_EQ(run.Now(), Moved(kStart, 40, 20)) << "the window followed with Ctrl held";
+  EXPECT_EQ(run.Now(), Moved(kDefaultBounds, 40, 20)) << "the window followed with Ctrl held";
 
   // The release works the zone out again from where the pointer is: the inner area.
   ASSERT_TRUE(RetryUntil([&] { run.Input().KeyUp(XK_Control_L); },
                          [&] { run.Input().KeyDown(XK_Control_L); },
                          [&] { return CursorIs(run, kHandFlat); }))
       << "Ctrl's release was not handled: " << Describe(run.X().Cursor());
-  EXPECT_EQ(run.Now(), Moved(kStart, 40, 20));
-  ASSERT_TRUE(SettleAt(run, {from.x + 61, from.y + 20}, Moved(kStart, 61, 20)))
+  EXPECT_EQ(run.Now(), Moved(kDefaultBounds, 40, 20));
+  ASSERT_TRUE(SettleAt(run, {from.x + 61, from.y + 20}, Moved(kDefaultBounds, 61, 20)))
       << "window at " << run.Now();
   run.Input().Release(1);
   EXPECT_TRUE(WaitForHand(run, kHandFlat));
@@ -253,7 +252,7 @@ TEST(DragCursor, OpenHandOverTheArrowAndGrabbingHandWhilePressed) {
   ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
   run.Input().MoveTo(100, 100);
   ASSERT_TRUE(WaitForNoHand(run));
-  const Point grip = Grip(kStart);
+  const Point grip = Grip(kDefaultBounds);
   run.Input().MoveTo(grip.x, grip.y);
   EXPECT_TRUE(WaitForHand(run, kHandFlat)) << "no open hand over the arrow";
   run.Input().Press(1);
@@ -262,7 +261,7 @@ TEST(DragCursor, OpenHandOverTheArrowAndGrabbingHandWhilePressed) {
   EXPECT_TRUE(WaitForHand(run, kHandFlat)) << "no open hand after the release";
   run.Input().MoveTo(100, 100);
   EXPECT_TRUE(WaitForNoHand(run)) << "a hand off the arrow";
-  EXPECT_EQ(run.Now(), kStart) << "a click without a move moved the arrow";
+  EXPECT_EQ(run.Now(), kDefaultBounds) << "a click without a move moved the arrow";
 }
 
 struct FadeCase {
@@ -280,7 +279,7 @@ TEST_P(DragMiddleClick, FadesOutToTwoAndBackToItsLevel) {
   ArrowRun run(kWidth, kHeight, GetParam().settings);
   ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
   ASSERT_TRUE(run.WaitForAlpha(GetParam().level)) << "starts at " << run.Alpha().value_or(255);
-  const Point grip = Grip(kStart);
+  const Point grip = Grip(kDefaultBounds);
   run.Input().MoveTo(grip.x, grip.y);
   run.Input().Click(2);
   ASSERT_TRUE(run.WaitForAlpha(2u)) << "faded to " << run.Alpha().value_or(255);
@@ -310,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(Levels, DragMiddleClick,
 TEST(DragStrayInput, NextHandledMovePutsTheWindowUnderTheCursor) {
   ArrowRun run(kWidth, kHeight);
   ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
-  const Point grip = Grip(kStart);
+  const Point grip = Grip(kDefaultBounds);
 
   // Beside the arrow: the program never sees these.
   run.Input().MoveTo(300, 300);
@@ -321,7 +320,7 @@ TEST(DragStrayInput, NextHandledMovePutsTheWindowUnderTheCursor) {
   run.Input().Click(3);
   run.Input().MoveTo(grip.x, grip.y);
   ASSERT_TRUE(WaitForHand(run, kHandFlat));
-  EXPECT_EQ(run.Now(), kStart);
+  EXPECT_EQ(run.Now(), kDefaultBounds);
 
   // Left held, then the middle button too: a fade-out starts, and the moves made while it
   // runs wait for it; with two buttons down they do not drag, with the left alone they do.
@@ -332,7 +331,7 @@ TEST(DragStrayInput, NextHandledMovePutsTheWindowUnderTheCursor) {
   run.Input().Release(2);
   Burst(run, {grip.x + 60, grip.y + 30}, {grip.x + 100, grip.y - 50}, 30);
   ASSERT_TRUE(run.WaitForAlpha(2u)) << "no fade-out";
-  ASSERT_TRUE(SettleAt(run, {grip.x + 100, grip.y - 50}, Moved(kStart, 100, -50)))
+  ASSERT_TRUE(SettleAt(run, {grip.x + 100, grip.y - 50}, Moved(kDefaultBounds, 100, -50)))
       << "window at " << run.Now();
 
   // Ctrl holds the window while the pointer leaves it; the button is released off the
@@ -342,19 +341,19 @@ TEST(DragStrayInput, NextHandledMovePutsTheWindowUnderTheCursor) {
       << Describe(run.X().Cursor());
   Burst(run, {grip.x + 110, grip.y - 45}, {grip.x + 400, grip.y + 300}, 20);
   run.Input().Release(1);
-  const Point again = Grip(Moved(kStart, 100, -50));
+  const Point again = Grip(Moved(kDefaultBounds, 100, -50));
   Burst(run, {grip.x + 400, grip.y + 300}, again, 20);
   ASSERT_TRUE(RetryUntil([&] { run.Input().KeyUp(XK_Control_L); },
                          [&] { run.Input().KeyDown(XK_Control_L); },
                          [&] { return CursorIs(run, kHandFlat); }))
       << Describe(run.X().Cursor());
-  EXPECT_EQ(run.Now(), Moved(kStart, 100, -50));
+  EXPECT_EQ(run.Now(), Moved(kDefaultBounds, 100, -50));
 
   // A fresh drag from the arrow's new place.
   run.Input().Press(1);
   ASSERT_TRUE(WaitForHand(run, kHandGrab));
   Burst(run, again, {again.x - 30, again.y + 70}, 40);
-  ASSERT_TRUE(SettleAt(run, {again.x - 30, again.y + 70}, Moved(kStart, 70, 20)))
+  ASSERT_TRUE(SettleAt(run, {again.x - 30, again.y + 70}, Moved(kDefaultBounds, 70, 20)))
       << "window at " << run.Now();
   run.Input().Release(1);
   ASSERT_TRUE(run.Program().Running());
@@ -376,9 +375,9 @@ const std::string kSecondDevice = "\\\\.\\DISPLAY2";
 
 // The default arrow's window with its tip at a point, Windows coordinates.
 WinRect WindowForTip(Point tip) {
-  const int left = tip.x - (kTipX - kStart.x);
-  const int top = tip.y - (kTipY - kStart.y);
-  return {left, top, left + kStart.width, top + kStart.height};
+  const int left = tip.x - (kTipX - kDefaultBounds.x);
+  const int top = tip.y - (kTipY - kDefaultBounds.y);
+  return {left, top, left + kDefaultBounds.width, top + kDefaultBounds.height};
 }
 
 bool ArrowAt(ArrowRun& run, Point tip) {
@@ -418,7 +417,7 @@ TEST_P(DragOntoMonitor, TheNextStartKeepsTheArrowThereWhileTheMonitorIs) {
     const auto onX = [&](Point p) {
       return Point{screen.XFromWindowsX(p.x), screen.YFromWindowsY(p.y)};
     };
-    const Point grip = Grip(kStart);
+    const Point grip = Grip(kDefaultBounds);
     const Point from = onX(grip);
     const Point to = onX({grip.x + c.tip.x - kTipX, grip.y + c.tip.y - kTipY});
     run.Input().MoveTo(from.x, from.y);
@@ -467,7 +466,7 @@ TEST(ArrowHotKey, BringsAFadedOutArrowToThePointerOnTheSecondMonitor) {
   ArrowRun run({kPrimaryMonitor, kRightMonitor}, "[Pointer]\r\nSettingsLocked=1\r\n");
   ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
   ASSERT_TRUE(run.WaitForAlpha(192u));
-  const Point grip = Grip(kStart);  // the primary's corner is X's 0,0 here
+  const Point grip = Grip(kDefaultBounds);  // the primary's corner is X's 0,0 here
   run.Input().MoveTo(grip.x, grip.y);
   run.Input().Click(2);
   ASSERT_TRUE(run.WaitForAlpha(2u)) << "faded to " << run.Alpha().value_or(255);
@@ -572,7 +571,7 @@ bool DragArrow(ArrowRun& run, const Rect& at, int dx, int dy) {
 
 // The context menu opened on the arrow and `choose` done in it; true once it is closed.
 bool WithTheMenu(ArrowRun& run, const std::function<bool(const ProbeMenu&)>& choose) {
-  const Point grip = Grip(kStart);
+  const Point grip = Grip(kDefaultBounds);
   const auto menu = OpenMenu(run, grip.x, grip.y);
   return menu && choose(*menu);
 }
@@ -625,12 +624,12 @@ INSTANTIATE_TEST_SUITE_P(
     Moves, SlideShowKeepsTheKeyboard,
     testing::Values(SlidesCase{"Drag",
                                [](ArrowRun& run) {
-                                 return DragArrow(run, kStart, 200, 100) &&
+                                 return DragArrow(run, kDefaultBounds, 200, 100) &&
                                         ArrowAt(run, {kTipX + 200, kTipY + 100});
                                }},
                     SlidesCase{"MiddleFade",
                                [](ArrowRun& run) {
-                                 const Point grip = Grip(kStart);
+                                 const Point grip = Grip(kDefaultBounds);
                                  run.Input().MoveTo(grip.x, grip.y);
                                  run.Input().Click(2);
                                  return ProbedArrow(
@@ -638,11 +637,11 @@ INSTANTIATE_TEST_SUITE_P(
                                }},
                     SlidesCase{"Wheel",
                                [](ArrowRun& run) {
-                                 const Point grip = Grip(kStart);
+                                 const Point grip = Grip(kDefaultBounds);
                                  run.Input().MoveTo(grip.x, grip.y);
                                  run.Input().Wheel(1);
                                  return ProbedArrow(run, [](const ProbeWindow& w) {
-                                   return w.rect.Width() != kStart.width;
+                                   return w.rect.Width() != kDefaultBounds.width;
                                  });
                                }},
                     // Pressed with the pointer on the slide, as a presenter would.
@@ -672,7 +671,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // and brought back by the hotkey: a drag then leaves the keyboard alone.
                     SlidesCase{"MinimisedAndBack",
                                [](ArrowRun& run) {
-                                 const Point grip = Grip(kStart);
+                                 const Point grip = Grip(kDefaultBounds);
                                  run.Input().MoveTo(grip.x, grip.y);
                                  run.Input().Click(1);
                                  const auto arrow = run.ProbeArrow();
@@ -686,7 +685,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    return false;
                                  }
                                  run.Input().Key(XK_F8, kCtrl | kAlt);
-                                 const Rect back = Moved(kStart, kOnSlides.x - kTipX,
+                                 const Rect back = Moved(kDefaultBounds, kOnSlides.x - kTipX,
                                                          kOnSlides.y - kTipY);
                                  if (!ArrowAt(run, kOnSlides)) return false;
                                  // Managed by the window manager since the restore, its X
@@ -705,7 +704,7 @@ TEST(SlideShowAndArrow, APlainClickGivesTheArrowItsKeys) {
   auto slides = SlidesWithTheKeyboard(run);
   ASSERT_TRUE(slides);
 
-  const Point grip = Grip(kStart);
+  const Point grip = Grip(kDefaultBounds);
   run.Input().MoveTo(grip.x, grip.y);
   run.Input().Press(1);
   ASSERT_TRUE(WaitForHand(run, kHandGrab));
@@ -721,7 +720,8 @@ TEST(SlideShowAndArrow, APlainClickGivesTheArrowItsKeys) {
     return ProbedArrow(run, [&](const ProbeWindow& w) { return w.rect == tapped->rect; });
   };
   run.Input().Key(XK_Left);
-  EXPECT_TRUE(ProbedArrow(run, [](const ProbeWindow& w) { return w.rect.Width() != kStart.width; }))
+  EXPECT_TRUE(
+      ProbedArrow(run, [](const ProbeWindow& w) { return w.rect.Width() != kDefaultBounds.width; }))
       << "the cursor key did not turn the arrow: " << ArrowRect(run);
   run.Input().Key(XK_Right);
   ASSERT_TRUE(unmoved()) << ArrowRect(run);
@@ -797,13 +797,14 @@ TEST(SlideShowAndArrow, TheArrowStaysAboveAShowThatPutsItselfOnTopAgain) {
       run.S().WinProbe().OpenSlideShow({0, 0, kWidth, kHeight}, Probe::ShowKind::TopMostAgain);
   ASSERT_TRUE(show) << "no slide show";
   ASSERT_TRUE(ArrowAboveTheShow(run, 2s)) << "the show still covers the arrow";
-  const Point grip = Grip(kStart);
+  const Point grip = Grip(kDefaultBounds);
   run.Input().MoveTo(grip.x, grip.y);
   run.Input().Click(1);
   ASSERT_TRUE(ForegroundIs(run, "TFormMain")) << "the foreground is " << ForegroundClass(run);
   EXPECT_TRUE(ArrowAboveTheShow(run, 2s)) << "the show went back above the arrow";
   run.Input().Key(XK_Left);
-  EXPECT_TRUE(ProbedArrow(run, [](const ProbeWindow& w) { return w.rect.Width() != kStart.width; }))
+  EXPECT_TRUE(
+      ProbedArrow(run, [](const ProbeWindow& w) { return w.rect.Width() != kDefaultBounds.width; }))
       << "the cursor key did not turn the arrow: " << ArrowRect(run);
   EXPECT_TRUE(SlideKeys(*show).empty()) << SlideKeys(*show).size() << " keys reached the show";
 }
@@ -824,7 +825,7 @@ TEST_P(FoughtAndStayed, TheArrowComesBackAboveTheShow) {
   ASSERT_FALSE(ArrowAboveTheShow(run, 0s)) << "the fight did not use up the raises";
   // Windows' z-order: the program's own decision, whatever the window manager makes of it.
   EXPECT_TRUE(ArrowAboveTheShow(run, 12s)) << "the show still covers the arrow";
-  const Point grip = Grip(kStart);
+  const Point grip = Grip(kDefaultBounds);
   if (WineShows(WineLimit::kAboveFullScreenUnderOpenbox)) {
     EXPECT_TRUE(WaitUntil(2s, [&] { return run.X().Pixel(grip.x, grip.y) == kRed; }))
         << "the show still hides the arrow on the screen";

@@ -15,6 +15,7 @@
 
 #include "arrow_run.h"
 #include "arrow_shape.h"
+#include "default_arrow.h"
 
 namespace qd::e2e {
 namespace {
@@ -22,7 +23,6 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 
-const Rgb kRed = Rgb::FromColorRef(0x0000FF);
 const Rgb kOrange = Rgb::FromColorRef(0x0080FF);
 const Rgb kRose = Rgb::FromColorRef(0x8000FF);
 const Rgb kBlack = Rgb::FromColorRef(0x000000);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "default_arrow.h"
 #include "session.h"
 
 namespace qd::e2e {
@@ -32,7 +33,7 @@ struct ArrowCase {
 // 1365 x 768: BaseUnit 2, Scale 3.3635856610148576, turned points (0,0) (-20,-10) (-20,-3)
 // (-40,-3) (-40,3) (-20,3) (-20,10), so 41 x 21 with the tip (682, 384) at (40,10).
 const ArrowCase kArrowCases[] = {
-    {"Screen1920x1080", 1920, 1080, {899, 525, 62, 31},
+    {"Screen1920x1080", 1920, 1080, kDefaultBounds,
      {{44, 15}, {36, 15}, {36, 7}, {36, 23}, {15, 15}},
      {{1, 1}, {60, 1}, {1, 29}, {60, 29}, {15, 5}, {15, 25}}},
     {"Screen1365x768", 1365, 768, {642, 374, 41, 21},
@@ -43,7 +44,6 @@ const ArrowCase kArrowCases[] = {
 // The bounds of the window definition, which the first shape build replaces before the
 // window is first shown.
 constexpr Rect kInitialBounds{692, 732, 504, 229};
-const Rgb kRed = Rgb::FromColorRef(0x0000FF);
 
 class ProgramSession {
  public:

@@ -10,11 +10,11 @@
 
 #include "arrow_run.h"
 #include "arrow_shape.h"
+#include "default_arrow.h"
 
 namespace qd::e2e {
 namespace {
 
-const Rgb kRed = Rgb::FromColorRef(0x0000FF);
 const Rgb kYellowGreen = Rgb::FromColorRef(0x00FF80);  // palette colour 3
 
 // The middle of the arrow's head, inside it whatever its pose.

@@ -12,6 +12,7 @@
 #include <functional>
 #include <set>
 
+#include "default_arrow.h"
 #include "session.h"
 
 namespace qd::e2e {
@@ -34,11 +35,9 @@ constexpr char kUtf8Locale[] = "C.UTF-8";
 constexpr std::uint32_t kReadOnly = 0x1;
 constexpr std::uint32_t kHidden = 0x2;
 
-// The arrow at its defaults on this screen: tip (960, 540), Size 4, Orientation 0.
-constexpr Rect kDefaultWindow{899, 525, 62, 31};
+// Inside the default arrow (kDefaultBounds), window-relative.
 const Points kDefaultInside = {{44, 15}, {15, 15}};
 
-const Rgb kRed = Rgb::FromColorRef(0x0000FF);
 const Rgb kOrange = Rgb::FromColorRef(0x0080FF);
 
 std::string PerUserPath(const std::string& appData) {
@@ -199,7 +198,7 @@ TEST(SettingsFile, FirstRunWritesTheDefaultsWhereTheRegistrySaysAndWindowsReadsT
   p.Start();
   const auto arrow = p.WaitForArrow();
   ASSERT_TRUE(arrow) << "no arrow";
-  EXPECT_EQ(Bounds(*arrow), kDefaultWindow);
+  EXPECT_EQ(Bounds(*arrow), kDefaultBounds);
   EXPECT_TRUE(fs::is_directory(folder)) << "the per-user folder is made at the start";
   EXPECT_FALSE(fs::exists(p.Prefix().UnixPath(path))) << "written before the end";
 
@@ -540,9 +539,9 @@ TEST(SettingsFile, UnreadableAtStartGivesOneBoxThenDefaultsAndIsLeftAlone) {
 
   const auto arrow = p.WaitForArrow();
   ASSERT_TRUE(arrow) << "no arrow after the error box";
-  EXPECT_EQ(Bounds(*arrow), kDefaultWindow);
+  EXPECT_EQ(Bounds(*arrow), kDefaultBounds);
   EXPECT_EQ(Opacity(*arrow), 192u);
-  EXPECT_TRUE(p.WaitForColour(kDefaultWindow, kDefaultInside, kRed)) << "the arrow is not red";
+  EXPECT_TRUE(p.WaitForColour(kDefaultBounds, kDefaultInside, kRed)) << "the arrow is not red";
   EXPECT_TRUE(p.Dialogs().empty()) << "a second box";
 
   ASSERT_TRUE(held->Release());
@@ -755,12 +754,12 @@ TEST_P(SettingsFolder, KeepsTheSettingsAcrossTwoRuns) {
   p.Start(kUtf8Locale);
   const auto first = p.WaitForArrow();
   ASSERT_TRUE(first) << "no arrow";
-  ASSERT_EQ(Bounds(*first), kDefaultWindow);
+  ASSERT_EQ(Bounds(*first), kDefaultBounds);
   EXPECT_TRUE(p.Dialogs().empty()) << "an error box";
   // Next palette colour, then a turn, with the pointer over the shaft.
-  p.S().Input().MoveTo(kDefaultWindow.x + 15, kDefaultWindow.y + 15);
+  p.S().Input().MoveTo(kDefaultBounds.x + 15, kDefaultBounds.y + 15);
   p.S().Input().Wheel(1, kCtrl);
-  ASSERT_TRUE(p.WaitForColour(kDefaultWindow, kDefaultInside, kOrange)) << "not orange";
+  ASSERT_TRUE(p.WaitForColour(kDefaultBounds, kDefaultInside, kOrange)) << "not orange";
   p.S().Input().Wheel(1);
   std::optional<ProbeWindow> turned;
   ASSERT_TRUE(WaitUntil(10s, [&] {
@@ -821,9 +820,9 @@ TEST_P(SettingsAtSessionEnd, AreSaved) {
   p.Start();
   const auto arrow = p.WaitForArrow();
   ASSERT_TRUE(arrow) << "no arrow";
-  p.S().Input().MoveTo(kDefaultWindow.x + 15, kDefaultWindow.y + 15);
+  p.S().Input().MoveTo(kDefaultBounds.x + 15, kDefaultBounds.y + 15);
   p.S().Input().Wheel(1, kCtrl);
-  ASSERT_TRUE(p.WaitForColour(kDefaultWindow, kDefaultInside, kOrange)) << "not orange";
+  ASSERT_TRUE(p.WaitForColour(kDefaultBounds, kDefaultInside, kOrange)) << "not orange";
 
   GetParam().end(p, *arrow);
   const std::string saved = p.Prefix().ReadBytes(path).value_or("");

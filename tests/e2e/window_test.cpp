@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "arrow_run.h"
+#include "default_arrow.h"
 
 namespace qd::e2e {
 namespace {
@@ -163,8 +164,7 @@ TEST_P(WindowRestore, BringsTheArrowBackWithItsRim) {
   const RestoreCase& c = GetParam();
   ArrowRun run(kWidth, kHeight, c.settings);
   ASSERT_NE(run.Arrow(), 0u) << "no window mapped";
-  const Rgb red = Rgb::FromColorRef(0x0000FF);
-  ASSERT_TRUE(WaitForRim(run, red, kBlack, 3));
+  ASSERT_TRUE(WaitForRim(run, kRed, kBlack, 3));
   ASSERT_TRUE(run.WaitForAlpha(c.level)) << "starts at " << run.Alpha().value_or(255);
   // The middle of the shaft, where the keyboard and mouse reach the arrow.
   const Rect& r = run.Shown();
@@ -172,7 +172,7 @@ TEST_P(WindowRestore, BringsTheArrowBackWithItsRim) {
   c.before(run);
   MinimiseAndRestore(run);
   EXPECT_EQ(run.Now(), run.Shown()) << "came back elsewhere";
-  EXPECT_TRUE(WaitForRim(run, red, kBlack, 3));
+  EXPECT_TRUE(WaitForRim(run, kRed, kBlack, 3));
   ExpectOpacity(run, c.restored);
   // The arrow counts as shown at that level, not faded out: the next click fades it out.
   run.Input().Click(2);
@@ -223,7 +223,7 @@ TEST(WindowRestoreDuringFade, IsServedAfterTheFade) {
                         }))
       << "alpha " << run.Alpha().value_or(255);
   EXPECT_TRUE(run.X().WaitForMap(run.Arrow(), 10s));
-  EXPECT_TRUE(WaitForRim(run, Rgb::FromColorRef(0x0000FF), kBlack, 3));
+  EXPECT_TRUE(WaitForRim(run, kRed, kBlack, 3));
   ExpectOpacity(run, 192u);
   EXPECT_TRUE(run.Program().Running());
 }

@@ -8,8 +8,6 @@
 
 #include <memory>
 #include <string>
-#include <type_traits>
-#include <variant>
 
 #include "fake_system_services.h"
 #include "fake_window_system.h"
@@ -54,6 +52,17 @@ class ProgramTest : public ::testing::Test {
     Start(language);
   }
 
+  // The last program ended and a new one started on a new window, with a settings file of
+  // this content, and no file, box or window left from before.
+  void Restart(const std::string& ini = "", TUiLanguage language = TUiLanguage::English) {
+    TearDown();
+    sys.files.clear();
+    ws.messageBoxes.clear();
+    ws.window = {};
+    ProgramTest::SetUp();
+    StartWith(ini, language);
+  }
+
   // Where the arrow's tip is on the screen: the first point of the outline the window is
   // cut to.
   TPoint TipOnScreen() const {
@@ -63,21 +72,14 @@ class ProgramTest : public ::testing::Test {
                : TPoint{b.left + ws.window.region[0].x, b.top + ws.window.region[0].y};
   }
 
-  // Ends the program as the user would, and reads what it saved.
+  // Ends the program as the user would, and reads what it saved, as the file has it.
   LoadedPointer Saved() {
     form.reset();
     TMemIniFile ini;
     EXPECT_EQ(ReadIniFile(sys, kSettingsPath, ini), std::nullopt);
-    PointerSettings saved;
-    for (const PointerKey& key : kPointerKeys) {
-      const std::int32_t value = ini.ReadInteger(kPointerSection, key.name, -1);
-      std::visit(
-          [&](auto field) {
-            saved.*field = static_cast<std::remove_reference_t<decltype(saved.*field)>>(value);
-          },
-          key.field);
-    }
-    return LoadedPointerState(saved);
+    return LoadedPointerState(ReadSettingsKeys(ini, ws.workArea.right - ws.workArea.left,
+                                               ws.workArea.bottom - ws.workArea.top)
+                                  .settings);
   }
 
   FakeWindowSystem ws;

@@ -195,23 +195,17 @@ Observed Apply(Observed o, Effect effect) {
   return o;
 }
 
+// A settings file with these lines in its pointer section.
+std::string PointerSection(const std::string& lines) { return "[Pointer]\r\n" + lines; }
+
 class KeysTest : public test::ProgramTest {
  protected:
-  // A new program with these lines in its settings file's pointer section.
-  void Restart(const std::string& pointerLines) {
-    TearDown();
-    sys.files.clear();
-    ws.messageBoxes.clear();
-    ws.window = {};
-    SetUp();
-    StartWith("[Pointer]\r\n" + pointerLines);
-  }
   // Mid-range settings, so that every step has room both ways.
   void RestartMidRange(bool locked) {
     Restart(
-        "TipPosX=700\r\nTipPosY=400\r\nOrientation=5\r\nSize=10\r\nColorIndex=3\r\n"
-        "AlphaBlendIndex=10\r\nEscTerminates=1\r\nSettingsLocked=" +
-        std::string(locked ? "1" : "0") + "\r\n");
+        PointerSection("TipPosX=700\r\nTipPosY=400\r\nOrientation=5\r\nSize=10\r\nColorIndex=3\r\n"
+                       "AlphaBlendIndex=10\r\nEscTerminates=1\r\nSettingsLocked=" +
+                       std::string(locked ? "1" : "0") + "\r\n"));
   }
 
   // Ends the program.
@@ -374,8 +368,8 @@ TEST_F(KeysTest, ColorStepsAndTheBlackAndWhiteRule) {
   };
   for (const ColorStepCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Restart("ColorIndex=" + std::to_string(c.colorIndex) +
-            "\r\nColor=" + std::to_string(kScreenColor) + "\r\n");
+    Restart(PointerSection("ColorIndex=" + std::to_string(c.colorIndex) +
+                           "\r\nColor=" + std::to_string(kScreenColor) + "\r\n"));
     for (const int delta : c.deltas) {
       ws.ClearLog();
       if (delta == 0) {
@@ -418,7 +412,7 @@ TEST_F(KeysTest, OpacityStepsAndTheFadedOutRule) {
   };
   for (const OpacityCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Restart("AlphaBlendIndex=" + std::to_string(c.index) + "\r\n");
+    Restart(PointerSection("AlphaBlendIndex=" + std::to_string(c.index) + "\r\n"));
     for (const int delta : c.deltas) {
       ws.ClearLog();
       if (delta == kMiddle) {
@@ -459,7 +453,8 @@ TEST_F(KeysTest, OrientationWrapsAndSizeStopsStillRebuilding) {
   };
   for (const RangeCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Restart((c.shift.Empty() ? "Orientation=" : "Size=") + std::to_string(c.start) + "\r\n");
+    Restart(PointerSection((c.shift.Empty() ? "Orientation=" : "Size=") + std::to_string(c.start) +
+                           "\r\n"));
     for (const std::uint16_t key : c.keys) {
       ws.ClearLog();
       if (key <= 1) {
@@ -488,7 +483,7 @@ TEST_F(KeysTest, EscEndsTheProgramOnlyWhileAllowed) {
                         {true, '\x03', false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << int{c.ch} << " esc " << c.escTerminates);
-    Restart(c.escTerminates ? "EscTerminates=1\r\n" : "EscTerminates=0\r\n");
+    Restart(PointerSection(c.escTerminates ? "EscTerminates=1\r\n" : "EscTerminates=0\r\n"));
     KeyPress(c.ch);
     EXPECT_EQ(ws.Calls("PostQuit").size(), c.ends ? 1U : 0U);
     EXPECT_EQ(EndingSeen(), Ending::Nothing);
@@ -504,7 +499,7 @@ TEST_F(KeysTest, DoubleClickHidesWaitsReadsThePixelAtTheCursorRepaintsAndShows) 
                         {0xFFFFFFFF, ColorPalette[3]}};  // unreadable: the colour stays
   for (const Case& c : cases) {
     SCOPED_TRACE(test::ColorText(c.pixel));
-    Restart("ColorIndex=3\r\n");
+    Restart(PointerSection("ColorIndex=3\r\n"));
     ws.cursorPos = {701, 302};
     ws.screenPixel = [&](TPoint p) { return p == TPoint{701, 302} ? c.pixel : 0x00FF00FF; };
     ws.onProcessMessages = [this] { ws.log.push_back("nested handler"); };

@@ -116,15 +116,6 @@ const char* const kGermanParagraphs[] = {
 
 class MenuTest : public test::ProgramTest {
  protected:
-  // A fresh program with these settings file sections.
-  void Restart(TUiLanguage language, const std::string& sections) {
-    TearDown();
-    sys.files.clear();
-    ws.messageBoxes.clear();
-    SetUp();
-    StartWith(sections, language);
-  }
-
   // Opens the menu the way a right click does and chooses the item (1-based; 0 for none).
   ShownMenu OpenMenu(int choice = 0) {
     ws.menuChoices = {choice};
@@ -185,8 +176,9 @@ TEST_F(MenuTest, CaptionsShortcutsAndStatesByLanguageLockAndEsc) {
   for (const MenuCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "German " << (c.language == de) << " locked " << c.locked
                                     << " esc " << c.escTerminates);
-    Restart(c.language, std::string("[Pointer]\r\nSettingsLocked=") + (c.locked ? "1" : "0") +
-                            "\r\nEscTerminates=" + (c.escTerminates ? "1" : "0") + "\r\n");
+    Restart(std::string("[Pointer]\r\nSettingsLocked=") + (c.locked ? "1" : "0") +
+                "\r\nEscTerminates=" + (c.escTerminates ? "1" : "0") + "\r\n",
+            c.language);
     ShownMenu menu = OpenMenu();
     ASSERT_EQ(menu.items.size(), 5U);
     // The help, lock and exit items carry glyphs of their own, the Esc item none.
@@ -233,8 +225,7 @@ TEST_F(MenuTest, OpensAboveAndLeftOfTheCursorWhereverTheRequestCameFrom) {
 TEST_F(MenuTest, LockItemTogglesTheLockAndTwiceLeavesItAsItWas) {
   for (const bool locked : {false, true}) {
     SCOPED_TRACE(locked);
-    Restart(TUiLanguage::English,
-            std::string("[Pointer]\r\nSettingsLocked=") + (locked ? "1" : "0") + "\r\n");
+    Restart(std::string("[Pointer]\r\nSettingsLocked=") + (locked ? "1" : "0") + "\r\n");
     // The item's mark flips before its handler reads it.
     OpenMenu(kLock);
     const ShownMenu between = OpenMenu(kLock);
@@ -296,7 +287,7 @@ TEST_F(MenuTest, TheKeyboardGoesBackAfterTheMenuAndWhatItOpened) {
       {0, ""}, {kHelp, "MessageBox"}, {kColor, "ChooseColor"}, {kLock, ""}, {kEsc, ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.choice);
-    Restart(TUiLanguage::English, "");
+    Restart();
     ws.keyboardOwner = NativeWindow{0x5151};
     OpenMenu(c.choice);
     ASSERT_GE(ws.log.size(), 2U);
@@ -312,7 +303,7 @@ TEST_F(MenuTest, HelpIsAPlainBoxCaptionedWithTheApplicationTitle) {
   for (const TUiLanguage language : {TUiLanguage::English, TUiLanguage::German}) {
     SCOPED_TRACE(static_cast<int>(language));
     sys.moduleFileName = "D:\\Talks\\Arrow.exe";
-    Restart(language, "");
+    Restart("", language);
     OpenMenu(kHelp);
     EXPECT_EQ(ws.Calls("MessageBox "), std::vector<std::string>{"MessageBox Arrow"});
     EXPECT_EQ(ws.Calls("ErrorBox ").size(), 0U);
@@ -381,7 +372,7 @@ class ColorDialogTest : public MenuTest {
     EXPECT_EQ(ReadIniFile(sys, test::kSettingsPath, ini), std::nullopt);
     TCustomColors colors;
     for (std::size_t slot = 0; slot < colors.size(); ++slot) {
-      colors[slot] = ini.ReadString(kColorsSection, CustomColorKey(slot), "");
+      colors[slot] = ini.ReadString(kColorsSection, test::CustomColorKey(slot), "");
     }
     return colors;
   }
@@ -455,7 +446,7 @@ TEST_F(ColorDialogTest, ConfirmRewritesTheCustomColoursCancelKeepsEverything) {
   OpenMenu(kColor);
   EXPECT_EQ(ws.Calls("FillRect").size(), 0U);
   EXPECT_EQ(ws.Calls("Invalidate").size(), 0U);
-  ws.Tick(1);  // the start's repeat paint, in the colour of before
+  ws.Tick(kTimerDrawBorderId);  // the start's repeat paint, in the colour of before
   EXPECT_EQ(ws.window.fill, ColorPalette[4]);
   CtrlStep();
   EXPECT_EQ(ws.window.fill, ColorPalette[5]);
@@ -495,8 +486,8 @@ TEST_F(ColorDialogTest, AMalformedCustomColourOpensItsSlotEmpty) {
   };
   for (const SlotCase& c : cases) {
     SCOPED_TRACE(c.value);
-    Restart(TUiLanguage::English, std::string("[Colors]\r\nColorA=0000FF\r\nColorB=") + c.value +
-                                      "\r\nColorC=FFFFFF\r\n");
+    Restart(std::string("[Colors]\r\nColorA=0000FF\r\nColorB=") + c.value +
+            "\r\nColorC=FFFFFF\r\n");
     std::optional<std::array<TColor, 16>> offered;
     ws.chooseColor = [&](TColor&, std::array<TColor, 16>& slots) {
       offered = slots;

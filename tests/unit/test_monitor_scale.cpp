@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "model/placement.h"
 #include "model/shape.h"
 #include "program_fixture.h"
 
@@ -15,13 +17,65 @@ namespace {
 
 constexpr MonitorInfo kLaptop{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}, true, 144};
 constexpr MonitorInfo kProjector{{1920, 0, 3200, 720}, {1920, 0, 3200, 720}, false, 96};
-constexpr unsigned kHoldOffTimer = 2;
 // Size 10 pointing right on a 1920 x 1080 work area: 172 pixels long at the primary's scale.
 constexpr int kPrimaryLength = 172;
 
 MonitorInfo WithDpi(MonitorInfo monitor, std::uint32_t dpi) {
   monitor.dpi = dpi;
   return monitor;
+}
+
+// Which monitor's DPI the arrow is drawn at, and the primary's it is measured against.
+TEST(ArrowDpisFor, TheTipsMonitorOrTheDragsPointersOverThePrimarys) {
+  struct Case {
+    const char* what;
+    std::vector<MonitorInfo> monitors;
+    TPoint tip;
+    std::optional<TPoint> dragPointer;
+    ArrowDpis current;
+    ArrowDpis expected;
+  };
+  const std::vector<Case> cases = {
+      {"at start on the primary", {kLaptop, kProjector}, {960, 540}, {}, {}, {144, 144}},
+      {"at start on the projector", {kLaptop, kProjector}, {2500, 360}, {}, {}, {96, 144}},
+      {"the projector's first column", {kLaptop, kProjector}, {1920, 0}, {}, {}, {96, 144}},
+      {"a drag step: the pointer's monitor, not the tip's",
+       {kLaptop, kProjector},
+       {1900, 360},
+       TPoint{1930, 360},
+       {144, 144},
+       {96, 144}},
+      {"a tip on no monitor keeps the arrow's, the primary's is read anew",
+       {WithDpi(kLaptop, 120), kProjector},
+       {5000, 360},
+       {},
+       {96, 144},
+       {96, 120}},
+      {"on no monitor at start: the primary's", {kLaptop}, {-50, 0}, {}, {}, {144, 144}},
+      {"a monitor of unknown DPI keeps the arrow's",
+       {kLaptop, WithDpi(kProjector, 0)},
+       {2500, 360},
+       {},
+       {120, 144},
+       {120, 144}},
+      {"none listed as primary keeps the primary's",
+       {WithDpi(kProjector, 120)},
+       {2500, 360},
+       {},
+       {96, 96},
+       {120, 96}},
+      {"a primary of unknown DPI keeps the primary's",
+       {WithDpi(kLaptop, 0), kProjector},
+       {2500, 360},
+       {},
+       {144, 144},
+       {96, 144}},
+  };
+  for (const Case& c : cases) {
+    const ArrowDpis dpis = ArrowDpisFor(c.monitors, c.tip, c.dragPointer, c.current);
+    EXPECT_EQ(dpis.arrow, c.expected.arrow) << c.what;
+    EXPECT_EQ(dpis.primary, c.expected.primary) << c.what;
+  }
 }
 
 class MonitorScale : public ProgramTest {
@@ -47,7 +101,7 @@ class MonitorScale : public ProgramTest {
     ws.cursorPos = at;
     ws.events->FormMainOnMouseMove(shift, at.x - ws.window.bounds.left,
                                    at.y - ws.window.bounds.top);
-    ws.Tick(kHoldOffTimer);
+    ws.Tick(kTimerMouseMoveHoldOffId);
   }
   void Press(TPoint at) {
     Move({}, at);

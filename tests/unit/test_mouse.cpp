@@ -10,7 +10,6 @@
 namespace qd {
 namespace {
 
-constexpr unsigned kHoldOffTimer = 2;  // TimerMouseMoveHoldOff's id
 constexpr NativeCursor kFlatHandle{0xF1};
 constexpr NativeCursor kGrabHandle{0xF2};
 
@@ -103,14 +102,6 @@ class MouseTest : public test::ProgramTest {
     ASSERT_GT(Width(), 16);
     ASSERT_GT(Height(), 16);
   }
-  // A new program on a new window, with this settings file (none when empty).
-  void Restart(const std::string& ini = "") {
-    TearDown();
-    sys.files.clear();
-    ws.window = {};
-    ProgramTest::SetUp();
-    StartWith(ini);
-  }
 
   int Width() const { return ws.window.bounds.right - ws.window.bounds.left; }
   int Height() const { return ws.window.bounds.bottom - ws.window.bounds.top; }
@@ -130,7 +121,7 @@ class MouseTest : public test::ProgramTest {
   // next move is handled too.
   void Move(TShiftState shift, TPoint at) {
     ws.events->FormMainOnMouseMove(shift, at.x, at.y);
-    ws.Tick(kHoldOffTimer);
+    ws.Tick(kTimerMouseMoveHoldOffId);
   }
   // A press where the cursor is, in window coordinates, as the window system delivers it.
   void Press(TMouseButton button, TShiftState shift) {
@@ -145,7 +136,7 @@ TEST_F(MouseTest, HoldOffDropsMovesUntilItsTick) {
   EXPECT_EQ(Shown(), kFlatHandle);
   // Dropped, not queued: Ctrl would take the hand away, now or at the tick.
   ws.events->FormMainOnMouseMove(ssCtrl, 0, 0);
-  ws.Tick(kHoldOffTimer);
+  ws.Tick(kTimerMouseMoveHoldOffId);
   EXPECT_EQ(Shown(), kFlatHandle);
   ws.events->FormMainOnMouseMove(ssCtrl, 0, 0);
   EXPECT_EQ(Shown(), NativeCursor{});
@@ -315,7 +306,7 @@ TEST_F(MouseTest, DragPositionsComeFromTheAnchorsOfThePress) {
   for (const DragMove& m : moves) {
     SCOPED_TRACE(testing::Message() << m.cursor.x << "," << m.cursor.y);
     if (m.afterHoldOff) {
-      ws.Tick(kHoldOffTimer);
+      ws.Tick(kTimerMouseMoveHoldOffId);
     }
     ws.cursorPos = m.cursor;
     ws.events->FormMainOnMouseMove(m.shift, Inner().x, Inner().y);
@@ -323,7 +314,7 @@ TEST_F(MouseTest, DragPositionsComeFromTheAnchorsOfThePress) {
   }
 
   // A new press takes new anchors.
-  ws.Tick(kHoldOffTimer);
+  ws.Tick(kTimerMouseMoveHoldOffId);
   ws.cursorPos = {0, 0};
   Press(TMouseButton::mbLeft, ssLeft);
   ws.cursorPos = {1, 2};
@@ -332,7 +323,7 @@ TEST_F(MouseTest, DragPositionsComeFromTheAnchorsOfThePress) {
 
   // A press handled late (the program busy in a fade, a loaded machine), the pointer gone on
   // meanwhile, anchors where the button went down: the grabbed point stays under the pointer.
-  ws.Tick(kHoldOffTimer);
+  ws.Tick(kTimerMouseMoveHoldOffId);
   const TPoint pressedAt{ws.window.bounds.left + Inner().x, ws.window.bounds.top + Inner().y};
   ws.cursorPos = {pressedAt.x + 50, pressedAt.y + 20};
   ws.events->FormMainOnMouseDown(TMouseButton::mbLeft, ssLeft, Inner().x, Inner().y);
@@ -383,7 +374,7 @@ TEST_F(MouseTest, QuickDragsLandWhereTheButtonCameUpAndALostMouseEndsThePress) {
     for (const Then step : c.steps) {
       switch (step) {
         case Then::Tick:
-          ws.Tick(kHoldOffTimer);
+          ws.Tick(kTimerMouseMoveHoldOffId);
           break;
         case Then::Release:
           ws.events->FormMainOnMouseUp(TMouseButton::mbLeft, {}, 5, 5);
@@ -457,7 +448,7 @@ TEST_F(MouseTest, ReleasingShiftOrCtrlRecomputesTheZoneAtTheCursor) {
     Move(ssCtrl, Inner());  // no zone, no hand
     ws.cursorPos = {ws.window.bounds.left + c.at.x, ws.window.bounds.top + c.at.y};
     ws.events->FormMainOnKeyUp(c.key, c.shift);
-    ws.Tick(kHoldOffTimer);
+    ws.Tick(kTimerMouseMoveHoldOffId);
     EXPECT_EQ(Shown(), c.flat ? kFlatHandle : NativeCursor{});
   }
 }
@@ -473,7 +464,7 @@ TEST_F(MouseTest, KeyReleaseNeverDragsAndWaitsForTheHoldOff) {
   // Within the hold-off period the release is dropped like a move.
   ws.events->FormMainOnKeyUp(kKeyShift, ssCtrl);
   EXPECT_EQ(Shown(), kGrabHandle);
-  ws.Tick(kHoldOffTimer);
+  ws.Tick(kTimerMouseMoveHoldOffId);
   ws.events->FormMainOnKeyUp(kKeyShift, ssCtrl);
   EXPECT_EQ(Shown(), NativeCursor{});
 }

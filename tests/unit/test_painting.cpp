@@ -8,29 +8,23 @@
 namespace qd::test {
 namespace {
 
-constexpr unsigned kDrawBorderTimer = 1;
-
 class Painting : public ProgramTest {
  protected:
-  // A fresh program, with no paint to repeat when asked.
-  void Restart(const std::string& ini, bool repeatDone = true) {
-    TearDown();
-    sys.files.clear();
-    SetUp();
-    StartWith("[Pointer]\n" + ini);
-    if (repeatDone) {
-      ws.Tick(kDrawBorderTimer);
-      ws.ClearLog();
-    }
+  // A fresh program with these lines in its settings file's pointer section, its start's
+  // repeat paint done.
+  void RestartPainted(const std::string& pointerLines) {
+    Restart("[Pointer]\n" + pointerLines);
+    ws.Tick(kTimerDrawBorderId);
+    ws.ClearLog();
   }
   // A Ctrl wheel step: one paint, in the next palette colour.
   void Paint() { ws.events->FormMainOnMouseWheel(TShiftState(ssCtrl), 120, {0, 0}); }
   std::size_t Paints() const { return ws.Calls("Polyline").size(); }
-  bool RepeatPending() const { return ws.runningTimers.contains(kDrawBorderTimer); }
+  bool RepeatPending() const { return ws.runningTimers.contains(kTimerDrawBorderId); }
 };
 
 TEST_F(Painting, TheWindowsOwnRepaintDrawsFillAndRimWithoutTouchingTheTimer) {
-  Restart("");
+  RestartPainted("");
   const auto canvas = ws.GetCanvas(NativeWindow{0x100});
   ws.events->FormMainOnPaint(*canvas);
   EXPECT_EQ(ws.log, (std::vector<std::string>{
@@ -56,12 +50,12 @@ TEST_F(Painting, RepeatsEachPaintOnceUnderTheTimerFlipRules) {
       {"a paint before the tick drops the repeat", "PTPPT", 4, false},
   };
   for (const Case& c : cases) {
-    Restart("");
+    RestartPainted("");
     for (const char event : c.events) {
       if (event == 'P') {
         Paint();
       } else {
-        ws.Tick(kDrawBorderTimer);
+        ws.Tick(kTimerDrawBorderId);
       }
     }
     EXPECT_EQ(Paints(), c.paints) << c.name;
@@ -80,10 +74,9 @@ TEST_F(Painting, PenWidthFollowsTheSizeAndOutlineColourTheFill) {
                         Case{5, 0x000001, "w5 #000000"}, Case{24, 0xFFFFFF, "w5 #000000"},
                         Case{4, 0x010101, "w3 #000000"}, Case{4, 0x010000, "w3 #000000"}}) {
     SCOPED_TRACE(c.size);
-    Restart("Size=" + std::to_string(c.size) + "\nColor=" + std::to_string(c.color) +
-                "\nColorIndex=-1\n",
-            false);
-    ws.Tick(kDrawBorderTimer);  // the start's paint repeated
+    Restart("[Pointer]\nSize=" + std::to_string(c.size) + "\nColor=" + std::to_string(c.color) +
+            "\nColorIndex=-1\n");
+    ws.Tick(kTimerDrawBorderId);  // the start's paint repeated
     ASSERT_EQ(ws.Calls("Polyline").size(), 1U);
     EXPECT_TRUE(ws.Calls("Polyline")[0].starts_with("Polyline " + c.pen));
     EXPECT_EQ(ws.window.fill, c.color);
@@ -91,7 +84,7 @@ TEST_F(Painting, PenWidthFollowsTheSizeAndOutlineColourTheFill) {
 }
 
 TEST_F(Painting, ARefusedTimerShowsTheFrameworkErrorAndTheProgramGoesOn) {
-  Restart("");
+  RestartPainted("");
   ws.refuseTimers = true;
   // Under the error guard every event passes through.
   Guarded(*ws.events, [this] { Paint(); });

@@ -115,7 +115,7 @@ TEST_F(Screens, BoundsMovedByTheSystemAreWhereTheNextChangeStarts) {
       << "taken as they are, not applied back; saved a moment later";
   // A drag by one pixel from the inner area starts from there.
   ws.events->FormMainOnMouseMove({}, 30, 15);
-  ws.Tick(2);
+  ws.Tick(kTimerMouseMoveHoldOffId);
   ws.cursorPos = {-900 + 30, 300 + 15};
   ws.events->FormMainOnMouseDown(TMouseButton::mbLeft, TShiftState(ssLeft), 30, 15);
   ws.cursorPos.x += 1;

@@ -199,9 +199,9 @@ TEST(LoadSettings, CustomColoursAsTextWithTheDefaultForMissingKeys) {
 }
 
 TEST(CustomColorKey, NamesTheSixteenSlotsAToP) {
-  EXPECT_EQ(CustomColorKey(0), "ColorA");
-  EXPECT_EQ(CustomColorKey(1), "ColorB");
-  EXPECT_EQ(CustomColorKey(15), "ColorP");
+  EXPECT_EQ(test::CustomColorKey(0), "ColorA");
+  EXPECT_EQ(test::CustomColorKey(1), "ColorB");
+  EXPECT_EQ(test::CustomColorKey(15), "ColorP");
 }
 
 TEST(LoadSettings, UnreadableFileGivesDefaultsAndTheSystemMessage) {
@@ -216,11 +216,11 @@ TEST(LoadSettings, UnreadableFileGivesDefaultsAndTheSystemMessage) {
   EXPECT_EQ(result.settings.CustomColors[15], "1FFFFFFF");
 }
 
-TEST(PointerKeys, EachFieldHasExactlyOneKey) {
-  const auto& keys = kPointerKeys;
-  for (const PointerKey& key : keys) {
+TEST(SettingsKeys, EachFieldHasExactlyOneKey) {
+  const auto& keys = kSettingsKeys;
+  for (const SettingsKey& key : keys) {
     EXPECT_EQ(std::count_if(keys.begin(), keys.end(),
-                            [&](const PointerKey& other) { return other.field == key.field; }),
+                            [&](const SettingsKey& other) { return other.field == key.field; }),
               1)
         << key.name;
   }

@@ -139,7 +139,7 @@ TEST_F(BuildShape, KeepsTheEightPixelMinimumButPaintsTheComputedSize) {
   ws.workArea = {0, 0, 1000, 800};  // one pixel an arrow unit
   StartWith("[Pointer]\nSize=1\nTipPosX=500\nTipPosY=400\n");
   EXPECT_EQ(ws.window.bounds, (TRect{488, 397, 501, 405}));
-  ws.Tick(1);  // the repeat paint of the start
+  ws.Tick(kTimerDrawBorderId);  // the repeat paint of the start
   EXPECT_EQ(ws.Calls("FillRect"), std::vector<std::string>{"FillRect 0 0 13 7 #0000FF"});
 }
 

@@ -11,9 +11,6 @@
 namespace qd::test {
 namespace {
 
-constexpr unsigned kDrawBorderTimer = 1;
-constexpr unsigned kHoldOffTimer = 2;
-
 // The colour most pixels of the image have where it is opaque.
 std::uint32_t FillOf(const PixelImage& image) {
   std::map<std::uint32_t, int> counts;
@@ -52,7 +49,7 @@ TEST_F(SmoothMode, TheArrowIsAnImageDrawnAgainOnlyForANewOutlineOrColour) {
     EXPECT_EQ(ws.window.image.height, b.bottom - b.top) << name;
     EXPECT_TRUE(ws.window.region.empty()) << name;
     EXPECT_FALSE(ws.window.layered) << name << ": never a constant alpha of the window's own";
-    EXPECT_FALSE(ws.runningTimers.contains(kDrawBorderTimer)) << name << ": nothing to repeat";
+    EXPECT_FALSE(ws.runningTimers.contains(kTimerDrawBorderId)) << name << ": nothing to repeat";
   };
   checkWindow("start");
   EXPECT_EQ(ws.window.imageAlpha, AlphaTable[10]);
@@ -73,7 +70,7 @@ TEST_F(SmoothMode, TheArrowIsAnImageDrawnAgainOnlyForANewOutlineOrColour) {
        [&] {
          ws.cursorPos = {500, 400};
          Mouse(TMouseButton::mbLeft, ssLeft, true);
-         ws.Tick(kHoldOffTimer);
+         ws.Tick(kTimerMouseMoveHoldOffId);
          ws.cursorPos = {530, 420};
          ws.events->FormMainOnMouseMove(ssLeft, 20, 10);
          Mouse(TMouseButton::mbLeft, {}, false);

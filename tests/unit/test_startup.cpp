@@ -226,7 +226,7 @@ TEST_P(StartUpSaveFailure, WhilePresentingAndAtSessionEndOpensNoBox) {
     sys.failFileStepAt[GetParam()] = 1;
     Start();
     ws.events->FormMainOnMouseWheel({}, 120, {0, 0});
-    ws.Tick(3);
+    ws.Tick(kTimerSaveSettingsId);
     EXPECT_TRUE(ws.messageBoxes.empty()) << GetParam();
     ASSERT_FALSE(ws.Calls("CreateFileForWrite").empty()) << "the save was tried";
     if (sessionEnd) {
@@ -247,7 +247,7 @@ TEST_P(StartUpSaveFailure, WhilePresentingIsTriedAgainUntilSaved) {
   Start();
   ws.events->FormMainOnMouseWheel({}, 120, {0, 0});
   for (int tick = 0; tick < 7; ++tick) {
-    ws.Tick(3);
+    ws.Tick(kTimerSaveSettingsId);
     if (tick == 3) {
       ws.events->FormMainOnMouseWheel({}, 120, {0, 0});
     }
@@ -259,7 +259,7 @@ TEST_P(StartUpSaveFailure, WhilePresentingIsTriedAgainUntilSaved) {
                                 "StartTimer 3 60000", "StartTimer 3 60000"}))
       << GetParam();
   sys.failFileStepAt.erase(GetParam());
-  ws.Tick(3);
+  ws.Tick(kTimerSaveSettingsId);
   EXPECT_TRUE(ws.messageBoxes.empty()) << GetParam();
   TMemIniFile ini;
   EXPECT_EQ(ReadIniFile(sys, kSettingsPath, ini), std::nullopt);
@@ -285,9 +285,9 @@ TEST_F(StartUp, ChangesAreSavedOnceLeftAloneAndBeforeASuspend) {
   ws.events->FormMainOnMouseWheel({}, 120, {0, 0});
   EXPECT_EQ(ws.Calls("StartTimer 3"), std::vector<std::string>{"StartTimer 3 2000"});
   ws.events->FormMainOnMouseWheel({}, 120, {0, 0});
-  ws.Tick(3);
+  ws.Tick(kTimerSaveSettingsId);
   EXPECT_EQ(orientation(), 0) << "still changing: not yet";
-  ws.Tick(3);
+  ws.Tick(kTimerSaveSettingsId);
   EXPECT_EQ(orientation(), 2);
   EXPECT_FALSE(ws.runningTimers.contains(3));
   ws.events->FormMainOnMouseWheel({}, -120, {0, 0});
