@@ -485,32 +485,40 @@ class Soak {
       const char* name;
       int weight;
       void (Soak::*act)();
+      bool onTheArrow;  // pressed, turned or typed into over the arrow
     };
-    static const Kind kinds[] = {{"drag", 14, &Soak::Drag},
-                                 {"wheel", 14, &Soak::Wheel},
-                                 {"touchpad", 5, &Soak::Touchpad},
-                                 {"keys", 8, &Soak::Keys},
-                                 {"space", 3, &Soak::Space},
-                                 {"fade", 5, &Soak::Fade},
-                                 {"colour pick", 3, &Soak::ColourPick},
-                                 {"menu", 11, &Soak::Menu},
-                                 {"minimise and restore", 4, &Soak::MinimiseAndRestore},
-                                 {"hotkey", 4, &Soak::HotKey},
-                                 {"second start", 3, &Soak::SecondStart},
-                                 {"slide show", 5, &Soak::SlideShowEpisode},
-                                 {"projector plugged", 2, &Soak::Projector},
-                                 {"projector scale", 2, &Soak::ProjectorScale},
-                                 {"suspend", 3, &Soak::Suspend},
-                                 {"kill and start", 3, &Soak::KillAndStart}};
+    static const Kind kinds[] = {{"drag", 14, &Soak::Drag, true},
+                                 {"wheel", 14, &Soak::Wheel, true},
+                                 {"touchpad", 5, &Soak::Touchpad, true},
+                                 {"keys", 8, &Soak::Keys, true},
+                                 {"space", 3, &Soak::Space, true},
+                                 {"fade", 5, &Soak::Fade, true},
+                                 {"colour pick", 3, &Soak::ColourPick, true},
+                                 {"menu", 11, &Soak::Menu, true},
+                                 {"minimise and restore", 4, &Soak::MinimiseAndRestore, false},
+                                 {"hotkey", 4, &Soak::HotKey, false},
+                                 {"second start", 3, &Soak::SecondStart, false},
+                                 {"slide show", 5, &Soak::SlideShowEpisode, false},
+                                 {"projector plugged", 2, &Soak::Projector, false},
+                                 {"projector scale", 2, &Soak::ProjectorScale, false},
+                                 {"suspend", 3, &Soak::Suspend, false},
+                                 {"kill and start", 3, &Soak::KillAndStart, false}};
     int total = 0;
     for (const Kind& kind : kinds) total += kind.weight;
     int chosen = Pick(0, total - 1);
     const Kind* kind = kinds;
     while (chosen >= kind->weight) chosen -= (kind++)->weight;
-    ++episodes_[kind->name];
-    ++episodeCount_;
     expectedTip_.reset();
-    (this->*kind->act)();
+    if (kind->onTheArrow && wine_ < 10 && show_ && Overlap(show_->place, Arrow().rect) &&
+        ArrowAboveTheShow() == false) {
+      Note(std::string(kind->name) + " left out: the arrow under the show");
+      ++leftOut_[std::string(kind->name) +
+                 " over an arrow under a full-screen show (Wine 8 leaves the show above it)"];
+    } else {
+      ++episodes_[kind->name];
+      ++episodeCount_;
+      (this->*kind->act)();
+    }
     Check(kind->name);
     PauseFor(std::chrono::milliseconds(Pick(100, 1500)));
   }
