@@ -1,65 +1,15 @@
 // The keyboard's owner: the states and moves listed in its header.
 #include "framework/win32/win32_keyboard_owner.h"
 
-#include "framework/win32/system_library.h"
-
 namespace qd::win32 {
 
 namespace {
 
-// The owner's timers on the arrow's window, far from the form's timer ids: a plain click
-// hands over the keyboard when the first fires (Wine's steps) ...
+// The owner's timer on the arrow's window, far from the form's timer ids: a plain click
+// hands over the keyboard when it fires (Wine's steps).
 constexpr UINT_PTR kTakeKeyboardTimer = 0x5144;
-// ... and the second looks once more whether something has gone above the arrow: a moment
-// after a new foreground window (a slide show may put itself on top again as it loses the
-// keyboard), or when a round of raises ends after one was refused.
-constexpr UINT_PTR kKeepOnTopTimer = 0x5145;
-constexpr UINT kKeepOnTopDelayMs = 300;
-// No window list is longer; a bound all the same while other programs reorder windows.
-constexpr int kMostWindows = 4096;
-// SHQueryUserNotificationState: a game or video in exclusive full-screen Direct3D.
-constexpr int kRunningD3DFullScreen = 3;
-// The system's own surfaces stay above the arrow: the task bar and its flyouts, Start,
-// search, the task switchers, and open menus and tooltips. Windows 11 hosts its new ones in
-// XAML islands: the tray overflow (TopLevelWindowForOverflowXamlIsland), quick settings and
-// the notification centre (ControlCenterWindow), the task bar's and Snap layouts' flyouts
-// (Xaml_WindowedPopupClass), search and widgets (Windows.UI.Composition.
-// DesktopWindowContentBridge), Start (Windows.UI.Core.CoreWindow), Alt+Tab and Task View
-// (XamlExplorerHostIslandWindow), and the input switcher (Shell_InputSwitchTopLevelWindow).
-constexpr const wchar_t* kShellClasses[] = {L"Shell_TrayWnd",
-                                            L"Shell_SecondaryTrayWnd",
-                                            L"Windows.UI.Core.CoreWindow",
-                                            L"MultitaskingViewFrame",
-                                            L"TaskSwitcherWnd",
-                                            L"XamlExplorerHostIslandWindow",
-                                            L"ForegroundStaging",
-                                            L"#32771",
-                                            L"DV2ControlHost",
-                                            L"NotifyIconOverflowWindow",
-                                            L"TopLevelWindowForOverflowXamlIsland",
-                                            L"ControlCenterWindow",
-                                            L"Xaml_WindowedPopupClass",
-                                            L"Windows.UI.Composition.DesktopWindowContentBridge",
-                                            L"Shell_InputSwitchTopLevelWindow",
-                                            L"#32768",
-                                            L"tooltips_class32"};
 
-// The owner whose hook is on; the hook's callback runs on its thread. SetWinEventHook gives
-// its callback no context of its own: this is the one way the callback finds its owner.
-KeyboardOwnership*& Hooked() {
-  // NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
-  static KeyboardOwnership* owner = nullptr;
-  return owner;
-}
-
-bool ShellWindow(HWND window) {
-  wchar_t name[64] = {};
-  if (window == nullptr || ::GetClassNameW(window, name, 64) == 0) return false;
-  for (const wchar_t* shell : kShellClasses) {
-    if (::lstrcmpW(name, shell) == 0) return true;
-  }
-  return false;
-}
+}  // namespace
 
 bool OwnWindow(HWND window) {
   DWORD process = 0;
@@ -67,48 +17,10 @@ bool OwnWindow(HWND window) {
          process == ::GetCurrentProcessId();
 }
 
-// What lies above the arrow in the z-order and covers it: visible, of another program, not
-// the shell's, not click-through (a screen-sharing frame, an overlay), and over its rect.
-struct CoverSearch {
-  HWND arrow = nullptr;
-  RECT arrowRect{};
-  HWND named = nullptr;  // the window to judge alone, or none
-  bool covered = false;
-  int seen = 0;
-};
-
-bool Covers(HWND window, const RECT& arrowRect) {
-  const LONG exStyle = ::GetWindowLongW(window, GWL_EXSTYLE);
-  constexpr LONG kClickThrough = WS_EX_TRANSPARENT | WS_EX_LAYERED;
-  RECT theirs{};
-  RECT overlap{};
-  return ::IsWindowVisible(window) && !::IsIconic(window) &&
-         (exStyle & kClickThrough) != kClickThrough && !OwnWindow(window) && !ShellWindow(window) &&
-         ::GetWindowRect(window, &theirs) && ::IntersectRect(&overlap, &arrowRect, &theirs);
-}
-
-// EnumWindows goes from the top of the z-order down: it stops at the arrow.
-BOOL CALLBACK LookAbove(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<CoverSearch*>(param);
-  if (window == search->arrow || ++search->seen > kMostWindows) return FALSE;
-  if ((search->named == nullptr || window == search->named) && Covers(window, search->arrowRect)) {
-    search->covered = true;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-}  // namespace
-
 KeyboardOwnership::KeyboardOwnership() {
   if (HMODULE ntdll = ::GetModuleHandleA("ntdll.dll"); ntdll != nullptr) {
     wineSteps_ = ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
   }
-}
-
-KeyboardOwnership::~KeyboardOwnership() {
-  if (foregroundHook_ != nullptr) ::UnhookWinEvent(foregroundHook_);
-  if (Hooked() == this) Hooked() = nullptr;
 }
 
 DWORD KeyboardOwnership::CreationStyle() { return WS_EX_NOACTIVATE; }
@@ -130,14 +42,6 @@ void KeyboardOwnership::StartShown(HWND arrow) {
   // Shown in front with the keyboard, as an ordinary window until another program takes it.
   SetNoActivate(arrow, false);
   ::ShowWindow(arrow, SW_SHOW);
-  // Out of context: no DLL in other programs, and nothing runs while nothing changes; the
-  // program's own menus and boxes do not wake it.
-  if (foregroundHook_ == nullptr) {
-    foregroundHook_ = ::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
-                                        &ForegroundChanged, 0, 0,
-                                        WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
-    if (foregroundHook_ != nullptr) Hooked() = this;
-  }
 }
 
 void KeyboardOwnership::Show(HWND hwnd, bool visible) {
@@ -229,28 +133,19 @@ LRESULT KeyboardOwnership::MouseActivateAnswer(HWND arrow) {
 void KeyboardOwnership::Activated(HWND arrow, WPARAM wParam, LPARAM lParam) {
   // The keyboard has gone to another program (under Wine lParam is then 0): presses no
   // longer take it. The program's own help, colour dialog or pick gives it back after.
-  // Given it some other way (the task bar, Alt+Tab), it is an ordinary window again; a
-  // show may answer by putting itself on top, which no event of its own reports.
+  // Given it some other way (the task bar, Alt+Tab), it is an ordinary window again.
   if (LOWORD(wParam) != WA_INACTIVE) {
     SetNoActivate(arrow, false);
-    LookSoon(nullptr);
   } else if (!OwnWindow(reinterpret_cast<HWND>(lParam))) {
     SetNoActivate(arrow, true);
   }
 }
 
 bool KeyboardOwnership::OnTimer(HWND arrow, UINT_PTR timerId) {
-  if (timerId == kKeepOnTopTimer) {
-    ::KillTimer(arrow, kKeepOnTopTimer);
-    KeepOnTop(lookFor_);
-    return true;
-  }
-  if (timerId == kTakeKeyboardTimer) {
-    ::KillTimer(arrow, kTakeKeyboardTimer);
-    if (StillWantsTheKeyboard(arrow)) TakeKeyboard(arrow);
-    return true;
-  }
-  return false;
+  if (timerId != kTakeKeyboardTimer) return false;
+  ::KillTimer(arrow, kTakeKeyboardTimer);
+  if (StillWantsTheKeyboard(arrow)) TakeKeyboard(arrow);
+  return true;
 }
 
 void KeyboardOwnership::Minimizing() const {
@@ -278,59 +173,6 @@ void KeyboardOwnership::RaiseWithoutActivation(HWND hwnd) {
   if (::GetForegroundWindow() != hwnd) SetNoActivate(hwnd, true);
   ::SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_SHOWWINDOW);
-}
-
-void CALLBACK KeyboardOwnership::ForegroundChanged(HWINEVENTHOOK /*hook*/, DWORD /*event*/,
-                                                   HWND window, LONG objectId, LONG /*childId*/,
-                                                   DWORD /*thread*/, DWORD /*time*/) {
-  // The program's own windows are the arrow's own activation's business (Activated), also
-  // where the skip flag is not honoured.
-  if (objectId != OBJID_WINDOW || Hooked() == nullptr || OwnWindow(window)) return;
-  Hooked()->LookSoon(window != nullptr ? ::GetAncestor(window, GA_ROOT) : nullptr);
-}
-
-void KeyboardOwnership::LookSoon(HWND named) {
-  if (arrow_ == nullptr || !::IsWindowVisible(arrow_)) return;
-  lookFor_ = named;
-  ::SetTimer(arrow_, kKeepOnTopTimer, kKeepOnTopDelayMs, nullptr);
-  KeepOnTop(named);
-}
-
-bool KeyboardOwnership::FullScreenGame() {
-  // Loaded at the first raise: imported, shell32 would load with every start.
-  if (!shellLoaded_) {
-    shellLoaded_ = true;
-    if (const HMODULE shell32 = LoadSystemLibrary(L"shell32.dll"); shell32 != nullptr) {
-      queryNotificationState_ = reinterpret_cast<QueryNotificationStateFn>(
-          reinterpret_cast<void*>(::GetProcAddress(shell32, "SHQueryUserNotificationState")));
-    }
-  }
-  int state = 0;
-  return queryNotificationState_ != nullptr && queryNotificationState_(&state) == S_OK &&
-         state == kRunningD3DFullScreen;
-}
-
-void KeyboardOwnership::KeepOnTop(HWND named) {
-  HWND arrow = arrow_;
-  // Disabled, it is behind the program's own box, which must stay above it.
-  if (arrow == nullptr || !::IsWindowVisible(arrow) || !::IsWindowEnabled(arrow) ||
-      ::IsIconic(appWindow_) || (::GetWindowLongW(arrow, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0 ||
-      ShellWindow(::GetForegroundWindow())) {
-    return;
-  }
-  CoverSearch search{arrow, {}, named};
-  if (!::GetWindowRect(arrow, &search.arrowRect)) return;
-  ::EnumWindows(&LookAbove, reinterpret_cast<LPARAM>(&search));
-  if (!search.covered || FullScreenGame()) return;
-  const DWORD now = ::GetTickCount();
-  if (!raises_.Allow(now)) {
-    // One look when the round ends, so that a show that won it does not stay above for good.
-    lookFor_ = named;
-    ::SetTimer(arrow, kKeepOnTopTimer, raises_.RetryInMs(now), nullptr);
-    return;
-  }
-  ::SetWindowPos(arrow, HWND_TOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
 
 }  // namespace qd::win32

@@ -1,7 +1,6 @@
-// Who has the keyboard, the arrow or the presenter's slide show, and whether the arrow goes
-// back on top: the one owner of WS_EX_NOACTIVATE, of the hand-over and hand-back, and of
-// the raises. The window procedure, the menu, the boxes, the task bar and the hotkey tell
-// it what happened; it alone changes the style and the foreground.
+// Who has the keyboard, the arrow or the presenter's slide show: the one owner of
+// WS_EX_NOACTIVATE and of the hand-over and hand-back. The window procedure, the menu, the boxes,
+// the task bar and the hotkey tell it what happened; it alone changes the style and the foreground.
 //
 //   state     NOACTIVATE  event                                       next
 //   Passive   set         plain click (Wine's steps: after the        Owns
@@ -17,24 +16,18 @@
 //   Hidden    set         shown by the program (colour pick)          Owns
 //                         shown or restored by the hotkey             Passive
 //                         restored from the task bar                  Owns
-//
-// Raises: a new foreground window of another program that covers the arrow, a look a moment
-// after the arrow took the keyboard, or the arrow moved or resized under a window that went
-// on top while the two were apart, puts it back on top, a few times a round at most
-// (RaiseLimiter); once refused, one look when the round ends.
 #pragma once
 
-#include "framework/raise_limiter.h"
 #include "framework/win32/win32.h"
 
 namespace qd::win32 {
 
+// A window of this program's process.
+bool OwnWindow(HWND window);
+
 class KeyboardOwnership {
  public:
   KeyboardOwnership();
-  KeyboardOwnership(const KeyboardOwnership&) = delete;
-  KeyboardOwnership& operator=(const KeyboardOwnership&) = delete;
-  ~KeyboardOwnership();
 
   // The extended style a new arrow starts with: it takes no keyboard from a press.
   static DWORD CreationStyle();
@@ -47,8 +40,8 @@ class KeyboardOwnership {
   // double-click. Without them, what Windows itself does.
   void UseWineSteps(bool use) { wineSteps_ = use; }
 
-  // The message loop starts: the arrow shown in front with the keyboard, and the hook on.
-  void StartShown(HWND arrow);
+  // The message loop starts: the arrow shown in front with the keyboard.
+  static void StartShown(HWND arrow);
   // Shown again by the program (the colour pick), the arrow takes the keyboard; hidden,
   // it takes none, whatever shows it again.
   static void Show(HWND hwnd, bool visible);
@@ -57,8 +50,8 @@ class KeyboardOwnership {
   void PlainClick(HWND arrow);
   // WM_MOUSEACTIVATE's answer and WM_ACTIVATE.
   static LRESULT MouseActivateAnswer(HWND arrow);
-  void Activated(HWND arrow, WPARAM wParam, LPARAM lParam);
-  // The owner's own timers on the arrow; whether the tick was one of them.
+  static void Activated(HWND arrow, WPARAM wParam, LPARAM lParam);
+  // The owner's own timer on the arrow; whether the tick was that one.
   bool OnTimer(HWND arrow, UINT_PTR timerId);
 
   // Before the menu: it needs the foreground to close on a click elsewhere.
@@ -76,36 +69,18 @@ class KeyboardOwnership {
   void AppWindowFocused() const;
   // The hotkey: on top and shown, without the keyboard unless it has it.
   static void RaiseWithoutActivation(HWND hwnd);
-  // The arrow moved or changed its size (a drag, a turn, its monitor gone): a window that
-  // went on top while the two were apart (a show started on the other monitor) may cover it.
-  void Moved() { LookSoon(nullptr); }
 
  private:
   static void SetNoActivate(HWND hwnd, bool noActivate);
   bool StillWantsTheKeyboard(HWND arrow) const;
   void RemapWithoutFocus(HWND hwnd) const;
   bool ProgramWindow(HWND window) const;
-  static void CALLBACK ForegroundChanged(HWINEVENTHOOK hook, DWORD event, HWND window,
-                                         LONG objectId, LONG childId, DWORD thread, DWORD time);
-  // A look now and another a moment later; `named`: the window an event named, judged
-  // alone; none: whatever covers the arrow.
-  void LookSoon(HWND named);
-  void KeepOnTop(HWND named);
-  bool FullScreenGame();
-
-  using QueryNotificationStateFn = HRESULT(WINAPI*)(int*);
 
   HWND appWindow_ = nullptr;
   HWND arrow_ = nullptr;
   bool wineSteps_ = false;
-  HWINEVENTHOOK foregroundHook_ = nullptr;
   // Windows' foreground at the last plain click, while its hand-over waits (Wine's steps).
   HWND foregroundAtClick_ = nullptr;
-  // The window the next timed look judges alone, or none.
-  HWND lookFor_ = nullptr;
-  RaiseLimiter raises_;
-  bool shellLoaded_ = false;
-  QueryNotificationStateFn queryNotificationState_ = nullptr;
 };
 
 }  // namespace qd::win32

@@ -225,6 +225,7 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
                         WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
                         kParkedPosition, kParkedPosition, 0, 0, nullptr, nullptr, instance_, this);
   keyboard_.SetWindows(appWindow_, nullptr);
+  onTop_.SetWindows(appWindow_, nullptr);
 }
 
 Win32WindowSystem::~Win32WindowSystem() {
@@ -252,6 +253,7 @@ NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, Wind
   if (mainWindow_ == nullptr) {
     mainWindow_ = hwnd;
     keyboard_.SetWindows(appWindow_, hwnd);
+    onTop_.SetWindows(appWindow_, hwnd);
   }
   // Told when the display goes off, where the system knows the setting (Windows 8 and
   // later); before, nothing comes of it, and sleep is told the old way.
@@ -264,6 +266,7 @@ void Win32WindowSystem::DestroyAppWindow(NativeWindow window) {
   if (ToHwnd(window) == mainWindow_) {
     mainWindow_ = nullptr;
     keyboard_.SetWindows(appWindow_, nullptr);
+    onTop_.SetWindows(appWindow_, nullptr);
   }
   ::DestroyWindow(ToHwnd(window));
 }
@@ -354,7 +357,8 @@ void Win32WindowSystem::StopTimer(NativeWindow window, unsigned timerId) {
 
 void Win32WindowSystem::RunMessageLoop(NativeWindow mainWindow) {
   HWND hwnd = ToHwnd(mainWindow);
-  keyboard_.StartShown(hwnd);
+  KeyboardOwnership::StartShown(hwnd);
+  onTop_.Start();
   ::UpdateWindow(hwnd);
   ::ShowWindow(appWindow_, SW_SHOWNA);
   MSG msg;
@@ -571,7 +575,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     }
     case WM_TIMER:
       ++timerTicks_;
-      if (keyboard_.OnTimer(hwnd, wParam)) return 0;
+      if (onTop_.OnTimer(wParam) || keyboard_.OnTimer(hwnd, wParam)) return 0;
       events.OnTimer(static_cast<unsigned>(wParam));
       return 0;
     case WM_SETCURSOR:
@@ -604,7 +608,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
                                hwnd == movingWindow_ ? MovedBy::Program : MovedBy::System);
       }
       if (hwnd == mainWindow_ && (flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) {
-        keyboard_.Moved();
+        onTop_.Moved();
       }
       break;
     }
@@ -632,7 +636,8 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_MOUSEACTIVATE:
       return KeyboardOwnership::MouseActivateAnswer(hwnd);
     case WM_ACTIVATE:
-      keyboard_.Activated(hwnd, wParam, lParam);
+      KeyboardOwnership::Activated(hwnd, wParam, lParam);
+      if (LOWORD(wParam) != WA_INACTIVE) onTop_.Activated();
       break;
     case WM_CLOSE:
       events.OnCloseRequest();

@@ -10,6 +10,7 @@
 
 #include "framework/win32/handles.h"
 #include "framework/win32/win32.h"
+#include "framework/win32/win32_keep_on_top.h"
 #include "framework/win32/win32_keyboard_owner.h"
 #include "framework/window_system.h"
 
@@ -126,6 +127,7 @@ class Win32WindowSystem final : public WindowSystem {
   bool handingOver_ = false;  // while HandOver waits: no event reaches the form
   unsigned long timerTicks_ = 0;
   KeyboardOwnership keyboard_;
+  KeepOnTop onTop_;
 };
 
 // What the arrow's window carries from WM_NCCREATE to WM_NCDESTROY.
