@@ -92,6 +92,9 @@ class Win32WindowSystem final : public WindowSystem {
   // Wine's extra steps in the keyboard's hand-over (KeyboardOwnership), on only under Wine;
   // the backend tests run the hand-over both ways.
   void UseWineSteps(bool use) { keyboard_.UseWineSteps(use); }
+  // Who has the keyboard, as the owner keeps it: the backend tests hold it to what Windows
+  // shows.
+  [[nodiscard]] KeyboardState KeyboardHolder() const { return keyboard_.State(); }
 
  private:
   bool DeleteRegion(NativeRegion region) override;
