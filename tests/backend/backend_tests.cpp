@@ -545,6 +545,8 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
   ::SendMessageW(taskBarWindow, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ::SetForegroundWindow(slides);
   ws.ProcessMessages();
+  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Hidden,
+        "the owner knows the arrow is minimised");
   Check(!::IsWindowVisible(arrow) && ws.RestoreApplication(), "minimised, then restored");
   ws.ProcessMessages();
   // Windows leaves the slides in front; Wine 8 activates a minimised window that
@@ -557,6 +559,8 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
   Check(PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == arrow; }) &&
             ::GetFocus() == arrow && !NoActivate(arrow),
         "a tap gives the arrow the keyboard");
+  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Owns,
+        "the owner knows the arrow has the keyboard");
   // The hotkey while the arrow has the keyboard: it keeps it, and a press keeps answering.
   ws.RaiseWithoutActivation(window);
   Check(!NoActivate(arrow) && ::GetForegroundWindow() == arrow,
@@ -573,6 +577,8 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
             ::SendMessageW(arrow, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(arrow),
                            MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)) == MA_NOACTIVATE,
         "restored by the hotkey after a minimise with the keyboard, a press takes none");
+  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Passive,
+        "the owner knows the hotkey's restore took no keyboard");
 
   // The menu takes the foreground so that it closes on a click elsewhere; after it the
   // slides have the keyboard again.
@@ -585,6 +591,8 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
   Check(
       PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == slides; }) && NoActivate(arrow),
       "after the menu the slides have the keyboard again");
+  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Passive,
+        "the owner knows the keyboard went back");
 
   // Hidden before the deferred hand-over (Wine) is due, the arrow must still take none
   // once it is shown again.
@@ -617,8 +625,12 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
   // The program's own box takes the keyboard and gives it back; another program keeps it.
   ::SendMessageW(arrow, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(taskBarWindow));
   Check(!NoActivate(arrow), "losing the keyboard to the program's own window");
+  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Owns,
+        "the owner knows its own window's activation keeps the keyboard its");
   ::SendMessageW(arrow, WM_ACTIVATE, WA_INACTIVE, 0);
   Check(NoActivate(arrow), "losing the keyboard to another program");
+  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Passive,
+        "the owner knows another program has the keyboard");
   ::DestroyWindow(slides);
   ws.DestroyAppWindow(window);
 }

@@ -14,9 +14,9 @@ void Win32WindowSystem::ShowMessageBox(NativeWindow /*owner*/, const std::string
   if (kind == MessageKind::Error) flags |= MB_ICONERROR;
   // Without an owner nothing hands the keyboard back when the box closes; the window that
   // had it takes it again, so that F1, Esc and the rest work after the help.
-  HWND active = KeyboardOwnership::BeforeBox();
+  HWND active = ::GetActiveWindow();
   ::MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(), flags);
-  KeyboardOwnership::AfterBox(active);
+  keyboard_.On({KeyboardEvent::Kind::BoxClosed, active});
 }
 
 bool Win32WindowSystem::ChooseColor(NativeWindow owner, TColor& color,

@@ -1,46 +1,77 @@
-// Who has the keyboard, the arrow or the presenter's slide show, and whether the arrow goes
-// back on top: the one owner of WS_EX_NOACTIVATE, of the hand-over and hand-back, and of
-// the raises. The window procedure, the menu, the boxes, the task bar and the hotkey tell
-// it what happened; it alone changes the style and the foreground.
+// Who has the keyboard, the arrow or the presenter's slide show: the one owner of
+// WS_EX_NOACTIVATE and of the hand-over and hand-back. The window procedure, the menu, the
+// boxes, the task bar and the hotkey tell it what happened (On); it alone changes the style
+// and the foreground, and keeps the state they make:
 //
 //   state     NOACTIVATE  event                                       next
 //   Passive   set         plain click (Wine's steps: after the        Owns
 //                         double-click time, if still wanted)
 //                         activated (task bar, Alt+Tab, own box)      Owns
-//                         menu opens (TakeKeyboard)                   Lent
+//                         menu opens                                  Lent
 //                         hidden, minimised                           Hidden
 //   Owns      clear       another program activated                   Passive
 //                         the program's own window activated          Owns
+//                         raised by the hotkey, not in front          Passive
 //                         hidden, minimised                           Hidden
-//   Lent      clear       GiveBack to the window that had it          Passive
+//   Lent      clear       menu closed: back to the window that had it Passive
 //                         the user clicked elsewhere (kept there)     Passive
+//                         menu closed, the arrow had the keyboard     Owns
+//                         hidden, minimised                           Hidden
 //   Hidden    set         shown by the program (colour pick)          Owns
 //                         shown or restored by the hotkey             Passive
 //                         restored from the task bar                  Owns
 //
-// Raises: a new foreground window of another program that covers the arrow, a look a moment
-// after the arrow took the keyboard, or the arrow moved or resized under a window that went
-// on top while the two were apart, puts it back on top, a few times a round at most
-// (RaiseLimiter); once refused, one look when the round ends.
+// Windows may change both behind the program's back (another program activated): each
+// event sets the state from what Windows then shows.
 #pragma once
 
-#include "framework/raise_limiter.h"
 #include "framework/win32/win32.h"
 
 namespace qd::win32 {
 
+// A window of this program's process.
+bool OwnWindow(HWND window);
+
+enum class KeyboardState { Passive, Owns, Lent, Hidden };
+
+// What happened, as the window procedure, the menu, the boxes, the task bar and the hotkey
+// report it. `window` is the arrow's window, or the one the kind names.
+struct KeyboardEvent {
+  enum class Kind {
+    Started,           // the message loop starts: the arrow shown in front with the keyboard
+    ShownByProgram,    // shown again by the program (the colour pick): it takes the keyboard
+    HiddenByProgram,   // it takes none, whatever shows it again
+    Pressed,           // a left or right press
+    PlainClick,        // a left press's button came up within the drag threshold
+    Activation,        // WM_ACTIVATE, its parameters in wParam and lParam
+    Tick,              // WM_TIMER, its id in wParam
+    MenuOpens,         // the menu needs the foreground to close on a click elsewhere
+    MenuClosed,        // `window`: the window that had the keyboard before the menu
+    BoxClosed,         // `window`: the active window before a box without an owner
+    Minimizing,        // to the task bar
+    Restored,          // from the task bar, with the keyboard
+    RestoredByHotkey,  // without the keyboard
+    RaisedByHotkey,    // on top and shown, without the keyboard unless it has it
+    AppWindowFocused,  // the task-bar window was given the focus
+  };
+  Kind kind{};
+  HWND window = nullptr;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+};
+
 class KeyboardOwnership {
  public:
   KeyboardOwnership();
-  KeyboardOwnership(const KeyboardOwnership&) = delete;
-  KeyboardOwnership& operator=(const KeyboardOwnership&) = delete;
-  ~KeyboardOwnership();
 
   // The extended style a new arrow starts with: it takes no keyboard from a press.
   static DWORD CreationStyle();
   // The task-bar window's: never activated by accident (when the window in front closes,
   // say), since it would pass the keyboard to the arrow; its task-bar entry all the same.
   static DWORD TaskBarWindowStyle();
+  // WM_MOUSEACTIVATE's answer, from the style.
+  static LRESULT MouseActivateAnswer(HWND arrow);
+
   void SetWindows(HWND appWindow, HWND arrow);
   // Wine's extra steps (on by default only under Wine): a hide-and-show before the
   // hand-over, a re-map without focus after the hand-back, and a hand-over deferred past a
@@ -48,65 +79,34 @@ class KeyboardOwnership {
   void UseWineSteps(bool use) { wineSteps_ = use; }
   [[nodiscard]] bool WineSteps() const { return wineSteps_; }
 
-  // The message loop starts: the arrow shown in front with the keyboard, and the hook on.
-  void StartShown(HWND arrow);
-  // Shown again by the program (the colour pick), the arrow takes the keyboard; hidden,
-  // it takes none, whatever shows it again.
-  static void Show(HWND hwnd, bool visible);
-  // A left press, and a plain click when its button came up.
-  static void Pressed(HWND arrow);
-  void PlainClick(HWND arrow);
-  // WM_MOUSEACTIVATE's answer and WM_ACTIVATE.
-  static LRESULT MouseActivateAnswer(HWND arrow);
-  void Activated(HWND arrow, WPARAM wParam, LPARAM lParam);
-  // The owner's own timers on the arrow; whether the tick was one of them.
-  bool OnTimer(HWND arrow, UINT_PTR timerId);
-
-  // Before the menu: it needs the foreground to close on a click elsewhere.
-  void TakeKeyboard(HWND hwnd) const;
-  [[nodiscard]] static HWND CurrentOwner();
-  void GiveBack(HWND previous) const;
-  // Around a box without an owner: the window that had the keyboard takes it again after.
-  static HWND BeforeBox();
-  static void AfterBox(HWND active);
-
-  // The task bar: minimised, and restored from it (with the keyboard) or by the hotkey.
-  void Minimizing() const;
-  void Restored(bool activate) const;
-  // The task-bar window was given the focus.
-  void AppWindowFocused() const;
-  // The hotkey: on top and shown, without the keyboard unless it has it.
-  static void RaiseWithoutActivation(HWND hwnd);
-  // The arrow moved or changed its size (a drag, a turn, its monitor gone): a window that
-  // went on top while the two were apart (a show started on the other monitor) may cover it.
-  void Moved() { LookSoon(nullptr); }
+  // The one way in for the events of the table; false for a tick that is not the owner's.
+  bool On(const KeyboardEvent& event);
+  [[nodiscard]] KeyboardState State() const { return state_; }
 
  private:
+  // What an event did, in the table's terms: the arrow took the keyboard, lent it to the
+  // menu, left it to another program, shown without it, kept it past the menu, or hid.
+  enum class Change { None, Took, Lent, Left, ShownWithout, Kept, Hid };
+  static KeyboardState Next(KeyboardState from, Change change);
+
+  Change Answer(const KeyboardEvent& event);
   static void SetNoActivate(HWND hwnd, bool noActivate);
+  Change PlainClick(HWND arrow);
   bool StillWantsTheKeyboard(HWND arrow) const;
+  [[nodiscard]] bool TakeKeyboard(HWND hwnd) const;
   void RemapWithoutFocus(HWND hwnd) const;
   bool ProgramWindow(HWND window) const;
-  static void CALLBACK ForegroundChanged(HWINEVENTHOOK hook, DWORD event, HWND window,
-                                         LONG objectId, LONG childId, DWORD thread, DWORD time);
-  // A look now and another a moment later; `named`: the window an event named, judged
-  // alone; none: whatever covers the arrow.
-  void LookSoon(HWND named);
-  void KeepOnTop(HWND named);
-  bool FullScreenGame();
-
-  using QueryNotificationStateFn = HRESULT(WINAPI*)(int*);
+  Change GiveBack(HWND previous) const;
+  static Change Activation(HWND arrow, WPARAM wParam, LPARAM lParam);
+  static Change RaiseWithoutActivation(HWND hwnd);
 
   HWND appWindow_ = nullptr;
   HWND arrow_ = nullptr;
   bool wineSteps_ = false;
-  HWINEVENTHOOK foregroundHook_ = nullptr;
+  // A new arrow is made hidden, and takes no keyboard.
+  KeyboardState state_ = KeyboardState::Hidden;
   // Windows' foreground at the last plain click, while its hand-over waits (Wine's steps).
   HWND foregroundAtClick_ = nullptr;
-  // The window the next timed look judges alone, or none.
-  HWND lookFor_ = nullptr;
-  RaiseLimiter raises_;
-  bool shellLoaded_ = false;
-  QueryNotificationStateFn queryNotificationState_ = nullptr;
 };
 
 }  // namespace qd::win32

@@ -109,7 +109,7 @@ int Win32WindowSystem::TrackPopupMenu(NativeWindow owner, const std::vector<Menu
   HWND hwnd = ToHwnd(owner);
   // Without the foreground the menu would not close when the user clicks elsewhere, nor
   // would its keys reach it. The form gives the keyboard back after (GiveKeyboardBack).
-  keyboard_.TakeKeyboard(hwnd);
+  keyboard_.On({KeyboardEvent::Kind::MenuOpens, hwnd});
   const BOOL chosen =
       ::TrackPopupMenu(menu.Get(), TPM_CENTERALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, screenPos.x,
                        screenPos.y, 0, hwnd, nullptr);

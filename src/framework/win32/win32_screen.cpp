@@ -97,7 +97,7 @@ void Win32WindowSystem::UnregisterHotKey(NativeWindow window, int hotKeyId) {
 }
 
 void Win32WindowSystem::RaiseWithoutActivation(NativeWindow window) {
-  KeyboardOwnership::RaiseWithoutActivation(ToHwnd(window));
+  keyboard_.On({KeyboardEvent::Kind::RaisedByHotkey, ToHwnd(window)});
 }
 
 }  // namespace qd::win32

@@ -18,7 +18,7 @@ bool Win32WindowSystem::RestoreApplication() {
 void Win32WindowSystem::Minimize() {
   if (::IsIconic(appWindow_)) return;
   mainWasVisible_ = mainWindow_ != nullptr && ::IsWindowVisible(mainWindow_);
-  keyboard_.Minimizing();
+  keyboard_.On({KeyboardEvent::Kind::Minimizing});
   if (mainWasVisible_) ::ShowWindow(mainWindow_, SW_HIDE);
   ::ShowWindow(appWindow_, SW_MINIMIZE);
 }
@@ -27,7 +27,7 @@ void Win32WindowSystem::Restore(bool activate) {
   if (!::IsIconic(appWindow_)) return;
   ::ShowWindow(appWindow_, activate ? SW_RESTORE : SW_SHOWNOACTIVATE);
   if (mainWindow_ == nullptr) return;
-  keyboard_.Restored(activate);
+  keyboard_.On({activate ? KeyboardEvent::Kind::Restored : KeyboardEvent::Kind::RestoredByHotkey});
   if (mainWasVisible_) ::ShowWindow(mainWindow_, activate ? SW_SHOW : SW_SHOWNA);
   auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(mainWindow_, GWLP_USERDATA));
   if (data != nullptr) data->events->ApplicationOnRestore();
@@ -84,7 +84,7 @@ LRESULT Win32WindowSystem::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wParam, 
       if (mainWindow_ != nullptr) ::SendMessageW(mainWindow_, WM_CLOSE, 0, 0);
       return 0;
     case WM_SETFOCUS:
-      keyboard_.AppWindowFocused();
+      keyboard_.On({KeyboardEvent::Kind::AppWindowFocused});
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;

@@ -225,6 +225,7 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
                         WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
                         kParkedPosition, kParkedPosition, 0, 0, nullptr, nullptr, instance_, this);
   keyboard_.SetWindows(appWindow_, nullptr);
+  onTop_.SetWindows(appWindow_, nullptr);
 }
 
 Win32WindowSystem::~Win32WindowSystem() {
@@ -252,6 +253,7 @@ NativeWindow Win32WindowSystem::CreateAppWindow(const WindowParams& params, Wind
   if (mainWindow_ == nullptr) {
     mainWindow_ = hwnd;
     keyboard_.SetWindows(appWindow_, hwnd);
+    onTop_.SetWindows(appWindow_, hwnd);
   }
   // Told when the display goes off, where the system knows the setting (Windows 8 and
   // later); before, nothing comes of it, and sleep is told the old way.
@@ -264,6 +266,7 @@ void Win32WindowSystem::DestroyAppWindow(NativeWindow window) {
   if (ToHwnd(window) == mainWindow_) {
     mainWindow_ = nullptr;
     keyboard_.SetWindows(appWindow_, nullptr);
+    onTop_.SetWindows(appWindow_, nullptr);
   }
   ::DestroyWindow(ToHwnd(window));
 }
@@ -279,7 +282,8 @@ void Win32WindowSystem::SetWindowBounds(NativeWindow window, int left, int top, 
 void Win32WindowSystem::ShowAppWindow(NativeWindow window, bool visible) {
   // Activating: hiding gave the keyboard away, and the keys after a colour pick are the
   // arrow's.
-  KeyboardOwnership::Show(ToHwnd(window), visible);
+  using Kind = KeyboardEvent::Kind;
+  keyboard_.On({visible ? Kind::ShownByProgram : Kind::HiddenByProgram, ToHwnd(window)});
 }
 
 OwnedRegion Win32WindowSystem::CreatePolygonRegion(const std::vector<TPoint>& points) {
@@ -354,7 +358,8 @@ void Win32WindowSystem::StopTimer(NativeWindow window, unsigned timerId) {
 
 void Win32WindowSystem::RunMessageLoop(NativeWindow mainWindow) {
   HWND hwnd = ToHwnd(mainWindow);
-  keyboard_.StartShown(hwnd);
+  keyboard_.On({KeyboardEvent::Kind::Started, hwnd});
+  onTop_.Start();
   ::UpdateWindow(hwnd);
   ::ShowWindow(appWindow_, SW_SHOWNA);
   MSG msg;
@@ -392,11 +397,11 @@ void Win32WindowSystem::ApplyCursor(NativeWindow window, NativeCursor cursor) {
 }
 
 NativeWindow Win32WindowSystem::KeyboardOwner() {
-  return ToNative<NativeWindow>(KeyboardOwnership::CurrentOwner());
+  return ToNative<NativeWindow>(::GetForegroundWindow());
 }
 
 void Win32WindowSystem::GiveKeyboardBack(NativeWindow previousOwner) {
-  keyboard_.GiveBack(ToHwnd(previousOwner));
+  keyboard_.On({KeyboardEvent::Kind::MenuClosed, ToHwnd(previousOwner)});
 }
 
 LRESULT CALLBACK Win32WindowSystem::FormWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
@@ -466,14 +471,14 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       // The window keeps the mouse from a left press to its release.
       ::SetCapture(hwnd);
       data.leftPressed = true;
-      KeyboardOwnership::Pressed(hwnd);
+      keyboard_.On({KeyboardEvent::Kind::Pressed, hwnd});
       data.plainClick = ::GetCursorPos(&data.pressAt) != 0;
       events.FormMainOnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam),
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_RBUTTONDOWN:
       // On to the menu: a click's deferred hand-over would take the keyboard from its box.
-      KeyboardOwnership::Pressed(hwnd);
+      keyboard_.On({KeyboardEvent::Kind::Pressed, hwnd});
       events.FormMainOnMouseDown(TMouseButton::mbRight, MouseShiftState(wParam),
                                  GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
@@ -485,7 +490,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_LBUTTONDBLCLK:
       ::SetCapture(hwnd);
       data.leftPressed = true;
-      KeyboardOwnership::Pressed(hwnd);
+      keyboard_.On({KeyboardEvent::Kind::Pressed, hwnd});
       data.plainClick = ::GetCursorPos(&data.pressAt) != 0;
       events.FormMainOnDblClick();
       events.FormMainOnMouseDown(TMouseButton::mbLeft, MouseShiftState(wParam) + ssDouble,
@@ -504,7 +509,9 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
       ::ReleaseCapture();
       events.FormMainOnMouseUp(TMouseButton::mbLeft, MouseShiftState(wParam), GET_X_LPARAM(lParam),
                                GET_Y_LPARAM(lParam));
-      if (std::exchange(data.plainClick, false)) keyboard_.PlainClick(hwnd);
+      if (std::exchange(data.plainClick, false)) {
+        keyboard_.On({KeyboardEvent::Kind::PlainClick, hwnd});
+      }
       return 0;
     case WM_CANCELMODE:
       // The system ends whatever the window was doing with the mouse.
@@ -571,7 +578,9 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     }
     case WM_TIMER:
       ++timerTicks_;
-      if (keyboard_.OnTimer(hwnd, wParam)) return 0;
+      if (onTop_.OnTimer(wParam) || keyboard_.On({KeyboardEvent::Kind::Tick, hwnd, wParam})) {
+        return 0;
+      }
       events.OnTimer(static_cast<unsigned>(wParam));
       return 0;
     case WM_SETCURSOR:
@@ -604,7 +613,7 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
                                hwnd == movingWindow_ ? MovedBy::Program : MovedBy::System);
       }
       if (hwnd == mainWindow_ && (flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) {
-        keyboard_.Moved();
+        onTop_.Moved();
       }
       break;
     }
@@ -632,7 +641,8 @@ LRESULT Win32WindowSystem::HandleFormMessage(WindowData& data, UINT msg, WPARAM 
     case WM_MOUSEACTIVATE:
       return KeyboardOwnership::MouseActivateAnswer(hwnd);
     case WM_ACTIVATE:
-      keyboard_.Activated(hwnd, wParam, lParam);
+      keyboard_.On({KeyboardEvent::Kind::Activation, hwnd, wParam, lParam});
+      if (LOWORD(wParam) != WA_INACTIVE) onTop_.Activated();
       break;
     case WM_CLOSE:
       events.OnCloseRequest();

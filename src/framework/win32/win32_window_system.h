@@ -10,6 +10,7 @@
 
 #include "framework/win32/handles.h"
 #include "framework/win32/win32.h"
+#include "framework/win32/win32_keep_on_top.h"
 #include "framework/win32/win32_keyboard_owner.h"
 #include "framework/window_system.h"
 
@@ -91,6 +92,9 @@ class Win32WindowSystem final : public WindowSystem {
   // Wine's extra steps in the keyboard's hand-over (KeyboardOwnership), on only under Wine;
   // the backend tests run the hand-over both ways.
   void UseWineSteps(bool use) { keyboard_.UseWineSteps(use); }
+  // Who has the keyboard, as the owner keeps it: the backend tests hold it to what Windows
+  // shows.
+  [[nodiscard]] KeyboardState KeyboardHolder() const { return keyboard_.State(); }
 
  private:
   bool DeleteRegion(NativeRegion region) override;
@@ -129,6 +133,7 @@ class Win32WindowSystem final : public WindowSystem {
   bool handingOver_ = false;  // while HandOver waits: no event reaches the form
   unsigned long timerTicks_ = 0;
   KeyboardOwnership keyboard_;
+  KeepOnTop onTop_;
 };
 
 // What the arrow's window carries from WM_NCCREATE to WM_NCDESTROY.
