@@ -1380,10 +1380,30 @@ class Soak {
     }
     if (!Overlap(show_->place, Arrow().rect)) return;
     ++checks_["the arrow above the full-screen show"];
+    // Windows' order is the program's to keep; Wine 10 now and then leaves X's stacking of
+    // the two behind it (a new start's arrow, first in Windows' order and the foreground,
+    // mapped under the show), which is counted apart.
+    bool onX = false;
     if (!WaitUntil(
-            kSettle, [&] { return ArrowAboveTheShow() == true; }, 300ms)) {
+            kSettle,
+            [&] {
+              onX = ArrowAboveTheShow() == true;
+              return onX || ArrowFirstInWindowsOrder();
+            },
+            300ms)) {
       throw SoakFailure("the full-screen show stays above the arrow");
     }
+    if (!onX) ++wineStacking_;
+  }
+
+  // Whether Windows has the arrow above every window of the stand-in slides.
+  bool ArrowFirstInWindowsOrder() {
+    const auto arrow = LookNow().arrow;
+    if (!arrow || !arrow->visible) return false;
+    for (const ProbeWindow& w : run_->S().WinProbe().Windows("probe.exe")) {
+      if (w.visible && w.z < arrow->z) return false;
+    }
+    return true;
   }
 
   // The name of the X window the pointer is over, as X decides it (its shape counts).
@@ -1413,8 +1433,8 @@ class Soak {
   void AnswersAWheelStep() {
     if (show_ && Overlap(show_->place, Arrow().rect) && ArrowAboveTheShow() == false) {
       ++leftOut_
-          ["a wheel step under a full-screen show (Wine 8 leaves the show above the "
-           "arrow)"];
+          ["a wheel step under a full-screen show (X has the show above the arrow: Wine 8 "
+           "always, Wine 10 now and then)"];
       return;
     }
     const int orientation = known_.orientation;
@@ -1707,6 +1727,10 @@ class Soak {
     for (const auto& [name, count] : checks_) total += count;
     std::printf("  checks %ld: %s\n", total, List(checks_).c_str());
     if (!leftOut_.empty()) std::printf("  left out: %s\n", List(leftOut_).c_str());
+    if (wineStacking_ > 0) {
+      std::printf("  above the show in Windows' order while X stacked the show above: %ld\n",
+                  wineStacking_);
+    }
   }
 
   // The figures at the start, at the end of the warm-up and at the end, and their slopes
@@ -1799,6 +1823,8 @@ class Soak {
   std::map<std::string, int> kills_;
   std::map<std::string, long> checks_;
   std::map<std::string, long> leftOut_;
+  // Above the show in Windows' order while X had the show above the arrow.
+  long wineStacking_ = 0;
   int dragsAcross_ = 0;
   int starts_ = 0;
   int runs_ = 0;
