@@ -2,7 +2,9 @@
 // message decoding, the window's minimum size, files with non-ANSI names, the registry
 // and environment readers, the command-line splitter and the release of every object; and
 // the arrow's scale table and worked geometry examples as this build's arithmetic gives them.
-// Prints one line per failure and exits non-zero if there was any.
+// GoogleTest: exits non-zero if any test failed.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <initializer_list>
 #include <new>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,8 +67,6 @@ void operator delete(void* block, std::size_t /*size*/) noexcept { Release(block
 
 namespace {
 
-int failures = 0;
-
 // Appends pieces one by one: GCC 12 warns falsely (-Wrestrict) on "literal" + string&&.
 std::string Cat(std::initializer_list<std::string_view> pieces) {
   std::string text;
@@ -73,12 +74,24 @@ std::string Cat(std::initializer_list<std::string_view> pieces) {
   return text;
 }
 
-void Check(bool ok, const std::string& what) {
-  if (!ok) {
-    ++failures;
-    std::printf("FAIL: %s\n", what.c_str());
-  }
-}
+// The program makes one window system and one set of services for its life; so do the tests,
+// in main, with the scratch folder named on the command line.
+qd::win32::Win32WindowSystem* sharedWindowSystem = nullptr;
+qd::win32::Win32SystemServices* sharedServices = nullptr;
+std::string scratchRoot;
+
+class Backend : public testing::Test {
+ protected:
+  qd::win32::Win32WindowSystem& ws = *sharedWindowSystem;
+  qd::win32::Win32SystemServices& services = *sharedServices;
+  const std::string& root = scratchRoot;
+};
+
+class SystemServices : public testing::Test {
+ protected:
+  qd::win32::Win32SystemServices& ws = *sharedServices;
+  const std::string& root = scratchRoot;
+};
 
 class RecordingEvents final : public qd::WindowEvents {
  public:
@@ -163,7 +176,7 @@ bool PumpUntil(qd::win32::Win32WindowSystem& ws, DWORD ms, Done done) {
   return true;
 }
 
-void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
+TEST_F(Backend, MessageDecoding) {
   RecordingEvents events;
   qd::WindowParams params;
   params.bounds = {10, 10, 110, 60};
@@ -171,7 +184,7 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
   params.minHeight = 8;
   params.topMost = true;
   const qd::NativeWindow window = ws.CreateAppWindow(params, events);
-  Check(static_cast<bool>(window), "the window is created");
+  EXPECT_TRUE(static_cast<bool>(window)) << "the window is created";
   HWND hwnd = qd::win32::ToWin32<HWND>(window);
   const POINT cursor = [] {
     POINT p{};
@@ -249,28 +262,29 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
     events.log.clear();
     ::SendMessageW(hwnd, c.msg, c.wParam, c.lParam);
     const std::string got = Joined(events.log);
-    Check(got == c.expected, Cat({c.name, ": got \"", got, "\", want \"", c.expected, "\""}));
+    EXPECT_TRUE(got == c.expected)
+        << Cat({c.name, ": got \"", got, "\", want \"", c.expected, "\""});
   }
   // The offered rectangle is not taken, nor the system's scaled size: the arrow sizes itself.
   RECT r{};
-  Check(::GetWindowRect(hwnd, &r) && r.left == 10 && r.right == 110,
-        "a change of scale leaves the window where it is");
+  EXPECT_TRUE(::GetWindowRect(hwnd, &r) && r.left == 10 && r.right == 110)
+      << "a change of scale leaves the window where it is";
   SIZE scaled{100, 50};
-  Check(::SendMessageW(hwnd, 0x02E4, 144, reinterpret_cast<LPARAM>(&scaled)) == TRUE &&
-            scaled.cx == 100 && scaled.cy == 50,
-        "the size for another scale is the size as it is");
+  EXPECT_TRUE(::SendMessageW(hwnd, 0x02E4, 144, reinterpret_cast<LPARAM>(&scaled)) == TRUE &&
+              scaled.cx == 100 && scaled.cy == 50)
+      << "the size for another scale is the size as it is";
   // U+011B, which cut to eight bits would be Esc.
   events.log.clear();
   ::SendMessageW(hwnd, WM_CHAR, 0x011B, 0);
-  Check(events.log.size() == 1 && events.log[0] != "press 27",
-        Cat({"a letter outside ASCII is no control character: got ", Joined(events.log)}));
-  Check(::SendMessageA(hwnd, WM_QUERYENDSESSION, 0, 0) == TRUE, "session end is allowed");
+  EXPECT_TRUE(events.log.size() == 1 && events.log[0] != "press 27")
+      << Cat({"a letter outside ASCII is no control character: got ", Joined(events.log)});
+  EXPECT_TRUE(::SendMessageA(hwnd, WM_QUERYENDSESSION, 0, 0) == TRUE) << "session end is allowed";
   // Told to the task-bar window first, the session end still ends the program.
   events.log.clear();
   ::SendMessageW(::GetWindow(hwnd, GW_OWNER), WM_ENDSESSION, TRUE, 0);
-  Check(Joined(events.log) == "endsession",
-        Cat({"session end through the task-bar window: got ", Joined(events.log)}));
-  Check(::SendMessageA(hwnd, WM_ERASEBKGND, 0, 0) == 1, "the paint fills the background");
+  EXPECT_TRUE(Joined(events.log) == "endsession")
+      << Cat({"session end through the task-bar window: got ", Joined(events.log)});
+  EXPECT_TRUE(::SendMessageA(hwnd, WM_ERASEBKGND, 0, 0) == 1) << "the paint fills the background";
 
   struct Bounds {
     int width;
@@ -282,47 +296,50 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
     ws.SetWindowBounds(window, -20, 30, b.width, b.height);
     RECT r{};
     ::GetWindowRect(hwnd, &r);
-    Check(r.left == -20 && r.top == 30 && r.right - r.left == b.wantWidth &&
-              r.bottom - r.top == b.wantHeight,
-          Cat({"bounds ", std::to_string(b.width), "x", std::to_string(b.height), " give ",
-               std::to_string(r.right - r.left), "x", std::to_string(r.bottom - r.top)}));
+    EXPECT_TRUE(r.left == -20 && r.top == 30 && r.right - r.left == b.wantWidth &&
+                r.bottom - r.top == b.wantHeight)
+        << Cat({"bounds ", std::to_string(b.width), "x", std::to_string(b.height), " give ",
+                std::to_string(r.right - r.left), "x", std::to_string(r.bottom - r.top)});
   }
 
   events.log.clear();
   ws.SetWindowBounds(window, 10, 10, 100, 50);
-  Check(events.log.empty(), "a hidden window's moves are not reported");
+  EXPECT_TRUE(events.log.empty()) << "a hidden window's moves are not reported";
   ws.SetWindowRegion(window, ws.CreatePolygonRegion({{0, 0}, {99, 25}, {0, 49}}), false);
   HRGN region = ::CreateRectRgn(0, 0, 0, 0);
-  Check(::GetWindowRgn(hwnd, region) != ERROR, "the region reaches the window");
-  Check(::PtInRegion(region, 10, 25) && !::PtInRegion(region, 90, 5), "the region is the polygon");
+  EXPECT_TRUE(::GetWindowRgn(hwnd, region) != ERROR) << "the region reaches the window";
+  EXPECT_TRUE(::PtInRegion(region, 10, 25) && !::PtInRegion(region, 90, 5))
+      << "the region is the polygon";
   ::DeleteObject(region);
-  Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, "the window is top-most");
-  Check(::GetWindow(hwnd, GW_OWNER) != nullptr, "the window has an owner");
+  EXPECT_TRUE((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0)
+      << "the window is top-most";
+  EXPECT_TRUE(::GetWindow(hwnd, GW_OWNER) != nullptr) << "the window has an owner";
 
   if (ws.HasLayeredAttributes()) {
     ws.SetLayered(window, true);
     ws.SetLayeredAlpha(window, 77);
     BYTE alpha = 0;
     DWORD flags = 0;
-    Check(::GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) && alpha == 77 &&
-              flags == LWA_ALPHA,
-          "constant alpha reaches the window");
+    EXPECT_TRUE(::GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) && alpha == 77 &&
+                flags == LWA_ALPHA)
+        << "constant alpha reaches the window";
     ws.SetLayered(window, false);
-    Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) == 0, "layering is removed");
+    EXPECT_TRUE((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) == 0)
+        << "layering is removed";
   }
   // An image with alpha per pixel makes the window layered again, for the image alone. Its
   // first rows are the window's top: here the top ten opaque blue, the rest clear.
   ::SetWindowRgn(hwnd, nullptr, FALSE);
   const qd::PixelView lent = ws.WindowImagePixels(window, 100, 50);
-  Check(lent.pixels.size() == 5000, "an image of the size asked for is lent");
+  EXPECT_TRUE(lent.pixels.size() == 5000) << "an image of the size asked for is lent";
   std::fill(lent.pixels.begin(), lent.pixels.begin() + 1000, 0xFF0000FFU);
   std::fill(lent.pixels.begin() + 1000, lent.pixels.end(), 0U);
   ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-  Check(ws.ShowWindowImage(window, 20, 10), "the image shown");
+  EXPECT_TRUE(ws.ShowWindowImage(window, 20, 10)) << "the image shown";
   RECT placed{};
   ::GetWindowRect(hwnd, &placed);
-  Check(placed.left == 20 && placed.top == 10 && placed.right == 120 && placed.bottom == 60,
-        "shown where asked, at the image's size, in the same step");
+  EXPECT_TRUE(placed.left == 20 && placed.top == 10 && placed.right == 120 && placed.bottom == 60)
+      << "shown where asked, at the image's size, in the same step";
   HDC screen = ::GetDC(nullptr);
   const COLORREF blue = RGB(0, 0, 255);
   COLORREF top = CLR_INVALID;
@@ -337,20 +354,20 @@ void TestMessageDecoding(qd::win32::Win32WindowSystem& ws) {
     std::snprintf(text, sizeof text, "%06lX", static_cast<unsigned long>(c));
     return std::string(text);
   };
-  Check(topDown, Cat({"the image's first rows show at the window's top: BGR ", bgr(top),
-                      " at the top, ", bgr(bottom), " at the bottom"}));
+  EXPECT_TRUE(topDown) << Cat({"the image's first rows show at the window's top: BGR ", bgr(top),
+                               " at the top, ", bgr(bottom), " at the bottom"});
   ::ReleaseDC(nullptr, screen);
   ::ShowWindow(hwnd, SW_HIDE);
   const qd::PixelView again = ws.WindowImagePixels(window, 100, 50);
-  Check(again.pixels.data() == lent.pixels.data() && again.pixels.front() == 0xFF0000FFU,
-        "the image is kept while its size stays");
-  Check(ws.WindowImagePixels(window, 1 << 20, 1 << 20).pixels.empty(),
-        "no image of a size the system cannot make");
-  Check(ws.WindowImagePixels(window, 100, 50).pixels.data() == lent.pixels.data(),
-        "the old image is kept when no new one could be made");
+  EXPECT_TRUE(again.pixels.data() == lent.pixels.data() && again.pixels.front() == 0xFF0000FFU)
+      << "the image is kept while its size stays";
+  EXPECT_TRUE(ws.WindowImagePixels(window, 1 << 20, 1 << 20).pixels.empty())
+      << "no image of a size the system cannot make";
+  EXPECT_TRUE(ws.WindowImagePixels(window, 100, 50).pixels.data() == lent.pixels.data())
+      << "the old image is kept when no new one could be made";
   ws.SetImageAlpha(window, 128);
-  Check((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0,
-        "an image makes the window layered");
+  EXPECT_TRUE((::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0)
+      << "an image makes the window layered";
 
   {
     const auto canvas = ws.GetCanvas(window);
@@ -373,39 +390,39 @@ qd::NativeWindow ShowInFront(qd::win32::Win32WindowSystem& ws, RecordingEvents& 
   ::ShowWindow(hwnd, SW_SHOW);
   ::SetForegroundWindow(hwnd);
   ws.ProcessMessages();
-  Check(::GetFocus() == hwnd, "the shown window has the keyboard");
+  EXPECT_TRUE(::GetFocus() == hwnd) << "the shown window has the keyboard";
   return window;
 }
 
 // The double-click colour pick hides the arrow and shows it again; shown again it must have
 // the keyboard back, or the keys that follow go to whatever window took it meanwhile.
-void TestShowAgainTakesTheKeyboard(qd::win32::Win32WindowSystem& ws) {
+TEST_F(Backend, ShowAgainTakesTheKeyboard) {
   RecordingEvents events;
   const qd::NativeWindow window = ShowInFront(ws, events);
   HWND hwnd = qd::win32::ToWin32<HWND>(window);
   ws.ShowAppWindow(window, false);
   ws.ProcessMessages();
-  Check(::GetFocus() != hwnd, "a hidden window has lost the keyboard");
+  EXPECT_TRUE(::GetFocus() != hwnd) << "a hidden window has lost the keyboard";
   ws.ShowAppWindow(window, true);
   ws.ProcessMessages();
-  Check(::IsWindowVisible(hwnd) && ::GetFocus() == hwnd,
-        "shown again, the window has the keyboard again");
+  EXPECT_TRUE(::IsWindowVisible(hwnd) && ::GetFocus() == hwnd)
+      << "shown again, the window has the keyboard again";
   // Moved by someone else: the form learns where the window now is.
   events.log.clear();
   ::SetWindowPos(hwnd, nullptr, 30, -40, 50, 50, SWP_NOZORDER | SWP_NOACTIVATE);
-  Check(Joined(events.log) == "bounds 30 -40 50 50",
-        Cat({"a moved window reports its bounds: ", Joined(events.log)}));
+  EXPECT_TRUE(Joined(events.log) == "bounds 30 -40 50 50")
+      << Cat({"a moved window reports its bounds: ", Joined(events.log)});
   events.log.clear();
   ws.SetWindowBounds(window, 20, 10, 60, 50);
-  Check(Joined(events.log) == "own bounds 20 10 60 50",
-        Cat({"the program's own move is marked: ", Joined(events.log)}));
+  EXPECT_TRUE(Joined(events.log) == "own bounds 20 10 60 50")
+      << Cat({"the program's own move is marked: ", Joined(events.log)});
   // Minimised by another tool: off the screen, and no move.
   events.log.clear();
   ::ShowWindow(hwnd, SW_MINIMIZE);
   ::ShowWindow(hwnd, SW_RESTORE);
   ws.ProcessMessages();
-  Check(Joined(events.log).find("bounds -") == std::string::npos,
-        Cat({"a minimised window reports no bounds: ", Joined(events.log)}));
+  EXPECT_TRUE(Joined(events.log).find("bounds -") == std::string::npos)
+      << Cat({"a minimised window reports no bounds: ", Joined(events.log)});
   ws.DestroyAppWindow(window);
 }
 
@@ -431,15 +448,16 @@ void CALLBACK LeaveMenuMode(HWND /*unused*/, UINT /*unused*/, UINT_PTR /*unused*
 // is hidden for a colour pick. A lone Alt (or Alt+Space) reaching it must not start menu
 // mode: its menu is off every screen and the loop would hold the program, the arrow hidden,
 // until something ended it.
-void TestNoMenuModeOnTheTaskBarWindow(qd::win32::Win32WindowSystem& ws) {
+TEST_F(Backend, NoMenuModeOnTheTaskBarWindow) {
   RecordingEvents events;
   const qd::NativeWindow window = ShowInFront(ws, events);
   HWND hwnd = qd::win32::ToWin32<HWND>(window);
   HWND taskBarWindow = ::GetWindow(hwnd, GW_OWNER);
-  Check(taskBarWindow != nullptr, "the window is owned by the task-bar window");
+  EXPECT_TRUE(taskBarWindow != nullptr) << "the window is owned by the task-bar window";
   constexpr LONG kEntryNoActivation = WS_EX_APPWINDOW | WS_EX_NOACTIVATE;
-  Check((::GetWindowLongW(taskBarWindow, GWL_EXSTYLE) & kEntryNoActivation) == kEntryNoActivation,
-        "the task-bar window has its entry and takes no activation by accident");
+  EXPECT_TRUE((::GetWindowLongW(taskBarWindow, GWL_EXSTYLE) & kEntryNoActivation) ==
+              kEntryNoActivation)
+      << "the task-bar window has its entry and takes no activation by accident";
   ws.ShowAppWindow(window, false);
   ws.ProcessMessages();
   for (const LPARAM key : {LPARAM{0}, LPARAM{' '}}) {
@@ -448,8 +466,8 @@ void TestNoMenuModeOnTheTaskBarWindow(qd::win32::Win32WindowSystem& ws) {
     ::SendMessageA(taskBarWindow, WM_SYSCOMMAND, SC_KEYMENU, key);
     ws.ProcessMessages();
     ::KillTimer(nullptr, timer);
-    Check(!sawMenuMode,
-          Cat({"no menu mode on the task-bar window after Alt", key == 0 ? "" : "+Space"}));
+    EXPECT_TRUE(!sawMenuMode) << Cat(
+        {"no menu mode on the task-bar window after Alt", key == 0 ? "" : "+Space"});
   }
   ws.DestroyAppWindow(window);
 }
@@ -468,7 +486,7 @@ DWORD WINAPI CloseMessageBox(void* /*unused*/) {
 
 // The help is a message box without an owner; once it is closed the window that had the
 // keyboard must have it again, or F1, Esc and the keys after the help reach nothing.
-void TestMessageBoxGivesTheKeyboardBack(qd::win32::Win32WindowSystem& ws) {
+TEST_F(Backend, MessageBoxGivesTheKeyboardBack) {
   RecordingEvents events;
   const qd::NativeWindow window = ShowInFront(ws, events);
   HWND hwnd = qd::win32::ToWin32<HWND>(window);
@@ -478,9 +496,9 @@ void TestMessageBoxGivesTheKeyboardBack(qd::win32::Win32WindowSystem& ws) {
   ::WaitForSingleObject(closer, 10000);
   ::GetExitCodeThread(closer, &closed);
   ::CloseHandle(closer);
-  Check(closed == 0, "the message box showed and was closed");
+  EXPECT_TRUE(closed == 0) << "the message box showed and was closed";
   ws.ProcessMessages();
-  Check(::GetFocus() == hwnd, "after the message box the window has the keyboard again");
+  EXPECT_TRUE(::GetFocus() == hwnd) << "after the message box the window has the keyboard again";
   ws.DestroyAppWindow(window);
 }
 
@@ -499,10 +517,9 @@ qd::NativeWindow TopMostArrow(qd::win32::Win32WindowSystem& ws, RecordingEvents&
 // by the hotkey or restored by it; a plain click gives the arrow the keyboard, and losing it
 // to another program makes presses leave it alone again. Windows' own view (foreground,
 // focus, the answer to a press), which the window manager under Wine does not show.
-void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, bool wineSteps) {
+void PressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, bool wineSteps) {
   ws.UseWineSteps(wineSteps);
   const std::string way = wineSteps ? " (Wine's steps)" : " (Windows' way)";
-  const auto Check = [&](bool ok, const std::string& what) { ::Check(ok, what + way); };
   RecordingEvents events;
   const qd::NativeWindow window = TopMostArrow(ws, events);
   HWND arrow = qd::win32::ToWin32<HWND>(window);
@@ -512,11 +529,11 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
   ::ShowWindow(slides, SW_SHOW);
   ::SetForegroundWindow(slides);
   ws.ProcessMessages();
-  Check(::GetForegroundWindow() == slides && NoActivate(arrow),
-        "the slides have the keyboard, the arrow takes none");
-  Check(::SendMessageW(arrow, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(arrow),
-                       MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)) == MA_NOACTIVATE,
-        "a press does not activate the arrow");
+  EXPECT_TRUE(::GetForegroundWindow() == slides && NoActivate(arrow))
+      << "the slides have the keyboard, the arrow takes none" << way;
+  EXPECT_TRUE(::SendMessageW(arrow, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(arrow),
+                             MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)) == MA_NOACTIVATE)
+      << "a press does not activate the arrow" << way;
 
   const auto press = [&](POINT at, POINT release) {
     ::SetCursorPos(at.x, at.y);
@@ -529,56 +546,59 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
   // Slanted, straight sideways, straight down.
   for (const POINT release : {POINT{330, 325}, POINT{330, 320}, POINT{320, 325}}) {
     press({320, 320}, release);
-    Check(!PumpUntil(ws, ::GetDoubleClickTime() + 300,
-                     [&] { return ::GetForegroundWindow() != slides; }),
-          Cat({"after a drag to ", std::to_string(release.x), ",", std::to_string(release.y),
-               " the slides still have the keyboard"}));
+    EXPECT_TRUE(!PumpUntil(ws, ::GetDoubleClickTime() + 300,
+                           [&] { return ::GetForegroundWindow() != slides; }))
+        << Cat({"after a drag to ", std::to_string(release.x), ",", std::to_string(release.y),
+                " the slides still have the keyboard"})
+        << way;
   }
 
   ws.RaiseWithoutActivation(window);
   ws.ProcessMessages();
-  Check(::GetForegroundWindow() == slides && ::IsWindowVisible(arrow),
-        "the hotkey's raise shows the arrow and leaves the keyboard");
+  EXPECT_TRUE(::GetForegroundWindow() == slides && ::IsWindowVisible(arrow))
+      << "the hotkey's raise shows the arrow and leaves the keyboard" << way;
   HWND taskBarWindow = ::GetWindow(arrow, GW_OWNER);
   // Away from the arrow: without a window manager the X focus follows the pointer.
   ::SetCursorPos(700, 700);
   ::SendMessageW(taskBarWindow, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ::SetForegroundWindow(slides);
   ws.ProcessMessages();
-  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Hidden,
-        "the owner knows the arrow is minimised");
-  Check(!::IsWindowVisible(arrow) && ws.RestoreApplication(), "minimised, then restored");
+  EXPECT_TRUE(ws.KeyboardHolder() == qd::win32::KeyboardState::Hidden)
+      << "the owner knows the arrow is minimised" << way;
+  EXPECT_TRUE(!::IsWindowVisible(arrow) && ws.RestoreApplication())
+      << "minimised, then restored" << way;
   ws.ProcessMessages();
   // Windows leaves the slides in front; Wine 8 activates a minimised window that
   // SW_SHOWNOACTIVATE restores, here the task-bar window. Either way the arrow takes none.
-  Check(::IsWindowVisible(arrow) && !::IsIconic(taskBarWindow) && ::GetForegroundWindow() != arrow,
-        "the hotkey's restore shows the arrow without activating it");
+  EXPECT_TRUE(::IsWindowVisible(arrow) && !::IsIconic(taskBarWindow) &&
+              ::GetForegroundWindow() != arrow)
+      << "the hotkey's restore shows the arrow without activating it" << way;
 
   // A tap within the drag threshold is the plain click.
   press({320, 320}, {321, 320});
-  Check(PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == arrow; }) &&
-            ::GetFocus() == arrow && !NoActivate(arrow),
-        "a tap gives the arrow the keyboard");
-  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Owns,
-        "the owner knows the arrow has the keyboard");
+  EXPECT_TRUE(PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == arrow; }) &&
+              ::GetFocus() == arrow && !NoActivate(arrow))
+      << "a tap gives the arrow the keyboard" << way;
+  EXPECT_TRUE(ws.KeyboardHolder() == qd::win32::KeyboardState::Owns)
+      << "the owner knows the arrow has the keyboard" << way;
   // The hotkey while the arrow has the keyboard: it keeps it, and a press keeps answering.
   ws.RaiseWithoutActivation(window);
-  Check(!NoActivate(arrow) && ::GetForegroundWindow() == arrow,
-        "the hotkey's raise leaves the arrow's keyboard with it");
+  EXPECT_TRUE(!NoActivate(arrow) && ::GetForegroundWindow() == arrow)
+      << "the hotkey's raise leaves the arrow's keyboard with it" << way;
 
   // Minimised with the keyboard, activation passes to the task-bar window first; back
   // through the hotkey's restore, a press must still not activate it.
   ::SendMessageW(taskBarWindow, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ::SetForegroundWindow(slides);
   ws.ProcessMessages();
-  Check(ws.RestoreApplication(), "minimised with the keyboard, then restored");
+  EXPECT_TRUE(ws.RestoreApplication()) << "minimised with the keyboard, then restored" << way;
   ws.ProcessMessages();
-  Check(::IsWindowVisible(arrow) && NoActivate(arrow) &&
-            ::SendMessageW(arrow, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(arrow),
-                           MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)) == MA_NOACTIVATE,
-        "restored by the hotkey after a minimise with the keyboard, a press takes none");
-  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Passive,
-        "the owner knows the hotkey's restore took no keyboard");
+  EXPECT_TRUE(::IsWindowVisible(arrow) && NoActivate(arrow) &&
+              ::SendMessageW(arrow, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(arrow),
+                             MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)) == MA_NOACTIVATE)
+      << "restored by the hotkey after a minimise with the keyboard, a press takes none" << way;
+  EXPECT_TRUE(ws.KeyboardHolder() == qd::win32::KeyboardState::Passive)
+      << "the owner knows the hotkey's restore took no keyboard" << way;
 
   // The menu takes the foreground so that it closes on a click elsewhere; after it the
   // slides have the keyboard again.
@@ -588,11 +608,11 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
   ::SetForegroundWindow(arrow);
   ws.ProcessMessages();
   ws.GiveKeyboardBack(before);
-  Check(
-      PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == slides; }) && NoActivate(arrow),
-      "after the menu the slides have the keyboard again");
-  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Passive,
-        "the owner knows the keyboard went back");
+  EXPECT_TRUE(PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == slides; }) &&
+              NoActivate(arrow))
+      << "after the menu the slides have the keyboard again" << way;
+  EXPECT_TRUE(ws.KeyboardHolder() == qd::win32::KeyboardState::Passive)
+      << "the owner knows the keyboard went back" << way;
 
   // Hidden before the deferred hand-over (Wine) is due, the arrow must still take none
   // once it is shown again.
@@ -602,8 +622,8 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
   ws.ShowAppWindow(window, false);
   PumpUntil(ws, ::GetDoubleClickTime() + 300, [] { return false; });
   ::ShowWindow(arrow, SW_SHOWNA);
-  Check(NoActivate(arrow) && ::GetForegroundWindow() != arrow,
-        "a plain click on a window hidden before its hand-over leaves it taking none");
+  EXPECT_TRUE(NoActivate(arrow) && ::GetForegroundWindow() != arrow)
+      << "a plain click on a window hidden before its hand-over leaves it taking none" << way;
 
   // The user switches to another window before a deferred hand-over is due: it stays there.
   if (wineSteps) {
@@ -612,27 +632,35 @@ void TestPressesLeaveTheKeyboardWithTheSlides(qd::win32::Win32WindowSystem& ws, 
                                    nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     ::ShowWindow(other, SW_SHOW);
     ::SetForegroundWindow(other);
-    Check(!PumpUntil(ws, ::GetDoubleClickTime() + 300,
-                     [&] { return ::GetForegroundWindow() == arrow; }),
-          "a plain click followed by a switch elsewhere leaves the keyboard there");
+    EXPECT_TRUE(!PumpUntil(ws, ::GetDoubleClickTime() + 300,
+                           [&] { return ::GetForegroundWindow() == arrow; }))
+        << "a plain click followed by a switch elsewhere leaves the keyboard there" << way;
     ::DestroyWindow(other);
     ::SetForegroundWindow(slides);
     ws.ProcessMessages();
   }
   press({320, 320}, {320, 320});
-  Check(PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == arrow; }),
-        "a plain click gives the arrow the keyboard");
+  EXPECT_TRUE(PumpUntil(ws, waitMs, [&] { return ::GetForegroundWindow() == arrow; }))
+      << "a plain click gives the arrow the keyboard" << way;
   // The program's own box takes the keyboard and gives it back; another program keeps it.
   ::SendMessageW(arrow, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(taskBarWindow));
-  Check(!NoActivate(arrow), "losing the keyboard to the program's own window");
-  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Owns,
-        "the owner knows its own window's activation keeps the keyboard its");
+  EXPECT_TRUE(!NoActivate(arrow)) << "losing the keyboard to the program's own window" << way;
+  EXPECT_TRUE(ws.KeyboardHolder() == qd::win32::KeyboardState::Owns)
+      << "the owner knows its own window's activation keeps the keyboard its" << way;
   ::SendMessageW(arrow, WM_ACTIVATE, WA_INACTIVE, 0);
-  Check(NoActivate(arrow), "losing the keyboard to another program");
-  Check(ws.KeyboardHolder() == qd::win32::KeyboardState::Passive,
-        "the owner knows another program has the keyboard");
+  EXPECT_TRUE(NoActivate(arrow)) << "losing the keyboard to another program" << way;
+  EXPECT_TRUE(ws.KeyboardHolder() == qd::win32::KeyboardState::Passive)
+      << "the owner knows another program has the keyboard" << way;
   ::DestroyWindow(slides);
   ws.DestroyAppWindow(window);
+}
+
+TEST_F(Backend, PressesLeaveTheKeyboardWithTheSlidesWineSteps) {
+  PressesLeaveTheKeyboardWithTheSlides(ws, true);
+}
+
+TEST_F(Backend, PressesLeaveTheKeyboardWithTheSlidesWindowsWay) {
+  PressesLeaveTheKeyboardWithTheSlides(ws, false);
 }
 
 // The class of a cover's window: shell:NAME gives a window of the system shell's class NAME.
@@ -716,7 +744,7 @@ unsigned long TimerTicks(HWND arrow) {
 // windows cover nothing; the hand-back after the menu leaves the keyboard with another program that
 // took it meanwhile.
 // The system's own surfaces over the arrow stay there: the arrow is not raised above them.
-void TestShellSurfacesStayAbove(qd::win32::Win32WindowSystem& ws) {
+TEST_F(Backend, ShellSurfacesStayAbove) {
   RecordingEvents events;
   const qd::NativeWindow window = TopMostArrow(ws, events);
   HWND arrow = qd::win32::ToWin32<HWND>(window);
@@ -730,21 +758,22 @@ void TestShellSurfacesStayAbove(qd::win32::Win32WindowSystem& ws) {
         "TopLevelWindowForOverflowXamlIsland", "ControlCenterWindow", "Xaml_WindowedPopupClass",
         "Windows.UI.Composition.DesktopWindowContentBridge", "Shell_InputSwitchTopLevelWindow"}) {
     HWND surface = StartCover(Cat({"shell:", shell}));
-    Check(surface != nullptr, Cat({shell, ": up"}));
+    EXPECT_TRUE(surface != nullptr) << Cat({shell, ": up"});
     if (surface == nullptr) continue;
     ::SetWindowPos(surface, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // Another process's window: it takes its place when that process gets to it.
-    Check(PumpUntil(ws, 10000, [&] { return Above(surface, arrow); }), Cat({shell, ": on top"}));
+    EXPECT_TRUE(PumpUntil(ws, 10000, [&] { return Above(surface, arrow); }))
+        << Cat({shell, ": on top"});
     ::SendMessageW(arrow, WM_ACTIVATE, WA_ACTIVE, 0);
     PumpUntil(ws, 500, [] { return false; });
-    Check(Above(surface, arrow), Cat({shell, " stays above the arrow"}));
+    EXPECT_TRUE(Above(surface, arrow)) << Cat({shell, " stays above the arrow"});
     ::PostMessageW(surface, WM_CLOSE, 0, 0);
     PumpUntil(ws, 2000, [&] { return ::IsWindow(surface) == FALSE; });
   }
   ws.DestroyAppWindow(window);
 }
 
-void TestKeepOnTop(qd::win32::Win32WindowSystem& ws) {
+TEST_F(Backend, KeepOnTop) {
   RecordingEvents events;
   const qd::NativeWindow window = TopMostArrow(ws, events);
   HWND arrow = qd::win32::ToWin32<HWND>(window);
@@ -752,7 +781,8 @@ void TestKeepOnTop(qd::win32::Win32WindowSystem& ws) {
   HWND clickThrough = StartCover("clickthrough");
   HWND ordinary = StartCover("ordinary");
   HWND cover = StartCover("topmost");
-  Check(clickThrough != nullptr && ordinary != nullptr && cover != nullptr, "the covers are up");
+  EXPECT_TRUE(clickThrough != nullptr && ordinary != nullptr && cover != nullptr)
+      << "the covers are up";
   if (clickThrough == nullptr || ordinary == nullptr || cover == nullptr) return;
   ws.ProcessMessages();
   // The arrow activated is when a show may answer by putting itself on top. The second look
@@ -768,30 +798,31 @@ void TestKeepOnTop(qd::win32::Win32WindowSystem& ws) {
   ::SetWindowPos(clickThrough, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::ShowWindow(cover, SW_HIDE);
   look();
-  Check(Above(clickThrough, arrow), "a click-through window above the arrow is no cover");
+  EXPECT_TRUE(Above(clickThrough, arrow)) << "a click-through window above the arrow is no cover";
   ::ShowWindow(cover, SW_SHOWNA);
   for (int round = 1; round <= 4; ++round) {
     coverOnTop();
     look();
-    Check(Above(arrow, cover), Cat({"raise ", std::to_string(round), " puts the arrow on top"}));
+    EXPECT_TRUE(Above(arrow, cover))
+        << Cat({"raise ", std::to_string(round), " puts the arrow on top"});
   }
   coverOnTop();
   look();
-  Check(Above(cover, arrow), "the fifth raise in a round waits");
-  Check(PumpUntil(ws, 12000, [&] { return Above(arrow, cover); }),
-        "when the round ends the arrow is back on top");
+  EXPECT_TRUE(Above(cover, arrow)) << "the fifth raise in a round waits";
+  EXPECT_TRUE(PumpUntil(ws, 12000, [&] { return Above(arrow, cover); }))
+      << "when the round ends the arrow is back on top";
   const unsigned long ticks = TimerTicks(arrow);
   PumpUntil(ws, 1500, [] { return false; });
-  Check(TimerTicks(arrow) == ticks, "above everything, nothing ticks");
+  EXPECT_TRUE(TimerTicks(arrow) == ticks) << "above everything, nothing ticks";
 
   // A window gone on top while clear of the arrow, which then moves under it (dragged onto
   // the projector where a show has started meanwhile): the arrow is back on top at once.
   ::SetWindowPos(cover, HWND_TOPMOST, 700, 250, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
   ws.ProcessMessages();
-  Check(Above(cover, arrow), "the cover went on top clear of the arrow");
+  EXPECT_TRUE(Above(cover, arrow)) << "the cover went on top clear of the arrow";
   ws.SetWindowBounds(window, 720, 300, 60, 60);
   ws.ProcessMessages();
-  Check(Above(arrow, cover), "moved under a window on top, the arrow comes back above it");
+  EXPECT_TRUE(Above(arrow, cover)) << "moved under a window on top, the arrow comes back above it";
 
   // The menu ended by a click into another program: the keyboard stays with it.
   HWND slides = ::CreateWindowExW(0, L"STATIC", L"slides", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200,
@@ -804,7 +835,8 @@ void TestKeepOnTop(qd::win32::Win32WindowSystem& ws) {
   PumpUntil(ws, 2000, [&] { return ::GetForegroundWindow() == ordinary; });
   ws.GiveKeyboardBack(before);
   ws.ProcessMessages();
-  Check(::GetForegroundWindow() == ordinary, "the hand-back leaves another program's keyboard");
+  EXPECT_TRUE(::GetForegroundWindow() == ordinary)
+      << "the hand-back leaves another program's keyboard";
   for (HWND w : {clickThrough, ordinary, cover}) ::PostMessageW(w, WM_CLOSE, 0, 0);
   ::DestroyWindow(slides);
   ws.DestroyAppWindow(window);
@@ -909,17 +941,17 @@ DWORD WINAPI SendDisplayChange(void* window) {
 // A second start finds the running arrow in another process and only there: never one of
 // its own windows, never another program's window of the same class; it waits for as long as
 // the running one says it is ending, answering what is sent to its own windows meanwhile.
-void TestHandOver(qd::win32::Win32WindowSystem& ws) {
+TEST_F(Backend, HandOver) {
   RecordingEvents own;
   qd::WindowParams params;
   params.bounds = {0, 0, 10, 10};
   const qd::NativeWindow window = ws.CreateAppWindow(params, own);
   HWND hwnd = qd::win32::ToWin32<HWND>(window);
   ws.AnswerHandOvers(window, "C:\\qd\\own.ini");
-  Check(ws.HandOversFromAnyLevel(), "hand-overs let in from lower integrity levels");
+  EXPECT_TRUE(ws.HandOversFromAnyLevel()) << "hand-overs let in from lower integrity levels";
   int rounds = 0;
-  Check(!ws.HandOver("C:\\qd\\own.ini", [&] { return ++rounds > 3; }) && own.log.empty(),
-        "own window never asked: " + Joined(own.log));
+  EXPECT_TRUE(!ws.HandOver("C:\\qd\\own.ini", [&] { return ++rounds > 3; }) && own.log.empty())
+      << "own window never asked: " + Joined(own.log);
 
   struct Case {
     const char* kind;
@@ -931,7 +963,7 @@ void TestHandOver(qd::win32::Win32WindowSystem& ws) {
     const std::string name = Cat({"C:\\qd\\", c.kind, ".ini"});
     Answerer answerer;
     StartAnswerer(answerer, name, c.kind);
-    Check(answerer.Running(), Cat({c.kind, ": answerer started"}));
+    EXPECT_TRUE(answerer.Running()) << Cat({c.kind, ": answerer started"});
     own.log.clear();
     // While the start waits, another program sends its window a broadcast.
     HANDLE sender =
@@ -940,16 +972,16 @@ void TestHandOver(qd::win32::Win32WindowSystem& ws) {
       const bool sent = sender == nullptr || ::WaitForSingleObject(sender, 0) == WAIT_OBJECT_0;
       return sent && (std::string_view(c.kind) != "ending" || !answerer.Running());
     });
-    Check(handedOver == c.handedOver, Cat({c.kind, ": handed over as expected"}));
-    Check(answerer.ExitCode(c.exitCode == STILL_ACTIVE ? 0 : 5000) == c.exitCode,
-          Cat({c.kind, ": the answerer's exit code"}));
+    EXPECT_TRUE(handedOver == c.handedOver) << Cat({c.kind, ": handed over as expected"});
+    EXPECT_TRUE(answerer.ExitCode(c.exitCode == STILL_ACTIVE ? 0 : 5000) == c.exitCode)
+        << Cat({c.kind, ": the answerer's exit code"});
     if (sender == nullptr) continue;
     DWORD sent = 0;
     ::WaitForSingleObject(sender, 5000);
     ::GetExitCodeThread(sender, &sent);
     ::CloseHandle(sender);
-    Check(sent == 1 && own.log.empty(),
-          Cat({c.kind, ": sent while waiting, answered without the form: ", Joined(own.log)}));
+    EXPECT_TRUE(sent == 1 && own.log.empty())
+        << Cat({c.kind, ": sent while waiting, answered without the form: ", Joined(own.log)});
   }
   ws.DestroyAppWindow(window);
 }
@@ -979,8 +1011,8 @@ DWORD WINAPI PlayHookScene(void* param) {
   WaitUntil(3000, [&] { return ::IsWindowVisible(scene.arrow) != FALSE; });
   ::Sleep(800);
   ::SetWindowPos(scene.show, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  Check(Above(scene.show, scene.arrow), "the show is above the arrow to begin with");
-  Check(comesToFront(scene.aside), "the window beside the arrow comes to the front");
+  EXPECT_TRUE(Above(scene.show, scene.arrow)) << "the show is above the arrow to begin with";
+  EXPECT_TRUE(comesToFront(scene.aside)) << "the window beside the arrow comes to the front";
   if (!WaitUntil(1000, [&] { return foregroundSeen == scene.aside; })) {
     // Wine 8 sends another program's foreground change to no out-of-context hook.
     std::printf("Not shown here: no foreground event reaches an out-of-context hook\n");
@@ -988,23 +1020,23 @@ DWORD WINAPI PlayHookScene(void* param) {
     return 0;
   }
   ::Sleep(1000);
-  Check(Above(scene.show, scene.arrow),
-        "a program brought to the front beside the arrow leaves it where it is");
-  Check(comesToFront(scene.show), "the show comes to the front");
-  Check(WaitUntil(1500, [&] { return Above(scene.arrow, scene.show); }),
-        "a show that comes to the front over the arrow puts the arrow back on top");
+  EXPECT_TRUE(Above(scene.show, scene.arrow))
+      << "a program brought to the front beside the arrow leaves it where it is";
+  EXPECT_TRUE(comesToFront(scene.show)) << "the show comes to the front";
+  EXPECT_TRUE(WaitUntil(1500, [&] { return Above(scene.arrow, scene.show); }))
+      << "a show that comes to the front over the arrow puts the arrow back on top";
   ::Sleep(1000);  // and its second look a moment later is over
   const unsigned long ticks = TimerTicks(scene.arrow);
-  Check(comesToFront(scene.own), "the program's own window comes to the front");
+  EXPECT_TRUE(comesToFront(scene.own)) << "the program's own window comes to the front";
   ::Sleep(1000);
-  Check(TimerTicks(scene.arrow) == ticks, "the program's own window wakes no look");
+  EXPECT_TRUE(TimerTicks(scene.arrow) == ticks) << "the program's own window wakes no look";
   ::PostThreadMessageW(scene.loopThread, WM_QUIT, 0, 0);
   return 0;
 }
 
 // The foreground hook of the running message loop: it judges the window an event names
 // alone, and the program's own windows do not wake it (Wine ignores the skip flag).
-void TestForegroundHook(qd::win32::Win32WindowSystem& ws) {
+TEST_F(Backend, ForegroundHook) {
   RecordingEvents events;
   const qd::NativeWindow window = TopMostArrow(ws, events);
   HookScene scene;
@@ -1014,13 +1046,14 @@ void TestForegroundHook(qd::win32::Win32WindowSystem& ws) {
   scene.own = ::CreateWindowExW(0, L"STATIC", L"own", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr,
                                 nullptr, ::GetModuleHandleW(nullptr), nullptr);
   scene.loopThread = ::GetCurrentThreadId();
-  Check(scene.show != nullptr && scene.aside != nullptr, "the other program's windows are up");
+  EXPECT_TRUE(scene.show != nullptr && scene.aside != nullptr)
+      << "the other program's windows are up";
   if (scene.show != nullptr && scene.aside != nullptr) {
     ::ShowWindow(scene.own, SW_SHOWNA);
     HWINEVENTHOOK seer = ::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
                                            nullptr, &SeeForeground, 0, 0, WINEVENT_OUTOFCONTEXT);
     HANDLE player = ::CreateThread(nullptr, 0, &PlayHookScene, &scene, 0, nullptr);
-    Check(player != nullptr, "the scene's thread starts");
+    EXPECT_TRUE(player != nullptr) << "the scene's thread starts";
     if (player != nullptr) {
       ws.RunMessageLoop(window);
       ::WaitForSingleObject(player, INFINITE);
@@ -1036,8 +1069,7 @@ void TestForegroundHook(qd::win32::Win32WindowSystem& ws) {
   ws.DestroyAppWindow(window);
 }
 
-void TestObjectsReleased(qd::win32::Win32WindowSystem& ws, qd::win32::Win32SystemServices& services,
-                         const std::string& root) {
+TEST_F(Backend, ObjectsReleased) {
   const std::string scratchFile = Cat({root, "\\released.tmp"});
   services.ForceDirectories(root);
   const qd::win32::LiveObjectCounts before = qd::win32::LiveObjects();
@@ -1058,16 +1090,16 @@ void TestObjectsReleased(qd::win32::Win32WindowSystem& ws, qd::win32::Win32Syste
     ws.DestroyAppWindow(window);
     // A region that never reaches a window, a timer and a file are given back by their
     // owners.
-    Check(ws.CreatePolygonRegion({{0, 0}, {40, 20}, {0, 40}}) && services.CreateWaitableTimer() &&
-              services.CreateFileForWrite(scratchFile),
-          "a region, a timer and a file are created");
+    EXPECT_TRUE(ws.CreatePolygonRegion({{0, 0}, {40, 20}, {0, 40}}) &&
+                services.CreateWaitableTimer() && services.CreateFileForWrite(scratchFile))
+        << "a region, a timer and a file are created";
   }
   services.DeleteFile(scratchFile);
   const qd::win32::LiveObjectCounts after = qd::win32::LiveObjects();
-  Check(after.gdi == before.gdi && after.user == before.user && after.kernel == before.kernel,
-        Cat({"every object created is released: gdi ", std::to_string(after.gdi - before.gdi),
-             ", user ", std::to_string(after.user - before.user), ", kernel ",
-             std::to_string(after.kernel - before.kernel)}));
+  EXPECT_TRUE(after.gdi == before.gdi && after.user == before.user && after.kernel == before.kernel)
+      << Cat({"every object created is released: gdi ", std::to_string(after.gdi - before.gdi),
+              ", user ", std::to_string(after.user - before.user), ", kernel ",
+              std::to_string(after.kernel - before.kernel)});
 }
 
 LRESULT CALLBACK DestroyAtCreate(int code, WPARAM wParam, LPARAM lParam) {
@@ -1078,19 +1110,19 @@ LRESULT CALLBACK DestroyAtCreate(int code, WPARAM wParam, LPARAM lParam) {
 
 // A window destroyed while it is being made fails after its window procedure took its
 // data over and freed it on the way out.
-void TestFailedCreationFreesOnce(qd::win32::Win32WindowSystem& ws) {
+TEST_F(Backend, FailedCreationFreesOnce) {
   const long users = qd::win32::LiveObjects().user;
   const int frees = doubleFrees;
   HHOOK hook =
       ::SetWindowsHookExW(WH_CALLWNDPROC, DestroyAtCreate, nullptr, ::GetCurrentThreadId());
-  Check(hook != nullptr, "the hook is set");
+  EXPECT_TRUE(hook != nullptr) << "the hook is set";
   RecordingEvents events;
   qd::WindowParams params;
   params.bounds = {0, 0, 40, 40};
-  Check(!ws.CreateAppWindow(params, events), "a window gone at its creation is no window");
+  EXPECT_TRUE(!ws.CreateAppWindow(params, events)) << "a window gone at its creation is no window";
   ::UnhookWindowsHookEx(hook);
-  Check(doubleFrees == frees, "its data is freed once");
-  Check(qd::win32::LiveObjects().user == users, "no window is left counted");
+  EXPECT_TRUE(doubleFrees == frees) << "its data is freed once";
+  EXPECT_TRUE(qd::win32::LiveObjects().user == users) << "no window is left counted";
 }
 
 // Looks for the file over and over from another thread, as a second program starting
@@ -1131,88 +1163,90 @@ bool ReplaceWith(qd::win32::Win32SystemServices& ws, const std::string& path,
 // GetFinalPathNameByHandleW fails a little further on (from 268 characters; for a 32-bit
 // program under WoW64 already at 265), which stands for the volumes and redirectors where
 // Windows' does.
-void TestLongPathsAndHeldFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
+TEST_F(SystemServices, LongPathsAndHeldFiles) {
   const std::string longRoot = Cat({"\\\\?\\", root, "\\"});
   const std::string folder = Cat({longRoot, std::string(233, 'L')});
   ::CreateDirectoryW(qd::win32::Utf8ToWide(folder).c_str(), nullptr);
   const std::string name = Cat({folder, "\\s.ini"});  // 262 characters
-  Check(ReplaceWith(ws, Cat({name, ".0.tmp"}), name, "old"), "a long name made");
+  EXPECT_TRUE(ReplaceWith(ws, Cat({name, ".0.tmp"}), name, "old")) << "a long name made";
   const std::optional<qd::FileLinks> links = ws.ResolveFileLinks(name);
-  Check(links && links->finalPath.starts_with("\\\\?\\") && links->finalPath.ends_with("\\s.ini") &&
-            links->names == 1 && !links->link,
-        Cat({"a long path resolves in its long form: ", links ? links->finalPath : "nothing"}));
+  EXPECT_TRUE(links && links->finalPath.starts_with("\\\\?\\") &&
+              links->finalPath.ends_with("\\s.ini") && links->names == 1 && !links->link)
+      << Cat({"a long path resolves in its long form: ", links ? links->finalPath : "nothing"});
   const std::string target = links && !links->finalPath.empty() ? links->finalPath : name;
-  Check(ws.FileAttributes(target).has_value() && ws.MayReplace(target),
-        "the long form's attributes and rights read");
-  Check(ReplaceWith(ws, Cat({target, ".1.tmp"}), target, "new") &&
-            ws.ReadWholeFile(name).bytes == "new",
-        "the long form replaced");
+  EXPECT_TRUE(ws.FileAttributes(target).has_value() && ws.MayReplace(target))
+      << "the long form's attributes and rights read";
+  EXPECT_TRUE(ReplaceWith(ws, Cat({target, ".1.tmp"}), target, "new") &&
+              ws.ReadWholeFile(name).bytes == "new")
+      << "the long form replaced";
 
   const std::string deeper = Cat({longRoot, std::string(240, 'M')});
   ::CreateDirectoryW(qd::win32::Utf8ToWide(deeper).c_str(), nullptr);
   const std::string first = Cat({deeper, "\\s.ini"});
   const std::string second = Cat({deeper, "\\t.ini"});
-  Check(ReplaceWith(ws, Cat({first, ".0.tmp"}), first, "one") &&
-            ::CreateHardLinkW(qd::win32::Utf8ToWide(second).c_str(),
-                              qd::win32::Utf8ToWide(first).c_str(), nullptr) != 0,
-        "a file with two names made");
+  EXPECT_TRUE(ReplaceWith(ws, Cat({first, ".0.tmp"}), first, "one") &&
+              ::CreateHardLinkW(qd::win32::Utf8ToWide(second).c_str(),
+                                qd::win32::Utf8ToWide(first).c_str(), nullptr) != 0)
+      << "a file with two names made";
   const std::optional<qd::FileLinks> two = ws.ResolveFileLinks(first);
-  Check(two && two->names == 2 && (two->finalPath.empty() || two->finalPath.starts_with("\\\\?\\")),
-        "two names are known, whether or not the path can be told");
+  EXPECT_TRUE(two && two->names == 2 &&
+              (two->finalPath.empty() || two->finalPath.starts_with("\\\\?\\")))
+      << "two names are known, whether or not the path can be told";
 
   HANDLE held = ::CreateFileW(qd::win32::Utf8ToWide(target).c_str(), GENERIC_READ, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, 0, nullptr);
   HANDLE letGo = ::CreateThread(nullptr, 0, LetGoSoon, held, 0, nullptr);
-  Check(held != INVALID_HANDLE_VALUE && letGo != nullptr, "another holds the file");
-  Check(ReplaceWith(ws, Cat({target, ".2.tmp"}), target, "after") &&
-            ws.ReadWholeFile(name).bytes == "after",
-        Cat({"a file held for a moment is replaced after it: ", ws.LastErrorMessage()}));
+  EXPECT_TRUE(held != INVALID_HANDLE_VALUE && letGo != nullptr) << "another holds the file";
+  EXPECT_TRUE(ReplaceWith(ws, Cat({target, ".2.tmp"}), target, "after") &&
+              ws.ReadWholeFile(name).bytes == "after")
+      << Cat({"a file held for a moment is replaced after it: ", ws.LastErrorMessage()});
   ::WaitForSingleObject(letGo, INFINITE);
   ::CloseHandle(letGo);
 }
 
-void TestFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
+TEST_F(SystemServices, Files) {
   // "Ærø-Ωmega" in UTF-8: outside Windows-1252 in part, so only the wide calls can reach it.
   const std::string folder = Cat({root, "\\\xC3\x86r\xC3\xB8-\xCE\xA9mega\\sub\\deeper"});
   ws.ForceDirectories(Cat({folder, "\\"}));
-  Check(ws.DirectoryExists(folder), "ForceDirectories makes every level");
-  Check(!ws.FileExists(folder), "a folder is not a file");
+  EXPECT_TRUE(ws.DirectoryExists(folder)) << "ForceDirectories makes every level";
+  EXPECT_TRUE(!ws.FileExists(folder)) << "a folder is not a file";
 
   const std::string target = Cat({folder, "\\settings.ini"});
   const std::string temp = Cat({target, ".tmp"});
   const std::string content("[Pointer]\r\nSize=12\r\n\xE4\0end", 25);
   for (int round = 0; round < 2; ++round) {
     qd::OwnedFile file = ws.CreateFileForWrite(temp);
-    Check(static_cast<bool>(file), "create for writing");
-    Check(ws.WriteFileBytes(file.Get(), content) && ws.FlushFile(file.Get()) && file.Close(),
-          "write, flush, close");
-    Check(ws.ReplaceFile(temp, target), Cat({"replace round ", std::to_string(round)}));
+    EXPECT_TRUE(static_cast<bool>(file)) << "create for writing";
+    EXPECT_TRUE(ws.WriteFileBytes(file.Get(), content) && ws.FlushFile(file.Get()) && file.Close())
+        << "write, flush, close";
+    EXPECT_TRUE(ws.ReplaceFile(temp, target)) << Cat({"replace round ", std::to_string(round)});
   }
   FileWatch watch;
   watch.path = qd::win32::Utf8ToWide(target);
   HANDLE watcher = ::CreateThread(nullptr, 0, WatchFile, &watch, 0, nullptr);
-  Check(watcher != nullptr, "the watching thread starts");
+  EXPECT_TRUE(watcher != nullptr) << "the watching thread starts";
   for (int round = 0; round < 200; ++round) {
     qd::OwnedFile file = ws.CreateFileForWrite(temp);
-    Check(file && ws.WriteFileBytes(file.Get(), content) && file.Close() &&
-              ws.ReplaceFile(temp, target),
-          "replace while watched");
+    EXPECT_TRUE(file && ws.WriteFileBytes(file.Get(), content) && file.Close() &&
+                ws.ReplaceFile(temp, target))
+        << "replace while watched";
   }
   ::InterlockedExchange(&watch.stop, 1);
   ::WaitForSingleObject(watcher, INFINITE);
   ::CloseHandle(watcher);
-  Check(watch.missing == 0,
-        Cat({"the file is there at every look: missing at ", std::to_string(watch.missing), " of ",
-             std::to_string(watch.looks)}));
+  EXPECT_TRUE(watch.missing == 0) << Cat({"the file is there at every look: missing at ",
+                                          std::to_string(watch.missing), " of ",
+                                          std::to_string(watch.looks)});
   const qd::FileRead read = ws.ReadWholeFile(target);
-  Check(read.status == qd::FileStatus::Ok && read.bytes == content, "bytes survive unchanged");
-  Check(!ws.FileExists(temp), "the temporary file is gone after the replace");
+  EXPECT_TRUE(read.status == qd::FileStatus::Ok && read.bytes == content)
+      << "bytes survive unchanged";
+  EXPECT_TRUE(!ws.FileExists(temp)) << "the temporary file is gone after the replace";
 
-  Check(!ws.CopyFileFailIfExists(target, target), "copy never overwrites");
+  EXPECT_TRUE(!ws.CopyFileFailIfExists(target, target)) << "copy never overwrites";
   const std::string copy = Cat({folder, "\\copy.ini"});
-  Check(ws.CopyFileFailIfExists(target, copy) && ws.FileExists(copy), "copy to a new name");
+  EXPECT_TRUE(ws.CopyFileFailIfExists(target, copy) && ws.FileExists(copy)) << "copy to a new name";
   ws.DeleteFile(copy);
-  Check(!ws.FileExists(copy), "delete");
+  EXPECT_TRUE(!ws.FileExists(copy)) << "delete";
 
   struct Missing {
     std::string path;
@@ -1221,21 +1255,22 @@ void TestFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
   for (const Missing& m :
        {Missing{Cat({folder, "\\none.ini"}), qd::FileStatus::NotFound},
         Missing{Cat({root, "\\no\\such\\dir\\x.ini"}), qd::FileStatus::NotFound}}) {
-    Check(ws.ReadWholeFile(m.path).status == m.want, Cat({"missing file ", m.path}));
+    EXPECT_TRUE(ws.ReadWholeFile(m.path).status == m.want) << Cat({"missing file ", m.path});
   }
   // A refusal that no other program causes fails with the system's message. Here a folder
   // has the name.
   const std::string folderTarget = Cat({folder, "\\a folder.ini"});
   ws.ForceDirectories(folderTarget);
-  Check(ws.CreateFileForWrite(temp).Close(), "a file to put in a folder's place");
-  Check(!ws.ReplaceFile(temp, folderTarget) && ws.LastErrorMessage() == ws.AccessDeniedMessage(),
-        Cat({"replacing a folder is denied: ", ws.LastErrorMessage()}));
+  EXPECT_TRUE(ws.CreateFileForWrite(temp).Close()) << "a file to put in a folder's place";
+  EXPECT_TRUE(!ws.ReplaceFile(temp, folderTarget) &&
+              ws.LastErrorMessage() == ws.AccessDeniedMessage())
+      << Cat({"replacing a folder is denied: ", ws.LastErrorMessage()});
   ws.DeleteFile(temp);
   const qd::FileRead folderRead = ws.ReadWholeFile(folder);
-  Check(folderRead.status == qd::FileStatus::Error && !folderRead.error.empty(),
-        "reading a folder is an error with a message");
-  Check(!ws.CreateFileForWrite(folder) && !ws.LastErrorMessage().empty(),
-        "a failed create explains itself");
+  EXPECT_TRUE(folderRead.status == qd::FileStatus::Error && !folderRead.error.empty())
+      << "reading a folder is an error with a message";
+  EXPECT_TRUE(!ws.CreateFileForWrite(folder) && !ws.LastErrorMessage().empty())
+      << "a failed create explains itself";
 
   struct Same {
     const char* a;
@@ -1245,11 +1280,11 @@ void TestFiles(qd::win32::Win32SystemServices& ws, const std::string& root) {
   for (const Same& s :
        {Same{"C:\\Tools\\Quiverdart.INI", "c:\\tools\\quiverdart.ini", true},
         Same{"\xC3\x84rger", "\xC3\xA4RGER", true}, Same{"a.ini", "a.ini ", false}}) {
-    Check(ws.SameText(s.a, s.b) == s.want, Cat({"SameText ", s.a, " / ", s.b}));
+    EXPECT_TRUE(ws.SameText(s.a, s.b) == s.want) << Cat({"SameText ", s.a, " / ", s.b});
   }
 }
 
-void TestRegistryAndEnvironment(qd::win32::Win32SystemServices& ws) {
+TEST_F(SystemServices, RegistryAndEnvironment) {
   const wchar_t* keyPath = L"Software\\QuiverdartBackendTest";
   HKEY key = nullptr;
   ::RegCreateKeyExW(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
@@ -1285,23 +1320,24 @@ void TestRegistryAndEnvironment(qd::win32::Win32SystemServices& ws) {
   };
   for (const Case& c : cases) {
     const qd::RegistryRead read = ws.ReadUserRegistryText(c.key, c.value);
-    Check(read.status == c.status && read.text == c.text,
-          Cat({"registry ", c.key, c.value, " gave \"", read.text, "\""}));
+    EXPECT_TRUE(read.status == c.status && read.text == c.text)
+        << Cat({"registry ", c.key, c.value, " gave \"", read.text, "\""});
   }
   ::RegDeleteKeyW(HKEY_CURRENT_USER, keyPath);
 
   ::SetEnvironmentVariableW(L"QD_TEST_SET", L" \x00D8 ");
   ::SetEnvironmentVariableW(L"QD_TEST_LONG", std::wstring(300, L'x').c_str());
   ::SetEnvironmentVariableW(L"QD_TEST_UNSET", nullptr);
-  Check(ws.GetEnvironmentVariable("QD_TEST_SET") == std::optional<std::string>(" \xC3\x98 "),
-        "an environment value comes back whole, in UTF-8");
-  Check(ws.GetEnvironmentVariable("QD_TEST_LONG") ==
-            std::optional<std::string>(std::string(300, 'x')),
-        "a long environment value is not cut");
-  Check(!ws.GetEnvironmentVariable("QD_TEST_UNSET").has_value(), "an absent variable is none");
+  EXPECT_TRUE(ws.GetEnvironmentVariable("QD_TEST_SET") == std::optional<std::string>(" \xC3\x98 "))
+      << "an environment value comes back whole, in UTF-8";
+  EXPECT_TRUE(ws.GetEnvironmentVariable("QD_TEST_LONG") ==
+              std::optional<std::string>(std::string(300, 'x')))
+      << "a long environment value is not cut";
+  EXPECT_TRUE(!ws.GetEnvironmentVariable("QD_TEST_UNSET").has_value())
+      << "an absent variable is none";
 }
 
-void TestMenuGlyphKey() {
+TEST(MenuGlyph, Key) {
   // The lower-left pixel gives the key colour; the reserved byte comes from GetDIBits as 0.
   constexpr std::uint32_t kKey = 0x00C0C0C0;
   constexpr std::uint32_t kInk = 0x00102030;
@@ -1314,52 +1350,59 @@ void TestMenuGlyphKey() {
                         Case{false, {0xFF102030, 0xFFF0E0D0, 0xFFF0E0D0, 0xFF102030}}}) {
     std::vector<std::uint32_t> pixels = source;
     qd::win32::KeyOutMenuGlyph(pixels, 2, 2, c.themed, RGB(0xF0, 0xE0, 0xD0));
-    Check(pixels == c.want, c.themed ? "themed menus: the key is fully transparent"
-                                     : "classic menus: the key takes the menu colour");
+    EXPECT_TRUE(pixels == c.want) << (c.themed ? "themed menus: the key is fully transparent"
+                                               : "classic menus: the key takes the menu colour");
   }
 }
 
-void TestCommandLineSplitting() {
-  struct Case {
-    const wchar_t* line;
-    std::vector<std::wstring> want;
-  };
-  const Case cases[] = {
-      {L"prog.exe", {L"prog.exe"}},
-      {L"\"C:\\Program Files\\q.exe\" -? /x", {L"C:\\Program Files\\q.exe", L"-?", L"/x"}},
-      {L"q  \"a b\"\tc", {L"q", L"a b", L"c"}},
-      {L"q a\\\\\\\"b", {L"q", L"a\\\"b"}},
-      {L"q \"a\\\\\" b", {L"q", L"a\\", L"b"}},
-      {L"q a\\b\\\\c", {L"q", L"a\\b\\\\c"}},
-      {L"q \"say \"\"hi\"\"\"", {L"q", L"say \"hi\""}},
-      {L"q \"\"", {L"q", L""}},
-      {L"q x/?y   ", {L"q", L"x/?y"}},
-  };
-  for (const Case& c : cases) {
-    Check(qd::win32::SplitCommandLine(c.line) == c.want,
-          Cat({"command line ", qd::win32::WideToUtf8(c.line)}));
-  }
+struct CommandLineCase {
+  const wchar_t* line;
+  std::vector<std::wstring> want;
+};
+
+void PrintTo(const CommandLineCase& c, std::ostream* os) { *os << qd::win32::WideToUtf8(c.line); }
+
+class CommandLineSplitting : public testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(CommandLineSplitting, GivesTheArguments) {
+  const CommandLineCase& c = GetParam();
+  EXPECT_TRUE(qd::win32::SplitCommandLine(c.line) == c.want)
+      << Cat({"command line ", qd::win32::WideToUtf8(c.line)});
 }
 
-void TestWaitableTimer(qd::win32::Win32SystemServices& ws) {
+const CommandLineCase kCommandLines[] = {
+    {L"prog.exe", {L"prog.exe"}},
+    {L"\"C:\\Program Files\\q.exe\" -? /x", {L"C:\\Program Files\\q.exe", L"-?", L"/x"}},
+    {L"q  \"a b\"\tc", {L"q", L"a b", L"c"}},
+    {L"q a\\\\\\\"b", {L"q", L"a\\\"b"}},
+    {L"q \"a\\\\\" b", {L"q", L"a\\", L"b"}},
+    {L"q a\\b\\\\c", {L"q", L"a\\b\\\\c"}},
+    {L"q \"say \"\"hi\"\"\"", {L"q", L"say \"hi\""}},
+    {L"q \"\"", {L"q", L""}},
+    {L"q x/?y   ", {L"q", L"x/?y"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Lines, CommandLineSplitting, testing::ValuesIn(kCommandLines));
+
+TEST_F(SystemServices, WaitableTimer) {
   const qd::OwnedWaitableTimer owned = ws.CreateWaitableTimer();
   const qd::NativeWaitableTimer timer = owned.Get();
-  Check(static_cast<bool>(timer), "a waitable timer is created");
+  EXPECT_TRUE(static_cast<bool>(timer)) << "a waitable timer is created";
   const DWORD start = ::GetTickCount();
   const std::uint32_t clockStart = ws.TickCount();
-  Check(ws.SetWaitableTimer(timer, 200000) && ws.WaitForTimer(timer, 2000),
-        "a relative due time of 20 ms fires");
+  EXPECT_TRUE(ws.SetWaitableTimer(timer, 200000) && ws.WaitForTimer(timer, 2000))
+      << "a relative due time of 20 ms fires";
   const std::uint32_t clocked = ws.TickCount() - clockStart;
   const DWORD elapsed = ::GetTickCount() - start;
-  Check(elapsed >= 10 && elapsed < 1000,
-        Cat({"the due time is relative to now: ", std::to_string(elapsed), " ms"}));
+  EXPECT_TRUE(elapsed >= 10 && elapsed < 1000)
+      << Cat({"the due time is relative to now: ", std::to_string(elapsed), " ms"});
   // GetTickCount moves in steps of up to 16 ms.
-  Check(clocked + 20 >= elapsed && clocked <= elapsed + 20,
-        Cat({"the clock counts milliseconds: ", std::to_string(clocked), " against ",
-             std::to_string(elapsed)}));
-  Check(ws.SetWaitableTimer(timer, 50000000) && ws.CancelWaitableTimer(timer) &&
-            !ws.WaitForTimer(timer, 50),
-        "a cancelled timer does not fire");
+  EXPECT_TRUE(clocked + 20 >= elapsed && clocked <= elapsed + 20)
+      << Cat({"the clock counts milliseconds: ", std::to_string(clocked), " against ",
+              std::to_string(elapsed)});
+  EXPECT_TRUE(ws.SetWaitableTimer(timer, 50000000) && ws.CancelWaitableTimer(timer) &&
+              !ws.WaitForTimer(timer, 50))
+      << "a cancelled timer does not fire";
 }
 
 // Each monitor's DPI: shcore's GetDpiForMonitor is found in the system folder, and where it
@@ -1375,12 +1418,12 @@ HRESULT WINAPI ZeroGetDpiForMonitor(HMONITOR /*m*/, int /*type*/, UINT* x, UINT*
   return S_OK;
 }
 
-void TestMonitorDpi(qd::win32::Win32WindowSystem& ws) {
+TEST_F(Backend, MonitorDpi) {
   HDC screen = ::GetDC(nullptr);
   const UINT systemDpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSX));
   ::ReleaseDC(nullptr, screen);
   const qd::win32::GetDpiForMonitorFn shcore = qd::win32::LoadGetDpiForMonitor();
-  Check(shcore != nullptr, "GetDpiForMonitor is found in the system folder's shcore");
+  EXPECT_TRUE(shcore != nullptr) << "GetDpiForMonitor is found in the system folder's shcore";
   const HMONITOR primary = ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
   UINT x = 0;
   UINT y = 0;
@@ -1389,11 +1432,11 @@ void TestMonitorDpi(qd::win32::Win32WindowSystem& ws) {
     const HMONITOR h =
         ::MonitorFromPoint(POINT{m.bounds.left, m.bounds.top}, MONITOR_DEFAULTTONULL);
     const UINT want = shcore != nullptr && SUCCEEDED(shcore(h, 0, &x, &y)) ? x : systemDpi;
-    Check(m.dpi == want,
-          Cat({"a monitor's DPI is ", std::to_string(m.dpi), ", not ", std::to_string(want)}));
+    EXPECT_TRUE(m.dpi == want) << Cat(
+        {"a monitor's DPI is ", std::to_string(m.dpi), ", not ", std::to_string(want)});
   }
-  Check(qd::win32::MonitorDpi(primary, shcore) == own && own != 0,
-        "a monitor's DPI as shcore gives it");
+  EXPECT_TRUE(qd::win32::MonitorDpi(primary, shcore) == own && own != 0)
+      << "a monitor's DPI as shcore gives it";
   const struct {
     const char* what;
     qd::win32::GetDpiForMonitorFn fn;
@@ -1401,77 +1444,79 @@ void TestMonitorDpi(qd::win32::Win32WindowSystem& ws) {
                    {"failing", &FailingGetDpiForMonitor},
                    {"answering 0", &ZeroGetDpiForMonitor}};
   for (const auto& f : fallbacks) {
-    Check(qd::win32::MonitorDpi(primary, f.fn) == systemDpi,
-          Cat({"with GetDpiForMonitor ", f.what, ", the system's DPI"}));
+    EXPECT_TRUE(qd::win32::MonitorDpi(primary, f.fn) == systemDpi)
+        << Cat({"with GetDpiForMonitor ", f.what, ", the system's DPI"});
   }
 }
 
 // Run-time DLLs come from the system folder, whatever lies beside the program.
-void TestSystemLibraries() {
+TEST(SystemLibraries, LoadedFromTheSystemFolder) {
   wchar_t system[MAX_PATH] = {};
   const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
   for (const wchar_t* name : {L"uxtheme.dll", L"shell32.dll", L"comdlg32.dll"}) {
     const HMODULE module = qd::win32::LoadSystemLibrary(name);
     wchar_t path[MAX_PATH] = {};
     const DWORD got = module != nullptr ? ::GetModuleFileNameW(module, path, MAX_PATH) : 0;
-    Check(got > length && ::CompareStringOrdinal(path, static_cast<int>(length), system,
-                                                 static_cast<int>(length), TRUE) == CSTR_EQUAL,
-          "loaded from the system folder: " + qd::win32::WideToUtf8(path));
+    EXPECT_TRUE(got > length &&
+                ::CompareStringOrdinal(path, static_cast<int>(length), system,
+                                       static_cast<int>(length), TRUE) == CSTR_EQUAL)
+        << "loaded from the system folder: " + qd::win32::WideToUtf8(path);
   }
-  Check(qd::win32::LoadSystemLibrary(std::wstring(MAX_PATH, L'a').c_str()) == nullptr,
-        "a name too long for a path loads nothing");
+  EXPECT_TRUE(qd::win32::LoadSystemLibrary(std::wstring(MAX_PATH, L'a').c_str()) == nullptr)
+      << "a name too long for a path loads nothing";
 }
 
 // The native unit tests' exact values, with the arithmetic this build compiles: x87
 // intermediates in a 32-bit build can round a turned outline's points otherwise.
-void TestShapeArithmetic() {
-  using namespace qd::test;
+TEST(ShapeArithmetic, ScaleTable) {
+  using qd::test::kScaleTable;
   for (std::size_t k = 1; k < kScaleTable.size(); ++k) {
     char text[96];
     std::snprintf(text, sizeof text, "scale table entry %u is %.17g, not %.17g",
                   static_cast<unsigned>(k), qd::ScaleTable[k], kScaleTable[k]);
-    Check(qd::ScaleTable[k] == kScaleTable[k], text);
-  }
-  for (const ShapeCase& c : kWorkedExamples) {
-    const qd::PointerGeometry g = ComputedShape(c);
-    Check(g.PointerPolygon == c.polygon && g.WindowWidth == c.width && g.WindowHeight == c.height &&
-              g.WindowLeft == c.left && g.WindowTop == c.top,
-          Cat({"worked example ", c.name}));
+    EXPECT_TRUE(qd::ScaleTable[k] == kScaleTable[k]) << text;
   }
 }
 
 }  // namespace
 
+namespace qd::test {
+void PrintTo(const ShapeCase& c, std::ostream* os) { *os << c.name; }
+}  // namespace qd::test
+
+namespace {
+
+class WorkedExample : public testing::TestWithParam<qd::test::ShapeCase> {};
+
+TEST_P(WorkedExample, ComputesTheSameShape) {
+  const qd::test::ShapeCase& c = GetParam();
+  const qd::PointerGeometry g = qd::test::ComputedShape(c);
+  EXPECT_TRUE(g.PointerPolygon == c.polygon && g.WindowWidth == c.width &&
+              g.WindowHeight == c.height && g.WindowLeft == c.left && g.WindowTop == c.top)
+      << Cat({"worked example ", c.name});
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, WorkedExample, testing::ValuesIn(qd::test::kWorkedExamples),
+                         [](const testing::TestParamInfo<qd::test::ShapeCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+
+// The child programs the tests start come first: their arguments are not GoogleTest's.
 int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "cover") return RunCover(argv[2]);
   if (argc == 4 && std::string_view(argv[1]) == "answer") return RunAnswerer(argv[2], argv[3]);
+  testing::InitGoogleTest(&argc, argv);
   if (argc != 2) {
-    std::printf("usage: %s SCRATCH_FOLDER\n", argv[0]);
+    std::printf("usage: %s SCRATCH_FOLDER [GoogleTest flags]\n", argv[0]);
     return 2;
   }
   qd::win32::Win32WindowSystem ws(::GetModuleHandleA(nullptr));
   qd::win32::Win32SystemServices services;
-  TestShapeArithmetic();
-  TestCommandLineSplitting();
-  TestMenuGlyphKey();
-  TestMessageDecoding(ws);
-  TestMonitorDpi(ws);
-  TestSystemLibraries();
-  TestShowAgainTakesTheKeyboard(ws);
-  TestMessageBoxGivesTheKeyboardBack(ws);
-  TestNoMenuModeOnTheTaskBarWindow(ws);
-  TestPressesLeaveTheKeyboardWithTheSlides(ws, true);
-  TestPressesLeaveTheKeyboardWithTheSlides(ws, false);
-  TestShellSurfacesStayAbove(ws);
-  TestKeepOnTop(ws);
-  TestForegroundHook(ws);
-  TestHandOver(ws);
-  TestObjectsReleased(ws, services, argv[1]);
-  TestFailedCreationFreesOnce(ws);
-  TestFiles(services, argv[1]);
-  TestLongPathsAndHeldFiles(services, argv[1]);
-  TestRegistryAndEnvironment(services);
-  TestWaitableTimer(services);
-  std::printf("%s: %d failure(s)\n", argv[0], failures);
-  return failures == 0 ? 0 : 1;
+  services.ForceDirectories(argv[1]);
+  sharedWindowSystem = &ws;
+  sharedServices = &services;
+  scratchRoot = argv[1];
+  return RUN_ALL_TESTS();
 }
