@@ -771,8 +771,10 @@ class Soak {
                                   monitor.y, monitor.y + monitor.height - 1)};
       Note("the help box closed with Enter at " + At(over));
       run_->Input().MoveTo(over.x, over.y);
-      // The keys go to the window under the pointer once Wine has made it the foreground;
-      // one sent before that is lost, and a presenter presses again.
+      // The box is Windows' foreground, which on Windows has the keys; without a window
+      // manager X may keep its focus on a window a show made the foreground before (the
+      // small one of a show that fights for the top), so the box's X window is given it.
+      // A key sent before Wine has made the box the foreground is lost: pressed again.
       const auto boxOpen = [&] {
         for (const ProbeWindow& w : run_->S().WinProbe().Windows(kExe)) {
           if (w.className == "#32770" && w.visible) return true;
@@ -788,7 +790,9 @@ class Soak {
             },
             200ms);
         if (press > 0) Note("Enter again, the box still open");
+        run_->Input().Focus(run_->X().UnderPointer());
         run_->Input().Key(XK_Return);
+        run_->Input().Focus(PointerRoot);
         if (WaitUntil(
                 5s, [&] { return !boxOpen(); }, 200ms))
           break;
