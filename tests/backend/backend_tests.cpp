@@ -739,8 +739,9 @@ unsigned long TimerTicks(HWND arrow) {
 }
 
 // The arrow back above another program's top-most window that covers it, a few times a
-// round; once refused, one look when the round ends, and no tick after; and when it moves
-// under one that went on top while the two were apart. Click-through
+// round; once refused, one look when the round ends, and no tick after; when it moves
+// under one that went on top while the two were apart; and later after an activation, while
+// a top-most window lies under it. Click-through
 // windows cover nothing; the hand-back after the menu leaves the keyboard with another program that
 // took it meanwhile.
 // The system's own surfaces over the arrow stay there: the arrow is not raised above them.
@@ -823,6 +824,13 @@ TEST_F(Backend, KeepOnTop) {
   ws.SetWindowBounds(window, 720, 300, 60, 60);
   ws.ProcessMessages();
   EXPECT_TRUE(Above(arrow, cover)) << "moved under a window on top, the arrow comes back above it";
+
+  // A show that goes on top again late after losing the keyboard (a busy machine): past the
+  // look a moment after the activation, a later one finds it.
+  look();
+  coverOnTop();
+  EXPECT_TRUE(PumpUntil(ws, 3000, [&] { return Above(arrow, cover); }))
+      << "the arrow comes back above a window that went on top late";
 
   // The menu ended by a click into another program: the keyboard stays with it.
   HWND slides = ::CreateWindowExW(0, L"STATIC", L"slides", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200,
@@ -1010,6 +1018,8 @@ DWORD WINAPI PlayHookScene(void* param) {
   // The looks of the arrow's own start are over.
   WaitUntil(3000, [&] { return ::IsWindowVisible(scene.arrow) != FALSE; });
   ::Sleep(800);
+  // Shown only now: a top-most window under the arrow as it starts would make it look later.
+  ::ShowWindow(scene.show, SW_SHOWNA);
   ::SetWindowPos(scene.show, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   EXPECT_TRUE(Above(scene.show, scene.arrow)) << "the show is above the arrow to begin with";
   EXPECT_TRUE(comesToFront(scene.aside)) << "the window beside the arrow comes to the front";
@@ -1050,6 +1060,7 @@ TEST_F(Backend, ForegroundHook) {
       << "the other program's windows are up";
   if (scene.show != nullptr && scene.aside != nullptr) {
     ::ShowWindow(scene.own, SW_SHOWNA);
+    ::ShowWindow(scene.show, SW_HIDE);
     HWINEVENTHOOK seer = ::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
                                            nullptr, &SeeForeground, 0, 0, WINEVENT_OUTOFCONTEXT);
     HANDLE player = ::CreateThread(nullptr, 0, &PlayHookScene, &scene, 0, nullptr);

@@ -1,6 +1,8 @@
 // The raise rule: when the arrow goes back on top, as its header says.
 #include "framework/win32/win32_keep_on_top.h"
 
+#include <iterator>
+
 #include "framework/win32/system_library.h"
 #include "framework/win32/win32_keyboard_owner.h"
 
@@ -13,7 +15,11 @@ namespace {
 // slide show may put itself on top again as it loses the keyboard), or when a round of
 // raises ends after one was refused.
 constexpr UINT_PTR kKeepOnTopTimer = 0x5145;
-constexpr UINT kKeepOnTopDelayMs = 300;
+// The looks after the first; after the arrow took the keyboard, while another program's
+// top-most window lies under it, the later ones too: a show that goes on top again as it
+// loses the keyboard may do so late on a busy machine.
+constexpr UINT kKeepOnTopDelaysMs[] = {300, 1500, 5000};
+constexpr int kKeepOnTopLooks = static_cast<int>(std::size(kKeepOnTopDelaysMs));
 // No window list is longer; a bound all the same while other programs reorder windows.
 constexpr int kMostWindows = 4096;
 // SHQueryUserNotificationState: a game or video in exclusive full-screen Direct3D.
@@ -67,6 +73,9 @@ struct CoverSearch {
   RECT arrowRect{};
   HWND named = nullptr;  // the window to judge alone, or none
   bool covered = false;
+  // Past the arrow: a top-most window under it that may go above it again.
+  bool belowArrow = false;
+  bool contender = false;
   int seen = 0;
 };
 
@@ -80,10 +89,20 @@ bool Covers(HWND window, const RECT& arrowRect) {
          ::GetWindowRect(window, &theirs) && ::IntersectRect(&overlap, &arrowRect, &theirs);
 }
 
-// EnumWindows goes from the top of the z-order down: it stops at the arrow.
+// EnumWindows goes from the top of the z-order down, past the arrow to the first window
+// that is not top-most.
 BOOL CALLBACK LookAbove(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<CoverSearch*>(param);
-  if (window == search->arrow || ++search->seen > kMostWindows) return FALSE;
+  if (++search->seen > kMostWindows) return FALSE;
+  if (window == search->arrow) {
+    search->belowArrow = true;
+    return TRUE;
+  }
+  if (search->belowArrow) {
+    if ((::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0) return FALSE;
+    search->contender = Covers(window, search->arrowRect);
+    return search->contender ? FALSE : TRUE;
+  }
   if ((search->named == nullptr || window == search->named) && Covers(window, search->arrowRect)) {
     search->covered = true;
     return FALSE;
@@ -100,6 +119,12 @@ KeepOnTop::~KeepOnTop() {
 
 void KeepOnTop::SetWindows(HWND appWindow, HWND arrow) {
   appWindow_ = appWindow;
+  // A new arrow starts with a round of its own; its timer went with the old one.
+  if (arrow != arrow_) {
+    raises_ = RaiseLimiter{};
+    lookFor_ = nullptr;
+    nextLook_ = 0;
+  }
   arrow_ = arrow;
 }
 
@@ -117,7 +142,12 @@ void KeepOnTop::Start() {
 bool KeepOnTop::OnTimer(UINT_PTR timerId) {
   if (timerId != kKeepOnTopTimer) return false;
   ::KillTimer(arrow_, kKeepOnTopTimer);
-  Look(lookFor_);
+  const bool contender = Look(lookFor_);
+  if (contender && nextLook_ < kKeepOnTopLooks) {
+    ::SetTimer(arrow_, kKeepOnTopTimer, kKeepOnTopDelaysMs[nextLook_++], nullptr);
+  } else {
+    nextLook_ = kKeepOnTopLooks;
+  }
   return true;
 }
 
@@ -127,13 +157,14 @@ void CALLBACK KeepOnTop::ForegroundChanged(HWINEVENTHOOK /*hook*/, DWORD /*event
   // The program's own windows are the arrow's own activation's business (Activated), also
   // where the skip flag is not honoured.
   if (objectId != OBJID_WINDOW || Hooked() == nullptr || OwnWindow(window)) return;
-  Hooked()->LookSoon(window != nullptr ? ::GetAncestor(window, GA_ROOT) : nullptr);
+  Hooked()->LookSoon(window != nullptr ? ::GetAncestor(window, GA_ROOT) : nullptr, false);
 }
 
-void KeepOnTop::LookSoon(HWND named) {
+void KeepOnTop::LookSoon(HWND named, bool thenLater) {
   if (arrow_ == nullptr || !::IsWindowVisible(arrow_)) return;
   lookFor_ = named;
-  ::SetTimer(arrow_, kKeepOnTopTimer, kKeepOnTopDelayMs, nullptr);
+  nextLook_ = thenLater ? 1 : kKeepOnTopLooks;
+  ::SetTimer(arrow_, kKeepOnTopTimer, kKeepOnTopDelaysMs[0], nullptr);
   Look(named);
 }
 
@@ -151,27 +182,31 @@ bool KeepOnTop::FullScreenGame() {
          state == kRunningD3DFullScreen;
 }
 
-void KeepOnTop::Look(HWND named) {
+bool KeepOnTop::Look(HWND named) {
   HWND arrow = arrow_;
   // Disabled, it is behind the program's own box, which must stay above it.
   if (arrow == nullptr || !::IsWindowVisible(arrow) || !::IsWindowEnabled(arrow) ||
       ::IsIconic(appWindow_) || (::GetWindowLongW(arrow, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0 ||
       ShellWindow(::GetForegroundWindow())) {
-    return;
+    return false;
   }
   CoverSearch search{arrow, {}, named};
-  if (!::GetWindowRect(arrow, &search.arrowRect)) return;
+  if (!::GetWindowRect(arrow, &search.arrowRect)) return false;
   ::EnumWindows(&LookAbove, reinterpret_cast<LPARAM>(&search));
-  if (!search.covered || FullScreenGame()) return;
+  if (!search.covered) return search.contender;
+  if (FullScreenGame()) return false;
   const DWORD now = ::GetTickCount();
   if (!raises_.Allow(now)) {
-    // One look when the round ends, so that a show that won it does not stay above for good.
+    // One look when the round ends, so that a show that won it does not stay above for good;
+    // none after it, so that nothing ticks while it fights on.
     lookFor_ = named;
+    nextLook_ = kKeepOnTopLooks;
     ::SetTimer(arrow, kKeepOnTopTimer, raises_.RetryInMs(now), nullptr);
-    return;
+    return false;
   }
   ::SetWindowPos(arrow, HWND_TOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+  return true;
 }
 
 }  // namespace qd::win32
