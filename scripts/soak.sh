@@ -53,26 +53,6 @@ fi
 
 if [ "$fuzz_minutes" -gt 0 ]; then
   echo "== fuzz runs of $fuzz_minutes minutes each, their corpora kept"
-  cmake --preset fuzz >/dev/null
-  cmake --build --preset fuzz -j "$jobs"
-  targets=(build/fuzz/fuzz_*)
-  [ -x "${targets[0]}" ] || { echo "No fuzz targets were built" >&2; exit 1; }
-  for target in "${targets[@]}"; do
-    [ -x "$target" ] || continue
-    name=$(basename "$target")
-    seeds="tests/fuzz/corpus/$name"
-    mkdir -p "build/fuzz/work/$name" "build/fuzz/work/$name-found"
-    log="build/fuzz/work/$name.log"
-    echo "-- $name, corpus build/fuzz/work/$name, output $log"
-    corpora=("build/fuzz/work/$name")
-    [ -d "$seeds" ] && corpora+=("$seeds")
-    if ! "$target" -max_total_time=$((fuzz_minutes * 60)) -print_final_stats=1 \
-      -artifact_prefix="build/fuzz/work/$name-found/" "${corpora[@]}" >"$log" 2>&1; then
-      tail -n 40 "$log" >&2
-      echo "$name found a failure (above; its input is in build/fuzz/work/$name-found)" >&2
-      exit 1
-    fi
-    grep -E "^stat::(number_of_executed_units|new_units_added|peak_rss_mb)" "$log"
-  done
+  bash scripts/fuzz.sh $((fuzz_minutes * 60))
 fi
 echo "The soak passed: seed $seed, $minutes minutes"

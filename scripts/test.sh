@@ -137,17 +137,7 @@ echo "== a two-minute soak of build/win32/Quiverdart.exe under $wine10 in WoW64 
 bash scripts/soak.sh --minutes 2 --seed 202 --fuzz-minutes 0
 
 echo "== fuzz smoke runs"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$jobs"
-targets=(build/fuzz/fuzz_*)
-[ -x "${targets[0]}" ] || { echo "No fuzz targets were built" >&2; exit 1; }
-for target in "${targets[@]}"; do
-  [ -x "$target" ] || continue
-  corpus="tests/fuzz/corpus/$(basename "$target")"
-  mkdir -p "build/fuzz/work/$(basename "$target")"
-  "$target" -max_total_time=15 -print_final_stats=1 "build/fuzz/work/$(basename "$target")" \
-    $( [ -d "$corpus" ] && echo "$corpus" ) 2>&1 | tail -n 3
-done
+bash scripts/fuzz.sh 15
 
 echo "All tests passed: the 32-bit build/win32/Quiverdart.exe under $wine10 in WoW64 mode" \
   "(Debian 13 root); the 64-bit build/win64/Quiverdart.exe under the host's $host_wine"
