@@ -234,10 +234,11 @@ PixelView FakeWindowSystem::WindowImagePixels(NativeWindow window, std::int32_t 
                                               std::int32_t height) {
   CountNullWindow(window);
   log.push_back("WindowImagePixels " + std::to_string(width) + "x" + std::to_string(height));
-  if (imagePixelLimit && std::int64_t{width} * height > *imagePixelLimit) {
-    return {};  // the old image stays
-  }
   PixelImage& lent = this->window.lent;
+  if (imagePixelLimit && std::int64_t{width} * height > *imagePixelLimit) {
+    lent = {};  // the old image went first
+    return {};
+  }
   if (lent.width != width || lent.height != height) {
     // A new image holds what the memory held before: colour above its alpha.
     lent = {width, height,

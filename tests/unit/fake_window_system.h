@@ -49,7 +49,7 @@ class FakeWindowSystem final : public WindowSystem {
   bool refuseTimers = false;
   bool refuseRegions = false;
   bool refuseWindow = false;
-  // Images of more pixels than this cannot be made (the old one stays); shows refused.
+  // Images of more pixels than this cannot be made (the old one is gone); shows refused.
   std::optional<std::int64_t> imagePixelLimit;
   bool refuseImageShows = false;
   std::deque<int> menuChoices;   // answers of TrackPopupMenu, 0 when empty

@@ -22,13 +22,21 @@ PixelView Win32WindowSystem::WindowImagePixels(NativeWindow window, std::int32_t
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    // The old one goes first, so that a turn of a large arrow never holds two images: the
+    // window keeps showing its last one, and if the new one cannot be made the form draws
+    // the arrow with sharp edges instead. Asked for from inside a showing of the old one (a
+    // change of scale reported from inside the move), the old one is still selected for it:
+    // it goes once that showing is done.
+    if (data->showing) {
+      data->retiredImage = std::move(data->image);
+    } else {
+      data->image.Reset();
+    }
+    data->imageBits = nullptr;
+    data->imageSize = SIZE{0, 0};
     void* bits = nullptr;
     GdiObject bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    // The old one stays until the new one exists: the window keeps something to show.
     if (!bitmap.Valid() || bits == nullptr) return {};
-    // Asked for from inside a showing of the old one (a change of scale reported from inside
-    // the move), the old one is still selected for it: it goes once that showing is done.
-    if (data->showing) data->retiredImage = std::move(data->image);
     data->image = std::move(bitmap);
     data->imageBits = static_cast<std::uint32_t*>(bits);
     data->imageSize = SIZE{width, height};
