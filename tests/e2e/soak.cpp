@@ -979,7 +979,12 @@ class Soak {
       }
       run_->Program().Kill();
     }
-    if (leftHeld_) LetGoOverAWineWindow();
+    if (leftHeld_) {
+      LetGoOverAWineWindow(1, false);
+    } else if (middleClicked_ && run_->S().WinProbe().AnyButtonDown() == true) {
+      LetGoOverAWineWindow(2, true);
+    }
+    middleClicked_ = false;
     std::string why;
     const std::string text = ReadText(run_->SettingsFile());
     const auto saved = WholeFile(text, why);
@@ -990,8 +995,10 @@ class Soak {
 
   // Killed mid-drag, the arrow leaves the button held: it must come up over a window of
   // Wine's (the slides beneath), or Wine holds it down for the next start, whose arrow would
-  // then take a move for a drag with no press.
-  void LetGoOverAWineWindow() {
+  // then take a move for a drag with no press. Killed in a fade before it read the middle
+  // button's release, the arrow leaves Wine holding that button, which X has let go: a click
+  // over a window of Wine's lets it go there. (Windows keeps the buttons' state itself.)
+  void LetGoOverAWineWindow(unsigned button, bool click) {
     // Until the killed arrow's X connection is gone its press holds the pointer, and the
     // release would go to it.
     if (!WaitUntil(kSettle, [&] {
@@ -1017,7 +1024,11 @@ class Soak {
                 : run_->S().WinProbe().OpenSlideShow({x - 150, y - 150, x + 150, y + 150});
     if (!beneath && !slides) throw SoakFailure("the stand-in slides did not open");
     Note("the button let go over the slides beneath");
-    run_->Input().Release(1);
+    if (click) {
+      run_->Input().Click(button);
+    } else {
+      run_->Input().Release(button);
+    }
     leftHeld_ = false;
     if (!WaitUntil(
             kSettle,
@@ -1026,7 +1037,7 @@ class Soak {
               return down && !*down;
             },
             300ms)) {
-      throw SoakFailure("Wine holds the left button down after its release");
+      throw SoakFailure("Wine holds a button down after its release");
     }
     if (slides) slides->Release();
   }
@@ -1050,6 +1061,7 @@ class Soak {
       in.MoveTo(at.x, at.y);
       PauseFor(200ms);
       in.Click(2);
+      middleClicked_ = true;
       PauseFor(std::chrono::milliseconds(Pick(0, 1000)));
     } else if (what == 2) {
       Note("killed with the menu open at " + At(at));
@@ -1814,6 +1826,7 @@ class Soak {
   int projectorDpi_ = 96;
   bool smooth_ = false;
   bool leftHeld_ = false;
+  bool middleClicked_ = false;  // in the episode that ends in a kill
   std::optional<Show> show_;
   std::optional<pid_t> windowsPid_;
 
