@@ -24,14 +24,15 @@ jobs=$(nproc)
 
 # drag_bench's turn rows as one Markdown table: a wheel step's lag (p50, p95) beside
 # baseline.exe's turn of the same window in the same run and one 60 Hz frame, and the peak
-# resident size of each. Reads "label<TAB>line" rows.
+# resident size of each; with smooth edges, what one image of the window shown by
+# baseline.exe costs beyond its plain window. Reads "label<TAB>line" rows.
 turn_table() {
   awk -F '\t' '
     BEGIN {
       print "| Wine, exe | screen | size | edges | window | turns | step p50 ms | p95 ms |" \
         " floor p50 ms | floor p95 ms | p95 / floor p95 | p95 / 16.7 ms | peak MiB |" \
-        " floor peak MiB |"
-      print "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+        " floor peak MiB | one image shown, floor MiB |"
+      print "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
     }
     $2 ~ /^wheel_turn_ms screen=/ {
       delete f
@@ -42,14 +43,15 @@ turn_table() {
       if ($2 ~ /not measured/) {
         why = $2
         sub(/.*not measured: /, "", why)
-        printf "| %s | %s | %s | %s | | | not measured: %s | | | | | | | |\n", $1, f["screen"],
+        printf "| %s | %s | %s | %s | | | not measured: %s | | | | | | | | |\n", $1, f["screen"],
           f["size"], f["edges"], why
         next
       }
-      printf "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %.0f | %.0f |\n",
+      image = ("image_floor_kib" in f) ? sprintf("%.0f", f["image_floor_kib"] / 1024) : ""
+      printf "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %.0f | %.0f | %s |\n",
         $1, f["screen"], f["size"], f["edges"], f["window"], f["turns"], f["p50"], f["p95"],
         f["floor_p50"], f["floor_p95"], f["p95/floor_p95"], f["p95/frame"],
-        f["peak_kib"] / 1024, f["floor_peak_kib"] / 1024
+        f["peak_kib"] / 1024, f["floor_peak_kib"] / 1024, image
     }'
 }
 labelled() { sed "s/^/$1\t/"; } # label

@@ -31,7 +31,9 @@
 // turn` of the same size, edges and opacity: the same window, turned by a wheel notch with
 // no rule of the program behind it (every turn's outline and image made before it shows).
 // The two take turns step by step, each step timed the same way; then each one's peak
-// resident size (VmHWM) is read. With smooth edges Wine cuts the X shape from the image's
+// resident size (VmHWM) is read. A smooth row also gives what one image of its window,
+// shown by `baseline.exe image W H`, costs beyond baseline.exe's plain window: the image
+// and the window system's own copies of it in the process. With smooth edges Wine cuts the X shape from the image's
 // alpha, so the same boxes tell when a turn shows. Wine 10 cuts short the X shape of a
 // window wider or taller than the screen (past the left or top edge nothing of the arrow
 // may show, and the steps miss it; elsewhere the box tells no turn): under it a row whose
@@ -338,6 +340,17 @@ class BaselineRun {
   Window window_ = 0;
 };
 
+// baseline.exe's peak resident size with these arguments once its window has shown; -1 if
+// it did not show.
+long BaselinePeakKiB(const Screen& screen, const std::vector<std::string>& args) {
+  BaselineRun run(screen, args);
+  if (run.Arrow() == 0) return -1;
+  WaitUntil(2s, [] { return false; });
+  const auto pid = WindowsProcess(run.Program().Pid(), "baseline.exe");
+  const auto use = pid ? Memory(*pid) : std::nullopt;
+  return use ? use->peakKiB : -1;
+}
+
 // The turns a row steps through, from `first`: all of them (count kTurns), forward round
 // and round; or a run of `count` turns, forward to its end and back, round and round.
 struct Turns {
@@ -462,6 +475,16 @@ void TurnRow(const Screen& screen, int size, bool smooth, int steps, bool cutsSh
   const double floorP50 = Percentile(baseline.lags, 50);
   const double floorP95 = Percentile(baseline.lags, 95);
   pose.orientation = 0;
+  const Rect window = ExpectedBounds(pose);
+  // With smooth edges, what showing one image of the window costs a bare program beyond its
+  // plain window: the image and what the window system keeps of it in the process.
+  std::string imageFloor;
+  if (smooth) {
+    const long plain = BaselinePeakKiB(screen, {});
+    const long image = BaselinePeakKiB(
+        screen, {"image", std::to_string(window.width), std::to_string(window.height)});
+    if (plain >= 0 && image >= 0) imageFloor = " image_floor_kib=" + std::to_string(image - plain);
+  }
   const std::string turned = turns.count == kTurns
                                  ? "all"
                                  : std::to_string(turns.first) + "-" +
@@ -469,10 +492,10 @@ void TurnRow(const Screen& screen, int size, bool smooth, int steps, bool cutsSh
   std::printf(
       "wheel_turn_ms screen=%dx%d edges=%s size=%d window=%dx%d turns=%s steps=%d p50=%.1f "
       "p95=%.1f floor_p50=%.1f floor_p95=%.1f frame=%.1f p95/floor_p95=%.2f p95/frame=%.2f "
-      "peak_kib=%ld floor_peak_kib=%ld\n",
-      screen.width, screen.height, edges, size, ExpectedBounds(pose).width,
-      ExpectedBounds(pose).height, turned.c_str(), steps, p50, p95, floorP50, floorP95, kFrameMs,
-      p95 / floorP95, p95 / kFrameMs, program.peakKiB, baseline.peakKiB);
+      "peak_kib=%ld floor_peak_kib=%ld%s\n",
+      screen.width, screen.height, edges, size, window.width, window.height, turned.c_str(), steps,
+      p50, p95, floorP50, floorP95, kFrameMs, p95 / floorP95, p95 / kFrameMs, program.peakKiB,
+      baseline.peakKiB, imageFloor.c_str());
 }
 
 // "1,4,8" as numbers within [low, high]; nothing if any is not one.
