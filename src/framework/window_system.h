@@ -187,8 +187,9 @@ class WindowSystem {
   // or whose layered style has been cleared since (SetLayered false, which drops the image).
   // WindowImagePixels lends the window's image of that size to be drawn in place, so that
   // the program keeps no copy of its own; what it held is lost when the size changes (the
-  // old one freed before the new one is made, so that two never take memory at once), and
-  // it is empty when none could be made.
+  // old one freed before the new one is made, so that two never take memory at once; the
+  // new one may lie in the old one's memory, its pixels anything), and it is empty when
+  // none could be made.
   // ShowWindowImage shows it with its top-left corner at left, top, moving and sizing the
   // window to it in the same step, so that no frame shows one image at the other's place;
   // false when the system refused (the window shows what it did before). It is scaled as a

@@ -372,6 +372,23 @@ TEST_F(Backend, MessageDecoding) {
   const qd::PixelView again = ws.WindowImagePixels(window, 100, 50);
   EXPECT_TRUE(again.pixels.data() == lent.pixels.data() && again.pixels.front() == 0xFF0000FFU)
       << "the image is kept while its size stays";
+  // An image of another size, which may lie in the last one's memory (a turn): it shows
+  // its own rows, top-down.
+  const qd::PixelView turned = ws.WindowImagePixels(window, 50, 100);
+  std::fill(turned.pixels.begin(), turned.pixels.end(), 0U);
+  std::fill(turned.pixels.begin(), turned.pixels.begin() + 500, 0xFF0000FFU);
+  ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+  EXPECT_TRUE(ws.ShowWindowImage(window, 20, 10)) << "the image of another size shown";
+  screen = ::GetDC(nullptr);
+  const bool turnedTopDown = PumpUntil(ws, 2000, [&] {
+    top = ::GetPixel(screen, 45, 15);
+    bottom = ::GetPixel(screen, 45, 105);
+    return top == blue && bottom != blue;
+  });
+  ::ReleaseDC(nullptr, screen);
+  ::ShowWindow(hwnd, SW_HIDE);
+  EXPECT_TRUE(turnedTopDown) << Cat({"an image of another size shows its own rows: BGR ",
+                                     bgr(top), " at the top, ", bgr(bottom), " at the bottom"});
   EXPECT_TRUE(ws.WindowImagePixels(window, 1 << 20, 1 << 20).pixels.empty())
       << "no image of a size the system cannot make";
   EXPECT_TRUE(!ws.WindowImagePixels(window, 100, 50).pixels.empty())

@@ -108,6 +108,13 @@ struct FileHandleTraits {
   static Handle None() noexcept { return INVALID_HANDLE_VALUE; }
   static void Free(Handle h) noexcept { ::CloseHandle(h); }
 };
+// Kernel handles whose failure value is null: file mappings.
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static constexpr ObjectKind kKind = ObjectKind::Kernel;
+  static Handle None() noexcept { return nullptr; }
+  static void Free(Handle h) noexcept { ::CloseHandle(h); }
+};
 struct RegKeyTraits {
   using Handle = HKEY;
   static constexpr ObjectKind kKind = ObjectKind::Kernel;
@@ -118,6 +125,7 @@ struct RegKeyTraits {
 using GdiObject = Unique<GdiObjectTraits>;
 using Menu = Unique<MenuTraits>;
 using FileHandle = Unique<FileHandleTraits>;
+using KernelHandle = Unique<KernelHandleTraits>;
 using RegKey = Unique<RegKeyTraits>;
 
 // A window's (or, with no window, the screen's) device context from GetDC.

@@ -326,6 +326,8 @@ void Win32WindowSystem::SetLayered(NativeWindow window, bool layered) {
     if (auto* data = reinterpret_cast<WindowData*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         data != nullptr) {
       data->image.Reset();
+      data->imageMemory.Reset();
+      data->imageMemoryBytes = 0;
       data->imageBits = nullptr;
       data->imageSize = SIZE{};
     }

@@ -150,6 +150,11 @@ struct Win32WindowSystem::WindowData {
   // The image with alpha per pixel it shows (a DIB section, rows top-down), its bits, and
   // the constant alpha that scales it.
   GdiObject image{};
+  // The memory it lies in, kept while the next image fits it and is not much smaller, so
+  // that a turn finds its pages there (new ones cost more than the turn's drawing), and its
+  // size in bytes.
+  KernelHandle imageMemory{};
+  std::uint64_t imageMemoryBytes = 0;
   std::uint32_t* imageBits = nullptr;
   SIZE imageSize{};
   BYTE imageAlpha = 255;
