@@ -4,8 +4,8 @@
 # same run: start-up, idle CPU and timer ticks, peak memory, exe size and imports, drag-follow
 # delay, wheel-turn delay and fade duration; then the full-length endurance run and the
 # kill-during-save loop.
-# Prints figures and ratios; judges nothing. Takes about an hour on two cores (the endurance
-# run is 25 minutes, drag_bench's turn table at every size on two screens 20).
+# Prints figures and ratios; judges nothing. Takes over an hour on two cores (the endurance
+# run is 25 minutes, drag_bench's turn table at every size on two screens 30).
 # The host's Wine runs the 64-bit exe under its 64-bit loader, on every kernel; with
 # QD_WINE_ARCH=x86, the 32-bit exe under wine32 (scripts/wine-arch.sh).
 #
@@ -23,16 +23,18 @@ fi
 jobs=$(nproc)
 
 # drag_bench's turn rows as one Markdown table: a wheel step's lag (p50, p95) beside
-# baseline.exe's turn of the same window in the same run and one 60 Hz frame, and the peak
-# resident size of each; with smooth edges, what one image of the window shown by
-# baseline.exe costs beyond its plain window. Reads "label<TAB>line" rows.
+# baseline.exe's turn of the same window in the same run, its turn under the arrow's two
+# rules ("rules") and one 60 Hz frame, and the peak resident size of each; with smooth
+# edges, what one image of the window shown by baseline.exe costs beyond its plain window.
+# Reads "label<TAB>line" rows.
 turn_table() {
   awk -F '\t' '
     BEGIN {
       print "| Wine, exe | screen | size | edges | window | turns | step p50 ms | p95 ms |" \
-        " floor p50 ms | floor p95 ms | p95 / floor p95 | p95 / 16.7 ms | peak MiB |" \
-        " floor peak MiB | one image shown, floor MiB |"
-      print "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+        " floor p50 ms | floor p95 ms | p95 / floor p95 | p95 / 16.7 ms | rules p50 ms |" \
+        " rules p95 ms | p95 / rules p95 | peak MiB | floor peak MiB | rules peak MiB |" \
+        " one image shown, floor MiB |"
+      print "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
     }
     $2 ~ /^wheel_turn_ms screen=/ {
       delete f
@@ -43,15 +45,17 @@ turn_table() {
       if ($2 ~ /not measured/) {
         why = $2
         sub(/.*not measured: /, "", why)
-        printf "| %s | %s | %s | %s | | | not measured: %s | | | | | | | | |\n", $1, f["screen"],
+        printf "| %s | %s | %s | %s | | | not measured: %s | | | | | | | | | | | | |\n", $1, f["screen"],
           f["size"], f["edges"], why
         next
       }
       image = ("image_floor_kib" in f) ? sprintf("%.0f", f["image_floor_kib"] / 1024) : ""
-      printf "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %.0f | %.0f | %s |\n",
+      printf "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |" \
+        " %.0f | %.0f | %.0f | %s |\n",
         $1, f["screen"], f["size"], f["edges"], f["window"], f["turns"], f["p50"], f["p95"],
-        f["floor_p50"], f["floor_p95"], f["p95/floor_p95"], f["p95/frame"],
-        f["peak_kib"] / 1024, f["floor_peak_kib"] / 1024, image
+        f["floor_p50"], f["floor_p95"], f["p95/floor_p95"], f["p95/frame"], f["rules_p50"],
+        f["rules_p95"], f["p95/rules_p95"], f["peak_kib"] / 1024, f["floor_peak_kib"] / 1024,
+        f["rules_peak_kib"] / 1024, image
     }'
 }
 labelled() { sed "s/^/$1\t/"; } # label

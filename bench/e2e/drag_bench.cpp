@@ -29,12 +29,16 @@
 // 1920x1080 and 3840x2160), with sharp and with smooth edges ([Display] Edges=Smooth), at
 // the default opacity. Each row is a fresh run of the program beside a fresh `baseline.exe
 // turn` of the same size, edges and opacity: the same window, turned by a wheel notch with
-// no rule of the program behind it (every turn's outline and image made before it shows).
-// The two take turns step by step, each step timed the same way; then each one's peak
-// resident size (VmHWM) is read. A smooth row also gives what one image of its window,
-// shown by `baseline.exe image W H`, costs beyond baseline.exe's plain window: the image
-// and the window system's own copies of it in the process. With smooth edges Wine cuts the X shape from the image's
-// alpha, so the same boxes tell when a turn shows. Wine 10 cuts short the X shape of a
+// no rule of the program behind it (every turn's outline and image made before it shows),
+// and a second `baseline.exe turn ... rules`, the same under the two rules the arrow keeps
+// (no alpha blending while a translucent window's bounds and region change; one image of
+// the window's size at a time), which cost the window system more and are not the
+// program's to drop. The three take turns step by step, each step timed the same way;
+// then each one's peak resident size (VmHWM) is read. A smooth row also gives what one
+// image of its window, shown by `baseline.exe image W H`, costs beyond baseline.exe's plain
+// window: the image and the window system's own copies of it in the process. With smooth
+// edges Wine cuts the X shape from the image's alpha, so the same boxes tell when a turn
+// shows. Wine 10 cuts short the X shape of a
 // window wider or taller than the screen (past the left or top edge nothing of the arrow
 // may show, and the steps miss it; elsewhere the box tells no turn): under it a row whose
 // windows do not all fit the screen (at 1920x1080 Sizes 23 and 24, at 3840x2160 from Size
@@ -45,6 +49,7 @@
 #include <X11/extensions/shape.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -458,22 +463,30 @@ void TurnRow(const Screen& screen, int size, bool smooth, int steps, bool cutsSh
   ArrowRun run(screen.width, screen.height, settings);
   BaselineRun floor(screen,
                     {"turn", std::to_string(size), edges, "192", std::to_string(turns.first)});
+  BaselineRun ruledFloor(
+      screen, {"turn", std::to_string(size), edges, "192", std::to_string(turns.first), "rules"});
   Turning program{{run.S(), run.Arrow()}, run.Program(), "Quiverdart.exe", pose, turns};
   Turning baseline{{floor.S(), floor.Arrow()}, floor.Program(), "baseline.exe", pose, turns};
+  Turning ruled{
+      {ruledFloor.S(), ruledFloor.Arrow()}, ruledFloor.Program(), "baseline.exe", pose, turns};
   if (!program.Ready()) return notMeasured("a step did not turn the program's arrow");
   if (!baseline.Ready()) return notMeasured("a step did not turn the baseline's window");
+  if (!ruled.Ready()) return notMeasured("a step did not turn the baseline's window (rules)");
+  const std::array<Turning*, 3> sides{&program, &baseline, &ruled};
   for (int i = 0; i < steps; ++i) {
-    // Each goes first every other step, so that neither always follows the other's step.
-    Turning& first = i % 2 == 0 ? program : baseline;
-    Turning& second = i % 2 == 0 ? baseline : program;
-    if (!first.Step() || !second.Step()) return notMeasured("a turn did not show within 10 s");
+    // Each goes first in turn, so that none always follows another's step.
+    for (std::size_t k = 0; k < sides.size(); ++k) {
+      if (!sides[(static_cast<std::size_t>(i) + k) % sides.size()]->Step()) {
+        return notMeasured("a turn did not show within 10 s");
+      }
+    }
   }
-  program.ReadPeak();
-  baseline.ReadPeak();
+  for (Turning* side : sides) side->ReadPeak();
   const double p50 = Percentile(program.lags, 50);
   const double p95 = Percentile(program.lags, 95);
   const double floorP50 = Percentile(baseline.lags, 50);
   const double floorP95 = Percentile(baseline.lags, 95);
+  const double rulesP95 = Percentile(ruled.lags, 95);
   pose.orientation = 0;
   const Rect window = ExpectedBounds(pose);
   // With smooth edges, what showing one image of the window costs a bare program beyond its
@@ -492,10 +505,12 @@ void TurnRow(const Screen& screen, int size, bool smooth, int steps, bool cutsSh
   std::printf(
       "wheel_turn_ms screen=%dx%d edges=%s size=%d window=%dx%d turns=%s steps=%d p50=%.1f "
       "p95=%.1f floor_p50=%.1f floor_p95=%.1f frame=%.1f p95/floor_p95=%.2f p95/frame=%.2f "
-      "peak_kib=%ld floor_peak_kib=%ld%s\n",
+      "rules_p50=%.1f rules_p95=%.1f p95/rules_p95=%.2f peak_kib=%ld floor_peak_kib=%ld "
+      "rules_peak_kib=%ld%s\n",
       screen.width, screen.height, edges, size, window.width, window.height, turned.c_str(), steps,
-      p50, p95, floorP50, floorP95, kFrameMs, p95 / floorP95, p95 / kFrameMs, program.peakKiB,
-      baseline.peakKiB, imageFloor.c_str());
+      p50, p95, floorP50, floorP95, kFrameMs, p95 / floorP95, p95 / kFrameMs,
+      Percentile(ruled.lags, 50), rulesP95, p95 / rulesP95, program.peakKiB, baseline.peakKiB,
+      ruled.peakKiB, imageFloor.c_str());
 }
 
 // "1,4,8" as numbers within [low, high]; nothing if any is not one.

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "arrow_shape.h"
 #include "baseline_shape.h"
@@ -130,11 +131,14 @@ INSTANTIATE_TEST_SUITE_P(Screens, RigBaselineScreen,
 // `baseline.exe turn` shows the window the arrow has at a size and orientation, with sharp
 // or smooth edges, and a wheel notch turns it as a notch turns the arrow, past the last
 // orientation to the first and back: the floor the drag bench measures the program's turns
-// against is the same window.
-class RigBaselineTurn : public testing::TestWithParam<const char*> {};
+// against is the same window. Under the arrow's rules, smooth, each turn's image is made
+// anew in the memory of the last.
+class RigBaselineTurn : public testing::TestWithParam<std::vector<std::string>> {};
 
 TEST_P(RigBaselineTurn, IsTheArrowsWindowTurnedByTheWheel) {
-  BaselineSession b({3840, 2160}, {"turn", "12", GetParam(), "255", "23"});
+  std::vector<std::string> args{"turn", "12", GetParam().front(), "255", "23"};
+  args.insert(args.end(), GetParam().begin() + 1, GetParam().end());
+  BaselineSession b({3840, 2160}, args);
   ASSERT_TRUE(b.First());
   ArrowPose pose;
   pose.baseUnit = 7;
@@ -169,8 +173,15 @@ TEST_P(RigBaselineTurn, IsTheArrowsWindowTurnedByTheWheel) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Edges, RigBaselineTurn, testing::Values("sharp", "smooth"),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Edges, RigBaselineTurn,
+                         testing::Values(std::vector<std::string>{"sharp"},
+                                         std::vector<std::string>{"smooth"},
+                                         std::vector<std::string>{"smooth", "rules"}),
+                         [](const auto& info) {
+                           std::string name;
+                           for (const std::string& word : info.param) name += word;
+                           return name;
+                         });
 
 TEST(RigBaseline, ProbeReadsRectStylesAndRegion) {
   BaselineSession b({1920, 1080});

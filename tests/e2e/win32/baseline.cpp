@@ -18,6 +18,13 @@
 //                          covered cleared and the new one's written into one bitmap of the
 //                          largest size, shown with position and size in one
 //                          UpdateLayeredWindow. No rim: it changes no region and no alpha.
+//   baseline.exe turn SIZE sharp|smooth ALPHA ORIENTATION rules
+//                          the same, under the two rules the arrow keeps: sharp and
+//                          translucent, no alpha blending while the bounds and region change
+//                          (the layered style cleared, the window repainted, the style and
+//                          alpha set again after); smooth, one image of the window's size at
+//                          a time (each turn's bitmap made anew in one paged-file section
+//                          of the largest turn's size, cleared, its pixels written).
 //
 // Each WM_DISPLAYCHANGE it gets shows in its title, "Baseline, display change <n>: <w>x<h>",
 // so that the rig can see a running program told of a monitor switched off or on.
@@ -59,11 +66,36 @@ struct Turning {
   std::vector<Turn> turns;
   int shown = 0;
   int wheel = 0;  // the part of a notch not yet turned
-  // Smooth: one top-down bitmap as wide and as tall as the largest turn, in a memory DC.
+  bool rules = false;
+  // Smooth: one top-down bitmap as wide and as tall as the largest turn, in a memory DC;
+  // under the rules, the bitmap of the turn shown, in `section`.
   HDC memory = nullptr;
   std::uint32_t* bits = nullptr;
   int stride = 0;
+  HANDLE section = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ initial = nullptr;  // the memory DC's own bitmap, selected while the last goes
 } turning;
+
+HBITMAP TopDownBitmap(int width, int height, void** bits, HANDLE section = nullptr);
+
+// Under the rules: the bitmap of the turn to show, the last one freed first; false if it
+// could not be made.
+bool MakeTurnBitmap(const qd::PointerGeometry& g) {
+  if (turning.bitmap != nullptr) {
+    SelectObject(turning.memory, turning.initial);
+    DeleteObject(turning.bitmap);
+  }
+  void* bits = nullptr;
+  turning.bitmap = TopDownBitmap(g.WindowWidth, g.WindowHeight, &bits, turning.section);
+  if (turning.bitmap == nullptr || bits == nullptr) return false;
+  const HGDIOBJ replaced = SelectObject(turning.memory, turning.bitmap);
+  if (turning.initial == nullptr) turning.initial = replaced;
+  turning.bits = static_cast<std::uint32_t*>(bits);
+  turning.stride = g.WindowWidth;
+  std::fill(turning.bits, turning.bits + static_cast<long>(g.WindowWidth) * g.WindowHeight, 0U);
+  return true;
+}
 
 void WriteRuns(const std::vector<Run>& runs, bool clear) {
   for (const Run& r : runs) {
@@ -80,7 +112,11 @@ bool ShowTurn(int index, bool first) {
   turning.shown = index;
   if (turning.smooth) {
     GdiFlush();
-    if (!first) WriteRuns(previous.runs, true);
+    if (turning.rules) {
+      if (!MakeTurnBitmap(g)) return false;
+    } else if (!first) {
+      WriteRuns(previous.runs, true);
+    }
     WriteRuns(next.runs, false);
     POINT at{g.WindowLeft, g.WindowTop};
     SIZE size{g.WindowWidth, g.WindowHeight};
@@ -91,12 +127,24 @@ bool ShowTurn(int index, bool first) {
   }
   POINT points[7];
   for (unsigned i = 0; i < 7; ++i) points[i] = POINT{g.PointerPolygon[i].x, g.PointerPolygon[i].y};
+  const bool blendedOff = turning.rules && !first && turning.alpha < 255;
+  const LONG exStyle = GetWindowLongA(turning.window, GWL_EXSTYLE);
+  if (blendedOff) {
+    SetWindowLongA(turning.window, GWL_EXSTYLE, exStyle & ~WS_EX_LAYERED);
+    RedrawWindow(turning.window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  }
   if (!first) {
     SetWindowPos(turning.window, nullptr, g.WindowLeft, g.WindowTop, g.WindowWidth, g.WindowHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
   // The region belongs to the window from here on.
-  return SetWindowRgn(turning.window, CreatePolygonRgn(points, 7, ALTERNATE), TRUE) != 0;
+  const bool cut = SetWindowRgn(turning.window, CreatePolygonRgn(points, 7, ALTERNATE), TRUE) != 0;
+  if (blendedOff) {
+    SetWindowLongA(turning.window, GWL_EXSTYLE, exStyle);
+    SetLayeredWindowAttributes(turning.window, 0, turning.alpha, LWA_ALPHA);
+  }
+  return cut;
 }
 
 LRESULT CALLBACK BaselineWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -125,8 +173,8 @@ LRESULT CALLBACK BaselineWndProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// A top-down 32-bit DIB section, as the arrow's image is.
-HBITMAP TopDownBitmap(int width, int height, void** bits) {
+// A top-down 32-bit DIB section, as the arrow's image is; in `section` where given.
+HBITMAP TopDownBitmap(int width, int height, void** bits, HANDLE section) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
@@ -134,7 +182,7 @@ HBITMAP TopDownBitmap(int width, int height, void** bits) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+  return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, section, 0);
 }
 
 // The image window of `baseline.exe image W H`; 1 if it could not be shown.
@@ -167,7 +215,7 @@ int ShowImageWindow(HINSTANCE instance, const char* className, int width, int he
 
 // The window of `baseline.exe turn`; 1 if it could not be shown.
 int ShowTurningWindow(HINSTANCE instance, const char* className, int size, bool smooth, int alpha,
-                      int orientation) {
+                      int orientation, bool rules) {
   RECT workArea{};
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
   qd::PointerSettings settings;
@@ -178,13 +226,17 @@ int ShowTurningWindow(HINSTANCE instance, const char* className, int size, bool 
       qd::BaseUnitFor(workArea.right - workArea.left, workArea.bottom - workArea.top);
   int largestWidth = 0;
   int largestHeight = 0;
+  long largestImage = 0;
   for (int o = 0; o < qd::kOrientationSteps; ++o) {
     settings.Orientation = o;
     turning.turns.push_back({qd::ComputePointerGeometry(baseUnit, settings), {}});
-    largestWidth = std::max(largestWidth, turning.turns.back().geometry.WindowWidth);
-    largestHeight = std::max(largestHeight, turning.turns.back().geometry.WindowHeight);
+    const qd::PointerGeometry& g = turning.turns.back().geometry;
+    largestWidth = std::max(largestWidth, g.WindowWidth);
+    largestHeight = std::max(largestHeight, g.WindowHeight);
+    largestImage = std::max(largestImage, static_cast<long>(g.WindowWidth) * g.WindowHeight);
   }
   turning.smooth = smooth;
+  turning.rules = rules;
   turning.alpha = static_cast<BYTE>(alpha);
   if (smooth) {
     std::vector<std::uint32_t> image;
@@ -207,13 +259,19 @@ int ShowTurningWindow(HINSTANCE instance, const char* className, int size, bool 
         }
       }
     }
-    void* bits = nullptr;
-    HBITMAP bitmap = TopDownBitmap(largestWidth, largestHeight, &bits);
-    if (bitmap == nullptr || bits == nullptr) return 1;
     turning.memory = CreateCompatibleDC(nullptr);
-    SelectObject(turning.memory, bitmap);
-    turning.bits = static_cast<std::uint32_t*>(bits);
-    turning.stride = largestWidth;
+    if (rules) {
+      turning.section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                           static_cast<DWORD>(largestImage * 4), nullptr);
+      if (turning.section == nullptr) return 1;
+    } else {
+      void* bits = nullptr;
+      HBITMAP bitmap = TopDownBitmap(largestWidth, largestHeight, &bits);
+      if (bitmap == nullptr || bits == nullptr) return 1;
+      SelectObject(turning.memory, bitmap);
+      turning.bits = static_cast<std::uint32_t*>(bits);
+      turning.stride = largestWidth;
+    }
   }
   turning.shown = orientation;
   const qd::PointerGeometry& g = turning.turns[static_cast<unsigned>(orientation)].geometry;
@@ -243,10 +301,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   char turnEdges[8] = {};
   int turnAlpha = 255;
   int turnOrientation = 0;
+  char turnRules[8] = {};
+  const int turnWords =
+      image || commandLine == nullptr
+          ? 0
+          : std::sscanf(commandLine, "turn %d %7s %d %d %7s", &turnSize, turnEdges, &turnAlpha,
+                        &turnOrientation, turnRules);
+  const bool rules = turnWords == 5 && std::strcmp(turnRules, "rules") == 0;
   const bool turn =
-      !image && commandLine != nullptr &&
-      std::sscanf(commandLine, "turn %d %7s %d %d", &turnSize, turnEdges, &turnAlpha,
-                  &turnOrientation) >= 3 &&
+      (turnWords == 3 || turnWords == 4 || rules) &&
       turnSize >= qd::kMinSize && turnSize <= qd::kMaxSize &&
       (std::strcmp(turnEdges, "sharp") == 0 || std::strcmp(turnEdges, "smooth") == 0) &&
       turnAlpha >= 0 && turnAlpha <= 255 && turnOrientation >= 0 &&
@@ -267,7 +330,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         image
             ? ShowImageWindow(instance, windowClass.lpszClassName, imageWidth, imageHeight)
             : ShowTurningWindow(instance, windowClass.lpszClassName, turnSize,
-                                std::strcmp(turnEdges, "smooth") == 0, turnAlpha, turnOrientation);
+                                std::strcmp(turnEdges, "smooth") == 0, turnAlpha, turnOrientation,
+                                rules);
     if (shown != 0) return 1;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
