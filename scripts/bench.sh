@@ -45,8 +45,8 @@ turn_table() {
       if ($2 ~ /not measured/) {
         why = $2
         sub(/.*not measured: /, "", why)
-        printf "| %s | %s | %s | %s | | | not measured: %s | | | | | | | | | | | | |\n", $1, f["screen"],
-          f["size"], f["edges"], why
+        printf "| %s | %s | %s | %s | | | not measured: %s | | | | | | | | | | | | |\n",
+          $1, f["screen"], f["size"], f["edges"], why
         next
       }
       image = ("image_floor_kib" in f) ? sprintf("%.0f", f["image_floor_kib"] / 1024) : ""

@@ -38,13 +38,13 @@
 // image of its window, shown by `baseline.exe image W H`, costs beyond baseline.exe's plain
 // window: the image and the window system's own copies of it in the process. With smooth
 // edges Wine cuts the X shape from the image's alpha, so the same boxes tell when a turn
-// shows. Wine 10 cuts short the X shape of a
-// window wider or taller than the screen (past the left or top edge nothing of the arrow
-// may show, and the steps miss it; elsewhere the box tells no turn): under it a row whose
-// windows do not all fit the screen (at 1920x1080 Sizes 23 and 24, at 3840x2160 from Size
-// 20) starts at the first turn of the longest run of turns whose windows do, and steps
-// forward to its end and back, round and round; the row's turns say which ("all"
-// otherwise), and a row with no two such turns is not measured.
+// shows. Wine 10 cuts short the X shape of a window wider or taller than the screen (past
+// the left or top edge nothing of the arrow may show, and the steps miss it; elsewhere the
+// box tells no turn): under it a row whose windows do not all fit the screen (at 1920x1080
+// Sizes 23 and 24, at 3840x2160 from Size 20) starts at the first turn of the longest run
+// of turns whose windows do, and steps forward to its end and back, round and round; the
+// row's turns say which ("all" otherwise), and a row with no two such turns is not
+// measured.
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
 
@@ -486,6 +486,7 @@ void TurnRow(const Screen& screen, int size, bool smooth, int steps, bool cutsSh
   const double p95 = Percentile(program.lags, 95);
   const double floorP50 = Percentile(baseline.lags, 50);
   const double floorP95 = Percentile(baseline.lags, 95);
+  const double rulesP50 = Percentile(ruled.lags, 50);
   const double rulesP95 = Percentile(ruled.lags, 95);
   pose.orientation = 0;
   const Rect window = ExpectedBounds(pose);
@@ -508,9 +509,8 @@ void TurnRow(const Screen& screen, int size, bool smooth, int steps, bool cutsSh
       "rules_p50=%.1f rules_p95=%.1f p95/rules_p95=%.2f peak_kib=%ld floor_peak_kib=%ld "
       "rules_peak_kib=%ld%s\n",
       screen.width, screen.height, edges, size, window.width, window.height, turned.c_str(), steps,
-      p50, p95, floorP50, floorP95, kFrameMs, p95 / floorP95, p95 / kFrameMs,
-      Percentile(ruled.lags, 50), rulesP95, p95 / rulesP95, program.peakKiB, baseline.peakKiB,
-      ruled.peakKiB, imageFloor.c_str());
+      p50, p95, floorP50, floorP95, kFrameMs, p95 / floorP95, p95 / kFrameMs, rulesP50, rulesP95,
+      p95 / rulesP95, program.peakKiB, baseline.peakKiB, ruled.peakKiB, imageFloor.c_str());
 }
 
 // "1,4,8" as numbers within [low, high]; nothing if any is not one.
